@@ -1,0 +1,13 @@
+#include "Dialogs.h"
+
+#include "ApplicationTitle.h"
+
+void Dialogs::MsgBox(const QString& text)
+{
+    MessageBox(text, ApplicationTitle(), Icon::None, Buttons::Ok);
+}
+
+bool Dialogs::AskYesNo(const QString& text)
+{
+    return MessageBox(text, ApplicationTitle(), Icon::None, Buttons::YesNo);
+}

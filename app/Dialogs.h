@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Everything modal the program shows goes through this interface, so that the
+// window can be driven in tests by a scripted implementation that never blocks.
+class Dialogs {
+public:
+    enum class Icon { None, Warning };
+    enum class Buttons { Ok, YesNo };
+
+    virtual ~Dialogs() = default;
+
+    // A modal message box. Returns true when the user answered Yes (always
+    // true for an OK-only box).
+    virtual bool MessageBox(const QString& text, const QString& title, Icon icon, Buttons buttons) = 0;
+
+    // A one-line text prompt; "" when the user cancels.
+    virtual QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) = 0;
+
+    // A modal folder chooser opening at startFolder when it exists; "" on cancel.
+    virtual QString BrowseForFolder(const QString& title, const QString& startFolder) = 0;
+
+    // A modal multi-select file-open chooser; an empty list on cancel.
+    virtual QStringList OpenFiles(const QString& title, const QString& filter) = 0;
+
+    // Shows the folder in the desktop's file browser.
+    virtual void OpenInFileBrowser(const QString& folder) = 0;
+
+    // A plain message: OK only, no icon, the application's short title.
+    void MsgBox(const QString& text);
+
+    // A Yes/No question without icon under the application's short title.
+    bool AskYesNo(const QString& text);
+};

@@ -1,0 +1,5 @@
+#include "EventYield.h"
+
+#include <QCoreApplication>
+
+void LetWindowEventsRun() { QCoreApplication::processEvents(); }

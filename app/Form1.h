@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QCursor>
+#include <QWidget>
+
+#include <optional>
+
+class Dialogs;
+class RandomSource;
+class RowListModel;
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QMouseEvent;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeView;
+
+// The program's one window. It owns every control; the lists own their rows.
+// Handlers are named control, underscore, event, and stay thin: they read
+// their controls, call the routines that do the work and write the controls.
+class Form1 final : public QWidget {
+    Q_OBJECT
+
+public:
+    // The window's pointer values.
+    static constexpr int kDefaultPointer = 0;
+    static constexpr int kBusyPointer = 11;
+    static constexpr int kCustomPointer = 99;
+
+    static constexpr int kDeleteKey = 46;
+
+    // appFolder is the folder that holds the program and its optional files
+    // (skin, hand pointer, samples), without a closing separator.
+    Form1(Dialogs& dialogs, RandomSource& random, QString appFolder, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    int MousePointer() const { return mousePointer_; }
+    void SetMousePointer(int pointer);
+    bool IsBusy() const { return mousePointer_ == kBusyPointer; }
+    bool HasCustomPointerImage() const { return handCursor_.has_value(); }
+    bool IsSkinApplied() const { return skinApplied_; }
+
+    // Window geometry is given in twips (1/1440 inch) and shown in pixels.
+    int TwipsToPixelsX(int twips) const;
+    int TwipsToPixelsY(int twips) const;
+
+    // Start-up.
+    void Form_Load();
+
+    // Pointer feedback and the number of files.
+    void PushButton_MouseMove();
+    void Control_MouseMove();
+    void Text1_Validate();
+
+    // Folder lists: removal of the selected row and the clear buttons.
+    void ListView1_DblClick();
+    void ListView2_DblClick();
+    void ListView3_DblClick();
+    void ListView1_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    void ListView2_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    void ListView3_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    void PushButton4_Click();
+    void PushButton7_Click();
+    void PushButton9_Click();
+
+    // The controls, by their names in the window's layout.
+    RowListModel* SourceList = nullptr;
+    RowListModel* DestinationList = nullptr;
+    RowListModel* CopyList = nullptr;
+    QTreeView* ListView1 = nullptr;
+    QTreeView* ListView2 = nullptr;
+    QTreeView* ListView3 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+    QPushButton* PushButton2 = nullptr;
+    QPushButton* PushButton3 = nullptr;
+    QPushButton* PushButton4 = nullptr;
+    QPushButton* PushButton5 = nullptr;
+    QPushButton* PushButton6 = nullptr;
+    QPushButton* PushButton7 = nullptr;
+    QPushButton* PushButton8 = nullptr;
+    QPushButton* PushButton9 = nullptr;
+    QPushButton* PushButton10 = nullptr;
+    QPushButton* PushButton11 = nullptr;
+    QPushButton* PushButton12 = nullptr;
+    QPushButton* PushButton13 = nullptr;
+    QPushButton* PushButton14 = nullptr;
+    QPushButton* PushButton15 = nullptr;
+    QPushButton* PushButton16 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QCheckBox* Check11 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPlainTextEdit* Text4 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+
+    QList<QPushButton*> PushButtons() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void CreateControls();
+    void PlaceControls();
+    void SetFonts();
+    void SetTabOrder();
+    void WatchEvents();
+    void SetDesignBackgrounds(const QColor& colour);
+    void ApplySkin();
+    void LoadCustomPointer(const QString& path);
+    void ShowPointer();
+    bool HandleHover(QObject* watched, QMouseEvent* event);
+    bool HandleListEvent(QObject* watched, QEvent* event);
+
+    Dialogs& dialogs_;
+    RandomSource& random_;
+    QString appFolder_;
+    int mousePointer_ = kDefaultPointer;
+    std::optional<QCursor> handCursor_;
+    bool skinApplied_ = false;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+// The real dialogs, modal to the main window.
+class QtDialogs final : public Dialogs {
+public:
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+
+    bool MessageBox(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
+    QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QString BrowseForFolder(const QString& title, const QString& startFolder) override;
+    QStringList OpenFiles(const QString& title, const QString& filter) override;
+    void OpenInFileBrowser(const QString& folder) override;
+
+private:
+    QPointer<QWidget> owner_;
+};

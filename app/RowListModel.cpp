@@ -1,0 +1,72 @@
+#include "RowListModel.h"
+
+RowListModel::RowListModel(QString header, QObject* parent)
+    : QAbstractListModel(parent), header_(std::move(header))
+{
+}
+
+int RowListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : Count();
+}
+
+QVariant RowListModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return rows_.at(index.row());
+    return {};
+}
+
+QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return header_;
+    return {};
+}
+
+void RowListModel::SetHeader(const QString& header)
+{
+    header_ = header;
+    emit headerDataChanged(Qt::Horizontal, 0, 0);
+}
+
+void RowListModel::Append(const QString& text)
+{
+    beginInsertRows({}, Count(), Count());
+    rows_.append(text);
+    endInsertRows();
+}
+
+void RowListModel::Append(const QStringList& texts)
+{
+    if (texts.isEmpty())
+        return;
+    beginInsertRows({}, Count(), Count() + static_cast<int>(texts.size()) - 1);
+    rows_.append(texts);
+    endInsertRows();
+}
+
+void RowListModel::SetText(int row, const QString& text)
+{
+    rows_[row] = text;
+    const QModelIndex changed = index(row);
+    emit dataChanged(changed, changed, {Qt::DisplayRole});
+}
+
+void RowListModel::Remove(int row)
+{
+    beginRemoveRows({}, row, row);
+    rows_.removeAt(row);
+    endRemoveRows();
+}
+
+void RowListModel::Clear() { SetRows({}); }
+
+void RowListModel::SetRows(QStringList texts)
+{
+    beginResetModel();
+    rows_ = std::move(texts);
+    endResetModel();
+}

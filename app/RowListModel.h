@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QStringList>
+
+// The rows of one list of the window: each row holds one text and nothing
+// else. The model owns them; there is no second copy elsewhere.
+class RowListModel final : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    explicit RowListModel(QString header, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void SetHeader(const QString& header);
+    QString Header() const { return header_; }
+
+    int Count() const { return static_cast<int>(rows_.size()); }
+    bool IsEmpty() const { return rows_.isEmpty(); }
+    // Rows are addressed from 0.
+    const QString& Text(int row) const { return rows_.at(row); }
+    const QStringList& Rows() const { return rows_; }
+
+    void Append(const QString& text);
+    void Append(const QStringList& texts);
+    void SetText(int row, const QString& text);
+    void Remove(int row);
+    void Clear();
+    // Replaces every row at once.
+    void SetRows(QStringList texts);
+
+private:
+    QString header_;
+    QStringList rows_;
+};

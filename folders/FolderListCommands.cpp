@@ -1,0 +1,69 @@
+// The window's handlers that remove rows from its lists and clear them.
+// None of them rebuilds the copy list.
+
+#include "app/Form1.h"
+
+#include "app/ErrorReport.h"
+#include "app/ProcedureLabels.h"
+#include "app/RowListModel.h"
+#include "folders/ListRowRemoval.h"
+
+#include <QPlainTextEdit>
+#include <QTreeView>
+
+namespace {
+
+void RemoveUnlessBusy(const Form1& form, const QTreeView& view, RowListModel& rows)
+{
+    if (form.IsBusy())
+        return;
+    RemoveSelectedRow(view, rows);
+}
+
+} // namespace
+
+void Form1::ListView1_DblClick() { RemoveUnlessBusy(*this, *ListView1, *SourceList); }
+
+void Form1::ListView2_DblClick() { RemoveUnlessBusy(*this, *ListView2, *DestinationList); }
+
+void Form1::ListView3_DblClick() { RemoveUnlessBusy(*this, *ListView3, *CopyList); }
+
+// The Delete key removes a row whatever Shift, Ctrl and Alt are doing.
+void Form1::ListView1_KeyDown(int keyCode, Qt::KeyboardModifiers)
+{
+    if (keyCode == kDeleteKey)
+        RemoveUnlessBusy(*this, *ListView1, *SourceList);
+}
+
+void Form1::ListView2_KeyDown(int keyCode, Qt::KeyboardModifiers)
+{
+    if (keyCode == kDeleteKey)
+        RemoveUnlessBusy(*this, *ListView2, *DestinationList);
+}
+
+void Form1::ListView3_KeyDown(int keyCode, Qt::KeyboardModifiers)
+{
+    if (keyCode == kDeleteKey)
+        RemoveUnlessBusy(*this, *ListView3, *CopyList);
+}
+
+void Form1::PushButton4_Click()
+{
+    ErrorReport report(dialogs_, ProcedureLabels::PushButtonClick(4));
+    if (report.Test(100, [&] { return IsBusy(); }))
+        return;
+    report.Step(102, [&] { SourceList->Clear(); });
+}
+
+void Form1::PushButton7_Click()
+{
+    ErrorReport report(dialogs_, ProcedureLabels::PushButtonClick(7));
+    report.Step(100, [&] { DestinationList->Clear(); });
+}
+
+void Form1::PushButton9_Click()
+{
+    ErrorReport report(dialogs_, ProcedureLabels::PushButtonClick(9));
+    report.Step(100, [&] { CopyList->Clear(); });
+    report.Step(102, [&] { Text4->setPlainText(QString()); });
+}

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Quorvex and runs every test: once in a
+# plain build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Exits non-zero when any test fails or a sanitizer reports anything.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+ctest --test-dir build -j"$jobs" --output-on-failure
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORVEX_SANITIZE=ON
+cmake --build build-sanitize -j"$jobs"
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1" \
+LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0" \
+UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+    ctest --test-dir build-sanitize -j"$jobs" --output-on-failure

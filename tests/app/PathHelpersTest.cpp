@@ -1,0 +1,123 @@
+#include "app/Failure.h"
+#include "app/PathHelpers.h"
+#include "support/TempTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace {
+const QChar kBackslash = u'\\';
+const QChar kSlash = u'/';
+} // namespace
+
+TEST(PathParts, FileNameOfTakesTheTextAfterTheLastSeparator)
+{
+    EXPECT_EQ(FileNameOf(QStringLiteral("C:\\Pics\\sun.jpg"), kBackslash), QStringLiteral("sun.jpg"));
+    EXPECT_EQ(FileNameOf(QStringLiteral("sun.jpg"), kBackslash), QStringLiteral("sun.jpg"));
+    EXPECT_EQ(FileNameOf(QStringLiteral("C:\\Pics\\"), kBackslash), QString());
+    EXPECT_EQ(FileNameOf(QStringLiteral("\\\\server\\share\\a b.txt"), kBackslash), QStringLiteral("a b.txt"));
+    EXPECT_EQ(FileNameOf(QStringLiteral("/home/u/Pics/sun.jpg"), kSlash), QStringLiteral("sun.jpg"));
+    EXPECT_EQ(FileNameOf(QStringLiteral("/home/u/Pics/"), kSlash), QString());
+    // Each separator only splits paths of its own form.
+    EXPECT_EQ(FileNameOf(QStringLiteral("C:\\Pics\\sun.jpg"), kSlash), QStringLiteral("C:\\Pics\\sun.jpg"));
+    EXPECT_EQ(FileNameOf(QString(), kSlash), QString());
+}
+
+TEST(PathParts, FolderOfKeepsTheClosingSeparator)
+{
+    EXPECT_EQ(FolderOf(QStringLiteral("C:\\Pics\\sun.jpg"), kBackslash), QStringLiteral("C:\\Pics\\"));
+    EXPECT_EQ(FolderOf(QStringLiteral("sun.jpg"), kBackslash), QString());
+    EXPECT_EQ(FolderOf(QStringLiteral("C:\\"), kBackslash), QStringLiteral("C:\\"));
+    EXPECT_EQ(FolderOf(QStringLiteral("/home/u/sun.jpg"), kSlash), QStringLiteral("/home/u/"));
+    EXPECT_EQ(FolderOf(QStringLiteral("/sun.jpg"), kSlash), QStringLiteral("/"));
+    EXPECT_EQ(FolderOf(QString(), kSlash), QString());
+}
+
+TEST(PathParts, UseTheNativeSeparatorByDefault)
+{
+    const QString path = QStringLiteral("a") + NativeSeparator() + QStringLiteral("b.txt");
+    EXPECT_EQ(FileNameOf(path), QStringLiteral("b.txt"));
+    EXPECT_EQ(FolderOf(path), QStringLiteral("a") + NativeSeparator());
+}
+
+TEST(PathTests, ExistenceAndFolderTests)
+{
+    TempTree tree;
+    const QString file = tree.WriteFile(QStringLiteral("f.txt"), "x");
+    const QString folder = tree.MakeFolder(QStringLiteral("sub"));
+    const QString missing = tree.Path(QStringLiteral("missing"));
+
+    EXPECT_TRUE(PathExists(file));
+    EXPECT_TRUE(PathExists(folder));
+    EXPECT_TRUE(PathExists(folder + NativeSeparator()));
+    EXPECT_FALSE(PathExists(missing));
+    EXPECT_FALSE(PathExists(QString()));
+
+    EXPECT_TRUE(IsFolder(folder));
+    EXPECT_TRUE(IsFolder(folder + NativeSeparator()));
+    EXPECT_FALSE(IsFolder(file));
+    EXPECT_FALSE(IsFolder(missing));
+    EXPECT_FALSE(IsFolder(QString()));
+}
+
+TEST(ForcedDelete, RemovesReadOnlyFilesAndIgnoresFailures)
+{
+    TempTree tree;
+    const QString readOnly = tree.WriteFile(QStringLiteral("ro.txt"), "keep?");
+    ASSERT_TRUE(QFile::setPermissions(readOnly, QFileDevice::ReadOwner));
+    DeleteFileForced(readOnly);
+    EXPECT_FALSE(QFileInfo::exists(readOnly));
+
+    EXPECT_NO_THROW(DeleteFileForced(tree.Path(QStringLiteral("missing.txt"))));
+    EXPECT_NO_THROW(DeleteFileForced(QString()));
+}
+
+TEST(ForcedDelete, NeverTouchesAFolder)
+{
+    TempTree tree;
+    const QString folder = tree.MakeFolder(QStringLiteral("keep"));
+    tree.WriteFile(QStringLiteral("keep/inside.txt"), "x");
+    ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    DeleteFileForced(folder);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(QFileInfo(folder).permissions() & QFileDevice::WriteOwner, QFileDevice::Permissions());
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST(ForcedDelete, DeletesALinkNotItsTarget)
+{
+    TempTree tree;
+    const QString target = tree.WriteFile(QStringLiteral("target.txt"), "x");
+    const QString link = tree.Path(QStringLiteral("link.txt"));
+    ASSERT_TRUE(QFile::link(target, link));
+    DeleteFileForced(link);
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(target));
+}
+
+class DesktopFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedHome_ = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(tree_.Path()));
+    }
+    void TearDown() override { qputenv("HOME", savedHome_); }
+
+    TempTree tree_;
+    QByteArray savedHome_;
+};
+
+TEST_F(DesktopFolderTest, EndsInTheSeparator)
+{
+    const QString desktop = tree_.MakeFolder(QStringLiteral("Desktop"));
+    EXPECT_EQ(DesktopFolder(), desktop + NativeSeparator());
+}
+
+TEST_F(DesktopFolderTest, FailsWhenThereIsNoDesktop)
+{
+    EXPECT_THROW(DesktopFolder(), Failure);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <vector>
+
+// Dialogs for tests: records everything shown and answers from queues. It
+// never blocks; a question without a queued answer fails the test.
+class ScriptedDialogs final : public Dialogs {
+public:
+    struct Shown {
+        QString kind; // "message", "input", "folder", "files", "open"
+        QString text;
+        QString title;
+        Icon icon = Icon::None;
+        Buttons buttons = Buttons::Ok;
+    };
+
+    bool MessageBox(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
+    QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QString BrowseForFolder(const QString& title, const QString& startFolder) override;
+    QStringList OpenFiles(const QString& title, const QString& filter) override;
+    void OpenInFileBrowser(const QString& folder) override;
+
+    std::vector<Shown> shown;
+    std::deque<bool> yesNoAnswers;
+    std::deque<QString> inputAnswers;
+    std::deque<QString> folderAnswers;
+    std::deque<QStringList> fileAnswers;
+
+    // The texts of the message boxes shown so far, in order.
+    QStringList Messages() const;
+};
