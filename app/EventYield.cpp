@@ -2,4 +2,15 @@
 
 #include <QCoreApplication>
 
-void LetWindowEventsRun() { QCoreApplication::processEvents(); }
+namespace {
+int yieldDepth = 0;
+}
+
+void LetWindowEventsRun()
+{
+    ++yieldDepth;
+    QCoreApplication::processEvents();
+    --yieldDepth;
+}
+
+bool IsInsideCommandYield() { return yieldDepth > 0; }

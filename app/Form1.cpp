@@ -2,6 +2,7 @@
 
 #include "ApplicationTitle.h"
 #include "Dialogs.h"
+#include "EventYield.h"
 #include "ErrorReport.h"
 #include "NumericValue.h"
 #include "PathHelpers.h"
@@ -24,6 +25,9 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTreeView>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -333,6 +337,18 @@ void Form1::Text1_Validate()
 {
     if (NumericValue(Text1->text()) == 0.0)
         Text1->setText(QStringLiteral("1"));
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    // Closing ends the program at once, also in the middle of a command that
+    // is letting window events run: what it has done so far stays done, and
+    // nothing is saved.
+    if (IsInsideCommandYield()) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
+    QWidget::closeEvent(event);
 }
 
 void Form1::mouseMoveEvent(QMouseEvent* event)

@@ -9,6 +9,7 @@ class Dialogs;
 class RandomSource;
 class RowListModel;
 class QCheckBox;
+class QCloseEvent;
 class QGroupBox;
 class QLineEdit;
 class QMouseEvent;
@@ -101,6 +102,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateControls();
