@@ -11,6 +11,8 @@
 #include "RandomSource.h"
 #include "RowListModel.h"
 #include "SettingsStore.h"
+#include "SummaryBox.h"
+#include "SummaryText.h"
 #include "Skin.h"
 
 #include <QApplication>
@@ -19,7 +21,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -124,12 +125,9 @@ void Form1::CreateControls()
     PushButton12 = CreateButton(this, QStringLiteral("PushButton12"), QStringLiteral("3. Start Generating List"));
 
     Frame4 = CreateFrame(this, QStringLiteral("Frame4"), QStringLiteral("Summary/Preview Before Copying"));
-    Text4 = new QPlainTextEdit(Frame4);
+    Summary = new SummaryText(this);
+    Text4 = new SummaryBox(Summary, Frame4);
     Text4->setObjectName(QStringLiteral("Text4"));
-    Text4->setReadOnly(true);
-    Text4->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Text4->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Text4->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     PushButton11 = CreateButton(this, QStringLiteral("PushButton11"), QStringLiteral("Remove Filenames Containing X"));
     PushButton13 = CreateButton(this, QStringLiteral("PushButton13"), QStringLiteral("Remove Filenames Not Cont. X"));
@@ -150,6 +148,10 @@ void Form1::CreateControls()
     connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
     connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
+    connect(PushButton11, &QPushButton::clicked, this, &Form1::PushButton11_Click);
+    connect(PushButton12, &QPushButton::clicked, this, &Form1::PushButton12_Click);
+    connect(PushButton13, &QPushButton::clicked, this, &Form1::PushButton13_Click);
+    connect(Check11, &QCheckBox::clicked, this, &Form1::Check11_Click);
 }
 
 int Form1::TwipsToPixelsX(int twips) const { return qRound(twips * logicalDpiX() / double(kTwipsPerInch)); }

@@ -6,6 +6,7 @@
 #include <optional>
 
 class Dialogs;
+class ErrorReport;
 class RandomSource;
 class RowListModel;
 class QCheckBox;
@@ -13,7 +14,8 @@ class QCloseEvent;
 class QGroupBox;
 class QLineEdit;
 class QMouseEvent;
-class QPlainTextEdit;
+class SummaryBox;
+class SummaryText;
 class QProgressBar;
 class QPushButton;
 class QTreeView;
@@ -66,6 +68,13 @@ public:
     void PushButton7_Click();
     void PushButton9_Click();
 
+    // The copy list: rebuild, generate, duplicates option and filters.
+    void CorrelateListviewsWrapper();
+    void PushButton12_Click();
+    void Check11_Click();
+    void PushButton11_Click();
+    void PushButton13_Click();
+
     // The controls, by their names in the window's layout.
     RowListModel* SourceList = nullptr;
     RowListModel* DestinationList = nullptr;
@@ -94,7 +103,8 @@ public:
     QGroupBox* Frame4 = nullptr;
     QCheckBox* Check11 = nullptr;
     QLineEdit* Text1 = nullptr;
-    QPlainTextEdit* Text4 = nullptr;
+    SummaryBox* Text4 = nullptr;
+    SummaryText* Summary = nullptr; // what Text4 shows
     QProgressBar* ProgressBar1 = nullptr;
 
     QList<QPushButton*> PushButtons() const;
@@ -114,6 +124,10 @@ private:
     void ApplySkin();
     void LoadCustomPointer(const QString& path);
     void ShowPointer();
+    bool InputsReady() const;
+    void RebuildWithBusyPointer(ErrorReport& report, int firstStep);
+    void FilterCopyList(int buttonNumber, const QString& prompt,
+                        void (*filter)(RowListModel&, const QString&, SummaryText&, Dialogs&));
     bool HandleHover(QObject* watched, QMouseEvent* event);
     bool HandleListEvent(QObject* watched, QEvent* event);
 

@@ -34,6 +34,7 @@ void RowListModel::SetHeader(const QString& header)
 
 void RowListModel::Append(const QString& text)
 {
+    ++revision_;
     beginInsertRows({}, Count(), Count());
     rows_.append(text);
     endInsertRows();
@@ -43,6 +44,7 @@ void RowListModel::Append(const QStringList& texts)
 {
     if (texts.isEmpty())
         return;
+    ++revision_;
     beginInsertRows({}, Count(), Count() + static_cast<int>(texts.size()) - 1);
     rows_.append(texts);
     endInsertRows();
@@ -50,6 +52,7 @@ void RowListModel::Append(const QStringList& texts)
 
 void RowListModel::SetText(int row, const QString& text)
 {
+    ++revision_;
     rows_[row] = text;
     const QModelIndex changed = index(row);
     emit dataChanged(changed, changed, {Qt::DisplayRole});
@@ -57,15 +60,39 @@ void RowListModel::SetText(int row, const QString& text)
 
 void RowListModel::Remove(int row)
 {
+    ++revision_;
     beginRemoveRows({}, row, row);
     rows_.removeAt(row);
     endRemoveRows();
+}
+
+void RowListModel::Remove(const std::vector<int>& ascendingRows)
+{
+    // A few rows go one by one, from the last up, so the view keeps its
+    // place; many rows are dropped in one pass over the list.
+    constexpr std::size_t kOneByOne = 64;
+    if (ascendingRows.size() <= kOneByOne) {
+        for (auto row = ascendingRows.rbegin(); row != ascendingRows.rend(); ++row)
+            Remove(*row);
+        return;
+    }
+    QStringList kept;
+    kept.reserve(rows_.size() - static_cast<qsizetype>(ascendingRows.size()));
+    auto removed = ascendingRows.begin();
+    for (int row = 0; row < Count(); ++row) {
+        if (removed != ascendingRows.end() && *removed == row)
+            ++removed;
+        else
+            kept.append(rows_.at(row));
+    }
+    SetRows(std::move(kept));
 }
 
 void RowListModel::Clear() { SetRows({}); }
 
 void RowListModel::SetRows(QStringList texts)
 {
+    ++revision_;
     beginResetModel();
     rows_ = std::move(texts);
     endResetModel();

@@ -3,6 +3,8 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
+#include <vector>
+
 // The rows of one list of the window: each row holds one text and nothing
 // else. The model owns them; there is no second copy elsewhere.
 class RowListModel final : public QAbstractListModel {
@@ -23,11 +25,16 @@ public:
     // Rows are addressed from 0.
     const QString& Text(int row) const { return rows_.at(row); }
     const QStringList& Rows() const { return rows_; }
+    // Changes with every change of the rows: lets long work that yields tell
+    // whether the rows it read are still the rows.
+    quint64 Revision() const { return revision_; }
 
     void Append(const QString& text);
     void Append(const QStringList& texts);
     void SetText(int row, const QString& text);
     void Remove(int row);
+    // Removes the rows at the given positions, which stand in ascending order.
+    void Remove(const std::vector<int>& ascendingRows);
     void Clear();
     // Replaces every row at once.
     void SetRows(QStringList texts);
@@ -35,4 +42,5 @@ public:
 private:
     QString header_;
     QStringList rows_;
+    quint64 revision_ = 0;
 };

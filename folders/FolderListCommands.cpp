@@ -6,9 +6,9 @@
 #include "app/ErrorReport.h"
 #include "app/ProcedureLabels.h"
 #include "app/RowListModel.h"
+#include "app/SummaryText.h"
 #include "folders/ListRowRemoval.h"
 
-#include <QPlainTextEdit>
 #include <QTreeView>
 
 namespace {
@@ -65,5 +65,5 @@ void Form1::PushButton9_Click()
 {
     ErrorReport report(dialogs_, ProcedureLabels::PushButtonClick(9));
     report.Step(100, [&] { CopyList->Clear(); });
-    report.Step(102, [&] { Text4->setPlainText(QString()); });
+    report.Step(102, [&] { Summary->Clear(); });
 }

@@ -10,7 +10,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include "app/SummaryBox.h"
+#include "app/SummaryText.h"
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -69,8 +70,7 @@ TEST_F(Form1Load, StartsWithCaptionTitleEmptyListsAndIdleControls)
                                                   "window to reveal full names."));
     }
     EXPECT_FALSE(form.Check11->isChecked());
-    EXPECT_TRUE(form.Text4->toPlainText().isEmpty());
-    EXPECT_TRUE(form.Text4->isReadOnly());
+    EXPECT_TRUE(form.Summary->Text().isEmpty());
     EXPECT_EQ(form.Text4->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(form.Text4->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(form.ProgressBar1->value(), 0);

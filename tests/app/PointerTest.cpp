@@ -3,7 +3,8 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include "app/SummaryBox.h"
+#include "app/SummaryText.h"
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>

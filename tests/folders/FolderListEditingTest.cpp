@@ -1,7 +1,8 @@
 #include "app/RowListModel.h"
 #include "support/FormFixture.h"
 
-#include <QPlainTextEdit>
+#include "app/SummaryBox.h"
+#include "app/SummaryText.h"
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -81,11 +82,11 @@ TEST_F(FolderListEditing, DeleteKeyRemovesTheSelectedRowWhateverTheModifiers)
 TEST_F(FolderListEditing, DeletingACopyListRowLeavesTheSummary)
 {
     form->CopyList->Append(QStringList{"/a will be copied to /d/a", "/b will be copied to /d/b"});
-    form->Text4->setPlainText(QStringLiteral("summary"));
+    form->Summary->SetLines({QStringLiteral("summary")});
     Select(form->ListView3, 0);
     PressDelete(form->ListView3);
     EXPECT_EQ(form->CopyList->Rows(), QStringList{"/b will be copied to /d/b"});
-    EXPECT_EQ(form->Text4->toPlainText(), QStringLiteral("summary"));
+    EXPECT_EQ(form->Summary->Text(), QStringLiteral("summary\r\n"));
 }
 
 TEST_F(FolderListEditing, EmptyListsAndNoSelectionDoNothing)
@@ -105,7 +106,7 @@ TEST_F(FolderListEditing, WhileBusyRemovalsAndTheSourceClearWait)
     form->SourceList->Append(QStringList{"/s1/", "/s2/"});
     form->DestinationList->Append(QStringList{"/d1/", "/d2/"});
     form->CopyList->Append(QStringList{"r1", "r2"});
-    form->Text4->setPlainText(QStringLiteral("r1\r\nr2\r\n"));
+    form->Summary->SetLines({"r1", "r2"});
     Select(form->ListView1, 0);
     Select(form->ListView2, 0);
     Select(form->ListView3, 0);
@@ -126,7 +127,7 @@ TEST_F(FolderListEditing, WhileBusyRemovalsAndTheSourceClearWait)
     QTest::mouseClick(form->PushButton9, Qt::LeftButton);
     EXPECT_EQ(form->DestinationList->Count(), 0);
     EXPECT_EQ(form->CopyList->Count(), 0);
-    EXPECT_TRUE(form->Text4->toPlainText().isEmpty());
+    EXPECT_TRUE(form->Summary->Text().isEmpty());
     EXPECT_EQ(form->MousePointer(), Form1::kBusyPointer);
 }
 
@@ -135,17 +136,17 @@ TEST_F(FolderListEditing, ClearingAFolderListKeepsTheCopyList)
     form->SourceList->Append(QStringList{"/s/"});
     form->DestinationList->Append(QStringList{"/d/"});
     form->CopyList->Append(QStringList{"/s/a will be copied to /d/a"});
-    form->Text4->setPlainText(QStringLiteral("/s/a will be copied to /d/a\r\n"));
+    form->Summary->SetLines({"/s/a will be copied to /d/a"});
 
     QTest::mouseClick(form->PushButton4, Qt::LeftButton);
     QTest::mouseClick(form->PushButton7, Qt::LeftButton);
     EXPECT_EQ(form->SourceList->Count(), 0);
     EXPECT_EQ(form->DestinationList->Count(), 0);
     EXPECT_EQ(form->CopyList->Count(), 1);
-    EXPECT_FALSE(form->Text4->toPlainText().isEmpty());
+    EXPECT_FALSE(form->Summary->Text().isEmpty());
 
     QTest::mouseClick(form->PushButton9, Qt::LeftButton);
     EXPECT_EQ(form->CopyList->Count(), 0);
-    EXPECT_TRUE(form->Text4->toPlainText().isEmpty());
+    EXPECT_TRUE(form->Summary->Text().isEmpty());
     EXPECT_TRUE(fixture.dialogs.shown.empty());
 }

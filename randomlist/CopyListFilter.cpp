@@ -1,0 +1,62 @@
+#include "CopyListFilter.h"
+
+#include "app/ErrorReport.h"
+#include "app/EventYield.h"
+#include "app/ProcedureLabels.h"
+#include "app/RowListModel.h"
+#include "app/SummaryText.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+// Long enough to cost nothing, short enough that the window stays live.
+constexpr qint64 kYieldEveryMs = 15;
+
+void Filter(RowListModel& list, const QString& filterText, bool removeMatching, SummaryText& summary,
+            Dialogs& dialogs, const QString& label)
+{
+    ErrorReport report(dialogs, label);
+    std::vector<int> marks;
+    report.Step(100, [&] { marks = MarkRows(list, filterText, removeMatching); });
+    report.Step(102, [&] { list.Remove(marks); });
+    report.Step(104, [&] { summary.SetLines(list.Rows()); });
+}
+
+} // namespace
+
+std::vector<int> MarkRows(const RowListModel& list, const QString& filterText, bool removeMatching)
+{
+    const QString lowered = filterText.toLower();
+    std::vector<int> marks;
+    QElapsedTimer sinceYield;
+    sinceYield.start();
+    for (bool rowsChanged = true; rowsChanged;) {
+        rowsChanged = false;
+        marks.clear();
+        const quint64 revision = list.Revision();
+        for (int row = 0; row < list.Count(); ++row) {
+            if (sinceYield.elapsed() >= kYieldEveryMs) {
+                LetWindowEventsRun();
+                sinceYield.restart();
+                if (list.Revision() != revision) {
+                    rowsChanged = true;
+                    break;
+                }
+            }
+            if (list.Text(row).toLower().contains(lowered) == removeMatching)
+                marks.push_back(row);
+        }
+    }
+    return marks;
+}
+
+void RemoveItemsWith(RowListModel& list, const QString& filterText, SummaryText& summary, Dialogs& dialogs)
+{
+    Filter(list, filterText, true, summary, dialogs, ProcedureLabels::RemoveItemsWith());
+}
+
+void RemoveItemsWithout(RowListModel& list, const QString& filterText, SummaryText& summary, Dialogs& dialogs)
+{
+    Filter(list, filterText, false, summary, dialogs, ProcedureLabels::RemoveItemsWithout());
+}

@@ -1,0 +1,79 @@
+#include "Draw.h"
+
+#include "app/RandomSource.h"
+
+#include <cmath>
+
+std::uint64_t DrawCount(double numberOfFiles)
+{
+    if (!(numberOfFiles >= 1.0))
+        return 0;
+    // nearbyint rounds halves to even in the default rounding mode.
+    const double draws = std::nearbyint(numberOfFiles - 1.0) + 1.0;
+    constexpr double kMost = 18446744073709549568.0; // the largest double below 2^64
+    return draws >= kMost ? static_cast<std::uint64_t>(kMost) : static_cast<std::uint64_t>(draws);
+}
+
+std::uint32_t DrawIndex(float u, std::uint32_t size)
+{
+    const auto index = static_cast<std::uint32_t>(std::floor(static_cast<double>(u) * size));
+    // A generator that returns exactly 1 would overrun the range.
+    return index < size ? index : size - 1;
+}
+
+std::vector<RepeatPick> DrawWithRepeats(std::uint32_t fileCount, std::uint64_t count, RandomSource& random)
+{
+    std::vector<RepeatPick> picks;
+    if (fileCount == 0)
+        return picks;
+    picks.reserve(count);
+    std::vector<std::uint32_t> timesPicked(fileCount, 0);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::uint32_t position = DrawIndex(random.Next(), fileCount);
+        picks.push_back({position, timesPicked[position]++});
+    }
+    return picks;
+}
+
+std::vector<std::uint32_t> DrawWithoutRepeats(std::uint32_t fileCount, std::uint64_t count, RandomSource& random)
+{
+    std::vector<std::uint32_t> picks;
+    if (count > fileCount)
+        count = fileCount;
+    picks.reserve(count);
+    OrderedPool pool(fileCount);
+    for (std::uint64_t i = 0; i < count; ++i)
+        picks.push_back(pool.TakeAt(DrawIndex(random.Next(), pool.Remaining())));
+    return picks;
+}
+
+OrderedPool::OrderedPool(std::uint32_t size) : tree_(std::size_t(size) + 1), remaining_(size)
+{
+    // Every position starts present: node i covers (i & -i) positions.
+    for (std::uint32_t i = 1; i <= size; ++i)
+        tree_[i] = i & (~i + 1);
+    highestStep_ = 1;
+    while (highestStep_ <= size / 2)
+        highestStep_ *= 2;
+}
+
+std::uint32_t OrderedPool::TakeAt(std::uint32_t rank)
+{
+    // Walk down to the last node whose prefix holds at most rank positions;
+    // the position after it is the rank-th remaining one.
+    const auto size = static_cast<std::uint32_t>(tree_.size() - 1);
+    std::uint32_t node = 0;
+    std::uint32_t before = rank;
+    for (std::uint32_t step = highestStep_; step > 0; step /= 2) {
+        const std::uint32_t next = node + step;
+        if (next <= size && tree_[next] <= before) {
+            node = next;
+            before -= tree_[next];
+        }
+    }
+    const std::uint32_t position = node; // 0-based: node + 1 in the tree
+    for (std::uint32_t i = position + 1; i <= size; i += i & (~i + 1))
+        --tree_[i];
+    --remaining_;
+    return position;
+}

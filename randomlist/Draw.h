@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class RandomSource;
+
+// How many draws a number of files makes: (value - 1) rounded to the nearest
+// whole number, halves to the even neighbour, plus 1; 0 below 1. So 2.5
+// gives 3 draws.
+std::uint64_t DrawCount(double numberOfFiles);
+
+// A pick of the repeat mode: a master-list position and how often it was
+// picked before (0 for its first pick).
+struct RepeatPick {
+    std::uint32_t position;
+    std::uint32_t repeat;
+};
+
+// count draws over fileCount files, each file equally likely every time.
+std::vector<RepeatPick> DrawWithRepeats(std::uint32_t fileCount, std::uint64_t count, RandomSource& random);
+
+// count draws from a pool of the positions 0 .. fileCount-1: each draw takes
+// the r-th remaining position in order, r = floor(u * remaining), and removes
+// it. count must not exceed fileCount.
+std::vector<std::uint32_t> DrawWithoutRepeats(std::uint32_t fileCount, std::uint64_t count, RandomSource& random);
+
+// The positions still in a pool, in order, with the r-th found and removed
+// in O(log n): a Fenwick tree over one count per position.
+class OrderedPool {
+public:
+    explicit OrderedPool(std::uint32_t size);
+
+    std::uint32_t Remaining() const { return remaining_; }
+    // Removes and returns the rank-th remaining position (from 0).
+    std::uint32_t TakeAt(std::uint32_t rank);
+
+private:
+    std::vector<std::uint32_t> tree_; // 1-based
+    std::uint32_t highestStep_ = 0;
+    std::uint32_t remaining_;
+};
+
+// The position floor(u * size) of a draw over size entries.
+std::uint32_t DrawIndex(float u, std::uint32_t size);

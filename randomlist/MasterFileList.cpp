@@ -1,0 +1,34 @@
+#include "MasterFileList.h"
+
+#include <QFile>
+
+void MasterFileList::BeginFolder(const QString& folder) { folders_.push_back(folder); }
+
+void MasterFileList::AddName(std::string_view name)
+{
+    entries_.push_back({names_.size(), static_cast<std::uint32_t>(folders_.size() - 1),
+                        static_cast<std::uint32_t>(name.size())});
+    names_.append(name);
+}
+
+void MasterFileList::AddFile(const QString& path)
+{
+    folders_.push_back(path);
+    entries_.push_back({names_.size(), static_cast<std::uint32_t>(folders_.size() - 1), 0});
+}
+
+QString MasterFileList::Path(std::uint32_t position) const
+{
+    const Entry& entry = entries_.at(position);
+    return folders_[entry.folder] + DecodeFileName(std::string_view(names_).substr(entry.nameOffset, entry.nameLength));
+}
+
+QString DecodeFileName(std::string_view name)
+{
+    const QByteArray bytes = QByteArray::fromRawData(name.data(), static_cast<qsizetype>(name.size()));
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(bytes);
+#else
+    return QFile::decodeName(bytes);
+#endif
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Every file found in the source folders, in order. Names are kept as the
+// file system gave them, side by side in one buffer, and become full paths
+// only when drawn: a million files cost a few tens of megabytes.
+class MasterFileList {
+public:
+    // Starts a folder; the names added next lie in it. folder ends in the
+    // separator.
+    void BeginFolder(const QString& folder);
+    void AddName(std::string_view name);
+    // A source row that names a file rather than a folder.
+    void AddFile(const QString& path);
+
+    std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
+    QString Path(std::uint32_t position) const;
+
+private:
+    struct Entry {
+        std::uint64_t nameOffset;
+        std::uint32_t folder;
+        std::uint32_t nameLength;
+    };
+    std::vector<QString> folders_;
+    std::string names_;
+    std::vector<Entry> entries_;
+};
+
+// A name as the file system gave it, as text.
+QString DecodeFileName(std::string_view name);

@@ -1,0 +1,104 @@
+#include "RandomFileList.h"
+
+#include "Draw.h"
+#include "MasterFileList.h"
+
+#include "app/Dialogs.h"
+#include "app/ErrorReport.h"
+#include "app/Failure.h"
+#include "app/PathHelpers.h"
+#include "app/ProcedureLabels.h"
+#include "app/platform/FileSystem.h"
+
+#include <limits>
+
+namespace {
+
+QString WithClosingSeparator(const QString& folder)
+{
+    return folder.endsWith(NativeSeparator()) ? folder : folder + NativeSeparator();
+}
+
+// How many entries the selection will hold, before any draw.
+std::uint64_t SelectionSize(std::uint32_t fileCount, const SelectionRequest& request)
+{
+    if (fileCount == 0)
+        return 0;
+    if (!request.allowRepeats && fileCount < request.numberOfFiles)
+        return fileCount;
+    return DrawCount(request.numberOfFiles);
+}
+
+Selection Draw(const MasterFileList& files, const SelectionRequest& request, RandomSource& random)
+{
+    Selection selection;
+    const std::uint32_t fileCount = files.Count();
+    if (request.allowRepeats) {
+        for (const RepeatPick& pick : DrawWithRepeats(fileCount, DrawCount(request.numberOfFiles), random))
+            selection.push_back({files.Path(pick.position), pick.repeat});
+    } else if (fileCount < request.numberOfFiles) {
+        // Fewer files than asked for: every file once, in listing order.
+        selection.reserve(fileCount);
+        for (std::uint32_t position = 0; position < fileCount; ++position)
+            selection.push_back({files.Path(position), 0});
+    } else {
+        for (std::uint32_t position : DrawWithoutRepeats(fileCount, DrawCount(request.numberOfFiles), random))
+            selection.push_back({files.Path(position), 0});
+    }
+    return selection;
+}
+
+} // namespace
+
+QString NoFilesMessage(const QString& folder) { return QStringLiteral("There are no files in folder ") + folder; }
+
+QString TooManyRowsMessage(std::uint64_t maxRows)
+{
+    return QStringLiteral("The copy list would hold more than %1 rows. Please choose fewer files or fewer "
+                          "destination folders.")
+        .arg(maxRows);
+}
+
+Selection randomFileList(const SelectionRequest& request, RandomSource& random, Dialogs& dialogs)
+{
+    ErrorReport report(dialogs, ProcedureLabels::RandomFileList());
+    MasterFileList files;
+    for (const QString& row : request.sourceRows) {
+        QString folder;
+        bool found = false;
+        report.Step(100, [&] { folder = WithClosingSeparator(row); });
+        // A row that names a file (a dropped file) is a source of that file.
+        if (report.Test(102, [&] { return !row.endsWith(NativeSeparator()) && platform::IsRegularFile(ToFsPath(row)); })) {
+            report.Step(104, [&] {
+                files.AddFile(row);
+                found = true;
+            });
+            continue;
+        }
+        report.Step(106, [&] {
+            files.BeginFolder(folder);
+            std::error_code error;
+            const auto result = platform::ListPlainFiles(
+                ToFsPath(folder),
+                [&](std::string_view name) {
+                    if (files.Count() == std::numeric_limits<std::uint32_t>::max())
+                        throw Failure(QStringLiteral("Too many files in the source folders"));
+                    files.AddName(name);
+                    found = true;
+                },
+                error);
+            if (result == platform::ListingResult::Failed)
+                throw Failure(QString::fromStdString(error.message()) + QStringLiteral(": ") + folder);
+        });
+        if (report.Test(108, [&] { return !found; }))
+            report.Step(110, [&] { dialogs.MsgBox(NoFilesMessage(folder)); });
+    }
+
+    Selection selection;
+    if (report.Test(112, [&] { return SelectionSize(files.Count(), request) > request.maxEntries; })) {
+        report.Step(114, [&] { dialogs.MsgBox(TooManyRowsMessage(kMaxCopyListRows)); });
+        return selection;
+    }
+    report.Step(116, [&] { selection = Draw(files, request, random); });
+    return selection;
+}

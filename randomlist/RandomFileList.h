@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+class Dialogs;
+class RandomSource;
+
+// One drawn file: its full path and how many times it was drawn before in
+// the same selection (0 for its first pick).
+struct SelectionEntry {
+    QString path;
+    std::uint32_t repeat = 0;
+};
+
+using Selection = std::vector<SelectionEntry>;
+
+// The most rows a copy list may hold; a larger plan would not fit in memory.
+inline constexpr std::uint64_t kMaxCopyListRows = 5'000'000;
+
+struct SelectionRequest {
+    QStringList sourceRows;   // the source list's rows: folders, or files
+    double numberOfFiles = 0; // files per destination
+    bool allowRepeats = false;
+    std::uint64_t maxEntries = kMaxCopyListRows;
+};
+
+// Lists the plain files directly in each source folder and draws the files
+// that every destination receives. A folder without files is named in a
+// message; a number of files below 1 draws nothing.
+Selection randomFileList(const SelectionRequest& request, RandomSource& random, Dialogs& dialogs);
+
+// The message shown for a source folder without files.
+QString NoFilesMessage(const QString& folder);
+
+// The message shown when a plan would hold more than maxRows rows.
+QString TooManyRowsMessage(std::uint64_t maxRows);

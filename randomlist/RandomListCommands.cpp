@@ -1,0 +1,95 @@
+// The window's handlers that rebuild the copy list and filter it.
+
+#include "app/Form1.h"
+
+#include "app/ApplicationTitle.h"
+#include "app/Dialogs.h"
+#include "app/ErrorReport.h"
+#include "app/NumericValue.h"
+#include "app/ProcedureLabels.h"
+#include "app/RowListModel.h"
+#include "app/SummaryText.h"
+#include "randomlist/CopyListFilter.h"
+#include "randomlist/CorrelateListviews.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+namespace {
+const QString kInputsMissing = QStringLiteral(
+    "You must have at least one source folder, destination folder and number of files to copy.");
+}
+
+void Form1::CorrelateListviewsWrapper()
+{
+    ErrorReport report(dialogs_, ProcedureLabels::CorrelateListviewsWrapper());
+    if (report.Test(100, [&] { return SourceList->IsEmpty() || DestinationList->IsEmpty(); }))
+        return;
+    QStringList rows;
+    report.Step(102, [&] {
+        SelectionRequest request;
+        request.sourceRows = SourceList->Rows();
+        request.numberOfFiles = NumericValue(Text1->text());
+        request.allowRepeats = Check11->isChecked();
+        rows = CorrelateListviews(request, DestinationList->Rows(), random_, dialogs_);
+    });
+    report.Step(104, [&] {
+        CopyList->Clear();
+        Summary->Clear();
+    });
+    report.Step(106, [&] {
+        CopyList->SetRows(rows);
+        Summary->SetLines(rows);
+    });
+}
+
+bool Form1::InputsReady() const
+{
+    return NumericValue(Text1->text()) > 0 && !SourceList->IsEmpty() && !DestinationList->IsEmpty();
+}
+
+void Form1::RebuildWithBusyPointer(ErrorReport& report, int firstStep)
+{
+    report.Step(firstStep, [&] { SetMousePointer(kBusyPointer); });
+    report.Step(firstStep + 2, [&] { CorrelateListviewsWrapper(); });
+    report.Step(firstStep + 4, [&] { SetMousePointer(kDefaultPointer); });
+}
+
+void Form1::PushButton12_Click()
+{
+    ErrorReport report(dialogs_, ProcedureLabels::PushButtonClick(12));
+    if (report.Test(100, [&] { return InputsReady(); }))
+        RebuildWithBusyPointer(report, 102);
+    else
+        report.Step(108, [&] { dialogs_.MsgBox(kInputsMissing); });
+}
+
+void Form1::Check11_Click()
+{
+    ErrorReport report(dialogs_, ProcedureLabels::Check11Click());
+    if (report.Test(100, [&] { return InputsReady(); }))
+        RebuildWithBusyPointer(report, 102);
+}
+
+void Form1::FilterCopyList(int buttonNumber, const QString& prompt,
+                           void (*filter)(RowListModel&, const QString&, SummaryText&, Dialogs&))
+{
+    ErrorReport report(dialogs_, ProcedureLabels::PushButtonClick(buttonNumber));
+    QString answer;
+    report.Step(100, [&] { answer = dialogs_.InputBox(prompt, ApplicationTitle(), QString()); });
+    if (report.Test(102, [&] { return answer.isEmpty(); }))
+        return;
+    report.Step(104, [&] { SetMousePointer(kBusyPointer); });
+    report.Step(106, [&] { filter(*CopyList, answer, *Summary, dialogs_); });
+    report.Step(108, [&] { SetMousePointer(kDefaultPointer); });
+}
+
+void Form1::PushButton11_Click()
+{
+    FilterCopyList(11, QStringLiteral("Remove entries containing: "), &RemoveItemsWith);
+}
+
+void Form1::PushButton13_Click()
+{
+    FilterCopyList(13, QStringLiteral("Remove entries not containing: "), &RemoveItemsWithout);
+}
