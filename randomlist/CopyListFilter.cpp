@@ -10,9 +10,6 @@
 
 namespace {
 
-// Long enough to cost nothing, short enough that the window stays live.
-constexpr qint64 kYieldEveryMs = 15;
-
 void Filter(RowListModel& list, const QString& filterText, bool removeMatching, SummaryText& summary,
             Dialogs& dialogs, const QString& label)
 {
@@ -25,7 +22,8 @@ void Filter(RowListModel& list, const QString& filterText, bool removeMatching, 
 
 } // namespace
 
-std::vector<int> MarkRows(const RowListModel& list, const QString& filterText, bool removeMatching)
+std::vector<int> MarkRows(const RowListModel& list, const QString& filterText, bool removeMatching,
+                          long long yieldEveryMs)
 {
     const QString lowered = filterText.toLower();
     std::vector<int> marks;
@@ -36,7 +34,7 @@ std::vector<int> MarkRows(const RowListModel& list, const QString& filterText, b
         marks.clear();
         const quint64 revision = list.Revision();
         for (int row = 0; row < list.Count(); ++row) {
-            if (sinceYield.elapsed() >= kYieldEveryMs) {
+            if (sinceYield.elapsed() >= yieldEveryMs) {
                 LetWindowEventsRun();
                 sinceYield.restart();
                 if (list.Revision() != revision) {

@@ -42,10 +42,9 @@ QStringList CorrelateListviews(const SelectionRequest& request, const QStringLis
     QStringList rows;
     Selection selection;
     report.Step(100, [&] {
-        SelectionRequest limited = request;
-        const auto destinations = static_cast<std::uint64_t>(std::max<qsizetype>(1, destinationRows.size()));
-        limited.maxEntries = std::min(request.maxEntries, kMaxCopyListRows / destinations);
-        selection = randomFileList(limited, random, dialogs);
+        SelectionRequest withDestinations = request;
+        withDestinations.destinationCount = static_cast<std::uint64_t>(destinationRows.size());
+        selection = randomFileList(withDestinations, random, dialogs);
     });
     report.Step(102, [&] { rows = PairWithDestinations(selection, destinationRows); });
     return rows;

@@ -29,6 +29,12 @@ std::uint64_t SelectionSize(std::uint32_t fileCount, const SelectionRequest& req
     return DrawCount(request.numberOfFiles);
 }
 
+bool TooManyRows(std::uint32_t fileCount, const SelectionRequest& request)
+{
+    const std::uint64_t destinations = std::max<std::uint64_t>(1, request.destinationCount);
+    return SelectionSize(fileCount, request) > request.maxRows / destinations;
+}
+
 Selection Draw(const MasterFileList& files, const SelectionRequest& request, RandomSource& random)
 {
     Selection selection;
@@ -95,8 +101,8 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
     }
 
     Selection selection;
-    if (report.Test(112, [&] { return SelectionSize(files.Count(), request) > request.maxEntries; })) {
-        report.Step(114, [&] { dialogs.MsgBox(TooManyRowsMessage(kMaxCopyListRows)); });
+    if (report.Test(112, [&] { return TooManyRows(files.Count(), request); })) {
+        report.Step(114, [&] { dialogs.MsgBox(TooManyRowsMessage(request.maxRows)); });
         return selection;
     }
     report.Step(116, [&] { selection = Draw(files, request, random); });

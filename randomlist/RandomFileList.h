@@ -25,7 +25,10 @@ struct SelectionRequest {
     QStringList sourceRows;   // the source list's rows: folders, or files
     double numberOfFiles = 0; // files per destination
     bool allowRepeats = false;
-    std::uint64_t maxEntries = kMaxCopyListRows;
+    // Every drawn file becomes one row per destination folder; a plan of
+    // more than maxRows rows is refused.
+    std::uint64_t destinationCount = 1;
+    std::uint64_t maxRows = kMaxCopyListRows;
 };
 
 // Lists the plain files directly in each source folder and draws the files

@@ -4,7 +4,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 
-#include "app/RandomSource.h"
+#include "support/ScriptedRandom.h"
 
 #include <QPoint>
 
@@ -12,17 +12,6 @@
 #include <vector>
 
 class QAbstractItemView;
-
-// A random source whose values the test sets; it records how it was seeded.
-class ScriptedRandom final : public RandomSource {
-public:
-    void Seed(std::uint32_t seed) override { seeds.push_back(seed); }
-    float Next() override;
-
-    std::vector<std::uint32_t> seeds;
-    std::vector<float> values;
-    std::size_t next = 0;
-};
 
 // A main window on the offscreen platform, with scripted dialogs and its
 // program folder in a temporary tree.

@@ -1,0 +1,86 @@
+#include "app/PathHelpers.h"
+#include "randomlist/CorrelateListviews.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedRandom.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const QString kSep = NativeSeparator();
+
+QString Row(const QString& source, const QString& destination)
+{
+    return source + QStringLiteral(" will be copied to ") + destination;
+}
+} // namespace
+
+TEST(DestinationFileName, PutsTheRepeatNumberBeforeTheLastExtension)
+{
+    const std::tuple<const char*, std::uint32_t, const char*> cases[] = {
+        {"sun.jpg", 0, "sun.jpg"},          {"sun.jpg", 1, "sun1.jpg"},
+        {"sun.jpg", 2, "sun2.jpg"},         {"archive.tar.gz", 1, "archive.tar1.gz"},
+        {"README", 1, "README1"},           {".profile", 1, "1.profile"},
+        {"100%.txt", 1, "100%1.txt"},       {"rate%", 3, "rate%3"},
+        {"a%1%", 0, "a%1%"},                {"x.", 12, "x12."},
+    };
+    for (const auto& [name, repeat, expected] : cases)
+        EXPECT_EQ(DestinationFileName(QString::fromUtf8(name), repeat), QString::fromUtf8(expected)) << name;
+}
+
+TEST(Pairing, EachDrawnFileGoesToEachDestinationInOrder)
+{
+    const QString a = kSep + QStringLiteral("src") + kSep + QStringLiteral("a.txt");
+    const QString b = kSep + QStringLiteral("src") + kSep + QStringLiteral("b.txt");
+    const QString d1 = kSep + QStringLiteral("d1");
+    const QString d2 = kSep + QStringLiteral("d2") + kSep;
+    const QStringList rows = PairWithDestinations({{a, 0}, {b, 0}}, {d1, d2});
+    EXPECT_EQ(rows, (QStringList{Row(a, d1 + kSep + "a.txt"), Row(a, d2 + "a.txt"), Row(b, d1 + kSep + "b.txt"),
+                                 Row(b, d2 + "b.txt")}));
+}
+
+TEST(Pairing, RepeatsGetNumberedNamesAndPercentNamesStayWhole)
+{
+    const QString sun = kSep + QStringLiteral("pics") + kSep + QStringLiteral("sun.jpg");
+    const QString odd = kSep + QStringLiteral("pics") + kSep + QStringLiteral("50%off%.jpg");
+    const QString out = kSep + QStringLiteral("out");
+    const QStringList rows = PairWithDestinations({{sun, 0}, {sun, 1}, {sun, 2}, {odd, 0}, {odd, 1}}, {out});
+    EXPECT_EQ(rows, (QStringList{Row(sun, out + kSep + "sun.jpg"), Row(sun, out + kSep + "sun1.jpg"),
+                                 Row(sun, out + kSep + "sun2.jpg"), Row(odd, out + kSep + "50%off%.jpg"),
+                                 Row(odd, out + kSep + "50%off%1.jpg")}));
+}
+
+TEST(Pairing, ADestinationListedTwiceGetsTwoIdenticalRows)
+{
+    const QString a = kSep + QStringLiteral("a.txt");
+    const QString out = kSep + QStringLiteral("out") + kSep;
+    EXPECT_EQ(PairWithDestinations({{a, 0}}, {out, out}), (QStringList{Row(a, out + "a.txt"), Row(a, out + "a.txt")}));
+}
+
+TEST(Pairing, ASingleDrawnFileIsPairedLikeAnyOther)
+{
+    TempTree tree;
+    const QString file = tree.WriteFile(QStringLiteral("src/only.mp3"), "m");
+    ScriptedRandom random({0.3f});
+    ScriptedDialogs dialogs;
+    SelectionRequest request;
+    request.sourceRows = {tree.Path(QStringLiteral("src"))};
+    request.numberOfFiles = 1;
+    const QString out = tree.Path(QStringLiteral("out"));
+    EXPECT_EQ(CorrelateListviews(request, {out}, random, dialogs), QStringList{Row(file, out + kSep + "only.mp3")});
+}
+
+TEST(Pairing, TheRowLimitCountsEveryDestination)
+{
+    TempTree tree;
+    tree.WriteFile(QStringLiteral("src/a"), "a");
+    ScriptedRandom random;
+    ScriptedDialogs dialogs;
+    SelectionRequest request;
+    request.sourceRows = {tree.Path(QStringLiteral("src"))};
+    request.numberOfFiles = 3;
+    request.allowRepeats = true;
+    request.maxRows = 5; // three files to two folders would be six rows
+    EXPECT_TRUE(CorrelateListviews(request, {QStringLiteral("d1"), QStringLiteral("d2")}, random, dialogs).isEmpty());
+    EXPECT_EQ(dialogs.Messages().size(), 1);
+}

@@ -1,0 +1,197 @@
+#include "app/PathHelpers.h"
+#include "randomlist/RandomFileList.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedRandom.h"
+#include "support/TempTree.h"
+
+#include <QDirIterator>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString kSep = NativeSeparator();
+
+// The plain files of a folder in the file system's own listing order, as an
+// independent reader sees them.
+QStringList ListingOrder(const QString& folder)
+{
+    QStringList paths;
+    QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
+    while (it.hasNext())
+        paths << folder + kSep + it.next().section(u'/', -1);
+    return paths;
+}
+
+QStringList Paths(const Selection& selection)
+{
+    QStringList paths;
+    for (const SelectionEntry& entry : selection)
+        paths << entry.path;
+    return paths;
+}
+
+SelectionRequest Request(QStringList rows, double numberOfFiles, bool allowRepeats = false)
+{
+    SelectionRequest request;
+    request.sourceRows = std::move(rows);
+    request.numberOfFiles = numberOfFiles;
+    request.allowRepeats = allowRepeats;
+    return request;
+}
+
+class Selecting : public ::testing::Test {
+protected:
+    // A folder "pics" with three files.
+    QString ThreeFiles()
+    {
+        tree.WriteFile(QStringLiteral("pics/a.jpg"), "a");
+        tree.WriteFile(QStringLiteral("pics/b.jpg"), "b");
+        tree.WriteFile(QStringLiteral("pics/c.jpg"), "c");
+        return tree.Path(QStringLiteral("pics"));
+    }
+
+    TempTree tree;
+    ScriptedDialogs dialogs;
+};
+
+} // namespace
+
+TEST_F(Selecting, NoRepeatsDrawsFromTheOrderedPool)
+{
+    const QString folder = ThreeFiles();
+    const QStringList master = ListingOrder(folder);
+    ScriptedRandom random({0.5f, 0.5f});
+    const Selection selection = randomFileList(Request({folder}, 2), random, dialogs);
+    // 0.5 of 3 -> rank 1; then 0.5 of the remaining 2 -> rank 1, the third file.
+    EXPECT_EQ(Paths(selection), (QStringList{master[1], master[2]}));
+    for (const SelectionEntry& entry : selection)
+        EXPECT_EQ(entry.repeat, 0u);
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(Selecting, AllFilesInRandomOrderWhenTheNumberMatches)
+{
+    const QString folder = ThreeFiles();
+    const QStringList master = ListingOrder(folder);
+    ScriptedRandom random({0.9f, 0.0f, 0.0f});
+    EXPECT_EQ(Paths(randomFileList(Request({folder + kSep}, 3), random, dialogs)),
+              (QStringList{master[2], master[0], master[1]}));
+}
+
+TEST_F(Selecting, FewerFilesThanAskedForGivesAllInListingOrderWithoutDraws)
+{
+    const QString folder = ThreeFiles();
+    ScriptedRandom random;
+    EXPECT_EQ(Paths(randomFileList(Request({folder}, 4), random, dialogs)), ListingOrder(folder));
+    // The unrounded number decides: 3.4 is more than three files.
+    EXPECT_EQ(Paths(randomFileList(Request({folder}, 3.4), random, dialogs)), ListingOrder(folder));
+    EXPECT_EQ(random.Used(), 0u);
+}
+
+TEST_F(Selecting, RepeatsCarryTheirNumberBesideThePath)
+{
+    const QString file = tree.WriteFile(QStringLiteral("one/sun.jpg"), "s");
+    ScriptedRandom random({0.1f, 0.6f, 0.99f});
+    const Selection selection = randomFileList(Request({tree.Path(QStringLiteral("one"))}, 3, true), random, dialogs);
+    ASSERT_EQ(selection.size(), 3u);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(selection[i].path, file);
+        EXPECT_EQ(selection[i].repeat, i);
+    }
+}
+
+TEST_F(Selecting, AFractionalNumberRoundsItsDrawsToEven)
+{
+    const QString folder = ThreeFiles();
+    ScriptedRandom random({0.0f, 0.0f, 0.0f});
+    EXPECT_EQ(randomFileList(Request({folder}, 2.5, true), random, dialogs).size(), 3u);
+    ScriptedRandom random2({0.0f, 0.0f});
+    EXPECT_EQ(randomFileList(Request({folder}, 1.5, true), random2, dialogs).size(), 1u);
+}
+
+TEST_F(Selecting, BelowOneDrawsNothing)
+{
+    const QString folder = ThreeFiles();
+    ScriptedRandom random;
+    for (double number : {0.0, 0.5, -5.0}) {
+        EXPECT_TRUE(randomFileList(Request({folder}, number), random, dialogs).empty());
+        EXPECT_TRUE(randomFileList(Request({folder}, number, true), random, dialogs).empty());
+    }
+    EXPECT_EQ(random.Used(), 0u);
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(Selecting, AFolderListedTwiceCanGiveOneFileTwice)
+{
+    const QString file = tree.WriteFile(QStringLiteral("solo/only.txt"), "x");
+    const QString folder = tree.Path(QStringLiteral("solo"));
+    ScriptedRandom random({0.9f, 0.0f});
+    const Selection selection = randomFileList(Request({folder, folder + kSep}, 2), random, dialogs);
+    EXPECT_EQ(Paths(selection), (QStringList{file, file}));
+    EXPECT_EQ(selection[1].repeat, 0u);
+}
+
+TEST_F(Selecting, OnlyPlainFilesAreListed)
+{
+    const QString kept = tree.WriteFile(QStringLiteral("mix/kept.txt"), "k");
+    tree.WriteFile(QStringLiteral("mix/.hidden"), "h");
+    tree.MakeFolder(QStringLiteral("mix/sub"));
+    tree.WriteFile(QStringLiteral("mix/sub/deeper.txt"), "d");
+    const QString link = tree.Path(QStringLiteral("mix/link.txt"));
+    ASSERT_TRUE(QFile::link(kept, link));
+    ASSERT_TRUE(QFile::link(tree.Path(QStringLiteral("nowhere")), tree.Path(QStringLiteral("mix/broken"))));
+    const QByteArray pipe = QFile::encodeName(tree.Path(QStringLiteral("mix/pipe")));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+
+    ScriptedRandom random;
+    QStringList paths = Paths(randomFileList(Request({tree.Path(QStringLiteral("mix"))}, 10), random, dialogs));
+    paths.sort();
+    EXPECT_EQ(paths, (QStringList{kept, link}));
+}
+
+TEST_F(Selecting, EachFolderWithoutFilesIsNamedOnce)
+{
+    const QString folder = ThreeFiles();
+    tree.MakeFolder(QStringLiteral("empty"));
+    tree.MakeFolder(QStringLiteral("onlyfolders/sub"));
+    const QStringList rows{tree.Path(QStringLiteral("empty")), folder, tree.Path(QStringLiteral("onlyfolders")) + kSep,
+                           tree.Path(QStringLiteral("missing"))};
+    ScriptedRandom random;
+    const Selection selection = randomFileList(Request(rows, 5), random, dialogs);
+    EXPECT_EQ(selection.size(), 3u);
+    EXPECT_EQ(dialogs.Messages(),
+              (QStringList{QStringLiteral("There are no files in folder ") + tree.Path(QStringLiteral("empty")) + kSep,
+                           QStringLiteral("There are no files in folder ") + tree.Path(QStringLiteral("onlyfolders")) + kSep,
+                           QStringLiteral("There are no files in folder ") + tree.Path(QStringLiteral("missing")) + kSep}));
+    for (const ScriptedDialogs::Shown& shown : dialogs.shown) {
+        EXPECT_EQ(shown.icon, Dialogs::Icon::None);
+        EXPECT_EQ(shown.buttons, Dialogs::Buttons::Ok);
+    }
+}
+
+TEST_F(Selecting, ARowNamingAFileIsASourceOfThatFile)
+{
+    const QString file = tree.WriteFile(QStringLiteral("dropped/photo.jpg"), "p");
+    ScriptedRandom random({0.0f});
+    EXPECT_EQ(Paths(randomFileList(Request({file}, 1), random, dialogs)), QStringList{file});
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(Selecting, APlanTooLargeForMemoryIsRefused)
+{
+    const QString folder = ThreeFiles();
+    ScriptedRandom random;
+    SelectionRequest request = Request({folder}, 1e12, true);
+    EXPECT_TRUE(randomFileList(request, random, dialogs).empty());
+    EXPECT_EQ(dialogs.Messages(), QStringList{TooManyRowsMessage(kMaxCopyListRows)});
+    EXPECT_EQ(random.Used(), 0u);
+
+    // Without repeats a huge number just takes every file once.
+    ScriptedDialogs quiet;
+    EXPECT_EQ(randomFileList(Request({folder}, 1e12), random, quiet).size(), 3u);
+    EXPECT_TRUE(quiet.shown.empty());
+}
