@@ -56,6 +56,8 @@ Selection Draw(const MasterFileList& files, const SelectionRequest& request, Ran
 
 } // namespace
 
+const QString kNumberBelowOneMessage = QStringLiteral("The number of files to copy must be at least 1.");
+
 QString NoFilesMessage(const QString& folder) { return QStringLiteral("There are no files in folder ") + folder; }
 
 QString TooManyRowsMessage(std::uint64_t maxRows)
@@ -68,20 +70,25 @@ QString TooManyRowsMessage(std::uint64_t maxRows)
 Selection randomFileList(const SelectionRequest& request, RandomSource& random, Dialogs& dialogs)
 {
     ErrorReport report(dialogs, ProcedureLabels::RandomFileList());
+    // Without a single draw to make, the folders need not be read at all.
+    if (report.Test(100, [&] { return DrawCount(request.numberOfFiles) == 0; })) {
+        report.Step(102, [&] { dialogs.MsgBox(kNumberBelowOneMessage); });
+        return {};
+    }
     MasterFileList files;
     for (const QString& row : request.sourceRows) {
         QString folder;
         bool found = false;
-        report.Step(100, [&] { folder = WithClosingSeparator(row); });
+        report.Step(104, [&] { folder = WithClosingSeparator(row); });
         // A row that names a file (a dropped file) is a source of that file.
-        if (report.Test(102, [&] { return !row.endsWith(NativeSeparator()) && platform::IsRegularFile(ToFsPath(row)); })) {
-            report.Step(104, [&] {
+        if (report.Test(106, [&] { return !row.endsWith(NativeSeparator()) && platform::IsRegularFile(ToFsPath(row)); })) {
+            report.Step(108, [&] {
                 files.AddFile(row);
                 found = true;
             });
             continue;
         }
-        report.Step(106, [&] {
+        report.Step(110, [&] {
             files.BeginFolder(folder);
             std::error_code error;
             const auto result = platform::ListPlainFiles(
@@ -96,15 +103,15 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
             if (result == platform::ListingResult::Failed)
                 throw Failure(QString::fromStdString(error.message()) + QStringLiteral(": ") + folder);
         });
-        if (report.Test(108, [&] { return !found; }))
-            report.Step(110, [&] { dialogs.MsgBox(NoFilesMessage(folder)); });
+        if (report.Test(112, [&] { return !found; }))
+            report.Step(114, [&] { dialogs.MsgBox(NoFilesMessage(folder)); });
     }
 
     Selection selection;
-    if (report.Test(112, [&] { return TooManyRows(files.Count(), request); })) {
-        report.Step(114, [&] { dialogs.MsgBox(TooManyRowsMessage(request.maxRows)); });
+    if (report.Test(116, [&] { return TooManyRows(files.Count(), request); })) {
+        report.Step(118, [&] { dialogs.MsgBox(TooManyRowsMessage(request.maxRows)); });
         return selection;
     }
-    report.Step(116, [&] { selection = Draw(files, request, random); });
+    report.Step(120, [&] { selection = Draw(files, request, random); });
     return selection;
 }

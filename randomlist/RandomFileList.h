@@ -33,11 +33,14 @@ struct SelectionRequest {
 
 // Lists the plain files directly in each source folder and draws the files
 // that every destination receives. A folder without files is named in a
-// message; a number of files below 1 draws nothing.
+// message. A number of files below 1 draws nothing and says so.
 Selection randomFileList(const SelectionRequest& request, RandomSource& random, Dialogs& dialogs);
 
 // The message shown for a source folder without files.
 QString NoFilesMessage(const QString& folder);
+
+// The message shown when the number of files is below 1.
+extern const QString kNumberBelowOneMessage;
 
 // The message shown when a plan would hold more than maxRows rows.
 QString TooManyRowsMessage(std::uint64_t maxRows);

@@ -2,6 +2,7 @@
 #include "app/RowListModel.h"
 #include "app/SummaryText.h"
 #include "randomlist/CopyListFilter.h"
+#include "randomlist/RandomFileList.h"
 #include "support/FormFixture.h"
 
 #include <QCheckBox>
@@ -155,6 +156,7 @@ TEST_F(CopyListCommands, AnAutomaticRebuildBelowOneFileMakesNoRows)
         EXPECT_EQ(form->Summary->Text(), QString()) << number;
     }
     EXPECT_EQ(fixture.random.Used(), 0u);
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList(3, kNumberBelowOneMessage));
 }
 
 class CopyListFilters : public CopyListCommands {

@@ -113,16 +113,17 @@ TEST_F(Selecting, AFractionalNumberRoundsItsDrawsToEven)
     EXPECT_EQ(randomFileList(Request({folder}, 1.5, true), random2, dialogs).size(), 1u);
 }
 
-TEST_F(Selecting, BelowOneDrawsNothing)
+TEST_F(Selecting, BelowOneDrawsNothingAndSaysSo)
 {
-    const QString folder = ThreeFiles();
     ScriptedRandom random;
+    const QStringList rows{ThreeFiles(), tree.Path(QStringLiteral("missing"))};
     for (double number : {0.0, 0.5, -5.0}) {
-        EXPECT_TRUE(randomFileList(Request({folder}, number), random, dialogs).empty());
-        EXPECT_TRUE(randomFileList(Request({folder}, number, true), random, dialogs).empty());
+        EXPECT_TRUE(randomFileList(Request(rows, number), random, dialogs).empty());
+        EXPECT_TRUE(randomFileList(Request(rows, number, true), random, dialogs).empty());
     }
     EXPECT_EQ(random.Used(), 0u);
-    EXPECT_TRUE(dialogs.shown.empty());
+    // One plain message per call, and no folder is read.
+    EXPECT_EQ(dialogs.Messages(), QStringList(6, kNumberBelowOneMessage));
 }
 
 TEST_F(Selecting, AFolderListedTwiceCanGiveOneFileTwice)
