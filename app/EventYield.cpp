@@ -4,7 +4,8 @@
 
 namespace {
 int yieldDepth = 0;
-}
+qint64 yieldIntervalMs = 15;
+} // namespace
 
 void LetWindowEventsRun()
 {
@@ -14,3 +15,18 @@ void LetWindowEventsRun()
 }
 
 bool IsInsideCommandYield() { return yieldDepth > 0; }
+
+ThrottledYield::ThrottledYield() { sinceYield_.start(); }
+
+bool ThrottledYield::Poll()
+{
+    if (sinceYield_.elapsed() < yieldIntervalMs)
+        return false;
+    LetWindowEventsRun();
+    sinceYield_.restart();
+    return true;
+}
+
+void ThrottledYield::SetInterval(qint64 milliseconds) { yieldIntervalMs = milliseconds; }
+
+qint64 ThrottledYield::Interval() { return yieldIntervalMs; }

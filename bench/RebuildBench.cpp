@@ -120,13 +120,17 @@ int main(int argc, char* argv[])
 
     std::printf("best rebuild %.3fs: CorrelateListviewsWrapper %.3fs, shown %.3fs, summary scrolled to end %.3fs\n",
                 best.Total(), best.rebuild, best.shown, best.scrolled);
-    std::printf("paints over %d runs: copy list %d, summary %d\n", kRuns, copyListPaints.paints, summaryPaints.paints);
+    // The copy list view may lie outside the window's client area, where it
+    // has nothing to paint; it must paint whenever any of it is in view.
+    const bool copyListInView = !window.ListView3->visibleRegion().isEmpty();
+    std::printf("paints over %d runs: copy list %d (%s), summary %d\n", kRuns, copyListPaints.paints,
+                copyListInView ? "in view" : "outside the client area", summaryPaints.paints);
     std::printf("copy list rows: %d (expected %d); plain loop rows: %lld\n", window.CopyList->Count(), expectedRows,
                 static_cast<long long>(rows.size()));
     std::printf("peak memory: %.1f MB\n", PeakMemoryMb());
     if (!NoDialogsShown(dialogs))
         return 1;
-    if (!rowsRight || rows.size() != expectedRows || copyListPaints.paints < kRuns || summaryPaints.paints < kRuns) {
+    if (!rowsRight || rows.size() != expectedRows || (copyListInView && copyListPaints.paints < kRuns) || summaryPaints.paints < kRuns) {
         std::printf("the rebuild was not complete or not shown\n");
         return 1;
     }

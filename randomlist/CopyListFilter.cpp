@@ -6,7 +6,6 @@
 #include "app/RowListModel.h"
 #include "app/SummaryText.h"
 
-#include <QElapsedTimer>
 
 namespace {
 
@@ -22,25 +21,19 @@ void Filter(RowListModel& list, const QString& filterText, bool removeMatching, 
 
 } // namespace
 
-std::vector<int> MarkRows(const RowListModel& list, const QString& filterText, bool removeMatching,
-                          long long yieldEveryMs)
+std::vector<int> MarkRows(const RowListModel& list, const QString& filterText, bool removeMatching)
 {
     const QString lowered = filterText.toLower();
     std::vector<int> marks;
-    QElapsedTimer sinceYield;
-    sinceYield.start();
+    ThrottledYield yield;
     for (bool rowsChanged = true; rowsChanged;) {
         rowsChanged = false;
         marks.clear();
         const quint64 revision = list.Revision();
         for (int row = 0; row < list.Count(); ++row) {
-            if (sinceYield.elapsed() >= yieldEveryMs) {
-                LetWindowEventsRun();
-                sinceYield.restart();
-                if (list.Revision() != revision) {
-                    rowsChanged = true;
-                    break;
-                }
+            if (yield.Poll() && list.Revision() != revision) {
+                rowsChanged = true;
+                break;
             }
             if (list.Text(row).toLower().contains(lowered) == removeMatching)
                 marks.push_back(row);

@@ -17,7 +17,5 @@ void RemoveItemsWithout(RowListModel& list, const QString& filterText, SummaryTe
 // The positions of the rows to remove, in ascending order. The scan lets
 // window events run now and then; when the rows change meanwhile (a rebuild,
 // a clear, a deletion), it starts again on the rows as they are now, so the
-// positions always belong to the current rows. Window events run at most
-// every yieldEveryMs milliseconds.
-std::vector<int> MarkRows(const RowListModel& list, const QString& filterText, bool removeMatching,
-                          long long yieldEveryMs = 15);
+// positions always belong to the current rows.
+std::vector<int> MarkRows(const RowListModel& list, const QString& filterText, bool removeMatching);

@@ -1,3 +1,4 @@
+#include "app/EventYield.h"
 #include "app/PathHelpers.h"
 #include "app/RowListModel.h"
 #include "app/SummaryText.h"
@@ -233,7 +234,9 @@ TEST(CopyListFilterScan, RowsChangedDuringAYieldAreScannedAfresh)
     list.Append(QStringList{"keep a", "drop b", "keep c", "drop d"});
     // While the scan yields, a rebuild replaces the rows.
     QTimer::singleShot(0, [&list] { list.SetRows({"drop x", "keep y", "drop z"}); });
-    const std::vector<int> marks = MarkRows(list, QStringLiteral("DROP"), true, 0);
+    ThrottledYield::SetInterval(0);
+    const std::vector<int> marks = MarkRows(list, QStringLiteral("DROP"), true);
+    ThrottledYield::SetInterval(15);
     EXPECT_EQ(marks, (std::vector<int>{0, 2}));
 }
 
