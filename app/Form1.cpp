@@ -300,6 +300,19 @@ void Form1::SetMousePointer(int pointer)
     ShowPointer();
 }
 
+void Form1::BeginBusy()
+{
+    ++busyDepth_;
+    SetMousePointer(kBusyPointer);
+}
+
+void Form1::EndBusy()
+{
+    if (busyDepth_ > 0)
+        --busyDepth_;
+    SetMousePointer(busyDepth_ > 0 ? kBusyPointer : kDefaultPointer);
+}
+
 void Form1::ShowPointer()
 {
     switch (mousePointer_) {

@@ -42,6 +42,11 @@ public:
     int MousePointer() const { return mousePointer_; }
     void SetMousePointer(int pointer);
     bool IsBusy() const { return mousePointer_ == kBusyPointer; }
+    // A command shows the hourglass from BeginBusy to EndBusy. A command that
+    // starts inside another one's yield nests: the hourglass stays until the
+    // outer command ends too.
+    void BeginBusy();
+    void EndBusy();
     bool HasCustomPointerImage() const { return handCursor_.has_value(); }
     bool IsSkinApplied() const { return skinApplied_; }
 
@@ -135,6 +140,7 @@ private:
     RandomSource& random_;
     QString appFolder_;
     int mousePointer_ = kDefaultPointer;
+    int busyDepth_ = 0;
     std::optional<QCursor> handCursor_;
     bool skinApplied_ = false;
 };

@@ -29,6 +29,40 @@ std::uint64_t SelectionSize(std::uint32_t fileCount, const SelectionRequest& req
     return DrawCount(request.numberOfFiles);
 }
 
+// A folder that is missing or cannot be read simply has no files; other
+// failures of the listing are failures.
+bool MeansNoFolder(const std::error_code& error)
+{
+    return platform::IsNotFound(error) || platform::IsPermissionDenied(error)
+        || error == std::errc::filename_too_long || error == std::errc::too_many_symbolic_link_levels;
+}
+
+// Adds the folder's plain files (no folders, hidden or system files, or
+// anything else that is not a regular file) in listing order. True when it
+// found any.
+bool ListPlainFiles(const QString& folder, MasterFileList& files)
+{
+    platform::FolderReader reader(ToFsPath(folder));
+    if (reader.OpenError()) {
+        if (MeansNoFolder(reader.OpenError()))
+            return false;
+        throw Failure(QString::fromStdString(reader.OpenError().message()) + QStringLiteral(": ") + folder);
+    }
+    bool found = false;
+    platform::FolderEntry entry;
+    while (reader.Next(entry)) {
+        if (entry.kind != platform::EntryKind::File || entry.hidden || entry.system)
+            continue;
+        if (files.Count() == std::numeric_limits<std::uint32_t>::max())
+            throw Failure(QStringLiteral("Too many files in the source folders"));
+        files.AddName(entry.name);
+        found = true;
+    }
+    if (reader.ReadError())
+        throw Failure(QString::fromStdString(reader.ReadError().message()) + QStringLiteral(": ") + folder);
+    return found;
+}
+
 bool TooManyRows(std::uint32_t fileCount, const SelectionRequest& request)
 {
     const std::uint64_t destinations = std::max<std::uint64_t>(1, request.destinationCount);
@@ -90,18 +124,7 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
         }
         report.Step(110, [&] {
             files.BeginFolder(folder);
-            std::error_code error;
-            const auto result = platform::ListPlainFiles(
-                ToFsPath(folder),
-                [&](std::string_view name) {
-                    if (files.Count() == std::numeric_limits<std::uint32_t>::max())
-                        throw Failure(QStringLiteral("Too many files in the source folders"));
-                    files.AddName(name);
-                    found = true;
-                },
-                error);
-            if (result == platform::ListingResult::Failed)
-                throw Failure(QString::fromStdString(error.message()) + QStringLiteral(": ") + folder);
+            found = ListPlainFiles(folder, files);
         });
         if (report.Test(112, [&] { return !found; }))
             report.Step(114, [&] { dialogs.MsgBox(NoFilesMessage(folder)); });

@@ -50,9 +50,9 @@ bool Form1::InputsReady() const
 
 void Form1::RebuildWithBusyPointer(ErrorReport& report, int firstStep)
 {
-    report.Step(firstStep, [&] { SetMousePointer(kBusyPointer); });
+    report.Step(firstStep, [&] { BeginBusy(); });
     report.Step(firstStep + 2, [&] { CorrelateListviewsWrapper(); });
-    report.Step(firstStep + 4, [&] { SetMousePointer(kDefaultPointer); });
+    report.Step(firstStep + 4, [&] { EndBusy(); });
 }
 
 void Form1::PushButton12_Click()
@@ -79,9 +79,9 @@ void Form1::FilterCopyList(int buttonNumber, const QString& prompt,
     report.Step(100, [&] { answer = dialogs_.InputBox(prompt, ApplicationTitle(), QString()); });
     if (report.Test(102, [&] { return answer.isEmpty(); }))
         return;
-    report.Step(104, [&] { SetMousePointer(kBusyPointer); });
+    report.Step(104, [&] { BeginBusy(); });
     report.Step(106, [&] { filter(*CopyList, answer, *Summary, dialogs_); });
-    report.Step(108, [&] { SetMousePointer(kDefaultPointer); });
+    report.Step(108, [&] { EndBusy(); });
 }
 
 void Form1::PushButton11_Click()

@@ -1,12 +1,14 @@
 #pragma once
 
-#include <cstddef>
+#include <compare>
+#include <cstdint>
 #include <filesystem>
-#include <functional>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <system_error>
 
-// The few file operations whose meaning differs between Windows and POSIX.
+// The file operations whose meaning differs between Windows and POSIX.
 namespace platform {
 
 // Deletes a file (never a folder). True when it is gone.
@@ -16,23 +18,65 @@ bool RemoveFile(const std::filesystem::path& path);
 // system and archive); on POSIX gives the owner write permission.
 bool MakeNormal(const std::filesystem::path& path);
 
-enum class ListingResult {
-    Listed,      // the folder was read to its end
-    NotAFolder,  // missing, not a folder, or not readable: a folder without files
-    Failed,      // the listing itself failed (a device error, for example)
+// True when the path names a regular file (after following links).
+bool IsRegularFile(const std::filesystem::path& path);
+
+// True for a folder that Windows keeps to itself: hidden and system (and
+// maybe a reparse point) but nothing else. Never on POSIX.
+bool IsProtectedFolder(const std::filesystem::path& path);
+
+// True for the root of a drive or of the file system.
+bool IsRootFolder(const std::filesystem::path& path);
+
+// Which folder a path leads to, whatever the path: links, "..", doubled
+// separators and other writings of the same folder give the same id.
+struct FolderId {
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    auto operator<=>(const FolderId&) const = default;
 };
 
-// Calls onName with the name (UTF-8 bytes on Windows, the raw bytes
-// elsewhere) of every plain file directly in the folder, in the order the
-// file system lists them. Plain files leave out folders, hidden and system
-// files, and anything that is not a regular file (devices, pipes, broken
-// links); links to files count as files. When the result is not Listed,
-// error tells why.
-ListingResult ListPlainFiles(const std::filesystem::path& folder,
-                             const std::function<void(std::string_view name)>& onName, std::error_code& error);
+enum class EntryKind { File, Folder, Other };
 
-// True when the path names a regular file (after following links) that is
-// not a folder.
-bool IsRegularFile(const std::filesystem::path& path);
+struct FolderEntry {
+    std::string name; // UTF-8 on Windows, the raw bytes elsewhere
+    EntryKind kind = EntryKind::Other; // after following links
+    bool hidden = false;
+    bool system = false;
+    // A folder that is hidden and system (and maybe a reparse point) but
+    // nothing else: Windows keeps such folders to itself. Never on POSIX.
+    bool protectedFolder = false;
+};
+
+// Reads the entries of one folder, in the order the file system lists them,
+// without "." and "..". Each folder is read once; what the listing tells
+// about an entry is not asked again.
+class FolderReader {
+public:
+    explicit FolderReader(const std::filesystem::path& folder);
+    ~FolderReader();
+    FolderReader(const FolderReader&) = delete;
+    FolderReader& operator=(const FolderReader&) = delete;
+
+    // Set when the folder could not be opened.
+    const std::error_code& OpenError() const { return openError_; }
+    FolderId Id() const { return id_; }
+
+    // The next entry; false at the end or on a failure (ReadError() tells).
+    bool Next(FolderEntry& entry);
+    const std::error_code& ReadError() const { return readError_; }
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+    std::error_code openError_;
+    std::error_code readError_;
+    FolderId id_;
+};
+
+// True when the error says that a folder cannot be read for permission.
+bool IsPermissionDenied(const std::error_code& error);
+// True when the error says that the path is missing or not a folder.
+bool IsNotFound(const std::error_code& error);
 
 } // namespace platform

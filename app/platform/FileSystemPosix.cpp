@@ -8,36 +8,95 @@
 
 namespace platform {
 
-namespace {
-
-// Closes the folder stream however the listing ends.
-class FolderStream {
-public:
-    explicit FolderStream(DIR* stream) : stream_(stream) {}
-    ~FolderStream()
+struct FolderReader::Handle {
+    DIR* stream = nullptr;
+    ~Handle()
     {
-        if (stream_ != nullptr)
-            ::closedir(stream_);
+        if (stream != nullptr)
+            ::closedir(stream);
     }
-    FolderStream(const FolderStream&) = delete;
-    FolderStream& operator=(const FolderStream&) = delete;
-    DIR* get() const { return stream_; }
-
-private:
-    DIR* stream_;
 };
 
-bool IsRegularEntry(DIR* folder, const dirent& entry)
+namespace {
+
+EntryKind KindOf(const struct stat& status)
 {
-    if (entry.d_type == DT_REG)
-        return true;
-    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN)
-        return false;
-    struct stat status {};
-    return ::fstatat(::dirfd(folder), entry.d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
+    if (S_ISREG(status.st_mode))
+        return EntryKind::File;
+    if (S_ISDIR(status.st_mode))
+        return EntryKind::Folder;
+    return EntryKind::Other;
 }
 
+// The listing's type where it gives one; a link (or an unknown type) is
+// followed with one stat.
+EntryKind KindOf(DIR* folder, const dirent& entry)
+{
+    switch (entry.d_type) {
+    case DT_REG: return EntryKind::File;
+    case DT_DIR: return EntryKind::Folder;
+    case DT_LNK:
+    case DT_UNKNOWN: {
+        struct stat status {};
+        if (::fstatat(::dirfd(folder), entry.d_name, &status, 0) != 0)
+            return EntryKind::Other;
+        return KindOf(status);
+    }
+    default: return EntryKind::Other;
+    }
+}
+
+std::error_code LastError() { return {errno, std::generic_category()}; }
+
 } // namespace
+
+FolderReader::FolderReader(const std::filesystem::path& folder) : handle_(std::make_unique<Handle>())
+{
+    handle_->stream = ::opendir(folder.c_str());
+    if (handle_->stream == nullptr) {
+        openError_ = LastError();
+        return;
+    }
+    struct stat status {};
+    if (::fstat(::dirfd(handle_->stream), &status) == 0)
+        id_ = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+FolderReader::~FolderReader() = default;
+
+bool FolderReader::Next(FolderEntry& entry)
+{
+    if (handle_->stream == nullptr)
+        return false;
+    for (;;) {
+        errno = 0;
+        const dirent* found = ::readdir(handle_->stream);
+        if (found == nullptr) {
+            if (errno != 0)
+                readError_ = LastError();
+            return false;
+        }
+        const std::string_view name(found->d_name);
+        if (name == "." || name == "..")
+            continue;
+        entry.name.assign(name);
+        entry.kind = KindOf(handle_->stream, *found);
+        entry.hidden = name.front() == '.';
+        entry.system = false;
+        entry.protectedFolder = false;
+        return true;
+    }
+}
+
+bool IsPermissionDenied(const std::error_code& error)
+{
+    return error == std::errc::permission_denied || error == std::errc::operation_not_permitted;
+}
+
+bool IsNotFound(const std::error_code& error)
+{
+    return error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+}
 
 bool RemoveFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
 
@@ -51,37 +110,18 @@ bool MakeNormal(const std::filesystem::path& path)
     return ::chmod(path.c_str(), status.st_mode | S_IWUSR) == 0;
 }
 
-ListingResult ListPlainFiles(const std::filesystem::path& folder,
-                             const std::function<void(std::string_view name)>& onName, std::error_code& error)
-{
-    const FolderStream stream(::opendir(folder.c_str()));
-    if (stream.get() == nullptr) {
-        error.assign(errno, std::generic_category());
-        const bool noFolder = errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == ENAMETOOLONG
-            || errno == ELOOP;
-        return noFolder ? ListingResult::NotAFolder : ListingResult::Failed;
-    }
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(stream.get());
-        if (entry == nullptr) {
-            if (errno == 0)
-                return ListingResult::Listed;
-            error.assign(errno, std::generic_category());
-            return ListingResult::Failed;
-        }
-        // Names starting with a point are hidden, "." and ".." among them.
-        if (entry->d_name[0] == '.')
-            continue;
-        if (IsRegularEntry(stream.get(), *entry))
-            onName(entry->d_name);
-    }
-}
-
 bool IsRegularFile(const std::filesystem::path& path)
 {
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool IsProtectedFolder(const std::filesystem::path&) { return false; }
+
+bool IsRootFolder(const std::filesystem::path& path)
+{
+    const std::string& text = path.native();
+    return !text.empty() && text.find_first_not_of('/') == std::string::npos;
 }
 
 } // namespace platform

@@ -2,11 +2,25 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace platform {
 
+struct FolderReader::Handle {
+    HANDLE search = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW data {};
+    bool pending = false; // data holds an entry not yet handed out
+    ~Handle()
+    {
+        if (search != INVALID_HANDLE_VALUE)
+            ::FindClose(search);
+    }
+};
+
 namespace {
+
+// The attribute bits that the folder rules look at.
+constexpr DWORD kKnownAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
+    | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_COMPRESSED;
+constexpr DWORD kProtected = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 std::string ToUtf8(const wchar_t* text)
 {
@@ -18,7 +32,78 @@ std::string ToUtf8(const wchar_t* text)
     return bytes;
 }
 
+std::error_code LastError() { return {static_cast<int>(::GetLastError()), std::system_category()}; }
+
+FolderId IdOf(const std::filesystem::path& folder)
+{
+    FolderId id;
+    const HANDLE file = ::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return id;
+    BY_HANDLE_FILE_INFORMATION information {};
+    if (::GetFileInformationByHandle(file, &information)) {
+        id.device = information.dwVolumeSerialNumber;
+        id.index = (std::uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    }
+    ::CloseHandle(file);
+    return id;
+}
+
 } // namespace
+
+FolderReader::FolderReader(const std::filesystem::path& folder) : handle_(std::make_unique<Handle>())
+{
+    const std::wstring pattern = (folder / L"*").wstring();
+    handle_->search = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &handle_->data, FindExSearchNameMatch,
+                                         nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (handle_->search == INVALID_HANDLE_VALUE) {
+        openError_ = LastError();
+        return;
+    }
+    handle_->pending = true;
+    id_ = IdOf(folder);
+}
+
+FolderReader::~FolderReader() = default;
+
+bool FolderReader::Next(FolderEntry& entry)
+{
+    if (handle_->search == INVALID_HANDLE_VALUE)
+        return false;
+    for (;;) {
+        if (!handle_->pending) {
+            if (!::FindNextFileW(handle_->search, &handle_->data)) {
+                if (::GetLastError() != ERROR_NO_MORE_FILES)
+                    readError_ = LastError();
+                return false;
+            }
+        }
+        handle_->pending = false;
+        const std::wstring_view name(handle_->data.cFileName);
+        if (name == L"." || name == L"..")
+            continue;
+        const DWORD attributes = handle_->data.dwFileAttributes & kKnownAttributes;
+        entry.name = ToUtf8(handle_->data.cFileName);
+        entry.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder : EntryKind::File;
+        entry.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+        entry.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+        entry.protectedFolder = attributes == kProtected || attributes == (kProtected | FILE_ATTRIBUTE_REPARSE_POINT);
+        return true;
+    }
+}
+
+bool IsPermissionDenied(const std::error_code& error)
+{
+    return error.category() == std::system_category() && error.value() == ERROR_ACCESS_DENIED;
+}
+
+bool IsNotFound(const std::error_code& error)
+{
+    return error.category() == std::system_category()
+        && (error.value() == ERROR_FILE_NOT_FOUND || error.value() == ERROR_PATH_NOT_FOUND
+            || error.value() == ERROR_DIRECTORY || error.value() == ERROR_INVALID_NAME);
+}
 
 bool RemoveFile(const std::filesystem::path& path) { return ::DeleteFileW(path.c_str()) != 0; }
 
@@ -27,39 +112,25 @@ bool MakeNormal(const std::filesystem::path& path)
     return ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
-ListingResult ListPlainFiles(const std::filesystem::path& folder,
-                             const std::function<void(std::string_view name)>& onName, std::error_code& error)
-{
-    const std::wstring pattern = (folder / L"*").wstring();
-    WIN32_FIND_DATAW data {};
-    const HANDLE search = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                             nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (search == INVALID_HANDLE_VALUE) {
-        const DWORD code = ::GetLastError();
-        error.assign(static_cast<int>(code), std::system_category());
-        return (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_ACCESS_DENIED
-                || code == ERROR_DIRECTORY || code == ERROR_INVALID_NAME)
-            ? ListingResult::NotAFolder
-            : ListingResult::Failed;
-    }
-    constexpr DWORD kLeftOut = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    ListingResult result = ListingResult::Listed;
-    do {
-        if ((data.dwFileAttributes & kLeftOut) == 0)
-            onName(ToUtf8(data.cFileName));
-    } while (::FindNextFileW(search, &data));
-    if (const DWORD code = ::GetLastError(); code != ERROR_NO_MORE_FILES) {
-        error.assign(static_cast<int>(code), std::system_category());
-        result = ListingResult::Failed;
-    }
-    ::FindClose(search);
-    return result;
-}
-
 bool IsRegularFile(const std::filesystem::path& path)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool IsProtectedFolder(const std::filesystem::path& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    const DWORD known = attributes & kKnownAttributes;
+    return known == kProtected || known == (kProtected | FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsRootFolder(const std::filesystem::path& path)
+{
+    const std::filesystem::path root = path.root_path();
+    return !root.empty() && (path == root || path.relative_path().empty() || path.relative_path() == L"\\");
 }
 
 } // namespace platform

@@ -1,0 +1,53 @@
+#include "FileChecks.h"
+
+#include "app/PathHelpers.h"
+#include "app/platform/FileSystem.h"
+#include "randomlist/MasterFileList.h"
+
+#include <QRegularExpression>
+
+#include <system_error>
+
+bool IsExistingFile(const QString& path)
+{
+    if (path.isEmpty() || path.contains(u'?') || path.contains(u'*'))
+        return false;
+    return platform::IsRegularFile(ToFsPath(path));
+}
+
+bool IsBadPath(const QString& path)
+{
+    if (path.isEmpty())
+        return true;
+    std::error_code error;
+    static_cast<void>(std::filesystem::status(ToFsPath(path), error));
+    return static_cast<bool>(error);
+}
+
+QStringList GetFilesInFolder(const QString& folder, const QString& pattern)
+{
+    const QString withSeparator = folder.endsWith(NativeSeparator()) ? folder : folder + NativeSeparator();
+    const bool everything = pattern == QLatin1String("*.*") || pattern == QLatin1String("*");
+#ifdef Q_OS_WIN
+    const auto caseOption = QRegularExpression::CaseInsensitiveOption;
+#else
+    const auto caseOption = QRegularExpression::NoPatternOption;
+#endif
+    const QRegularExpression match(
+        QRegularExpression::wildcardToRegularExpression(pattern),
+        caseOption);
+
+    QStringList names;
+    platform::FolderReader reader(ToFsPath(withSeparator));
+    platform::FolderEntry entry;
+    while (reader.Next(entry)) {
+        if (entry.kind == platform::EntryKind::Folder)
+            continue;
+        const QString name = DecodeFileName(entry.name);
+        if (!everything && !match.match(name).hasMatch())
+            continue;
+        if (IsExistingFile(withSeparator + name))
+            names.append(name);
+    }
+    return names;
+}

@@ -1,0 +1,125 @@
+#include "SubfolderScan.h"
+
+#include "PathText.h"
+
+#include "app/ErrorReport.h"
+#include "app/EventYield.h"
+#include "app/PathHelpers.h"
+#include "app/ProcedureLabels.h"
+#include "app/platform/FileSystem.h"
+#include "randomlist/MasterFileList.h"
+
+#include <set>
+#include <vector>
+
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr qsizetype kMaxPathLength = 260;
+constexpr qsizetype kMaxNameLength = 260;
+#else
+constexpr qsizetype kMaxPathLength = 4096;
+constexpr qsizetype kMaxNameLength = 256;
+#endif
+
+struct ScanEntry {
+    QString path; // ends in the separator
+    bool protectedFolder = false;
+    bool missing = false;     // not a folder (any more)
+    bool removed = false;     // its listing was denied or it vanished while being read
+    bool enteredBefore = false; // the same folder as one listed earlier
+};
+
+using Level = std::vector<ScanEntry>;
+
+bool IsAcceptedName(const QString& name)
+{
+    return name.size() < kMaxNameLength && !HasBadNameCharacters(name) && !name.contains(u'?')
+        && name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+class Scan {
+public:
+    // Lists the subfolders of one entry into the next level.
+    void Enter(ScanEntry& entry, Level& next)
+    {
+        const std::filesystem::path path = ToFsPath(entry.path);
+        if (entry.path.size() >= kMaxPathLength)
+            return;
+        yield_.Poll();
+        if (entry.protectedFolder && !platform::IsRootFolder(path))
+            return;
+        platform::FolderReader reader(path);
+        if (reader.OpenError()) {
+            // A folder whose listing is denied leaves the list; one that is
+            // missing or no folder is passed over; other failures leave it be.
+            entry.removed = platform::IsPermissionDenied(reader.OpenError());
+            entry.missing = platform::IsNotFound(reader.OpenError());
+            return;
+        }
+        if (!entered_.insert(reader.Id()).second) {
+            entry.enteredBefore = true;
+            return;
+        }
+        platform::FolderEntry found;
+        while (reader.Next(found)) {
+            yield_.Poll();
+            if (found.kind != platform::EntryKind::Folder)
+                continue;
+            const QString name = DecodeFileName(found.name);
+            if (IsAcceptedName(name))
+                next.push_back({entry.path + name + NativeSeparator(), found.protectedFolder});
+        }
+        if (platform::IsPermissionDenied(reader.ReadError()) || platform::IsNotFound(reader.ReadError()))
+            entry.removed = true;
+    }
+
+    // Keeps an entry of a deeper level in the result.
+    bool Merges(const ScanEntry& entry)
+    {
+        yield_.Poll();
+        return !entry.removed && !entry.missing && !entry.enteredBefore
+            && (!entry.protectedFolder || platform::IsRootFolder(ToFsPath(entry.path)));
+    }
+
+private:
+    ThrottledYield yield_;
+    std::set<platform::FolderId> entered_;
+};
+
+} // namespace
+
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
+{
+    ErrorReport report(dialogs, ProcedureLabels::GetSubDirectories2016());
+    Scan scan;
+    std::vector<Level> levels(1);
+    report.Step(100, [&] {
+        for (const QString& folder : folders)
+            levels[0].push_back({folder, platform::IsProtectedFolder(ToFsPath(folder))});
+    });
+    // Level by level: the subfolders of every entry of one level make the next.
+    for (std::size_t depth = 0; depth < levels.size(); ++depth) {
+        if (depth == 1 && !recurse)
+            break;
+        Level next;
+        for (ScanEntry& entry : levels[depth])
+            report.Step(102, [&] { scan.Enter(entry, next); });
+        if (!next.empty())
+            levels.push_back(std::move(next));
+    }
+    report.Step(104, [&] {
+        QStringList result;
+        for (const ScanEntry& entry : levels[0]) {
+            if (!entry.removed)
+                result.append(entry.path);
+        }
+        for (std::size_t depth = 1; depth < levels.size(); ++depth) {
+            for (const ScanEntry& entry : levels[depth]) {
+                if (scan.Merges(entry))
+                    result.append(entry.path);
+            }
+        }
+        folders = std::move(result);
+    });
+}
