@@ -145,9 +145,15 @@ void Form1::CreateControls()
 
     ListView3 = CreateListView(this, CopyList, QStringLiteral("ListView3"));
 
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
     connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
     connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+    connect(PushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
+    connect(PushButton10, &QPushButton::clicked, this, &Form1::PushButton10_Click);
     connect(PushButton11, &QPushButton::clicked, this, &Form1::PushButton11_Click);
     connect(PushButton12, &QPushButton::clicked, this, &Form1::PushButton12_Click);
     connect(PushButton13, &QPushButton::clicked, this, &Form1::PushButton13_Click);

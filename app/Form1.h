@@ -73,6 +73,14 @@ public:
     void PushButton7_Click();
     void PushButton9_Click();
 
+    // Adding folders: one folder, a folder with its subfolders, list files.
+    void PushButton8_Click();
+    void PushButton3_Click();
+    void PushButton6_Click();
+    void PushButton5_Click();
+    void PushButton1_Click();
+    void PushButton10_Click();
+
     // The copy list: rebuild, generate, duplicates option and filters.
     void CorrelateListviewsWrapper();
     void PushButton12_Click();
@@ -129,7 +137,12 @@ private:
     void ApplySkin();
     void LoadCustomPointer(const QString& path);
     void ShowPointer();
+    void AddFolder(int buttonNumber, RowListModel& list);
+    void AddFolderWithSubfolders(int buttonNumber, RowListModel& list);
+    void LoadFoldersFromFiles(int buttonNumber, RowListModel& list);
     bool InputsReady() const;
+    // Rebuilds the copy list under the hourglass, in three of the caller's
+    // steps from firstStep on.
     void RebuildWithBusyPointer(ErrorReport& report, int firstStep);
     void FilterCopyList(int buttonNumber, const QString& prompt,
                         void (*filter)(RowListModel&, const QString&, SummaryText&, Dialogs&));

@@ -48,7 +48,10 @@ QString QtDialogs::BrowseForFolder(const QString& title, const QString& startFol
 
 QStringList QtDialogs::OpenFiles(const QString& title, const QString& filter)
 {
-    QStringList files = QFileDialog::getOpenFileNames(owner_, title, QString(), filter);
+    // "*.*" means every file, as on Windows; Qt's own pattern for that is "*".
+    QString qtFilter = filter;
+    qtFilter.replace(QLatin1String("(*.*)"), QLatin1String("(*)"));
+    QStringList files = QFileDialog::getOpenFileNames(owner_, title, QString(), qtFilter);
     for (QString& file : files)
         file = QDir::toNativeSeparators(file);
     return files;
