@@ -27,7 +27,10 @@ QString CollapseBackslashes(const QString& path, QChar separator)
     qsizetype rest = 1;
     while (rest < path.size() && path[rest] == separator)
         ++rest;
-    return QString(2, separator) + CollapsePairs(path.mid(rest), separator);
+    // On POSIX one leading "/" is the root of every absolute path, not a
+    // network prefix to be doubled.
+    const qsizetype kept = (separator == u'/' && rest == 1) ? 1 : 2;
+    return QString(kept, separator) + CollapsePairs(path.mid(rest), separator);
 }
 
 bool HasBadNameCharacters(const QString& name)

@@ -1,10 +1,10 @@
-#include "app/EventYield.h"
 #include "app/PathHelpers.h"
 #include "app/RowListModel.h"
 #include "app/SummaryText.h"
 #include "randomlist/CopyListFilter.h"
 #include "randomlist/RandomFileList.h"
 #include "support/FormFixture.h"
+#include "support/YieldEveryStep.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -234,9 +234,8 @@ TEST(CopyListFilterScan, RowsChangedDuringAYieldAreScannedAfresh)
     list.Append(QStringList{"keep a", "drop b", "keep c", "drop d"});
     // While the scan yields, a rebuild replaces the rows.
     QTimer::singleShot(0, [&list] { list.SetRows({"drop x", "keep y", "drop z"}); });
-    ThrottledYield::SetInterval(0);
+    YieldEveryStep everyStep;
     const std::vector<int> marks = MarkRows(list, QStringLiteral("DROP"), true);
-    ThrottledYield::SetInterval(15);
     EXPECT_EQ(marks, (std::vector<int>{0, 2}));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Dialogs.h"
+#include "support/QtPrinters.h"
 
 #include <QString>
 #include <QStringList>

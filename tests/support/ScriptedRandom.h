@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/RandomSource.h"
+#include "support/QtPrinters.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "support/QtPrinters.h"
+
 // A folder tree in a fresh temporary folder, removed at the end of the test.
 class TempTree {
 public:

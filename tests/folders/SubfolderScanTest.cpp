@@ -1,0 +1,166 @@
+#include "app/PathHelpers.h"
+#include "app/platform/FileSystem.h"
+#include "folders/SubfolderScan.h"
+#include "support/Permissions.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempTree.h"
+#include "support/YieldEveryStep.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kSep = NativeSeparator();
+
+// The subfolders of a folder in the file system's own listing order, as an
+// independent reader sees them.
+QStringList SubfoldersInListingOrder(const QString& folder)
+{
+    QStringList paths;
+    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    while (it.hasNext())
+        paths << QDir::toNativeSeparators(it.next()) + kSep;
+    return paths;
+}
+
+class SubfolderScan : public ::testing::Test {
+protected:
+    QStringList Scan(const QString& top, bool recurse = true)
+    {
+        QStringList folders{top + kSep};
+        GetSubDirectories2016(folders, recurse, dialogs);
+        EXPECT_TRUE(dialogs.shown.empty());
+        return folders;
+    }
+
+    QString Folder(const QString& relative) { return tree.Path(relative) + kSep; }
+
+    TempTree tree;
+    ScriptedDialogs dialogs;
+};
+
+} // namespace
+
+TEST_F(SubfolderScan, AFolderWithoutSubfoldersGivesItselfAlone)
+{
+    tree.WriteFile(QStringLiteral("A/file.txt"), "f");
+    EXPECT_EQ(Scan(tree.Path(QStringLiteral("A"))), QStringList{Folder(QStringLiteral("A"))});
+}
+
+TEST_F(SubfolderScan, GoesBreadthFirstGroupedByParent)
+{
+    for (const char* folder : {"A/B/D", "A/C/E/F", "A/B/G"})
+        tree.MakeFolder(QString::fromLatin1(folder));
+    const QStringList level1 = SubfoldersInListingOrder(tree.Path(QStringLiteral("A")));
+    QStringList level2;
+    for (const QString& parent : level1)
+        level2 << SubfoldersInListingOrder(parent.chopped(1));
+    const QStringList expected = QStringList{Folder(QStringLiteral("A"))} + level1 + level2
+        + QStringList{Folder(QStringLiteral("A/C/E/F"))};
+    EXPECT_EQ(Scan(tree.Path(QStringLiteral("A"))), expected);
+    EXPECT_EQ(expected.size(), 7);
+}
+
+TEST_F(SubfolderScan, WithoutRecursionOnlyTheFirstLevel)
+{
+    tree.MakeFolder(QStringLiteral("A/B/D"));
+    EXPECT_EQ(Scan(tree.Path(QStringLiteral("A")), false),
+              (QStringList{Folder(QStringLiteral("A")), Folder(QStringLiteral("A/B"))}));
+}
+
+TEST_F(SubfolderScan, HiddenFoldersAreEnteredAndNothingIsProtected)
+{
+    tree.MakeFolder(QStringLiteral("A/.hidden/inner"));
+    EXPECT_EQ(Scan(tree.Path(QStringLiteral("A"))),
+              (QStringList{Folder(QStringLiteral("A")), Folder(QStringLiteral("A/.hidden")),
+                           Folder(QStringLiteral("A/.hidden/inner"))}));
+    EXPECT_FALSE(platform::IsProtectedFolder(ToFsPath(tree.Path(QStringLiteral("A/.hidden")))));
+}
+
+TEST_F(SubfolderScan, BadNamesAreLeftOutWithEverythingBelow)
+{
+    tree.MakeFolder(QString::fromUtf16(u"A/\u65e5\u672c/below"));
+    tree.MakeFolder(QStringLiteral("A/what?/below"));
+    tree.MakeFolder(QStringLiteral("A/caf\u00e9/below"));
+    EXPECT_EQ(Scan(tree.Path(QStringLiteral("A"))),
+              (QStringList{Folder(QStringLiteral("A")), Folder(QStringLiteral("A/caf\u00e9")),
+                           Folder(QStringLiteral("A/caf\u00e9/below"))}));
+}
+
+TEST_F(SubfolderScan, LinksLeadingBackUpEndTheDescent)
+{
+    tree.MakeFolder(QStringLiteral("A/B"));
+    tree.MakeFolder(QStringLiteral("outside/O"));
+    ASSERT_TRUE(QFile::link(tree.Path(QStringLiteral("A")), tree.Path(QStringLiteral("A/B/up"))));
+    ASSERT_TRUE(QFile::link(QStringLiteral("."), tree.Path(QStringLiteral("A/B/self"))));
+    ASSERT_TRUE(QFile::link(tree.Path(QStringLiteral("outside")), tree.Path(QStringLiteral("A/B/out"))));
+    QStringList found = Scan(tree.Path(QStringLiteral("A")));
+    ASSERT_EQ(found.size(), 4) << found.join(u' ').toStdString();
+    EXPECT_EQ(found.takeFirst(), Folder(QStringLiteral("A")));
+    EXPECT_EQ(found.takeFirst(), Folder(QStringLiteral("A/B")));
+    // A linked folder outside the tree is a folder like any other.
+    EXPECT_EQ(found, (QStringList{Folder(QStringLiteral("A/B/out")), Folder(QStringLiteral("A/B/out/O"))}));
+}
+
+TEST_F(SubfolderScan, AFolderThatVanishesDuringTheScanIsLeftOut)
+{
+    tree.MakeFolder(QStringLiteral("A/B/D"));
+    tree.MakeFolder(QStringLiteral("A/C/E"));
+    YieldEveryStep everyStep;
+    // Window events run when A is entered and after each of its two entries
+    // is read; at the third run both are listed, and C goes away.
+    int yields = 0;
+    QTimer remover;
+    QObject::connect(&remover, &QTimer::timeout, [&] {
+        if (++yields == 3)
+            QDir(tree.Path(QStringLiteral("A/C"))).removeRecursively();
+    });
+    remover.start(0);
+    EXPECT_EQ(Scan(tree.Path(QStringLiteral("A"))),
+              (QStringList{Folder(QStringLiteral("A")), Folder(QStringLiteral("A/B")), Folder(QStringLiteral("A/B/D"))}));
+    EXPECT_GE(yields, 3);
+}
+
+TEST_F(SubfolderScan, DeniedListingsDropTheirFolders)
+{
+    tree.MakeFolder(QStringLiteral("A/open/inside"));
+    tree.MakeFolder(QStringLiteral("A/shut1/hidden-below"));
+    tree.MakeFolder(QStringLiteral("A/shut2/hidden-below"));
+    SetMode(tree.Path(QStringLiteral("A/shut1")), 0);
+    SetMode(tree.Path(QStringLiteral("A/shut2")), 0);
+    QStringList found;
+    {
+        PermissionsApply permissions;
+        ASSERT_FALSE(CanList(tree.Path(QStringLiteral("A/shut1")))) << "permissions do not apply to this test";
+        found = Scan(tree.Path(QStringLiteral("A")));
+    }
+    SetMode(tree.Path(QStringLiteral("A/shut1")), 0755);
+    SetMode(tree.Path(QStringLiteral("A/shut2")), 0755);
+    EXPECT_EQ(found, (QStringList{Folder(QStringLiteral("A")), Folder(QStringLiteral("A/open")),
+                                  Folder(QStringLiteral("A/open/inside"))}));
+}
+
+TEST_F(SubfolderScan, AChosenFolderThatCannotBeListedLeavesTheList)
+{
+    tree.MakeFolder(QStringLiteral("A/B"));
+    SetMode(tree.Path(QStringLiteral("A")), 0);
+    QStringList found;
+    {
+        PermissionsApply permissions;
+        ASSERT_FALSE(CanList(tree.Path(QStringLiteral("A"))));
+        found = Scan(tree.Path(QStringLiteral("A")));
+    }
+    SetMode(tree.Path(QStringLiteral("A")), 0755);
+    EXPECT_TRUE(found.isEmpty());
+}
+
+TEST_F(SubfolderScan, AMissingChosenFolderStaysAndGivesNothing)
+{
+    const QString missing = tree.Path(QStringLiteral("missing"));
+    EXPECT_EQ(Scan(missing), QStringList{missing + kSep});
+}
