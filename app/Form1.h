@@ -81,6 +81,9 @@ public:
     void PushButton1_Click();
     void PushButton10_Click();
 
+    // The copy run.
+    void PushButton2_Click();
+
     // The copy list: rebuild, generate, duplicates option and filters.
     void CorrelateListviewsWrapper();
     void PushButton12_Click();

@@ -84,7 +84,7 @@ public:
 
 private:
     ThrottledYield yield_;
-    std::set<platform::FolderId> entered_;
+    std::set<platform::FileId> entered_;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -28,12 +29,13 @@ bool IsProtectedFolder(const std::filesystem::path& path);
 // True for the root of a drive or of the file system.
 bool IsRootFolder(const std::filesystem::path& path);
 
-// Which folder a path leads to, whatever the path: links, "..", doubled
-// separators and other writings of the same folder give the same id.
-struct FolderId {
+// Which file or folder a path leads to, whatever the path: links, hard
+// links, "..", doubled separators, letter case on a case-insensitive file
+// system and other writings of the same file give the same id.
+struct FileId {
     std::uint64_t device = 0;
     std::uint64_t index = 0;
-    auto operator<=>(const FolderId&) const = default;
+    auto operator<=>(const FileId&) const = default;
 };
 
 enum class EntryKind { File, Folder, Other };
@@ -60,7 +62,7 @@ public:
 
     // Set when the folder could not be opened.
     const std::error_code& OpenError() const { return openError_; }
-    FolderId Id() const { return id_; }
+    FileId Id() const { return id_; }
 
     // The next entry; false at the end or on a failure (ReadError() tells).
     bool Next(FolderEntry& entry);
@@ -71,8 +73,19 @@ private:
     std::unique_ptr<Handle> handle_;
     std::error_code openError_;
     std::error_code readError_;
-    FolderId id_;
+    FileId id_;
 };
+
+// The id of the file or folder a path leads to (after following links);
+// empty when there is none.
+std::optional<FileId> IdOf(const std::filesystem::path& path);
+
+// Copies a file's content, modification time and permissions to the
+// destination. The copy is written to a temporary file beside the
+// destination and takes the destination's name only when it is complete, so
+// an existing destination (even a read-only one) is replaced at once or not
+// at all, and a failed copy leaves nothing behind.
+std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination);
 
 // True when the error says that a folder cannot be read for permission.
 bool IsPermissionDenied(const std::error_code& error);

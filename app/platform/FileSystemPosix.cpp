@@ -1,8 +1,11 @@
 #include "FileSystem.h"
 
+#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,6 +125,151 @@ bool IsRootFolder(const std::filesystem::path& path)
 {
     const std::string& text = path.native();
     return !text.empty() && text.find_first_not_of('/') == std::string::npos;
+}
+
+std::optional<FileId> IdOf(const std::filesystem::path& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        return std::nullopt;
+    return FileId {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+namespace {
+
+// Closes a descriptor however the copy ends.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now, so that a failure to write back is seen.
+    bool Close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Removes the temporary file unless the copy got to rename it.
+class TemporaryFile {
+public:
+    TemporaryFile() = default;
+    ~TemporaryFile()
+    {
+        if (!path_.empty())
+            ::unlink(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Creates "<folder>/.<name>.<random>.part", owner-only until finished.
+    int Create(const std::filesystem::path& destination)
+    {
+        static std::mt19937_64 engine {std::random_device {}()};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::array<char, 17> suffix {};
+            std::snprintf(suffix.data(), suffix.size(), "%016llx", static_cast<unsigned long long>(engine()));
+            std::filesystem::path candidate = destination;
+            candidate.replace_filename("." + destination.filename().string() + "." + suffix.data() + ".part");
+            const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (fd >= 0) {
+                path_ = std::move(candidate);
+                return fd;
+            }
+            if (errno != EEXIST)
+                return -1;
+        }
+        errno = EEXIST;
+        return -1;
+    }
+    const std::filesystem::path& Path() const { return path_; }
+    void Keep() { path_.clear(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Copies the whole content: in the kernel where it can, by reading and
+// writing where it cannot (another file system, an old kernel).
+bool CopyContent(int in, int out, off_t size)
+{
+    off_t left = size;
+    while (left > 0) {
+        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(left), 0);
+        if (copied > 0) {
+            left -= copied;
+            continue;
+        }
+        if (copied == 0)
+            break; // the source got shorter meanwhile: the rest is read below
+        if (errno == EINTR)
+            continue;
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+            return false;
+        break;
+    }
+    std::array<char, 128 * 1024> buffer {};
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0)
+            return true;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t now = ::write(out, buffer.data() + written, static_cast<std::size_t>(got - written));
+            if (now < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            written += now;
+        }
+    }
+}
+
+} // namespace
+
+std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination)
+{
+    const auto failure = [] { return std::error_code(errno, std::generic_category()); };
+    Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return failure();
+    struct stat status {};
+    if (::fstat(in.get(), &status) != 0)
+        return failure();
+    if (!S_ISREG(status.st_mode))
+        return std::make_error_code(std::errc::invalid_argument);
+
+    TemporaryFile temporary;
+    Descriptor out(temporary.Create(destination));
+    if (out.get() < 0)
+        return failure();
+    if (!CopyContent(in.get(), out.get(), status.st_size))
+        return failure();
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    if (::futimens(out.get(), times) != 0 || ::fchmod(out.get(), status.st_mode & 07777) != 0)
+        return failure();
+    if (!out.Close())
+        return failure();
+    if (::rename(temporary.Path().c_str(), destination.c_str()) != 0)
+        return failure();
+    temporary.Keep();
+    return {};
 }
 
 } // namespace platform

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace platform {
 
 struct FolderReader::Handle {
@@ -34,17 +36,17 @@ std::string ToUtf8(const wchar_t* text)
 
 std::error_code LastError() { return {static_cast<int>(::GetLastError()), std::system_category()}; }
 
-FolderId IdOf(const std::filesystem::path& folder)
+std::optional<FileId> IdOfPath(const std::filesystem::path& path)
 {
-    FolderId id;
-    const HANDLE file = ::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return id;
+        return std::nullopt;
     BY_HANDLE_FILE_INFORMATION information {};
+    std::optional<FileId> id;
     if (::GetFileInformationByHandle(file, &information)) {
-        id.device = information.dwVolumeSerialNumber;
-        id.index = (std::uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+        id = FileId {information.dwVolumeSerialNumber,
+                     (std::uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
     }
     ::CloseHandle(file);
     return id;
@@ -62,7 +64,7 @@ FolderReader::FolderReader(const std::filesystem::path& folder) : handle_(std::m
         return;
     }
     handle_->pending = true;
-    id_ = IdOf(folder);
+    id_ = IdOfPath(folder).value_or(FileId {});
 }
 
 FolderReader::~FolderReader() = default;
@@ -116,6 +118,27 @@ bool IsRegularFile(const std::filesystem::path& path)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::optional<FileId> IdOf(const std::filesystem::path& path) { return IdOfPath(path); }
+
+std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination)
+{
+    std::filesystem::path temporary = destination;
+    temporary.replace_filename(L"." + destination.filename().wstring() + L"." + std::to_wstring(::GetTickCount64())
+                               + L".part");
+    // CopyFile carries the content, the times and the attributes over.
+    if (!::CopyFileW(source.c_str(), temporary.c_str(), TRUE))
+        return LastError();
+    // A read-only destination would refuse to be replaced.
+    ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!::MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const std::error_code error = LastError();
+        ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(temporary.c_str());
+        return error;
+    }
+    return {};
 }
 
 bool IsProtectedFolder(const std::filesystem::path& path)

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// What became of one planned copy.
+struct CopyOutcome {
+    enum class Result { Copied, SameFile, Failed };
+    Result result = Result::Failed;
+    QString reason; // why it failed, in words for the user
+};
+
+// Copies one file. Both paths are normalised first; the copy happens only
+// when the source is an existing file and the destination's folder exists.
+// A destination that names the source file itself, however it is written,
+// is left alone (SameFile): replacing it would destroy the source. An
+// existing destination is replaced only by a complete copy.
+CopyOutcome CopyOneFile(const QString& source, const QString& destination);

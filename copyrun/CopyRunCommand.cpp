@@ -1,0 +1,64 @@
+// "4. Start Copying Files": carries out the copy list with progress.
+
+#include "app/Form1.h"
+
+#include "app/Dialogs.h"
+#include "app/ErrorReport.h"
+#include "app/EventYield.h"
+#include "app/PathHelpers.h"
+#include "app/ProcedureLabels.h"
+#include "app/RowListModel.h"
+#include "copyrun/CopyRun.h"
+
+#include <QProgressBar>
+
+#include <algorithm>
+
+namespace {
+
+const QString kIdleProgressText = QStringLiteral("Progress Bar");
+const QString kSameFilesMessage =
+    QStringLiteral("Source files and destination files were the same. Please check folders.");
+
+// Shows each row on the progress bar and lets the window repaint.
+class ProgressBarObserver final : public CopyRunObserver {
+public:
+    explicit ProgressBarObserver(QProgressBar& bar) : bar_(bar) {}
+
+    void RowStarting(int rowNumber, int rowCount, const QString& rowText) override
+    {
+        const double percent = rowCount > 0 ? 100.0 * rowNumber / rowCount : 100.0;
+        bar_.setFormat(QStringLiteral("Processing: ") + FileNameOf(rowText));
+        bar_.setValue(std::clamp(qRound(percent), 0, 100));
+        yield_.Poll();
+    }
+
+private:
+    QProgressBar& bar_;
+    ThrottledYield yield_;
+};
+
+} // namespace
+
+void Form1::PushButton2_Click()
+{
+    ErrorReport report(dialogs_, ProcedureLabels::PushButtonClick(2));
+    report.Step(100, [&] { LetWindowEventsRun(); });
+    if (report.Test(102, [&] { return CopyList->Count() <= 0; })) {
+        report.Step(104, [&] { dialogs_.MsgBox(QStringLiteral("No files added.")); });
+        return;
+    }
+    BeginBusy();
+    ProgressBarObserver progress(*ProgressBar1);
+    const CopyRunSummary summary = RunCopyList(*CopyList, progress, report);
+    if (report.Test(116, [&] { return summary.sameFiles; }))
+        report.Step(118, [&] { dialogs_.MsgBox(kSameFilesMessage); });
+    if (report.Test(120, [&] { return summary.failed > 0; }))
+        report.Step(122, [&] { dialogs_.MsgBox(FailedRowsMessage(summary)); });
+    report.Step(124, [&] { EndBusy(); });
+    report.Step(126, [&] {
+        ProgressBar1->setValue(0);
+        ProgressBar1->setFormat(kIdleProgressText);
+    });
+    report.Step(128, [&] { dialogs_.MsgBox(QStringLiteral("Done.")); });
+}
