@@ -1,0 +1,201 @@
+#include "app/Failure.h"
+#include "app/PathHelpers.h"
+#include "copyrun/CopyOneFile.h"
+#include "copyrun/CopyRun.h"
+#include "support/Permissions.h"
+#include "support/TempTree.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kSep = NativeSeparator();
+
+QByteArray Read(const QString& path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+// The names in a folder, to see that no temporary file was left behind.
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray Pattern(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((static_cast<quint64>(i) * 7919) % 251);
+    return bytes;
+}
+
+using Result = CopyOutcome::Result;
+
+} // namespace
+
+TEST(SplitCopyRow, SplitsAtTheFirstJoinAndStopsAtTheNext)
+{
+    const CopyRow row = SplitCopyRow(QStringLiteral("/a/x.txt will be copied to /b/x.txt"));
+    EXPECT_EQ(row.source, QStringLiteral("/a/x.txt"));
+    EXPECT_EQ(row.destination, QStringLiteral("/b/x.txt"));
+    const CopyRow twice = SplitCopyRow(QStringLiteral("s will be copied to d will be copied to e"));
+    EXPECT_EQ(twice.source, QStringLiteral("s"));
+    EXPECT_EQ(twice.destination, QStringLiteral("d"));
+    EXPECT_THROW(SplitCopyRow(QStringLiteral("/a/x.txt -> /b/x.txt")), Failure);
+}
+
+TEST(CopyOneFile, CopiesContentModificationTimeAndPermissions)
+{
+    TempTree tree;
+    const QByteArray content = Pattern(3 * 1024 * 1024 + 17);
+    const QString source = tree.WriteFile(QStringLiteral("src/big.bin"), content);
+    const QDateTime past = QDateTime::fromSecsSinceEpoch(1'500'000'000);
+    {
+        QFile file(source);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(past, QFileDevice::FileModificationTime));
+    }
+    ASSERT_TRUE(QFile::setPermissions(source, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+    const QString destination = tree.MakeFolder(QStringLiteral("out")) + kSep + QStringLiteral("big.bin");
+
+    EXPECT_EQ(CopyOneFile(source, destination).result, Result::Copied);
+    EXPECT_EQ(Read(destination), content);
+    EXPECT_EQ(QFileInfo(destination).lastModified(), past);
+    EXPECT_EQ(QFileInfo(destination).permissions(), QFileInfo(source).permissions());
+    EXPECT_EQ(Read(source), content);
+    EXPECT_EQ(Entries(tree.Path(QStringLiteral("out"))), QStringList{QStringLiteral("big.bin")});
+}
+
+TEST(CopyOneFile, ReplacesAReadOnlyOrHiddenDestination)
+{
+    TempTree tree;
+    const QString source = tree.WriteFile(QStringLiteral("new.txt"), "new");
+    const QString readOnly = tree.WriteFile(QStringLiteral("out/old.txt"), "old");
+    ASSERT_TRUE(QFile::setPermissions(readOnly, QFileDevice::ReadOwner));
+    const QString hidden = tree.WriteFile(QStringLiteral("out/.hidden.txt"), "old");
+    {
+        PermissionsApply permissions;
+        EXPECT_EQ(CopyOneFile(source, readOnly).result, Result::Copied);
+        EXPECT_EQ(CopyOneFile(source, hidden).result, Result::Copied);
+    }
+    EXPECT_EQ(Read(readOnly), QByteArray("new"));
+    EXPECT_EQ(Read(hidden), QByteArray("new"));
+}
+
+TEST(CopyOneFile, NormalisesBothPaths)
+{
+    TempTree tree;
+    const QString source = tree.WriteFile(QStringLiteral("a.txt"), "a");
+    tree.MakeFolder(QStringLiteral("out"));
+    const QString doubled = tree.Path() + kSep + kSep + QStringLiteral("out") + kSep + kSep + QStringLiteral("a.txt");
+    EXPECT_EQ(CopyOneFile(source, doubled).result, Result::Copied);
+    EXPECT_EQ(Read(tree.Path(QStringLiteral("out/a.txt"))), QByteArray("a"));
+}
+
+TEST(CopyOneFile, TheSourceUnderAnotherNameIsNeverReplaced)
+{
+    TempTree tree;
+    const QString source = tree.WriteFile(QStringLiteral("music/song.mp3"), "the only copy");
+    tree.MakeFolder(QStringLiteral("music/sub"));
+    ASSERT_TRUE(QFile::link(tree.Path(QStringLiteral("music")), tree.Path(QStringLiteral("music/sub/up"))));
+    const QString hardLink = tree.Path(QStringLiteral("music/hard.mp3"));
+    ASSERT_EQ(::link(QFile::encodeName(source).constData(), QFile::encodeName(hardLink).constData()), 0);
+    const QString softLink = tree.Path(QStringLiteral("music/soft.mp3"));
+    ASSERT_TRUE(QFile::link(source, softLink));
+
+    const QStringList sameFile{
+        tree.Path(QStringLiteral("music/sub/up/song.mp3")),                       // through a link to the folder
+        tree.Path(QStringLiteral("music/sub")) + kSep + QStringLiteral("../song.mp3"), // through ".."
+        tree.Path(QStringLiteral("music")) + kSep + kSep + QStringLiteral("song.mp3"), // doubled separator
+        hardLink,
+        softLink,
+    };
+    for (const QString& destination : sameFile) {
+        EXPECT_EQ(CopyOneFile(source, destination).result, Result::SameFile) << destination.toStdString();
+        EXPECT_EQ(Read(source), QByteArray("the only copy"));
+    }
+}
+
+TEST(CopyOneFile, AFailedCopyLeavesTheOldDestinationAndNoTemporaryFile)
+{
+    TempTree tree;
+    const QString destination = tree.WriteFile(QStringLiteral("out/keep.txt"), "old content");
+    const CopyOutcome vanished = CopyOneFile(tree.Path(QStringLiteral("gone.txt")), destination);
+    EXPECT_EQ(vanished.result, Result::Failed);
+    EXPECT_FALSE(vanished.reason.isEmpty());
+    EXPECT_EQ(Read(destination), QByteArray("old content"));
+    EXPECT_EQ(Entries(tree.Path(QStringLiteral("out"))), QStringList{QStringLiteral("keep.txt")});
+}
+
+TEST(CopyOneFile, ADiskThatFillsUpLeavesTheOldDestination)
+{
+    TempTree tree;
+    const QString source = tree.WriteFile(QStringLiteral("big.bin"), Pattern(1024 * 1024));
+    const QString destination = tree.WriteFile(QStringLiteral("out/big.bin"), "old content");
+    // A file size limit stands in for a full disk: writes past it fail.
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const CopyOutcome outcome = CopyOneFile(source, destination);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(outcome.result, Result::Failed);
+    EXPECT_TRUE(outcome.reason.contains(QStringLiteral("too large"), Qt::CaseInsensitive)) << outcome.reason.toStdString();
+    EXPECT_EQ(Read(destination), QByteArray("old content"));
+    EXPECT_EQ(Entries(tree.Path(QStringLiteral("out"))), QStringList{QStringLiteral("big.bin")});
+}
+
+TEST(CopyOneFile, ADeniedFolderLeavesTheOldDestination)
+{
+    TempTree tree;
+    const QString source = tree.WriteFile(QStringLiteral("new.txt"), "new");
+    const QString destination = tree.WriteFile(QStringLiteral("shut/file.txt"), "old");
+    SetMode(tree.Path(QStringLiteral("shut")), 0555);
+    CopyOutcome outcome;
+    {
+        PermissionsApply permissions;
+        outcome = CopyOneFile(source, destination);
+    }
+    SetMode(tree.Path(QStringLiteral("shut")), 0755);
+    EXPECT_EQ(outcome.result, Result::Failed);
+    EXPECT_TRUE(outcome.reason.contains(QStringLiteral("ermission"))) << outcome.reason.toStdString();
+    EXPECT_EQ(Read(destination), QByteArray("old"));
+    EXPECT_EQ(Entries(tree.Path(QStringLiteral("shut"))), QStringList{QStringLiteral("file.txt")});
+}
+
+TEST(CopyOneFile, RowsThatCannotBeCopiedSayWhy)
+{
+    TempTree tree;
+    const QString source = tree.WriteFile(QStringLiteral("a.txt"), "a");
+    const QString wild = tree.WriteFile(QStringLiteral("a*.txt"), "w");
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("  "), tree.Path(QStringLiteral("x.txt"))},
+        {source, QStringLiteral(" ")},
+        {tree.Path(QStringLiteral("missing.txt")), tree.Path(QStringLiteral("x.txt"))},
+        {wild, tree.Path(QStringLiteral("x.txt"))},
+        {source, tree.Path(QStringLiteral("no-such-folder/x.txt"))},
+        {source, QStringLiteral("no-folder-part.txt")},
+    };
+    for (const auto& [from, to] : cases) {
+        const CopyOutcome outcome = CopyOneFile(from, to);
+        EXPECT_EQ(outcome.result, Result::Failed) << from.toStdString() << " -> " << to.toStdString();
+        EXPECT_FALSE(outcome.reason.isEmpty());
+    }
+    EXPECT_FALSE(QFileInfo::exists(tree.Path(QStringLiteral("x.txt"))));
+}

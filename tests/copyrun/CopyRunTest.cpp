@@ -1,0 +1,172 @@
+#include "app/PathHelpers.h"
+#include "app/RowListModel.h"
+#include "app/SummaryText.h"
+#include "support/FormFixture.h"
+#include "support/YieldEveryStep.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kSep = NativeSeparator();
+
+QString Row(const QString& source, const QString& destination)
+{
+    return source + QStringLiteral(" will be copied to ") + destination;
+}
+
+QByteArray Read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+class CopyRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        form = &fixture.Open();
+        fixture.ShowActive();
+        out = fixture.tree.MakeFolder(QStringLiteral("out")) + kSep;
+        // The bar as the user sees it at the start of every row.
+        QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [this](int value) {
+            if (value > 0)
+                bar << QStringLiteral("%1 %2").arg(value).arg(form->ProgressBar1->text());
+        });
+    }
+
+    QString Source(const QString& name, const QByteArray& content)
+    {
+        return fixture.tree.WriteFile(QStringLiteral("src/") + name, content);
+    }
+
+    void Run() { QTest::mouseClick(form->PushButton2, Qt::LeftButton); }
+
+    FormFixture fixture;
+    Form1* form = nullptr;
+    QString out;
+    QStringList bar;
+};
+
+} // namespace
+
+TEST_F(CopyRun, AnEmptyListSaysSoAndTouchesNothing)
+{
+    form->ProgressBar1->setValue(0);
+    Run();
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList{QStringLiteral("No files added.")});
+    EXPECT_EQ(form->ProgressBar1->text(), QStringLiteral("Progress Bar"));
+    EXPECT_EQ(form->MousePointer(), Form1::kDefaultPointer);
+}
+
+TEST_F(CopyRun, CopiesEveryRowWithProgressAndEndsWithDone)
+{
+    QStringList rows;
+    for (const char* name : {"a.txt", "b.txt", "photo.jpg", "d.txt"})
+        rows << Row(Source(QString::fromLatin1(name), name), out + QString::fromLatin1(name));
+    form->CopyList->Append(rows);
+    form->Summary->SetLines(rows);
+    Run();
+
+    EXPECT_EQ(bar, (QStringList{"25 Processing: a.txt", "50 Processing: b.txt", "75 Processing: photo.jpg",
+                                "100 Processing: d.txt"}));
+    for (const char* name : {"a.txt", "b.txt", "photo.jpg", "d.txt"})
+        EXPECT_EQ(Read(out + QString::fromLatin1(name)), QByteArray(name));
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList{QStringLiteral("Done.")});
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_EQ(form->ProgressBar1->text(), QStringLiteral("Progress Bar"));
+    EXPECT_EQ(form->MousePointer(), Form1::kDefaultPointer);
+    // The run only reads its rows.
+    EXPECT_EQ(form->CopyList->Rows(), rows);
+    EXPECT_EQ(form->Summary->Lines(), rows);
+}
+
+TEST_F(CopyRun, ASecondRunReplacesTheFirstRunsCopies)
+{
+    const QString source = Source(QStringLiteral("a.txt"), "fresh");
+    form->CopyList->Append(Row(source, out + "a.txt"));
+    Run();
+    QFile::remove(out + "a.txt");
+    fixture.tree.WriteFile(QStringLiteral("out/a.txt"), "changed by hand");
+    Run();
+    EXPECT_EQ(Read(out + "a.txt"), QByteArray("fresh"));
+}
+
+TEST_F(CopyRun, SameFilesAreSkippedAndNamedOnceBeforeDone)
+{
+    const QString source = Source(QStringLiteral("same.txt"), "keep me");
+    const QString other = Source(QStringLiteral("other.txt"), "other");
+    const QString sameByIdentity = fixture.tree.Path(QStringLiteral("src")) + kSep + kSep + QStringLiteral("same.txt");
+    form->CopyList->Append(QStringList{Row(source, source), Row(other, out + "other.txt"), Row(source, sameByIdentity)});
+    Run();
+    EXPECT_EQ(Read(source), QByteArray("keep me"));
+    EXPECT_EQ(Read(out + "other.txt"), QByteArray("other"));
+    EXPECT_EQ(fixture.dialogs.Messages(),
+              (QStringList{QStringLiteral("Source files and destination files were the same. Please check folders."),
+                           QStringLiteral("Done.")}));
+}
+
+TEST_F(CopyRun, RowsThatFailAreCountedAndListedBeforeDone)
+{
+    const QString good = Source(QStringLiteral("good.txt"), "g");
+    const QStringList failing{Row(fixture.tree.Path(QStringLiteral("src/gone.txt")), out + "gone.txt"),
+                              Row(good, fixture.tree.Path(QStringLiteral("nowhere/good.txt")))};
+    form->CopyList->Append(QStringList{failing[0], Row(good, out + "good.txt"), failing[1]});
+    Run();
+    EXPECT_EQ(Read(out + "good.txt"), QByteArray("g"));
+    const QStringList messages = fixture.dialogs.Messages();
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("2 files could not be copied:\r\r") + failing[0] + u'\r'))
+        << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains(failing[1] + u'\r'));
+    EXPECT_EQ(messages[1], QStringLiteral("Done."));
+}
+
+TEST_F(CopyRun, RowsClearedDuringTheRunEndItCleanly)
+{
+    QStringList rows;
+    for (int i = 0; i < 4; ++i) {
+        const QString name = QStringLiteral("f%1.txt").arg(i);
+        rows << Row(Source(name, "x"), out + name);
+    }
+    form->CopyList->Append(rows);
+    YieldEveryStep everyStep;
+    // While the first row is shown, the user clears the copy list.
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [this](int value) {
+        if (value == 25)
+            QTimer::singleShot(0, form, [this] { QTest::mouseClick(form->PushButton9, Qt::LeftButton); });
+    });
+    Run();
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList{QStringLiteral("Done.")});
+    EXPECT_EQ(form->CopyList->Count(), 0);
+    EXPECT_LE(QDir(out).entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(form->MousePointer(), Form1::kDefaultPointer);
+}
+
+TEST_F(CopyRun, TheBarFollowsTheRowsThatRemain)
+{
+    QStringList rows;
+    for (int i = 0; i < 4; ++i) {
+        const QString name = QStringLiteral("r%1.txt").arg(i);
+        rows << Row(Source(name, "x"), out + name);
+    }
+    form->CopyList->Append(rows);
+    YieldEveryStep everyStep;
+    // While the second row is shown, the last row goes away.
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [this](int value) {
+        if (value == 50)
+            QTimer::singleShot(0, form, [this] { form->CopyList->Remove(3); });
+    });
+    Run();
+    EXPECT_EQ(bar, (QStringList{"25 Processing: r0.txt", "50 Processing: r1.txt", "100 Processing: r2.txt"}));
+    EXPECT_FALSE(QFileInfo::exists(out + "r3.txt"));
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList{QStringLiteral("Done.")});
+}
