@@ -14,6 +14,7 @@
 #include "SummaryBox.h"
 #include "SummaryText.h"
 #include "Skin.h"
+#include "platform/FileSystem.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -364,9 +365,10 @@ void Form1::Text1_Validate()
 void Form1::closeEvent(QCloseEvent* event)
 {
     // Closing ends the program at once, also in the middle of a command that
-    // is letting window events run: what it has done so far stays done, and
-    // nothing is saved.
+    // is letting window events run: what it has done so far stays done, a
+    // copy half made is removed, and nothing is saved.
     if (IsInsideCommandYield()) {
+        platform::RemoveUnfinishedCopies();
         std::fflush(nullptr);
         std::_Exit(0);
     }

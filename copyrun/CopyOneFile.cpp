@@ -11,7 +11,7 @@ CopyOutcome Failed(const QString& reason) { return {CopyOutcome::Result::Failed,
 
 } // namespace
 
-CopyOutcome CopyOneFile(const QString& source, const QString& destination)
+CopyOutcome CopyOneFile(const QString& source, const QString& destination, const std::function<void()>& onProgress)
 {
     if (source.trimmed().isEmpty() || destination.trimmed().isEmpty())
         return Failed(QStringLiteral("The source or the destination is blank."));
@@ -27,7 +27,7 @@ CopyOutcome CopyOneFile(const QString& source, const QString& destination)
     const std::optional<platform::FileId> sourceId = platform::IdOf(fromPath);
     if (sourceId && sourceId == platform::IdOf(toPath))
         return {CopyOutcome::Result::SameFile, {}};
-    if (const std::error_code error = platform::CopyFileReplacing(fromPath, toPath))
+    if (const std::error_code error = platform::CopyFileReplacing(fromPath, toPath, onProgress))
         return Failed(QString::fromStdString(error.message()) + u'.');
     return {CopyOutcome::Result::Copied, {}};
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // What became of one planned copy.
 struct CopyOutcome {
     enum class Result { Copied, SameFile, Failed };
@@ -14,4 +16,6 @@ struct CopyOutcome {
 // A destination that names the source file itself, however it is written,
 // is left alone (SameFile): replacing it would destroy the source. An
 // existing destination is replaced only by a complete copy.
-CopyOutcome CopyOneFile(const QString& source, const QString& destination);
+// A large file is copied in pieces, with onProgress called between them.
+CopyOutcome CopyOneFile(const QString& source, const QString& destination,
+                        const std::function<void()>& onProgress = {});

@@ -42,7 +42,8 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
             continue;
         }
         report.Step(114, [&] {
-            const CopyOutcome outcome = CopyOneFile(row.source, row.destination);
+            const CopyOutcome outcome =
+                CopyOneFile(row.source, row.destination, [&observer] { observer.CopyProgressing(); });
             switch (outcome.result) {
             case CopyOutcome::Result::Copied: ++summary.copied; break;
             case CopyOutcome::Result::SameFile: summary.sameFiles = true; break;

@@ -24,6 +24,8 @@ public:
     virtual ~CopyRunObserver() = default;
     // rowNumber counts from 1; rowCount is the number of rows now.
     virtual void RowStarting(int rowNumber, int rowCount, const QString& rowText) = 0;
+    // Between the pieces of a large file.
+    virtual void CopyProgressing() = 0;
 };
 
 struct CopyRunSummary {

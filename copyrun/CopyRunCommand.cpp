@@ -33,6 +33,8 @@ public:
         yield_.Poll();
     }
 
+    void CopyProgressing() override { yield_.Poll(); }
+
 private:
     QProgressBar& bar_;
     ThrottledYield yield_;

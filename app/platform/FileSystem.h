@@ -3,6 +3,7 @@
 #include <compare>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,8 +85,14 @@ std::optional<FileId> IdOf(const std::filesystem::path& path);
 // destination. The copy is written to a temporary file beside the
 // destination and takes the destination's name only when it is complete, so
 // an existing destination (even a read-only one) is replaced at once or not
-// at all, and a failed copy leaves nothing behind.
-std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination);
+// at all, and a failed copy leaves nothing behind. A large file is copied in
+// pieces, with onProgress called between them.
+std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                  const std::function<void()>& onProgress = {});
+
+// Removes the temporary files of copies still in progress: for a program
+// that ends in the middle of one.
+void RemoveUnfinishedCopies();
 
 // True when the error says that a folder cannot be read for permission.
 bool IsPermissionDenied(const std::error_code& error);

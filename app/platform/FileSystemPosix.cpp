@@ -1,5 +1,6 @@
 #include "FileSystem.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -161,6 +163,14 @@ private:
     int fd_;
 };
 
+// The temporary files of the copies in progress (more than one when a copy
+// starts during another's yield).
+std::vector<std::filesystem::path>& UnfinishedCopies()
+{
+    static std::vector<std::filesystem::path> paths;
+    return paths;
+}
+
 // Removes the temporary file unless the copy got to rename it.
 class TemporaryFile {
 public:
@@ -169,6 +179,7 @@ public:
     {
         if (!path_.empty())
             ::unlink(path_.c_str());
+        Forget();
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -185,6 +196,7 @@ public:
             const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (fd >= 0) {
                 path_ = std::move(candidate);
+                UnfinishedCopies().push_back(path_);
                 return fd;
             }
             if (errno != EEXIST)
@@ -194,21 +206,38 @@ public:
         return -1;
     }
     const std::filesystem::path& Path() const { return path_; }
-    void Keep() { path_.clear(); }
+    void Keep()
+    {
+        Forget();
+        path_.clear();
+    }
 
 private:
+    void Forget()
+    {
+        auto& paths = UnfinishedCopies();
+        if (const auto found = std::find(paths.begin(), paths.end(), path_); found != paths.end())
+            paths.erase(found);
+    }
+
     std::filesystem::path path_;
 };
 
+// Small enough that the window is told of progress every few milliseconds.
+constexpr off_t kPieceSize = 8 * 1024 * 1024;
+
 // Copies the whole content: in the kernel where it can, by reading and
 // writing where it cannot (another file system, an old kernel).
-bool CopyContent(int in, int out, off_t size)
+bool CopyContent(int in, int out, off_t size, const std::function<void()>& onProgress)
 {
     off_t left = size;
     while (left > 0) {
-        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(left), 0);
+        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr,
+                                                 static_cast<std::size_t>(std::min(left, kPieceSize)), 0);
         if (copied > 0) {
             left -= copied;
+            if (onProgress && left > 0)
+                onProgress();
             continue;
         }
         if (copied == 0)
@@ -219,11 +248,17 @@ bool CopyContent(int in, int out, off_t size)
             return false;
         break;
     }
-    std::array<char, 128 * 1024> buffer {};
+    std::vector<char> buffer(128 * 1024);
+    off_t sinceProgress = 0;
     for (;;) {
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got == 0)
             return true;
+        sinceProgress += got > 0 ? got : 0;
+        if (onProgress && sinceProgress >= kPieceSize) {
+            onProgress();
+            sinceProgress = 0;
+        }
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -243,7 +278,8 @@ bool CopyContent(int in, int out, off_t size)
 
 } // namespace
 
-std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination)
+std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                  const std::function<void()>& onProgress)
 {
     const auto failure = [] { return std::error_code(errno, std::generic_category()); };
     Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
@@ -259,7 +295,7 @@ std::error_code CopyFileReplacing(const std::filesystem::path& source, const std
     Descriptor out(temporary.Create(destination));
     if (out.get() < 0)
         return failure();
-    if (!CopyContent(in.get(), out.get(), status.st_size))
+    if (!CopyContent(in.get(), out.get(), status.st_size, onProgress))
         return failure();
     const struct timespec times[2] = {status.st_atim, status.st_mtim};
     if (::futimens(out.get(), times) != 0 || ::fchmod(out.get(), status.st_mode & 07777) != 0)
@@ -270,6 +306,13 @@ std::error_code CopyFileReplacing(const std::filesystem::path& source, const std
         return failure();
     temporary.Keep();
     return {};
+}
+
+void RemoveUnfinishedCopies()
+{
+    for (const std::filesystem::path& path : UnfinishedCopies())
+        ::unlink(path.c_str());
+    UnfinishedCopies().clear();
 }
 
 } // namespace platform

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -122,23 +124,73 @@ bool IsRegularFile(const std::filesystem::path& path)
 
 std::optional<FileId> IdOf(const std::filesystem::path& path) { return IdOfPath(path); }
 
-std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination)
+namespace {
+
+std::vector<std::filesystem::path>& UnfinishedCopies()
+{
+    static std::vector<std::filesystem::path> paths;
+    return paths;
+}
+
+struct ProgressContext {
+    const std::function<void()>* onProgress;
+    ULONGLONG lastTick;
+};
+
+DWORD CALLBACK OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
+                              HANDLE, LPVOID data)
+{
+    auto* context = static_cast<ProgressContext*>(data);
+    if (*context->onProgress && ::GetTickCount64() - context->lastTick >= 10) {
+        (*context->onProgress)();
+        context->lastTick = ::GetTickCount64();
+    }
+    return PROGRESS_CONTINUE;
+}
+
+} // namespace
+
+std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                  const std::function<void()>& onProgress)
 {
     std::filesystem::path temporary = destination;
     temporary.replace_filename(L"." + destination.filename().wstring() + L"." + std::to_wstring(::GetTickCount64())
                                + L".part");
-    // CopyFile carries the content, the times and the attributes over.
-    if (!::CopyFileW(source.c_str(), temporary.c_str(), TRUE))
-        return LastError();
+    UnfinishedCopies().push_back(temporary);
+    const auto forget = [&] {
+        auto& paths = UnfinishedCopies();
+        paths.erase(std::remove(paths.begin(), paths.end(), temporary), paths.end());
+    };
+    // CopyFileEx carries the content, the times and the attributes over.
+    ProgressContext context {&onProgress, ::GetTickCount64()};
+    BOOL cancel = FALSE;
+    if (!::CopyFileExW(source.c_str(), temporary.c_str(), &OnCopyProgress, &context, &cancel,
+                       COPY_FILE_FAIL_IF_EXISTS)) {
+        const std::error_code error = LastError();
+        ::DeleteFileW(temporary.c_str());
+        forget();
+        return error;
+    }
     // A read-only destination would refuse to be replaced.
     ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!::MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         const std::error_code error = LastError();
         ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(temporary.c_str());
+        forget();
         return error;
     }
+    forget();
     return {};
+}
+
+void RemoveUnfinishedCopies()
+{
+    for (const std::filesystem::path& path : UnfinishedCopies()) {
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(path.c_str());
+    }
+    UnfinishedCopies().clear();
 }
 
 bool IsProtectedFolder(const std::filesystem::path& path)

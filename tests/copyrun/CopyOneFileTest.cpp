@@ -1,5 +1,6 @@
 #include "app/Failure.h"
 #include "app/PathHelpers.h"
+#include "app/platform/FileSystem.h"
 #include "copyrun/CopyOneFile.h"
 #include "copyrun/CopyRun.h"
 #include "support/Permissions.h"
@@ -198,4 +199,31 @@ TEST(CopyOneFile, RowsThatCannotBeCopiedSayWhy)
         EXPECT_FALSE(outcome.reason.isEmpty());
     }
     EXPECT_FALSE(QFileInfo::exists(tree.Path(QStringLiteral("x.txt"))));
+}
+
+TEST(CopyOneFile, ALargeFileReportsProgressAndAnAbandonedCopyLeavesNothing)
+{
+    TempTree tree;
+    const QByteArray content = Pattern(20 * 1024 * 1024);
+    const QString source = tree.WriteFile(QStringLiteral("large.bin"), content);
+    const QString destination = tree.WriteFile(QStringLiteral("out/large.bin"), "old content");
+
+    int pieces = 0;
+    EXPECT_EQ(CopyOneFile(source, tree.Path(QStringLiteral("out/copy.bin")), [&] { ++pieces; }).result, Result::Copied);
+    EXPECT_GE(pieces, 2);
+    EXPECT_EQ(Read(tree.Path(QStringLiteral("out/copy.bin"))), content);
+
+    // The program ends in the middle of a copy (the window closed during a
+    // yield): the half-made copy goes, the old destination stays.
+    QStringList seenMidway;
+    const CopyOutcome abandoned = CopyOneFile(source, destination, [&] {
+        if (seenMidway.isEmpty()) {
+            seenMidway = Entries(tree.Path(QStringLiteral("out")));
+            platform::RemoveUnfinishedCopies();
+        }
+    });
+    EXPECT_EQ(seenMidway.size(), 3); // copy.bin, large.bin and the temporary file
+    EXPECT_EQ(abandoned.result, Result::Failed);
+    EXPECT_EQ(Read(destination), QByteArray("old content"));
+    EXPECT_EQ(Entries(tree.Path(QStringLiteral("out"))), (QStringList{"copy.bin", "large.bin"}));
 }
