@@ -159,6 +159,9 @@ void Form1::CreateControls()
     connect(PushButton11, &QPushButton::clicked, this, &Form1::PushButton11_Click);
     connect(PushButton12, &QPushButton::clicked, this, &Form1::PushButton12_Click);
     connect(PushButton13, &QPushButton::clicked, this, &Form1::PushButton13_Click);
+    connect(PushButton14, &QPushButton::clicked, this, &Form1::PushButton14_Click);
+    connect(PushButton15, &QPushButton::clicked, this, &Form1::PushButton15_Click);
+    connect(PushButton16, &QPushButton::clicked, this, &Form1::PushButton16_Click);
     connect(Check11, &QCheckBox::clicked, this, &Form1::Check11_Click);
 }
 
@@ -254,6 +257,8 @@ void Form1::WatchEvents()
         view->installEventFilter(this);
         watch(view->viewport());
     }
+    ListView1->setAcceptDrops(true);
+    ListView1->viewport()->setAcceptDrops(true);
 }
 
 void Form1::SetDesignBackgrounds(const QColor& colour)
@@ -385,6 +390,11 @@ void Form1::mouseMoveEvent(QMouseEvent* event)
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    // The source list has its own pointer handling while rows are dragged.
+    if (watched == ListView1->viewport() && HandleSourceListEvent(event))
+        return true;
+    if (watched == ListView1->viewport() && event->type() == QEvent::MouseMove)
+        return false;
     if (event->type() == QEvent::MouseMove)
         return HandleHover(watched, static_cast<QMouseEvent*>(event));
     if (event->type() == QEvent::FocusOut && watched == Text1)

@@ -12,7 +12,9 @@ class RowListModel;
 class QCheckBox;
 class QCloseEvent;
 class QGroupBox;
+class QDragMoveEvent;
 class QLineEdit;
+class QMimeData;
 class QMouseEvent;
 class SummaryBox;
 class SummaryText;
@@ -73,6 +75,16 @@ public:
     void PushButton7_Click();
     void PushButton9_Click();
 
+    // Drops onto the source list and moving its rows by dragging.
+    void ListView1_OLEDragOver(QDragMoveEvent* event);
+    void ListView1_OLEDragDrop(const QMimeData& data);
+    void ListView1_MouseDown();
+    void ListView1_ItemClick(int row);
+    void ListView1_MouseMove(const QPoint& position, int screenY);
+    void ListView1_MouseUp();
+    bool Dragging = false;  // a mouse button is held over the source list
+    int DraggedItem = -1;   // the source row being moved, -1 for none
+
     // Adding folders: one folder, a folder with its subfolders, list files.
     void PushButton8_Click();
     void PushButton3_Click();
@@ -80,6 +92,12 @@ public:
     void PushButton5_Click();
     void PushButton1_Click();
     void PushButton10_Click();
+
+    // A ready-made example and the help buttons.
+    void PushButton16_Click();
+    void PushButton14_Click();
+    void PushButton15_Click();
+    QString SamplesFolder() const;
 
     // The copy run.
     void PushButton2_Click();
@@ -143,6 +161,7 @@ private:
     void AddFolder(int buttonNumber, RowListModel& list);
     void AddFolderWithSubfolders(int buttonNumber, RowListModel& list);
     void LoadFoldersFromFiles(int buttonNumber, RowListModel& list);
+    void ShowHelp(int buttonNumber);
     bool InputsReady() const;
     // Rebuilds the copy list under the hourglass, in three of the caller's
     // steps from firstStep on.
@@ -151,6 +170,7 @@ private:
                         void (*filter)(RowListModel&, const QString&, SummaryText&, Dialogs&));
     bool HandleHover(QObject* watched, QMouseEvent* event);
     bool HandleListEvent(QObject* watched, QEvent* event);
+    bool HandleSourceListEvent(QEvent* event);
 
     Dialogs& dialogs_;
     RandomSource& random_;
@@ -158,5 +178,6 @@ private:
     int mousePointer_ = kDefaultPointer;
     int busyDepth_ = 0;
     std::optional<QCursor> handCursor_;
+    std::optional<QCursor> dragCursor_;
     bool skinApplied_ = false;
 };

@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Draw Quorvex's two bundled images from scratch.
+"""Draw Quorvex's bundled images from scratch.
 
   app/installed/HAND-M.CUR  32x32 pointing-hand cursor (index finger up,
                             black outline, white fill), hotspot on the
                             fingertip; drawn from the pixel grid below.
+  app/installed/drag.ico    32x32 pointer shown while a list row is dragged
+                            up or down: a row bar beside an up/down arrow,
+                            black outline, white fill, centred because its
+                            hot point is the middle of the image.
   app/icons/quorvex.png     64x64 application icon: two crossing shuffle
                             arrows over a folder, anti-aliased by
                             supersampling simple shapes.
@@ -52,26 +56,60 @@ XoooXXoooooooooooX
 .....XXXXXXXXXXXX.
 """
 
+# A list row with two lines of text (g = grey) next to an up/down arrow.
+# Placed at DRAG_ORIGIN so that the middle of the art, where the pointer's
+# hot point is taken to be, lands on the centre pixel (16, 16).
+DRAG = """
+................X....
+...............XoX...
+..............XoooX..
+.............XoooooX.
+............XoooooooX
+............XXXoooXXX
+..............XoooX..
+XXXXXXXXXXXX..XoooX..
+XooooooooooX..XoooX..
+XoggggggggoX..XoooX..
+XooooooooooX..XoooX..
+XoggggggoooX..XoooX..
+XooooooooooX..XoooX..
+XXXXXXXXXXXX..XoooX..
+..............XoooX..
+............XXXoooXXX
+............XoooooooX
+.............XoooooX.
+..............XoooX..
+...............XoX...
+................X....
+"""
+
 CURSOR_SIZE = 32
 # The pixel at the very tip of the index finger.
 HOTSPOT = (6, 0)
+DRAG_ORIGIN = (6, 6)
+
+PALETTE = {
+    "X": (0, 0, 0, 255),
+    "o": (255, 255, 255, 255),
+    "g": (128, 128, 128, 255),
+}
 
 
-def hand_pixels():
+def grid_pixels(art, origin=(0, 0)):
     """Return a CURSOR_SIZE x CURSOR_SIZE grid of (r, g, b, a), top row first."""
-    rows = [line for line in HAND.strip("\n").split("\n")]
+    rows = [line for line in art.strip("\n").split("\n")]
     clear = (0, 0, 0, 0)
     grid = [[clear] * CURSOR_SIZE for _ in range(CURSOR_SIZE)]
+    ox, oy = origin
     for y, line in enumerate(rows):
         for x, ch in enumerate(line):
-            if ch == "X":
-                grid[y][x] = (0, 0, 0, 255)
-            elif ch == "o":
-                grid[y][x] = (255, 255, 255, 255)
+            if ch in PALETTE:
+                grid[oy + y][ox + x] = PALETTE[ch]
     return grid
 
 
-def encode_cur(pixels, hotspot):
+def encode_dib_image(pixels):
+    """The DIB payload shared by .cur and .ico entries: colour plus AND mask."""
     size = len(pixels)
     # 32-bit BGRA colour rows, stored bottom-up.
     xor = bytearray()
@@ -93,13 +131,26 @@ def encode_cur(pixels, hotspot):
     # The DIB height covers both the colour rows and the mask, hence 2x.
     dib = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0,
                       image_size, 0, 0, 0, 0)
-    data = dib + bytes(xor) + bytes(mask)
+    return dib + bytes(xor) + bytes(mask)
 
+
+def encode_cur(pixels, hotspot):
+    size = len(pixels)
+    data = encode_dib_image(pixels)
     header = struct.pack("<HHH", 0, 2, 1)  # reserved, type 2 = cursor, count
     offset = len(header) + 16
     # For cursors the planes/bitcount slots carry the hotspot instead.
     entry = struct.pack("<BBBBHHII", size, size, 0, 0,
                         hotspot[0], hotspot[1], len(data), offset)
+    return header + entry + data
+
+
+def encode_ico(pixels):
+    size = len(pixels)
+    data = encode_dib_image(pixels)
+    header = struct.pack("<HHH", 0, 1, 1)  # reserved, type 1 = icon, count
+    offset = len(header) + 16
+    entry = struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(data), offset)
     return header + entry + data
 
 
@@ -276,7 +327,8 @@ def write(rel, data):
 
 
 def main():
-    write("app/installed/HAND-M.CUR", encode_cur(hand_pixels(), HOTSPOT))
+    write("app/installed/HAND-M.CUR", encode_cur(grid_pixels(HAND), HOTSPOT))
+    write("app/installed/drag.ico", encode_ico(grid_pixels(DRAG, DRAG_ORIGIN)))
     write("app/icons/quorvex.png", encode_png(render_icon()))
 
 

@@ -27,6 +27,13 @@ bool IsRegularFile(const std::filesystem::path& path);
 // maybe a reparse point) but nothing else. Never on POSIX.
 bool IsProtectedFolder(const std::filesystem::path& path);
 
+// The attribute value of a file or folder as Windows counts it: read-only 1,
+// hidden 2, system 4, directory 16, archive 32, reparse point 1024. On POSIX:
+// read-only when the owner may not write, hidden for a name starting with
+// ".", never system, archive for every regular file, reparse point for a
+// link. -1 when the attributes cannot be read.
+int FileAttributes(const std::filesystem::path& path);
+
 // True for the root of a drive or of the file system.
 bool IsRootFolder(const std::filesystem::path& path);
 

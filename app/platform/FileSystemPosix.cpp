@@ -123,6 +123,29 @@ bool IsRegularFile(const std::filesystem::path& path)
 
 bool IsProtectedFolder(const std::filesystem::path&) { return false; }
 
+int FileAttributes(const std::filesystem::path& path)
+{
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0)
+        return -1;
+    struct stat status = link;
+    if (S_ISLNK(link.st_mode) && ::stat(path.c_str(), &status) != 0)
+        status = link;
+    int attributes = 0;
+    if ((status.st_mode & S_IWUSR) == 0)
+        attributes |= 1;
+    const std::string name = path.filename().string();
+    if (!name.empty() && name.front() == '.')
+        attributes |= 2;
+    if (S_ISDIR(status.st_mode))
+        attributes |= 16;
+    if (S_ISREG(status.st_mode))
+        attributes |= 32;
+    if (S_ISLNK(link.st_mode))
+        attributes |= 1024;
+    return attributes;
+}
+
 bool IsRootFolder(const std::filesystem::path& path)
 {
     const std::string& text = path.native();

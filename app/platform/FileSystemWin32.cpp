@@ -202,6 +202,14 @@ bool IsProtectedFolder(const std::filesystem::path& path)
     return known == kProtected || known == (kProtected | FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+int FileAttributes(const std::filesystem::path& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return -1;
+    return static_cast<int>(attributes & kKnownAttributes);
+}
+
 bool IsRootFolder(const std::filesystem::path& path)
 {
     const std::filesystem::path root = path.root_path();

@@ -1,0 +1,40 @@
+#include "DroppedPaths.h"
+
+#include "FileChecks.h"
+#include "PathText.h"
+#include "SubfolderScan.h"
+
+#include "app/PathHelpers.h"
+#include "app/platform/FileSystem.h"
+
+namespace {
+
+void AddFilesOfFolder(const QString& folder, QStringList& rows)
+{
+    for (const QString& name : GetFilesInFolder(folder, QStringLiteral("*.*"))) {
+        if (name.startsWith(u'~'))
+            continue;
+        const QString path = folder + NativeSeparator() + name;
+        if (IsExistingFile(path) && platform::FileAttributes(ToFsPath(path)) != kArchiveAndHidden)
+            rows.append(CollapseBackslashes(path));
+    }
+}
+
+} // namespace
+
+QStringList RowsForDroppedPaths(const QStringList& droppedPaths, Dialogs& dialogs)
+{
+    QStringList rows;
+    QStringList collection;
+    for (const QString& dropped : droppedPaths) {
+        if (!IsFolder(dropped)) {
+            rows.append(dropped);
+            continue;
+        }
+        collection.append(dropped.endsWith(NativeSeparator()) ? dropped : dropped + NativeSeparator());
+        GetSubDirectories2016(collection, true, dialogs);
+        for (const QString& entry : collection)
+            AddFilesOfFolder(entry.chopped(1), rows);
+    }
+    return rows;
+}

@@ -1,0 +1,128 @@
+// The source list takes files and folders dropped from the file manager, and
+// its rows can be moved up and down by dragging them.
+
+#include "app/Form1.h"
+
+#include "app/Failure.h"
+#include "app/PathHelpers.h"
+#include "app/PointerImage.h"
+#include "app/RowListModel.h"
+#include "folders/DroppedPaths.h"
+
+#include <QDir>
+#include <QDragMoveEvent>
+#include <QMimeData>
+#include <QTreeView>
+#include <QUrl>
+
+namespace {
+
+// Rows scroll into view while the pointer is near the top or the bottom of
+// the screen, measured in screen pixels.
+constexpr int kScrollUpBelowY = 305;
+constexpr int kScrollDownFromY = 365;
+
+QStringList LocalPaths(const QMimeData& data)
+{
+    QStringList paths;
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile())
+            paths.append(QDir::toNativeSeparators(url.toLocalFile()));
+    }
+    return paths;
+}
+
+} // namespace
+
+void Form1::ListView1_OLEDragOver(QDragMoveEvent* event)
+{
+    // Only a list of files from the file manager can be dropped here.
+    if (LocalPaths(*event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void Form1::ListView1_OLEDragDrop(const QMimeData& data)
+{
+    const QStringList rows = RowsForDroppedPaths(LocalPaths(data), dialogs_);
+    SourceList->Append(rows);
+}
+
+void Form1::ListView1_MouseDown() { Dragging = true; }
+
+void Form1::ListView1_ItemClick(int row)
+{
+    if (!dragCursor_) {
+        try {
+            dragCursor_ = LoadPointerImage(appFolder_ + NativeSeparator() + QStringLiteral("drag.ico"));
+        } catch (const Failure&) {
+            dragCursor_ = QCursor(Qt::ClosedHandCursor); // the icon file is missing
+        }
+    }
+    ListView1->viewport()->setCursor(*dragCursor_);
+    DraggedItem = row;
+}
+
+void Form1::ListView1_MouseMove(const QPoint& position, int screenY)
+{
+    Control_MouseMove();
+    if (!Dragging)
+        return;
+    const int itemOver = ListView1->indexAt(position).row();
+    // A row removed since the click is no longer there to move.
+    if (itemOver < 0 || DraggedItem < 0 || DraggedItem >= SourceList->Count() || itemOver == DraggedItem)
+        return;
+    const QString dragged = SourceList->Text(DraggedItem);
+    const QString over = SourceList->Text(itemOver);
+    if (dragged == over)
+        return;
+    SourceList->SetText(DraggedItem, over);
+    SourceList->SetText(itemOver, dragged);
+    ListView1->setCurrentIndex(SourceList->index(itemOver));
+    DraggedItem = itemOver;
+    if (screenY < kScrollUpBelowY && itemOver > 0)
+        ListView1->scrollTo(SourceList->index(itemOver - 1));
+    else if (screenY >= kScrollDownFromY && itemOver + 1 < SourceList->Count())
+        ListView1->scrollTo(SourceList->index(itemOver + 1));
+}
+
+void Form1::ListView1_MouseUp()
+{
+    Dragging = false;
+    // Back to the window's pointer (the arrow, or the hourglass while busy).
+    ListView1->viewport()->unsetCursor();
+}
+
+bool Form1::HandleSourceListEvent(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        ListView1_OLEDragOver(static_cast<QDragMoveEvent*>(event));
+        return true;
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        ListView1_OLEDragDrop(*drop->mimeData());
+        drop->acceptProposedAction();
+        return true;
+    }
+    case QEvent::MouseButtonPress: {
+        ListView1_MouseDown();
+        const int row = ListView1->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint()).row();
+        if (row >= 0)
+            ListView1_ItemClick(row);
+        return false;
+    }
+    case QEvent::MouseMove: {
+        auto* move = static_cast<QMouseEvent*>(event);
+        ListView1_MouseMove(move->position().toPoint(), qRound(move->globalPosition().y()));
+        return move->buttons() == Qt::NoButton;
+    }
+    case QEvent::MouseButtonRelease:
+        ListView1_MouseUp();
+        return false;
+    default:
+        return false;
+    }
+}
