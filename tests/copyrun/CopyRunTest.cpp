@@ -50,6 +50,17 @@ protected:
 
     void Run() { QTest::mouseClick(form->PushButton2, Qt::LeftButton); }
 
+    // Four rows of new files named prefix0.txt to prefix3.txt.
+    QStringList FourRows(const QString& prefix)
+    {
+        QStringList rows;
+        for (int i = 0; i < 4; ++i) {
+            const QString name = prefix + QString::number(i) + QStringLiteral(".txt");
+            rows << Row(Source(name, "x"), out + name);
+        }
+        return rows;
+    }
+
     FormFixture fixture;
     Form1* form = nullptr;
     QString out;
@@ -132,12 +143,7 @@ TEST_F(CopyRun, RowsThatFailAreCountedAndListedBeforeDone)
 
 TEST_F(CopyRun, RowsClearedDuringTheRunEndItCleanly)
 {
-    QStringList rows;
-    for (int i = 0; i < 4; ++i) {
-        const QString name = QStringLiteral("f%1.txt").arg(i);
-        rows << Row(Source(name, "x"), out + name);
-    }
-    form->CopyList->Append(rows);
+    form->CopyList->Append(FourRows(QStringLiteral("f")));
     YieldEveryStep everyStep;
     // While the first row is shown, the user clears the copy list.
     QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [this](int value) {
@@ -153,12 +159,7 @@ TEST_F(CopyRun, RowsClearedDuringTheRunEndItCleanly)
 
 TEST_F(CopyRun, TheBarFollowsTheRowsThatRemain)
 {
-    QStringList rows;
-    for (int i = 0; i < 4; ++i) {
-        const QString name = QStringLiteral("r%1.txt").arg(i);
-        rows << Row(Source(name, "x"), out + name);
-    }
-    form->CopyList->Append(rows);
+    form->CopyList->Append(FourRows(QStringLiteral("r")));
     YieldEveryStep everyStep;
     // While the second row is shown, the last row goes away.
     QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [this](int value) {
