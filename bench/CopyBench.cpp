@@ -1,11 +1,11 @@
 // Running a copy list, beside cp copying the same files into an empty folder.
-// The sources are read once first, so both sides copy from the cache; every
-// destination folder is emptied and written back to disk before each run, so
-// no run pays for the one before it. Also reports the longest time the run
-// kept window events waiting.
+// The sources are read once first, so both sides copy from the cache. Every
+// run writes into a folder of its own, made just before it, after all dirty
+// data went back to disk, so no run pays for the one before it. Also reports
+// the longest time the run kept window events waiting.
 //
-//   bench_copy NAME ROOT COUNT   (ROOT/src holds COUNT files; ROOT/dst-ours
-//                                 and ROOT/dst-cp are written)
+//   bench_copy NAME ROOT COUNT   (ROOT/src holds COUNT files; the copies go
+//                                 to ROOT/dst-ours/N and ROOT/dst-cp/N)
 
 #include "BenchSupport.h"
 
@@ -26,11 +26,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -97,14 +100,61 @@ private:
     QString text_;
 };
 
-// Removes everything in the folder (creating it if need be) and writes all
-// dirty data back, so the next run starts with nothing pending.
-bool EmptyFolder(const std::filesystem::path& folder)
+// ext4 without a journal will not hand out an inode freed less than a minute
+// ago, and skips such inodes one by one: creating files soon after deleting
+// thousands costs seconds of system time, more or less at random. So no
+// copies are deleted between runs, and a run waits until the last deletion
+// (whose time the stamp file holds) is old enough.
+constexpr int kFreedInodeAgeSeconds = 62;
+
+std::int64_t Now() { return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count(); }
+
+// Deletes the folders and notes when, so the next run can wait for the
+// freed inodes to age.
+bool RemoveCopies(const std::vector<std::filesystem::path>& folders, const std::filesystem::path& stamp)
+{
+    bool removedAny = false;
+    for (const std::filesystem::path& folder : folders) {
+        std::error_code error;
+        removedAny = std::filesystem::remove_all(folder, error) > 0 || removedAny;
+        if (error) {
+            std::fprintf(stderr, "cannot remove %s: %s\n", folder.c_str(), error.message().c_str());
+            return false;
+        }
+    }
+    if (removedAny) {
+        ::sync(); // the inode table must not stay dirty, or the wait is five minutes longer
+        std::FILE* file = std::fopen(stamp.c_str(), "w");
+        if (file == nullptr)
+            return false;
+        std::fprintf(file, "%lld\n", static_cast<long long>(Now()));
+        std::fclose(file);
+    }
+    return true;
+}
+
+void WaitForFreedInodes(const std::filesystem::path& stamp)
+{
+    std::FILE* file = std::fopen(stamp.c_str(), "r");
+    if (file == nullptr)
+        return;
+    long long removedAt = 0;
+    const bool read = std::fscanf(file, "%lld", &removedAt) == 1;
+    std::fclose(file);
+    const std::int64_t wait = read ? removedAt + kFreedInodeAgeSeconds - Now() : 0;
+    if (wait <= 0)
+        return;
+    std::printf("waiting %llds for freed inodes to age\n", static_cast<long long>(wait));
+    std::fflush(stdout);
+    std::this_thread::sleep_for(std::chrono::seconds(wait));
+}
+
+// A new, empty folder, with all dirty data written back before the run.
+bool FreshFolder(const std::filesystem::path& folder)
 {
     std::error_code error;
-    std::filesystem::remove_all(folder, error);
-    if (error || !std::filesystem::create_directories(folder, error)) {
-        std::fprintf(stderr, "cannot empty %s: %s\n", folder.c_str(), error.message().c_str());
+    if (!std::filesystem::create_directories(folder, error)) {
+        std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), error ? error.message().c_str() : "it exists");
         return false;
     }
     ::sync();
@@ -193,20 +243,16 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    QStringList rowTexts;
-    std::vector<std::string> peerCommand {"cp"};
     for (const std::string& file : names) {
-        const std::string from = (source / file).string();
-        if (!ReadThrough(from)) {
-            std::fprintf(stderr, "cannot read %s\n", from.c_str());
+        if (!ReadThrough((source / file).string())) {
+            std::fprintf(stderr, "cannot read %s\n", (source / file).c_str());
             return 1;
         }
-        rowTexts.append(QString::fromStdString(from) + kCopyRowJoin + QString::fromStdString((oursFolder / file).string()));
-        peerCommand.push_back(from);
     }
-    peerCommand.push_back(peerFolder.string() + "/");
-    RowListModel rows(QStringLiteral("Copy list"));
-    rows.Append(rowTexts);
+    const std::filesystem::path stamp = root.string() + ".freed";
+    if (!RemoveCopies({oursFolder, peerFolder}, stamp)) // left by a run that failed
+        return 1;
+    WaitForFreedInodes(stamp);
 
     QuietDialogs dialogs;
     CopyRunSummary summary;
@@ -218,8 +264,21 @@ int main(int argc, char* argv[])
     long fewestYields = -1;
     long pieces = 0;
     // Alternating, so a change in the machine's load falls on both sides.
-    for (int run = 0; run < kRuns; ++run) {
-        if (!EmptyFolder(oursFolder))
+    for (int run = 1; run <= kRuns; ++run) {
+        const std::filesystem::path oursRun = oursFolder / std::to_string(run);
+        const std::filesystem::path peerRun = peerFolder / std::to_string(run);
+        QStringList rowTexts;
+        std::vector<std::string> peerCommand {"cp"};
+        for (const std::string& file : names) {
+            rowTexts.append(QString::fromStdString((source / file).string()) + kCopyRowJoin
+                            + QString::fromStdString((oursRun / file).string()));
+            peerCommand.push_back((source / file).string());
+        }
+        peerCommand.push_back(peerRun.string() + "/");
+        RowListModel rows(QStringLiteral("Copy list"));
+        rows.Append(rowTexts);
+
+        if (!FreshFolder(oursRun))
             return 1;
         TimedObserver observer;
         ErrorReport report(dialogs, ProcedureLabels::PushButtonClick(2));
@@ -233,9 +292,12 @@ int main(int argc, char* argv[])
         fewestYields = fewestYields < 0 ? observer.Yields() : std::min(fewestYields, observer.Yields());
         pieces = observer.Pieces();
 
-        if (!EmptyFolder(peerFolder))
+        if (!FreshFolder(peerRun))
             return 1;
         peer = std::min(peer, Seconds([&] { peerStatus = std::max(peerStatus, Spawn(peerCommand)); }));
+
+        // Only the copies should be there: no temporary file, nothing missing.
+        allCopied = allCopied && EntriesIn(oursRun) == expected && EntriesIn(peerRun) == expected;
     }
 
     std::printf("ours: %d copied, %d failed; peer: cp of %zu file(s) into an empty folder, status %d\n",
@@ -246,24 +308,22 @@ int main(int argc, char* argv[])
     if (!NoDialogsShown(dialogs))
         return 1;
     if (!allCopied || peerStatus != 0) {
-        std::printf("a side did not copy every file\n");
-        return 1;
-    }
-    // Only the copies should be left: no temporary file, nothing missing.
-    if (EntriesIn(oursFolder) != expected || EntriesIn(peerFolder) != expected) {
-        std::printf("the destination folders do not hold exactly the %zu files\n", expected);
+        std::printf("a side did not copy exactly the %zu files\n", expected);
         return 1;
     }
     // The first, the last and a few between (all of them when there are few).
+    const std::filesystem::path lastCopies = oursFolder / std::to_string(kRuns);
     const std::size_t step = std::max<std::size_t>(1, expected / 4);
     for (std::size_t i = 0; i < expected; i += step) {
         for (std::size_t at : {i, expected - 1 - i}) {
-            if (!SameContent((source / names[at]).string(), (oursFolder / names[at]).string())) {
+            if (!SameContent((source / names[at]).string(), (lastCopies / names[at]).string())) {
                 std::printf("%s: the copy differs from the source\n", names[at].c_str());
                 return 1;
             }
         }
     }
+    if (!RemoveCopies({oursFolder, peerFolder}, stamp))
+        return 1;
     std::printf("longest gap between yields: %.1f ms\n", longestGapMs);
     PrintResult(name, ours, peer);
     return 0;

@@ -79,7 +79,10 @@ void Form1::ListView1_MouseMove(const QPoint& position, int screenY)
         return;
     SourceList->SetText(DraggedItem, over);
     SourceList->SetText(itemOver, dragged);
+    // Selecting must not scroll by itself: the pointer's height decides.
+    ListView1->setAutoScroll(false);
     ListView1->setCurrentIndex(SourceList->index(itemOver));
+    ListView1->setAutoScroll(true);
     DraggedItem = itemOver;
     if (screenY < kScrollUpBelowY && itemOver > 0)
         ListView1->scrollTo(SourceList->index(itemOver - 1));
@@ -115,9 +118,11 @@ bool Form1::HandleSourceListEvent(QEvent* event)
         return false;
     }
     case QEvent::MouseMove: {
+        // Moves with a button held are row moves, not the list's own
+        // drag-selection with its automatic scrolling.
         auto* move = static_cast<QMouseEvent*>(event);
         ListView1_MouseMove(move->position().toPoint(), qRound(move->globalPosition().y()));
-        return move->buttons() == Qt::NoButton;
+        return true;
     }
     case QEvent::MouseButtonRelease:
         ListView1_MouseUp();
