@@ -253,6 +253,7 @@ constexpr off_t kPieceSize = 8 * 1024 * 1024;
 // writing where it cannot (another file system, an old kernel).
 bool CopyContent(int in, int out, off_t size, const std::function<void()>& onProgress)
 {
+#ifdef __linux__
     off_t left = size;
     while (left > 0) {
         const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr,
@@ -271,6 +272,9 @@ bool CopyContent(int in, int out, off_t size, const std::function<void()>& onPro
             return false;
         break;
     }
+#else
+    static_cast<void>(size);
+#endif
     std::vector<char> buffer(128 * 1024);
     off_t sinceProgress = 0;
     for (;;) {
