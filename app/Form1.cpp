@@ -36,7 +36,6 @@ namespace {
 const QString kProductName = QStringLiteral("Quorvex");
 const QString kListToolTip = QStringLiteral(
     "Double-click item to remove it. Move | line to right and out of window to reveal full names.");
-const QString kIdleProgressText = QStringLiteral("Progress Bar");
 constexpr int kClientWidthTwips = 15960;
 constexpr int kClientHeightTwips = 6315;
 constexpr int kColumnWidthTwips = 7000;

@@ -36,6 +36,9 @@ public:
 
     static constexpr int kDeleteKey = 46;
 
+    // What the progress bar shows when no copy runs.
+    static inline const QString kIdleProgressText = QStringLiteral("Progress Bar");
+
     // appFolder is the folder that holds the program and its optional files
     // (skin, hand pointer, samples), without a closing separator.
     Form1(Dialogs& dialogs, RandomSource& random, QString appFolder, QWidget* parent = nullptr);

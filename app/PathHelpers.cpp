@@ -41,6 +41,21 @@ bool IsFolder(const QString& path)
     return fs::is_directory(ToFsPath(path), error);
 }
 
+QString WithClosingSeparator(const QString& path)
+{
+    return path.endsWith(NativeSeparator()) ? path : path + NativeSeparator();
+}
+
+QString DecodeFileName(std::string_view name)
+{
+    const QByteArray bytes = QByteArray::fromRawData(name.data(), static_cast<qsizetype>(name.size()));
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(bytes);
+#else
+    return QFile::decodeName(bytes);
+#endif
+}
+
 QString FileNameOf(const QString& path, QChar separator)
 {
     return path.mid(path.lastIndexOf(separator) + 1);

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <string_view>
 
 // Paths are plain texts with the platform's separator ("\" on Windows, "/"
 // elsewhere). The routines that split paths take the separator as a
@@ -19,6 +20,13 @@ bool PathExists(const QString& path);
 
 // True when the path names a folder; false when it is a file or cannot be read.
 bool IsFolder(const QString& path);
+
+// The path with a closing separator, added when it lacks one.
+QString WithClosingSeparator(const QString& path);
+
+// A file name as the file system gave it (UTF-8 bytes on Windows, the raw
+// bytes elsewhere), as text.
+QString DecodeFileName(std::string_view name);
 
 // The text after the last separator; the whole text when there is none.
 QString FileNameOf(const QString& path, QChar separator = NativeSeparator());

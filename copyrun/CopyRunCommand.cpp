@@ -16,7 +16,6 @@
 
 namespace {
 
-const QString kIdleProgressText = QStringLiteral("Progress Bar");
 const QString kSameFilesMessage =
     QStringLiteral("Source files and destination files were the same. Please check folders.");
 

@@ -27,8 +27,7 @@ const QString kDestinationNotice = QStringLiteral("Load a list of destination fo
 // The picked folder as a row: normalised, with a closing separator.
 QString FolderRow(const QString& chosen)
 {
-    const QString collapsed = CollapseBackslashes(chosen);
-    return chosen.endsWith(NativeSeparator()) ? collapsed : collapsed + NativeSeparator();
+    return WithClosingSeparator(CollapseBackslashes(chosen));
 }
 
 QString PickFolder(Dialogs& dialogs)
@@ -63,7 +62,7 @@ void Form1::AddFolderWithSubfolders(int buttonNumber, RowListModel& list)
         QString top;
         report.Step(104, [&] { BeginBusy(); });
         report.Step(106, [&] {
-            top = chosen.endsWith(NativeSeparator()) ? chosen : chosen + NativeSeparator();
+            top = WithClosingSeparator(chosen);
             folders = {top};
             list.Append(top);
         });

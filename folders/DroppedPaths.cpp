@@ -31,7 +31,7 @@ QStringList RowsForDroppedPaths(const QStringList& droppedPaths, Dialogs& dialog
             rows.append(dropped);
             continue;
         }
-        collection.append(dropped.endsWith(NativeSeparator()) ? dropped : dropped + NativeSeparator());
+        collection.append(WithClosingSeparator(dropped));
         GetSubDirectories2016(collection, true, dialogs);
         for (const QString& entry : collection)
             AddFilesOfFolder(entry.chopped(1), rows);

@@ -2,7 +2,6 @@
 
 #include "app/PathHelpers.h"
 #include "app/platform/FileSystem.h"
-#include "randomlist/MasterFileList.h"
 
 #include <QRegularExpression>
 
@@ -26,7 +25,7 @@ bool IsBadPath(const QString& path)
 
 QStringList GetFilesInFolder(const QString& folder, const QString& pattern)
 {
-    const QString withSeparator = folder.endsWith(NativeSeparator()) ? folder : folder + NativeSeparator();
+    const QString withSeparator = WithClosingSeparator(folder);
     const bool everything = pattern == QLatin1String("*.*") || pattern == QLatin1String("*");
 #ifdef Q_OS_WIN
     const auto caseOption = QRegularExpression::CaseInsensitiveOption;

@@ -7,7 +7,6 @@
 #include "app/PathHelpers.h"
 #include "app/ProcedureLabels.h"
 #include "app/platform/FileSystem.h"
-#include "randomlist/MasterFileList.h"
 
 #include <set>
 #include <vector>

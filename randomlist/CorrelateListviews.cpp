@@ -19,7 +19,7 @@ QStringList PairWithDestinations(const Selection& selection, const QStringList& 
     QStringList folders;
     folders.reserve(destinationRows.size());
     for (const QString& row : destinationRows)
-        folders.append(row.endsWith(NativeSeparator()) ? row : row + NativeSeparator());
+        folders.append(WithClosingSeparator(row));
 
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(selection.size()) * folders.size());

@@ -1,6 +1,6 @@
 #include "MasterFileList.h"
 
-#include <QFile>
+#include "app/PathHelpers.h"
 
 void MasterFileList::BeginFolder(const QString& folder) { folders_.push_back(folder); }
 
@@ -21,14 +21,4 @@ QString MasterFileList::Path(std::uint32_t position) const
 {
     const Entry& entry = entries_.at(position);
     return folders_[entry.folder] + DecodeFileName(std::string_view(names_).substr(entry.nameOffset, entry.nameLength));
-}
-
-QString DecodeFileName(std::string_view name)
-{
-    const QByteArray bytes = QByteArray::fromRawData(name.data(), static_cast<qsizetype>(name.size()));
-#ifdef Q_OS_WIN
-    return QString::fromUtf8(bytes);
-#else
-    return QFile::decodeName(bytes);
-#endif
 }

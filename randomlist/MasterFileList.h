@@ -32,6 +32,3 @@ private:
     std::string names_;
     std::vector<Entry> entries_;
 };
-
-// A name as the file system gave it, as text.
-QString DecodeFileName(std::string_view name);

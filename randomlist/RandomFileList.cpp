@@ -14,11 +14,6 @@
 
 namespace {
 
-QString WithClosingSeparator(const QString& folder)
-{
-    return folder.endsWith(NativeSeparator()) ? folder : folder + NativeSeparator();
-}
-
 // How many entries the selection will hold, before any draw.
 std::uint64_t SelectionSize(std::uint32_t fileCount, const SelectionRequest& request)
 {
