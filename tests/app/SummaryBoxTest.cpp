@@ -1,0 +1,53 @@
+#include "app/SummaryBox.h"
+#include "app/SummaryText.h"
+#include "support/QtPrinters.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+TEST(SummaryBox, ScrollsOverEveryLineAndTheLongestOne)
+{
+    SummaryText text;
+    SummaryBox box(&text);
+    box.resize(300, 200);
+    box.show();
+    QStringList lines;
+    for (int i = 0; i < 100'000; ++i)
+        lines << QStringLiteral("/music/album/track-%1.mp3 will be copied to /player/track-%1.mp3").arg(i);
+    lines[500] += QString(200, u'x');
+    text.SetLines(lines);
+    QApplication::processEvents();
+
+    QScrollBar* vertical = box.verticalScrollBar();
+    EXPECT_EQ(vertical->maximum(), 100'000 - box.LinesPerPage());
+    EXPECT_EQ(vertical->pageStep(), box.LinesPerPage());
+    const int longest = box.fontMetrics().horizontalAdvance(lines[500]);
+    EXPECT_GE(box.horizontalScrollBar()->maximum(), longest - box.viewport()->width());
+
+    box.setFocus();
+    QTest::keyClick(&box, Qt::Key_End);
+    EXPECT_EQ(vertical->value(), vertical->maximum());
+    QTest::keyClick(&box, Qt::Key_PageUp);
+    EXPECT_EQ(vertical->value(), vertical->maximum() - box.LinesPerPage());
+
+    // A new text starts at the top; an empty one scrolls nowhere.
+    text.Clear();
+    EXPECT_EQ(vertical->value(), 0);
+    EXPECT_EQ(vertical->maximum(), 0);
+    EXPECT_EQ(text.Text(), QString());
+}
+
+TEST(SummaryBox, CopyTakesTheWholeTextWithItsLineEnds)
+{
+    SummaryText text;
+    SummaryBox box(&text);
+    text.SetLines({QStringLiteral("a will be copied to b"), QStringLiteral("c will be copied to d")});
+    EXPECT_EQ(text.Text(), QStringLiteral("a will be copied to b\r\nc will be copied to d\r\n"));
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), text.Text());
+}
