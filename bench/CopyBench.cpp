@@ -1,11 +1,17 @@
 // Running a copy list, beside cp copying the same files into an empty folder.
-// The sources are read once first, so both sides copy from the cache. Every
-// run writes into a folder of its own, made just before it, after all dirty
-// data went back to disk, so no run pays for the one before it. Also reports
-// the longest time the run kept window events waiting.
+// The sources are read once first, so both sides copy from the cache. Also
+// reports the longest time the run kept window events waiting.
 //
 //   bench_copy NAME ROOT COUNT   (ROOT/src holds COUNT files; the copies go
-//                                 to ROOT/dst-ours/N and ROOT/dst-cp/N)
+//                                 to ROOT/dst-ours and ROOT/dst-cp)
+//
+// Between runs the copies are emptied and parked under ROOT/spent instead of
+// deleted: ext4 without a journal will not hand out an inode freed in the
+// last minute (six, once its table block is dirty) and steps over such
+// inodes one by one on every creation, so files made soon after thousands
+// were deleted cost seconds of system time, more or less at random. Emptying
+// frees the copies' memory just before the next run, so the run writes into
+// memory the machine already holds rather than memory it must first fetch.
 
 #include "BenchSupport.h"
 
@@ -17,7 +23,6 @@
 #include "copyrun/CopyRun.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 
 #include <fcntl.h>
@@ -27,7 +32,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,9 +42,16 @@
 
 extern char** environ;
 
+namespace fs = std::filesystem;
+
 namespace {
 
 constexpr int kRuns = 3;
+// Parked copies beyond this many (empty files, which cost only their inodes)
+// are deleted after a benchmark; the next one then waits until the freed
+// inodes may be used again.
+constexpr std::size_t kParkedFileLimit = 300000;
+constexpr int kFreedInodeWaitSeconds = 365;
 
 // Does what the window's progress observer does, without the widget: works
 // out the bar's text and lets events run at most once a frame. Times the
@@ -100,65 +111,89 @@ private:
     QString text_;
 };
 
-// ext4 without a journal will not hand out an inode freed less than a minute
-// ago, and skips such inodes one by one: creating files soon after deleting
-// thousands costs seconds of system time, more or less at random. So no
-// copies are deleted between runs, and a run waits until the last deletion
-// (whose time the stamp file holds) is old enough.
-constexpr int kFreedInodeAgeSeconds = 62;
-
-std::int64_t Now() { return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count(); }
-
-// Deletes the folders and notes when, so the next run can wait for the
-// freed inodes to age.
-bool RemoveCopies(const std::vector<std::filesystem::path>& folders, const std::filesystem::path& stamp)
+long long Now()
 {
-    bool removedAny = false;
-    for (const std::filesystem::path& folder : folders) {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Empties every file in the folder and moves the folder under spent, so the
+// folder's name is free for the next run. Nothing is deleted.
+bool Park(const fs::path& folder, const fs::path& spent)
+{
+    std::error_code error;
+    if (fs::is_empty(folder, error) || error == std::errc::no_such_file_or_directory)
+        return true;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (entry.is_regular_file())
+            fs::resize_file(entry.path(), 0, error);
+        if (error)
+            break;
+    }
+    static int parked = 0;
+    if (!error)
+        fs::create_directories(spent, error);
+    if (!error)
+        fs::rename(folder, spent / (std::to_string(Now()) + '-' + std::to_string(::getpid()) + '-' + std::to_string(++parked)),
+                   error);
+    if (error)
+        std::fprintf(stderr, "cannot park %s: %s\n", folder.c_str(), error.message().c_str());
+    return !error;
+}
+
+// Parks what the last run left, so both folders are empty and no dirty data
+// of ours is left to write back during the run.
+bool EmptyFolders(const std::vector<fs::path>& folders, const fs::path& spent)
+{
+    for (const fs::path& folder : folders) {
         std::error_code error;
-        removedAny = std::filesystem::remove_all(folder, error) > 0 || removedAny;
+        if (!Park(folder, spent))
+            return false;
+        fs::create_directory(folder, error);
         if (error) {
-            std::fprintf(stderr, "cannot remove %s: %s\n", folder.c_str(), error.message().c_str());
+            std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), error.message().c_str());
             return false;
         }
     }
-    if (removedAny) {
-        ::sync(); // the inode table must not stay dirty, or the wait is five minutes longer
-        std::FILE* file = std::fopen(stamp.c_str(), "w");
-        if (file == nullptr)
-            return false;
-        std::fprintf(file, "%lld\n", static_cast<long long>(Now()));
-        std::fclose(file);
-    }
+    ::sync();
     return true;
 }
 
-void WaitForFreedInodes(const std::filesystem::path& stamp)
+// Deletes the parked copies once there are many, and notes when.
+bool TrimSpent(const fs::path& spent, const fs::path& stamp)
+{
+    std::error_code error;
+    std::size_t files = 0;
+    for (auto it = fs::recursive_directory_iterator(spent, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error))
+        files += it->is_regular_file() ? 1 : 0;
+    if (error || files <= kParkedFileLimit)
+        return !error || error == std::errc::no_such_file_or_directory;
+    std::printf("deleting %zu parked copies under %s: a copy benchmark in the next %d s waits for that\n", files,
+                spent.c_str(), kFreedInodeWaitSeconds);
+    fs::remove_all(spent, error);
+    std::FILE* file = error ? nullptr : std::fopen(stamp.c_str(), "w");
+    if (file == nullptr)
+        return false;
+    std::fprintf(file, "%lld\n", Now());
+    std::fclose(file);
+    return true;
+}
+
+void WaitForFreedInodes(const fs::path& stamp)
 {
     std::FILE* file = std::fopen(stamp.c_str(), "r");
     if (file == nullptr)
         return;
-    long long removedAt = 0;
-    const bool read = std::fscanf(file, "%lld", &removedAt) == 1;
+    long long deletedAt = 0;
+    const bool read = std::fscanf(file, "%lld", &deletedAt) == 1;
     std::fclose(file);
-    const std::int64_t wait = read ? removedAt + kFreedInodeAgeSeconds - Now() : 0;
+    const long long wait = read ? deletedAt + kFreedInodeWaitSeconds - Now() : 0;
     if (wait <= 0)
         return;
-    std::printf("waiting %llds for freed inodes to age\n", static_cast<long long>(wait));
+    std::printf("waiting %llds until the inodes freed by the last deletion may be used again\n", wait);
     std::fflush(stdout);
     std::this_thread::sleep_for(std::chrono::seconds(wait));
-}
-
-// A new, empty folder, with all dirty data written back before the run.
-bool FreshFolder(const std::filesystem::path& folder)
-{
-    std::error_code error;
-    if (!std::filesystem::create_directories(folder, error)) {
-        std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), error ? error.message().c_str() : "it exists");
-        return false;
-    }
-    ::sync();
-    return true;
 }
 
 // Reads every byte, so the copies read from the cache.
@@ -210,10 +245,10 @@ int Spawn(const std::vector<std::string>& arguments)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::size_t EntriesIn(const std::filesystem::path& folder)
+std::size_t EntriesIn(const fs::path& folder)
 {
     std::size_t entries = 0;
-    for (auto it = std::filesystem::directory_iterator(folder); it != std::filesystem::directory_iterator(); ++it)
+    for (auto it = fs::directory_iterator(folder); it != fs::directory_iterator(); ++it)
         ++entries;
     return entries;
 }
@@ -228,14 +263,14 @@ int main(int argc, char* argv[])
     }
     QCoreApplication application(argc, argv);
     const char* name = argv[1];
-    const std::filesystem::path root = argv[2];
+    const fs::path root = argv[2];
     const std::size_t expected = std::strtoul(argv[3], nullptr, 10);
-    const std::filesystem::path source = root / "src";
-    const std::filesystem::path oursFolder = root / "dst-ours";
-    const std::filesystem::path peerFolder = root / "dst-cp";
+    const fs::path source = root / "src";
+    const fs::path oursFolder = root / "dst-ours";
+    const fs::path peerFolder = root / "dst-cp";
 
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(source))
+    for (const auto& entry : fs::directory_iterator(source))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     if (names.size() != expected || expected == 0) {
@@ -243,63 +278,80 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    QStringList rowTexts;
+    std::vector<std::string> peerCommand {"cp"};
     for (const std::string& file : names) {
-        if (!ReadThrough((source / file).string())) {
-            std::fprintf(stderr, "cannot read %s\n", (source / file).c_str());
+        const fs::path from = source / file;
+        if (!ReadThrough(from.string())) {
+            std::fprintf(stderr, "cannot read %s\n", from.c_str());
             return 1;
         }
+        rowTexts.append(QString::fromStdString(from.string()) + kCopyRowJoin
+                        + QString::fromStdString((oursFolder / file).string()));
+        peerCommand.push_back(from.string());
     }
-    const std::filesystem::path stamp = root.string() + ".freed";
-    if (!RemoveCopies({oursFolder, peerFolder}, stamp)) // left by a run that failed
-        return 1;
+    peerCommand.push_back(peerFolder.string() + "/");
+    RowListModel rows(QStringLiteral("Copy list"));
+    rows.Append(rowTexts);
+
+    const fs::path spent = root / "spent";
+    const fs::path stamp = root / "spent.deleted";
     WaitForFreedInodes(stamp);
+
+    // Only the copies should be there: no temporary file, nothing missing;
+    // of ours, the first, the last and a few between are read back.
+    const auto copiedRight = [&](const fs::path& folder, bool readBack) {
+        if (EntriesIn(folder) != expected)
+            return false;
+        const std::size_t step = std::max<std::size_t>(1, expected / 4);
+        for (std::size_t i = 0; readBack && i < expected; i += step) {
+            for (std::size_t at : {i, expected - 1 - i}) {
+                if (!SameContent((source / names[at]).string(), (folder / names[at]).string())) {
+                    std::printf("%s: the copy differs from the source\n", names[at].c_str());
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
 
     QuietDialogs dialogs;
     CopyRunSummary summary;
     bool allCopied = true;
     int peerStatus = 0;
-    double ours = 1e300;
-    double peer = 1e300;
+    std::vector<double> oursRuns;
+    std::vector<double> peerRuns;
     double longestGapMs = 0;
     long fewestYields = -1;
     long pieces = 0;
     // Alternating, so a change in the machine's load falls on both sides.
     for (int run = 1; run <= kRuns; ++run) {
-        const std::filesystem::path oursRun = oursFolder / std::to_string(run);
-        const std::filesystem::path peerRun = peerFolder / std::to_string(run);
-        QStringList rowTexts;
-        std::vector<std::string> peerCommand {"cp"};
-        for (const std::string& file : names) {
-            rowTexts.append(QString::fromStdString((source / file).string()) + kCopyRowJoin
-                            + QString::fromStdString((oursRun / file).string()));
-            peerCommand.push_back((source / file).string());
-        }
-        peerCommand.push_back(peerRun.string() + "/");
-        RowListModel rows(QStringLiteral("Copy list"));
-        rows.Append(rowTexts);
-
-        if (!FreshFolder(oursRun))
+        if (!EmptyFolders({oursFolder, peerFolder}, spent))
             return 1;
         TimedObserver observer;
         ErrorReport report(dialogs, ProcedureLabels::PushButtonClick(2));
-        ours = std::min(ours, Seconds([&] {
+        oursRuns.push_back(Seconds([&] {
             summary = RunCopyList(rows, observer, report);
             observer.Finish();
         }));
         allCopied = allCopied && summary.copied == static_cast<int>(expected) && summary.failed == 0
-            && !summary.sameFiles && observer.Rows() == static_cast<long>(expected);
+            && !summary.sameFiles && observer.Rows() == static_cast<long>(expected)
+            && copiedRight(oursFolder, true);
         longestGapMs = std::max(longestGapMs, observer.LongestGapMs());
         fewestYields = fewestYields < 0 ? observer.Yields() : std::min(fewestYields, observer.Yields());
         pieces = observer.Pieces();
 
-        if (!FreshFolder(peerRun))
+        if (!EmptyFolders({oursFolder, peerFolder}, spent))
             return 1;
-        peer = std::min(peer, Seconds([&] { peerStatus = std::max(peerStatus, Spawn(peerCommand)); }));
-
-        // Only the copies should be there: no temporary file, nothing missing.
-        allCopied = allCopied && EntriesIn(oursRun) == expected && EntriesIn(peerRun) == expected;
+        peerRuns.push_back(Seconds([&] { peerStatus = std::max(peerStatus, Spawn(peerCommand)); }));
+        allCopied = allCopied && copiedRight(peerFolder, false);
     }
+    if (!Park(oursFolder, spent) || !Park(peerFolder, spent) || !TrimSpent(spent, stamp))
+        return 1;
 
+    std::printf("runs (s), ours then peer:");
+    for (int run = 0; run < kRuns; ++run)
+        std::printf(" %.3f %.3f%s", oursRuns[run], peerRuns[run], run + 1 < kRuns ? "," : "\n");
     std::printf("ours: %d copied, %d failed; peer: cp of %zu file(s) into an empty folder, status %d\n",
                 summary.copied, summary.failed, expected, peerStatus);
     std::printf("progress calls per run: %zu rows, %ld between pieces; yields: at least %ld, at most every %lld ms\n",
@@ -311,20 +363,8 @@ int main(int argc, char* argv[])
         std::printf("a side did not copy exactly the %zu files\n", expected);
         return 1;
     }
-    // The first, the last and a few between (all of them when there are few).
-    const std::filesystem::path lastCopies = oursFolder / std::to_string(kRuns);
-    const std::size_t step = std::max<std::size_t>(1, expected / 4);
-    for (std::size_t i = 0; i < expected; i += step) {
-        for (std::size_t at : {i, expected - 1 - i}) {
-            if (!SameContent((source / names[at]).string(), (lastCopies / names[at]).string())) {
-                std::printf("%s: the copy differs from the source\n", names[at].c_str());
-                return 1;
-            }
-        }
-    }
-    if (!RemoveCopies({oursFolder, peerFolder}, stamp))
-        return 1;
     std::printf("longest gap between yields: %.1f ms\n", longestGapMs);
-    PrintResult(name, ours, peer);
+    PrintResult(name, *std::min_element(oursRuns.begin(), oursRuns.end()),
+                *std::min_element(peerRuns.begin(), peerRuns.end()));
     return 0;
 }
