@@ -17,17 +17,22 @@ CopyOutcome CopyOneFile(const QString& source, const QString& destination, const
         return Failed(QStringLiteral("The source or the destination is blank."));
     const QString from = CollapseBackslashes(source);
     const QString to = CollapseBackslashes(destination);
-    if (!IsExistingFile(from))
-        return Failed(QStringLiteral("The source file does not exist or cannot be opened."));
-    if (!IsFolder(FolderOf(to)))
-        return Failed(QStringLiteral("The destination folder does not exist."));
-
     const std::filesystem::path fromPath = ToFsPath(from);
     const std::filesystem::path toPath = ToFsPath(to);
-    const std::optional<platform::FileId> sourceId = platform::IdOf(fromPath);
-    if (sourceId && sourceId == platform::IdOf(toPath))
+
+    // One look at each side tells whether the source is a file, whether the
+    // destination exists and whether both are the same file.
+    const std::optional<platform::FileId> sourceId =
+        HasWildcards(from) ? std::nullopt : platform::RegularFileId(fromPath);
+    if (!sourceId)
+        return Failed(QStringLiteral("The source file does not exist or cannot be opened."));
+    const std::optional<platform::FileId> destinationId = platform::IdOf(toPath);
+    if (destinationId == sourceId)
         return {CopyOutcome::Result::SameFile, {}};
-    if (const std::error_code error = platform::CopyFileReplacing(fromPath, toPath, onProgress))
+    if (!destinationId && !IsFolder(FolderOf(to)))
+        return Failed(QStringLiteral("The destination folder does not exist."));
+    if (const std::error_code error =
+            platform::CopyFileReplacing(fromPath, toPath, destinationId.has_value(), onProgress))
         return Failed(QString::fromStdString(error.message()) + u'.');
     return {CopyOutcome::Result::Copied, {}};
 }

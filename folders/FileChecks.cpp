@@ -7,9 +7,11 @@
 
 #include <system_error>
 
+bool HasWildcards(const QString& path) { return path.contains(u'?') || path.contains(u'*'); }
+
 bool IsExistingFile(const QString& path)
 {
-    if (path.isEmpty() || path.contains(u'?') || path.contains(u'*'))
+    if (path.isEmpty() || HasWildcards(path))
         return false;
     return platform::IsRegularFile(ToFsPath(path));
 }

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+// True when the path holds the wildcards "?" or "*", which never name a file.
+bool HasWildcards(const QString& path);
+
 // True when the path names an existing file (not a folder) that can be
 // opened. Names with the wildcards "?" or "*" never do. Never fails.
 bool IsExistingFile(const QString& path);

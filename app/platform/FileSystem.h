@@ -88,14 +88,18 @@ private:
 // empty when there is none.
 std::optional<FileId> IdOf(const std::filesystem::path& path);
 
+// The id of the regular file a path leads to; empty for anything else.
+std::optional<FileId> RegularFileId(const std::filesystem::path& path);
+
 // Copies a file's content, modification time and permissions to the
 // destination. The copy is written to a temporary file beside the
 // destination and takes the destination's name only when it is complete, so
 // an existing destination (even a read-only one) is replaced at once or not
 // at all, and a failed copy leaves nothing behind. A large file is copied in
-// pieces, with onProgress called between them.
+// pieces, with onProgress called between them. replacing says whether the
+// destination exists: a new file can be written without a temporary name.
 std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                  const std::function<void()>& onProgress = {});
+                                  bool replacing, const std::function<void()>& onProgress = {});
 
 // Removes the temporary files of copies still in progress: for a program
 // that ends in the middle of one.

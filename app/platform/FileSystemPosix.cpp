@@ -160,6 +160,14 @@ std::optional<FileId> IdOf(const std::filesystem::path& path)
     return FileId {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
+std::optional<FileId> RegularFileId(const std::filesystem::path& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return FileId {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
 namespace {
 
 // Closes a descriptor however the copy ends.
@@ -214,8 +222,10 @@ public:
         for (int attempt = 0; attempt < 100; ++attempt) {
             std::array<char, 17> suffix {};
             std::snprintf(suffix.data(), suffix.size(), "%016llx", static_cast<unsigned long long>(engine()));
+            std::string name = ".";
+            name.append(destination.filename().string()).append(".").append(suffix.data()).append(".part");
             std::filesystem::path candidate = destination;
-            candidate.replace_filename("." + destination.filename().string() + "." + suffix.data() + ".part");
+            candidate.replace_filename(name);
             const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (fd >= 0) {
                 path_ = std::move(candidate);
@@ -260,18 +270,22 @@ bool CopyContent(int in, int out, off_t size, const std::function<void()>& onPro
                                                  static_cast<std::size_t>(std::min(left, kPieceSize)), 0);
         if (copied > 0) {
             left -= copied;
-            if (onProgress && left > 0)
+            if (left == 0)
+                return true;
+            if (onProgress)
                 onProgress();
             continue;
         }
         if (copied == 0)
-            break; // the source got shorter meanwhile: the rest is read below
+            return true; // the source got shorter meanwhile
         if (errno == EINTR)
             continue;
         if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
             return false;
         break;
     }
+    if (size == 0)
+        return true;
 #else
     static_cast<void>(size);
 #endif
@@ -305,32 +319,87 @@ bool CopyContent(int in, int out, off_t size, const std::function<void()>& onPro
 
 } // namespace
 
-std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                  const std::function<void()>& onProgress)
+namespace {
+
+#ifdef O_TMPFILE
+// A file opened without a name can be named through /proc once complete.
+bool CanNameUnnamedFiles()
 {
-    const auto failure = [] { return std::error_code(errno, std::generic_category()); };
+    static const bool available = ::access("/proc/self/fd", X_OK) == 0;
+    return available;
+}
+
+// An unnamed file in the destination's folder; -1 where the file system
+// cannot make one (the caller then uses a named temporary file).
+int OpenUnnamed(const std::filesystem::path& destination)
+{
+    if (!CanNameUnnamedFiles())
+        return -1;
+    std::filesystem::path folder = destination.parent_path();
+    if (folder.empty())
+        folder = ".";
+    return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+}
+
+bool NameUnnamed(int fd, const std::filesystem::path& destination)
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+#endif
+
+std::error_code LastErrno() { return {errno, std::generic_category()}; }
+
+// Carries the source's times and permissions over to the finished copy.
+bool CopyMetadata(int out, const struct stat& source)
+{
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    return ::futimens(out, times) == 0 && ::fchmod(out, source.st_mode & 07777) == 0;
+}
+
+} // namespace
+
+std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                  bool replacing, const std::function<void()>& onProgress)
+{
     Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
-        return failure();
+        return LastErrno();
     struct stat status {};
     if (::fstat(in.get(), &status) != 0)
-        return failure();
+        return LastErrno();
     if (!S_ISREG(status.st_mode))
         return std::make_error_code(std::errc::invalid_argument);
 
+#ifdef O_TMPFILE
+    // A new file is written without a name and named when complete: nothing
+    // half-made ever shows, even if the program or the machine stops.
+    if (!replacing) {
+        Descriptor unnamed(OpenUnnamed(destination));
+        if (unnamed.get() >= 0) {
+            if (!CopyContent(in.get(), unnamed.get(), status.st_size, onProgress) || !CopyMetadata(unnamed.get(), status))
+                return LastErrno();
+            if (!NameUnnamed(unnamed.get(), destination))
+                return LastErrno();
+            if (!unnamed.Close())
+                return LastErrno();
+            return {};
+        }
+        if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS)
+            return LastErrno();
+    }
+#endif
+    // An existing file is replaced by renaming a finished copy over it.
     TemporaryFile temporary;
     Descriptor out(temporary.Create(destination));
     if (out.get() < 0)
-        return failure();
-    if (!CopyContent(in.get(), out.get(), status.st_size, onProgress))
-        return failure();
-    const struct timespec times[2] = {status.st_atim, status.st_mtim};
-    if (::futimens(out.get(), times) != 0 || ::fchmod(out.get(), status.st_mode & 07777) != 0)
-        return failure();
+        return LastErrno();
+    if (!CopyContent(in.get(), out.get(), status.st_size, onProgress) || !CopyMetadata(out.get(), status))
+        return LastErrno();
     if (!out.Close())
-        return failure();
+        return LastErrno();
     if (::rename(temporary.Path().c_str(), destination.c_str()) != 0)
-        return failure();
+        return LastErrno();
     temporary.Keep();
     return {};
 }

@@ -124,6 +124,14 @@ bool IsRegularFile(const std::filesystem::path& path)
 
 std::optional<FileId> IdOf(const std::filesystem::path& path) { return IdOfPath(path); }
 
+std::optional<FileId> RegularFileId(const std::filesystem::path& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return std::nullopt;
+    return IdOfPath(path);
+}
+
 namespace {
 
 std::vector<std::filesystem::path>& UnfinishedCopies()
@@ -151,7 +159,7 @@ DWORD CALLBACK OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE
 } // namespace
 
 std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                  const std::function<void()>& onProgress)
+                                  bool, const std::function<void()>& onProgress)
 {
     std::filesystem::path temporary = destination;
     temporary.replace_filename(L"." + destination.filename().wstring() + L"." + std::to_wstring(::GetTickCount64())

@@ -153,9 +153,11 @@ TEST(CopyOneFile, ADiskThatFillsUpLeavesTheOldDestination)
     small.rlim_cur = 64 * 1024;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     const CopyOutcome outcome = CopyOneFile(source, destination);
+    const CopyOutcome newFile = CopyOneFile(source, tree.Path(QStringLiteral("out/new.bin")));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
+    EXPECT_EQ(newFile.result, Result::Failed);
     EXPECT_EQ(outcome.result, Result::Failed);
     EXPECT_TRUE(outcome.reason.contains(QStringLiteral("too large"), Qt::CaseInsensitive)) << outcome.reason.toStdString();
     EXPECT_EQ(Read(destination), QByteArray("old content"));
