@@ -36,7 +36,16 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
         CopyRow row;
         report.Step(106, [&] { rowText = rows.Text(i); });
         report.Step(108, [&] { observer.RowStarting(i + 1, rows.Count(), rowText); });
-        report.Step(110, [&] { row = SplitCopyRow(rowText); });
+        bool split = false;
+        report.Step(110, [&] {
+            row = SplitCopyRow(rowText);
+            split = true;
+        });
+        // A row that could not be split was reported; it is not "the same file".
+        if (!split) {
+            NoteFailure(summary, rowText, QStringLiteral("The row does not say what is copied where."));
+            continue;
+        }
         if (report.Test(112, [&] { return row.source == row.destination; })) {
             summary.sameFiles = true;
             continue;

@@ -171,3 +171,18 @@ TEST_F(CopyRun, TheBarFollowsTheRowsThatRemain)
     EXPECT_FALSE(QFileInfo::exists(out + "r3.txt"));
     EXPECT_EQ(fixture.dialogs.Messages(), QStringList{QStringLiteral("Done.")});
 }
+
+TEST_F(CopyRun, ARowWithoutBothHalvesIsReportedAndTheRunGoesOn)
+{
+    const QString good = Source(QStringLiteral("good.txt"), "g");
+    form->CopyList->Append(QStringList{QStringLiteral("not a copy row"), Row(good, out + "good.txt")});
+    Run();
+    const QStringList messages = fixture.dialogs.Messages();
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("\r\nin Zentrabel2021/08/31.Form1.PushButton2_Click at line ")))
+        << messages[0].toStdString();
+    EXPECT_EQ(fixture.dialogs.shown[0].title, QStringLiteral("Application Error"));
+    EXPECT_TRUE(messages[1].startsWith(QStringLiteral("1 file could not be copied:\r\rnot a copy row\r")));
+    EXPECT_EQ(messages[2], QStringLiteral("Done."));
+    EXPECT_EQ(Read(out + "good.txt"), QByteArray("g"));
+}
