@@ -392,8 +392,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     // The source list has its own pointer handling while rows are dragged.
     if (watched == ListView1->viewport() && HandleSourceListEvent(event))
         return true;
-    if (watched == ListView1->viewport() && event->type() == QEvent::MouseMove)
-        return false;
     if (event->type() == QEvent::MouseMove)
         return HandleHover(watched, static_cast<QMouseEvent*>(event));
     if (event->type() == QEvent::FocusOut && watched == Text1)

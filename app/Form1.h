@@ -180,6 +180,7 @@ private:
     QString appFolder_;
     int mousePointer_ = kDefaultPointer;
     int busyDepth_ = 0;
+    bool copyRunning_ = false;
     std::optional<QCursor> handCursor_;
     std::optional<QCursor> dragCursor_;
     bool skinApplied_ = false;

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QIODevice>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint64 kChunkSize = 64 * 1024;
@@ -30,6 +32,7 @@ void ReadRows(QIODevice& device, QStringList& rows)
 {
     QByteArray chunk(kChunkSize, Qt::Uninitialized);
     QByteArray pending;
+    qsizetype searched = 0;     // no CR in pending before this position
     bool lineEndedInCr = false; // an LF right after that CR belongs to the same line end
     for (;;) {
         const qint64 got = device.read(chunk.data(), kChunkSize);
@@ -40,7 +43,8 @@ void ReadRows(QIODevice& device, QStringList& rows)
         pending.append(chunk.constData(), got);
         qsizetype start = (lineEndedInCr && pending.startsWith('\n')) ? 1 : 0;
         lineEndedInCr = false;
-        for (qsizetype cr = pending.indexOf('\r', start); cr >= 0; cr = pending.indexOf('\r', start)) {
+        for (qsizetype cr = pending.indexOf('\r', std::max(start, searched)); cr >= 0;
+             cr = pending.indexOf('\r', start)) {
             AddLineRows(pending.sliced(start, cr - start), rows);
             start = cr + 1;
             if (start == pending.size())
@@ -49,6 +53,7 @@ void ReadRows(QIODevice& device, QStringList& rows)
                 ++start;
         }
         pending.remove(0, start);
+        searched = pending.size();
     }
     if (!pending.isEmpty())
         AddLineRows(pending, rows);

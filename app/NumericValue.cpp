@@ -1,6 +1,7 @@
 #include "NumericValue.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <limits>
 #include <string>

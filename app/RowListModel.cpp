@@ -26,12 +26,6 @@ QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int 
     return {};
 }
 
-void RowListModel::SetHeader(const QString& header)
-{
-    header_ = header;
-    emit headerDataChanged(Qt::Horizontal, 0, 0);
-}
-
 void RowListModel::Append(const QString& text)
 {
     ++revision_;

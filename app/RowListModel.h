@@ -17,7 +17,6 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    void SetHeader(const QString& header);
     QString Header() const { return header_; }
 
     int Count() const { return static_cast<int>(rows_.size()); }

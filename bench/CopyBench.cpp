@@ -286,7 +286,7 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "cannot read %s\n", from.c_str());
             return 1;
         }
-        rowTexts.append(QString::fromStdString(from.string()) + kCopyRowJoin
+        rowTexts.append(QString::fromStdString(from.string()) + kWillBeCopiedTo
                         + QString::fromStdString((oursFolder / file).string()));
         peerCommand.push_back(from.string());
     }

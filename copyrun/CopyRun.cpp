@@ -6,13 +6,17 @@
 #include "app/Failure.h"
 #include "app/RowListModel.h"
 
+#include <QHash>
+
+#include <vector>
+
 CopyRow SplitCopyRow(const QString& row)
 {
-    const qsizetype join = row.indexOf(kCopyRowJoin);
+    const qsizetype join = row.indexOf(kWillBeCopiedTo);
     if (join < 0)
         throw Failure(QStringLiteral("The row does not say what is copied where: ") + row);
-    const qsizetype start = join + kCopyRowJoin.size();
-    const qsizetype next = row.indexOf(kCopyRowJoin, start);
+    const qsizetype start = join + kWillBeCopiedTo.size();
+    const qsizetype next = row.indexOf(kWillBeCopiedTo, start);
     return {row.left(join), next < 0 ? row.mid(start) : row.mid(start, next - start)};
 }
 
@@ -27,17 +31,65 @@ void NoteFailure(CopyRunSummary& summary, const QString& rowText, const QString&
 
 } // namespace
 
+namespace {
+
+// Which rows of the run's plan are still in the list, from a given row on.
+// Rows are told apart by their text: of several equal rows, as many stay as
+// the list still holds.
+class RemainingRows {
+public:
+    RemainingRows(const QStringList& plan, const RowListModel& rows)
+        : plan_(plan), rows_(rows), revision_(rows.Revision()), remaining_(plan.size(), true)
+    {
+    }
+
+    bool StillThere(int position)
+    {
+        if (rows_.Revision() != revision_)
+            Recount(position);
+        return remaining_[position];
+    }
+
+private:
+    void Recount(int from)
+    {
+        revision_ = rows_.Revision();
+        QHash<QString, int> inList;
+        for (const QString& row : rows_.Rows())
+            ++inList[row];
+        for (int position = from; position < plan_.size(); ++position) {
+            int& left = inList[plan_[position]];
+            remaining_[position] = left > 0;
+            if (left > 0)
+                --left;
+        }
+    }
+
+    const QStringList& plan_;
+    const RowListModel& rows_;
+    quint64 revision_;
+    std::vector<bool> remaining_;
+};
+
+} // namespace
+
 CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report)
 {
     CopyRunSummary summary;
-    const int rowCount = rows.Count();
-    for (int i = 0; i < rowCount && i < rows.Count(); ++i) {
-        QString rowText;
+    // A shared copy: it costs nothing unless the list changes meanwhile.
+    const QStringList plan = rows.Rows();
+    RemainingRows remaining(plan, rows);
+    for (int i = 0; i < plan.size(); ++i) {
+        if (!remaining.StillThere(i))
+            continue;
+        const QString& rowText = plan[i];
         CopyRow row;
-        report.Step(106, [&] { rowText = rows.Text(i); });
-        report.Step(108, [&] { observer.RowStarting(i + 1, rows.Count(), rowText); });
+        report.Step(106, [&] { observer.RowStarting(i + 1, rows.Count(), rowText); });
+        // The row may have gone while window events ran.
+        if (!remaining.StillThere(i))
+            continue;
         bool split = false;
-        report.Step(110, [&] {
+        report.Step(108, [&] {
             row = SplitCopyRow(rowText);
             split = true;
         });
@@ -46,11 +98,11 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
             NoteFailure(summary, rowText, QStringLiteral("The row does not say what is copied where."));
             continue;
         }
-        if (report.Test(112, [&] { return row.source == row.destination; })) {
+        if (report.Test(110, [&] { return row.source == row.destination; })) {
             summary.sameFiles = true;
             continue;
         }
-        report.Step(114, [&] {
+        report.Step(112, [&] {
             const CopyOutcome outcome =
                 CopyOneFile(row.source, row.destination, [&observer] { observer.CopyProgressing(); });
             switch (outcome.result) {

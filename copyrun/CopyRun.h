@@ -1,13 +1,13 @@
 #pragma once
 
+#include "app/CopyListRow.h"
+
 #include <QString>
 #include <QStringList>
 
 class ErrorReport;
 class RowListModel;
 
-// The words that join the two halves of a copy-list row.
-inline const QString kCopyRowJoin = QStringLiteral(" will be copied to ");
 
 struct CopyRow {
     QString source;
@@ -35,11 +35,12 @@ struct CopyRunSummary {
     QStringList failureDetails; // the first few failed rows, each with its reason
 };
 
-// Copies every row of the copy list, first to last. The number of rows is
-// taken at the start; rows that vanish meanwhile (the list cleared or
-// filtered during a yield) end the run at the end of the rows that remain.
-// The rows themselves are not changed. Failures of the run's own steps go
-// to the report.
+// Copies every row of the copy list, first to last, as the list stood when
+// the run began. When the list changes during a yield (cleared, filtered,
+// a row deleted, rebuilt), the run goes on with those of its rows that are
+// still in the list: a row taken away is not copied, a row still there is
+// never skipped. The rows themselves are not changed. Failures of the run's
+// own steps go to the report.
 CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report);
 
 // The message that lists the rows that could not be copied.

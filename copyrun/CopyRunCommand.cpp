@@ -11,6 +11,7 @@
 #include "copyrun/CopyRun.h"
 
 #include <QProgressBar>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 
@@ -43,6 +44,11 @@ private:
 
 void Form1::PushButton2_Click()
 {
+    // One run at a time: a second one started during the first's yields
+    // would copy the same rows into the same files at the same moment.
+    if (copyRunning_)
+        return;
+    const QScopedValueRollback<bool> running(copyRunning_, true);
     ErrorReport report(dialogs_, ProcedureLabels::PushButtonClick(2));
     report.Step(100, [&] { LetWindowEventsRun(); });
     if (report.Test(102, [&] { return CopyList->Count() <= 0; })) {
@@ -52,14 +58,14 @@ void Form1::PushButton2_Click()
     BeginBusy();
     ProgressBarObserver progress(*ProgressBar1);
     const CopyRunSummary summary = RunCopyList(*CopyList, progress, report);
-    if (report.Test(116, [&] { return summary.sameFiles; }))
-        report.Step(118, [&] { dialogs_.MsgBox(kSameFilesMessage); });
-    if (report.Test(120, [&] { return summary.failed > 0; }))
-        report.Step(122, [&] { dialogs_.MsgBox(FailedRowsMessage(summary)); });
-    report.Step(124, [&] { EndBusy(); });
-    report.Step(126, [&] {
+    if (report.Test(114, [&] { return summary.sameFiles; }))
+        report.Step(116, [&] { dialogs_.MsgBox(kSameFilesMessage); });
+    if (report.Test(118, [&] { return summary.failed > 0; }))
+        report.Step(120, [&] { dialogs_.MsgBox(FailedRowsMessage(summary)); });
+    report.Step(122, [&] { EndBusy(); });
+    report.Step(124, [&] {
         ProgressBar1->setValue(0);
         ProgressBar1->setFormat(kIdleProgressText);
     });
-    report.Step(128, [&] { dialogs_.MsgBox(QStringLiteral("Done.")); });
+    report.Step(126, [&] { dialogs_.MsgBox(QStringLiteral("Done.")); });
 }

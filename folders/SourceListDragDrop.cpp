@@ -45,8 +45,18 @@ void Form1::ListView1_OLEDragOver(QDragMoveEvent* event)
 
 void Form1::ListView1_OLEDragDrop(const QMimeData& data)
 {
-    const QStringList rows = RowsForDroppedPaths(LocalPaths(data), dialogs_);
+    // Scanning dropped folders can take a while: show the hourglass, which
+    // also keeps row removals out meanwhile.
+    BeginBusy();
+    QStringList rows;
+    try {
+        rows = RowsForDroppedPaths(LocalPaths(data), dialogs_);
+    } catch (...) {
+        // A drop has no report of its own; what was found so far is lost,
+        // nothing else is.
+    }
     SourceList->Append(rows);
+    EndBusy();
 }
 
 void Form1::ListView1_MouseDown() { Dragging = true; }

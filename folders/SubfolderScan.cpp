@@ -56,7 +56,8 @@ public:
             entry.missing = platform::IsNotFound(reader.OpenError());
             return;
         }
-        if (!entered_.insert(reader.Id()).second) {
+        // A folder whose id cannot be read is entered: better twice than never.
+        if (reader.Id() && !entered_.insert(*reader.Id()).second) {
             entry.enteredBefore = true;
             return;
         }

@@ -18,8 +18,12 @@ QStringList PairWithDestinations(const Selection& selection, const QStringList& 
 {
     QStringList folders;
     folders.reserve(destinationRows.size());
-    for (const QString& row : destinationRows)
-        folders.append(WithClosingSeparator(row));
+    for (const QString& row : destinationRows) {
+        // A blank row names no folder; taken as one it would put the files
+        // into the root of the file system.
+        if (!row.trimmed().isEmpty())
+            folders.append(WithClosingSeparator(row));
+    }
 
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(selection.size()) * folders.size());

@@ -2,14 +2,14 @@
 
 #include "RandomFileList.h"
 
+#include "app/CopyListRow.h"
+
 #include <QString>
 #include <QStringList>
 
 class Dialogs;
 class RandomSource;
 
-// The words between the two paths of a copy-list row.
-inline const QString kWillBeCopiedTo = QStringLiteral(" will be copied to ");
 
 // The name a drawn file gets in a destination: its own name, or for a
 // repeated pick k the name with k before its extension (sun.jpg -> sun1.jpg,

@@ -106,6 +106,10 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
     }
     MasterFileList files;
     for (const QString& row : request.sourceRows) {
+        // A blank row (an empty line of a list file) names no folder; taken
+        // as one it would mean the root of the file system.
+        if (row.trimmed().isEmpty())
+            continue;
         QString folder;
         bool found = false;
         report.Step(104, [&] { folder = WithClosingSeparator(row); });

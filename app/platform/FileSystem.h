@@ -70,7 +70,8 @@ public:
 
     // Set when the folder could not be opened.
     const std::error_code& OpenError() const { return openError_; }
-    FileId Id() const { return id_; }
+    // Empty when the folder's id could not be read.
+    const std::optional<FileId>& Id() const { return id_; }
 
     // The next entry; false at the end or on a failure (ReadError() tells).
     bool Next(FolderEntry& entry);
@@ -81,7 +82,7 @@ private:
     std::unique_ptr<Handle> handle_;
     std::error_code openError_;
     std::error_code readError_;
-    FileId id_;
+    std::optional<FileId> id_;
 };
 
 // The id of the file or folder a path leads to (after following links);

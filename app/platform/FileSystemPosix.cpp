@@ -64,7 +64,7 @@ FolderReader::FolderReader(const std::filesystem::path& folder) : handle_(std::m
     }
     struct stat status {};
     if (::fstat(::dirfd(handle_->stream), &status) == 0)
-        id_ = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+        id_ = FileId {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
 FolderReader::~FolderReader() = default;
@@ -194,6 +194,15 @@ private:
     int fd_;
 };
 
+// ".qvx-<16 hex digits>.part": hidden, short, and unlikely to be taken.
+std::string RandomTemporaryName()
+{
+    static std::mt19937_64 engine {std::random_device {}()};
+    std::array<char, 17> digits {};
+    std::snprintf(digits.data(), digits.size(), "%016llx", static_cast<unsigned long long>(engine()));
+    return std::string(".qvx-") + digits.data() + ".part";
+}
+
 // The temporary files of the copies in progress (more than one when a copy
 // starts during another's yield).
 std::vector<std::filesystem::path>& UnfinishedCopies()
@@ -215,17 +224,13 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    // Creates "<folder>/.<name>.<random>.part", owner-only until finished.
+    // Creates "<folder>/.qvx-<random>.part", owner-only until finished. The
+    // name is short, so that it fits wherever the destination's name fits.
     int Create(const std::filesystem::path& destination)
     {
-        static std::mt19937_64 engine {std::random_device {}()};
         for (int attempt = 0; attempt < 100; ++attempt) {
-            std::array<char, 17> suffix {};
-            std::snprintf(suffix.data(), suffix.size(), "%016llx", static_cast<unsigned long long>(engine()));
-            std::string name = ".";
-            name.append(destination.filename().string()).append(".").append(suffix.data()).append(".part");
             std::filesystem::path candidate = destination;
-            candidate.replace_filename(name);
+            candidate.replace_filename(RandomTemporaryName());
             const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (fd >= 0) {
                 path_ = std::move(candidate);
@@ -277,15 +282,13 @@ bool CopyContent(int in, int out, off_t size, const std::function<void()>& onPro
             continue;
         }
         if (copied == 0)
-            return true; // the source got shorter meanwhile
+            break; // some files tell a size they do not give this way: read on
         if (errno == EINTR)
             continue;
         if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
             return false;
         break;
     }
-    if (size == 0)
-        return true;
 #else
     static_cast<void>(size);
 #endif
@@ -333,18 +336,36 @@ bool CanNameUnnamedFiles()
 // cannot make one (the caller then uses a named temporary file).
 int OpenUnnamed(const std::filesystem::path& destination)
 {
-    if (!CanNameUnnamedFiles())
+    if (!CanNameUnnamedFiles()) {
+        errno = EOPNOTSUPP;
         return -1;
+    }
     std::filesystem::path folder = destination.parent_path();
     if (folder.empty())
         folder = ".";
     return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
 }
 
+// Gives the finished unnamed file the destination's name. Should the
+// destination have appeared meanwhile (a copy started during this one's
+// yields), the file takes a temporary name and replaces it.
 bool NameUnnamed(int fd, const std::filesystem::path& destination)
 {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    if (errno != EEXIST)
+        return false;
+    std::filesystem::path temporary = destination;
+    temporary.replace_filename(RandomTemporaryName());
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        return false;
+    if (::rename(temporary.c_str(), destination.c_str()) == 0)
+        return true;
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    errno = error;
+    return false;
 }
 #endif
 
@@ -381,8 +402,12 @@ std::error_code CopyFileReplacing(const std::filesystem::path& source, const std
                 return LastErrno();
             if (!NameUnnamed(unnamed.get(), destination))
                 return LastErrno();
-            if (!unnamed.Close())
-                return LastErrno();
+            if (!unnamed.Close()) {
+                // The data may not all have reached the disk: take the name back.
+                const std::error_code error = LastErrno();
+                ::unlink(destination.c_str());
+                return error;
+            }
             return {};
         }
         if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS)

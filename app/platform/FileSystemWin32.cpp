@@ -66,7 +66,7 @@ FolderReader::FolderReader(const std::filesystem::path& folder) : handle_(std::m
         return;
     }
     handle_->pending = true;
-    id_ = IdOfPath(folder).value_or(FileId {});
+    id_ = IdOfPath(folder);
 }
 
 FolderReader::~FolderReader() = default;
@@ -158,16 +158,24 @@ DWORD CALLBACK OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE
 
 } // namespace
 
+// ".qvx-<process>-<count>.part": short, and unique for every copy of this
+// program, also for copies started during another one's yields.
+static std::wstring TemporaryName()
+{
+    static unsigned long long count = 0;
+    return L".qvx-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++count) + L".part";
+}
+
 std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
                                   bool, const std::function<void()>& onProgress)
 {
     std::filesystem::path temporary = destination;
-    temporary.replace_filename(L"." + destination.filename().wstring() + L"." + std::to_wstring(::GetTickCount64())
-                               + L".part");
+    temporary.replace_filename(TemporaryName());
     UnfinishedCopies().push_back(temporary);
     const auto forget = [&] {
         auto& paths = UnfinishedCopies();
-        paths.erase(std::remove(paths.begin(), paths.end(), temporary), paths.end());
+        if (const auto found = std::find(paths.begin(), paths.end(), temporary); found != paths.end())
+            paths.erase(found);
     };
     // CopyFileEx carries the content, the times and the attributes over.
     ProgressContext context {&onProgress, ::GetTickCount64()};
@@ -179,10 +187,15 @@ std::error_code CopyFileReplacing(const std::filesystem::path& source, const std
         forget();
         return error;
     }
-    // A read-only destination would refuse to be replaced.
-    ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // A read-only destination would refuse to be replaced; it gets its
+    // attributes back if the replacement fails.
+    const DWORD oldAttributes = ::GetFileAttributesW(destination.c_str());
+    if (oldAttributes != INVALID_FILE_ATTRIBUTES)
+        ::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!::MoveFileExW(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         const std::error_code error = LastError();
+        if (oldAttributes != INVALID_FILE_ATTRIBUTES)
+            ::SetFileAttributesW(destination.c_str(), oldAttributes);
         ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(temporary.c_str());
         forget();

@@ -229,3 +229,16 @@ TEST(CopyOneFile, ALargeFileReportsProgressAndAnAbandonedCopyLeavesNothing)
     EXPECT_EQ(Read(destination), QByteArray("old content"));
     EXPECT_EQ(Entries(tree.Path(QStringLiteral("out"))), (QStringList{"copy.bin", "large.bin"}));
 }
+
+TEST(CopyOneFile, FilesThatTellNoSizeAreCopiedWhole)
+{
+    TempTree tree;
+    // Empty files, and files that say they are empty but are not.
+    const QString empty = tree.WriteFile(QStringLiteral("empty.txt"), "");
+    EXPECT_EQ(CopyOneFile(empty, tree.Path(QStringLiteral("empty-copy.txt"))).result, Result::Copied);
+    EXPECT_EQ(Read(tree.Path(QStringLiteral("empty-copy.txt"))), QByteArray());
+    ASSERT_EQ(QFileInfo(QStringLiteral("/proc/version")).size(), 0);
+    EXPECT_EQ(CopyOneFile(QStringLiteral("/proc/version"), tree.Path(QStringLiteral("version"))).result, Result::Copied);
+    EXPECT_EQ(Read(tree.Path(QStringLiteral("version"))), Read(QStringLiteral("/proc/version")));
+    EXPECT_FALSE(Read(tree.Path(QStringLiteral("version"))).isEmpty());
+}

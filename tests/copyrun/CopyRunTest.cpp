@@ -186,3 +186,39 @@ TEST_F(CopyRun, ARowWithoutBothHalvesIsReportedAndTheRunGoesOn)
     EXPECT_EQ(messages[2], QStringLiteral("Done."));
     EXPECT_EQ(Read(out + "good.txt"), QByteArray("g"));
 }
+
+TEST_F(CopyRun, AFilterDuringTheRunSkipsOnlyTheRowsItRemoves)
+{
+    QStringList rows = FourRows(QStringLiteral("k"));
+    rows << FourRows(QStringLiteral("x"));
+    form->CopyList->Append(rows);
+    YieldEveryStep everyStep;
+    // During the third row, the rows of k0 and x1 are filtered away: k0 is
+    // copied already, x1 must not be, and nothing else may be skipped.
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [this, rows](int) {
+        if (form->ProgressBar1->text() == QStringLiteral("Processing: k2.txt") && form->CopyList->Count() == 8)
+            QTimer::singleShot(0, form, [this, rows] { form->CopyList->Remove(std::vector<int>{0, 5}); });
+    });
+    Run();
+    for (const char* name : {"k0.txt", "k1.txt", "k2.txt", "k3.txt", "x0.txt", "x2.txt", "x3.txt"})
+        EXPECT_TRUE(QFileInfo::exists(out + QString::fromLatin1(name))) << name;
+    EXPECT_FALSE(QFileInfo::exists(out + "x1.txt"));
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList{QStringLiteral("Done.")});
+}
+
+TEST_F(CopyRun, ASecondRunStartedDuringTheFirstIsHeldBack)
+{
+    form->CopyList->Append(FourRows(QStringLiteral("s")));
+    YieldEveryStep everyStep;
+    bool clicked = false;
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [this, &clicked](int value) {
+        if (value == 50 && !clicked) {
+            clicked = true;
+            QTimer::singleShot(0, form, [this] { Run(); });
+        }
+    });
+    Run();
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList{QStringLiteral("Done.")});
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 4);
+}

@@ -84,3 +84,21 @@ TEST(Pairing, TheRowLimitCountsEveryDestination)
     EXPECT_TRUE(CorrelateListviews(request, {QStringLiteral("d1"), QStringLiteral("d2")}, random, dialogs).isEmpty());
     EXPECT_EQ(dialogs.Messages().size(), 1);
 }
+
+TEST(Pairing, BlankRowsNameNoFolder)
+{
+    const QString a = kSep + QStringLiteral("a.txt");
+    const QString out = kSep + QStringLiteral("out") + kSep;
+    // A blank line of a list file must not send files to the root.
+    EXPECT_EQ(PairWithDestinations({{a, 0}}, {QString(), QStringLiteral("  "), out}),
+              QStringList{Row(a, out + "a.txt")});
+
+    TempTree tree;
+    ScriptedRandom random;
+    ScriptedDialogs dialogs;
+    SelectionRequest request;
+    request.sourceRows = {QString(), QStringLiteral(" ")};
+    request.numberOfFiles = 5;
+    EXPECT_TRUE(randomFileList(request, random, dialogs).empty());
+    EXPECT_TRUE(dialogs.shown.empty());
+}
