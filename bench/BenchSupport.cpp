@@ -108,3 +108,11 @@ void PrintResult(const char* name, double ours, double peer)
     std::printf("%s ratio=%s ours=%.3fs peer=%.3fs\n", name, Ratio(ours / peer).c_str(), ours, peer);
     std::fflush(stdout);
 }
+
+bool RunShellPeer(const std::string& command)
+{
+    const int status = std::system(command.c_str());
+    if (status != 0)
+        std::fprintf(stderr, "peer failed (status %d): %s\n", status, command.c_str());
+    return status == 0;
+}

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 // Dialogs that never block: every message is kept so the run can tell that
@@ -69,6 +70,9 @@ QStringList SubFolders(const QString& root);
 
 // Prints any dialog text shown and returns true when there was none.
 bool NoDialogsShown(const QuietDialogs& dialogs);
+
+// Runs a peer's shell command; says so on stderr and returns false when it fails.
+bool RunShellPeer(const std::string& command);
 
 // The closing line: "NAME ratio=R ours=Xs peer=Ys".
 void PrintResult(const char* name, double ours, double peer);

@@ -108,13 +108,9 @@ int main(int argc, char* argv[])
     }
     const std::string peerCommand = "find " + ShellQuoted(argv[1]) + " -type d > /dev/null";
 
-    int peerStatus = 0;
-    auto runPeer = [&] { peerStatus = std::system(peerCommand.c_str()); };
-    runPeer(); // warms the cache for both sides
-    if (peerStatus != 0) {
-        std::fprintf(stderr, "peer failed (status %d): %s\n", peerStatus, peerCommand.c_str());
+    auto runPeer = [&] { RunShellPeer(peerCommand); };
+    if (!RunShellPeer(peerCommand)) // warms the cache for both sides
         return 1;
-    }
 
     QuietDialogs dialogs;
     YieldGaps gaps;

@@ -43,13 +43,9 @@ int main(int argc, char* argv[])
     std::printf("%lld source folders under %s, %.0f files drawn\n",
                 static_cast<long long>(request.sourceRows.size()), argv[1], kNumberOfFiles);
 
-    int peerStatus = 0;
-    auto runPeer = [&] { peerStatus = std::system(peerCommand.c_str()); };
-    runPeer(); // warms the cache for both sides
-    if (peerStatus != 0) {
-        std::fprintf(stderr, "peer failed (status %d): %s\n", peerStatus, peerCommand.c_str());
+    auto runPeer = [&] { RunShellPeer(peerCommand); };
+    if (!RunShellPeer(peerCommand)) // warms the cache for both sides
         return 1;
-    }
 
     QuietDialogs dialogs;
     ProcessRandom random;
