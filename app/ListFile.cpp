@@ -79,8 +79,7 @@ void LoadListFromFile(RowListModel& list, const QString& path, Dialogs& dialogs)
         dialogs.MsgBox(QStringLiteral("File not found"));
         return;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString() + QStringLiteral(": ") + path);
+    QFile file;
+    OpenForReading(file, path);
     AppendListRows(file, list);
 }

@@ -3,12 +3,14 @@
 #include "EventYield.h"
 #include "Failure.h"
 #include "platform/FileSystem.h"
+#include "platform/NameCodec.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -20,8 +22,69 @@ fs::path ToFsPath(const QString& path)
 #ifdef Q_OS_WIN
     return fs::path(path.toStdWString());
 #else
-    return fs::path(QFile::encodeName(path).toStdString());
+    return fs::path(platform::EncodeName(std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()), static_cast<std::size_t>(path.size()))));
 #endif
+}
+
+QString FromFsName(platform::NativeStringView name)
+{
+#ifdef Q_OS_WIN
+    return QString::fromWCharArray(name.data(), static_cast<qsizetype>(name.size()));
+#else
+    return QString::fromStdU16String(platform::DecodeName(name));
+#endif
+}
+
+QString PathFromQt(const QString& path)
+{
+    const QString native = QDir::toNativeSeparators(path);
+#ifdef Q_OS_WIN
+    return native;
+#else
+    if (native.isEmpty() || PathExists(native) || !native.contains(QChar::ReplacementCharacter))
+        return native;
+    // Rebuild the path name by name; a name that is not there as Qt wrote
+    // it is looked for among its folder's entries as Qt would read them.
+    const QStringList names = native.split(u'/');
+    QString found = names.front();
+    for (qsizetype i = 1; i < names.size(); ++i) {
+        QString next = found + u'/' + names[i];
+        if (!PathExists(next) && names[i].contains(QChar::ReplacementCharacter)) {
+            platform::FolderReader reader(ToFsPath(found.isEmpty() ? QStringLiteral("/") : found));
+            platform::FolderEntry entry;
+            while (reader.Next(entry)) {
+                if (QString::fromUtf8(entry.name.data(), static_cast<qsizetype>(entry.name.size())) == names[i]) {
+                    next = found + u'/' + FromFsName(entry.name);
+                    break;
+                }
+            }
+        }
+        found = std::move(next);
+    }
+    return found;
+#endif
+}
+
+QString ReadableText(const QString& text, bool keepLineBreaks)
+{
+    QString readable = text;
+    for (QChar& character : readable) {
+        const char16_t unit = character.unicode();
+        if (platform::IsEscapedByte(unit))
+            character = QChar::ReplacementCharacter;
+        else if ((unit < 0x20 || unit == 0x7F) && !(keepLineBreaks && (unit == u'\r' || unit == u'\n')))
+            character = QChar(unit == 0x7F ? char16_t(0x2421) : char16_t(0x2400 + unit));
+    }
+    return readable;
+}
+
+void OpenForReading(QFile& file, const QString& path)
+{
+    const int descriptor = platform::OpenForReading(ToFsPath(path));
+    if (descriptor < 0)
+        throw Failure(QString::fromStdString(std::generic_category().message(errno)) + QStringLiteral(": ") + path);
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        throw Failure(file.errorString() + QStringLiteral(": ") + path);
 }
 
 bool PathExists(const QString& path)
@@ -44,16 +107,6 @@ bool IsFolder(const QString& path)
 QString WithClosingSeparator(const QString& path)
 {
     return path.endsWith(NativeSeparator()) ? path : path + NativeSeparator();
-}
-
-QString DecodeFileName(std::string_view name)
-{
-    const QByteArray bytes = QByteArray::fromRawData(name.data(), static_cast<qsizetype>(name.size()));
-#ifdef Q_OS_WIN
-    return QString::fromUtf8(bytes);
-#else
-    return QFile::decodeName(bytes);
-#endif
 }
 
 QString FileNameOf(const QString& path, QChar separator)
@@ -93,4 +146,4 @@ QString DesktopFolder()
     return folder;
 }
 
-QString AppFolder() { return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()); }
+QString AppFolder() { return PathFromQt(QCoreApplication::applicationDirPath()); }

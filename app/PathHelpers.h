@@ -1,18 +1,38 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QChar>
 #include <QString>
 
 #include <filesystem>
-#include <string_view>
+
+class QFile;
 
 // Paths are plain texts with the platform's separator ("\" on Windows, "/"
 // elsewhere). The routines that split paths take the separator as a
 // parameter so they work on either form.
 QChar NativeSeparator();
 
-// The file-system path of a path text.
+// The one way between the texts the program shows and the names the file
+// system holds: on POSIX a byte that is not UTF-8 travels as an escaped code
+// unit (see platform/NameCodec.h), so any name comes back as the same bytes.
 std::filesystem::path ToFsPath(const QString& path);
+QString FromFsName(platform::NativeStringView name);
+
+// A path that Qt's own file routines gave (a file dialog's answer). They
+// read names that are not UTF-8 with replacement marks; such a name is found
+// again in its folder and given back in the program's own form.
+QString PathFromQt(const QString& path);
+
+// A text as the user can read it: a byte that is not UTF-8 shows as the
+// replacement mark, a control character (a newline in a name) as its
+// visible symbol. keepLineBreaks leaves CR and LF alone, for messages.
+QString ReadableText(const QString& text, bool keepLineBreaks = false);
+
+// Opens a file for reading into file. Throws Failure, with the system's
+// reason, when it cannot be opened.
+void OpenForReading(QFile& file, const QString& path);
 
 // True when the modification time of the file or folder can be read; false
 // on any failure, an empty path included.
@@ -23,10 +43,6 @@ bool IsFolder(const QString& path);
 
 // The path with a closing separator, added when it lacks one.
 QString WithClosingSeparator(const QString& path);
-
-// A file name as the file system gave it (UTF-8 bytes on Windows, the raw
-// bytes elsewhere), as text.
-QString DecodeFileName(std::string_view name);
 
 // The text after the last separator; the whole text when there is none.
 QString FileNameOf(const QString& path, QChar separator = NativeSeparator());

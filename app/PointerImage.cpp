@@ -1,6 +1,7 @@
 #include "PointerImage.h"
 
 #include "Failure.h"
+#include "PathHelpers.h"
 
 #include <QFile>
 #include <QImage>
@@ -33,9 +34,8 @@ QPoint CursorHotspot(const QByteArray& cursorFile)
 
 QCursor LoadPointerImage(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString() + QStringLiteral(": ") + path);
+    QFile file;
+    OpenForReading(file, path);
     const QByteArray data = file.readAll();
     const QImage image = QImage::fromData(data);
     if (image.isNull())

@@ -1,9 +1,9 @@
 #include "QtDialogs.h"
 
+#include "FileUrl.h"
 #include "PathHelpers.h"
 
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -12,8 +12,9 @@
 namespace {
 
 // Messages separate their lines with CR (and CR LF); a label breaks lines at LF.
-QString DisplayText(QString text)
+QString DisplayText(const QString& message)
 {
+    QString text = ReadableText(message, true);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
     return text;
@@ -43,7 +44,7 @@ QString QtDialogs::BrowseForFolder(const QString& title, const QString& startFol
 {
     const QString start = IsFolder(startFolder) ? startFolder : QString();
     const QString chosen = QFileDialog::getExistingDirectory(owner_, title, start, QFileDialog::ShowDirsOnly);
-    return QDir::toNativeSeparators(chosen);
+    return PathFromQt(chosen);
 }
 
 QStringList QtDialogs::OpenFiles(const QString& title, const QString& filter)
@@ -53,11 +54,11 @@ QStringList QtDialogs::OpenFiles(const QString& title, const QString& filter)
     qtFilter.replace(QLatin1String("(*.*)"), QLatin1String("(*)"));
     QStringList files = QFileDialog::getOpenFileNames(owner_, title, QString(), qtFilter);
     for (QString& file : files)
-        file = QDir::toNativeSeparators(file);
+        file = PathFromQt(file);
     return files;
 }
 
 void QtDialogs::OpenInFileBrowser(const QString& folder)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(folder)));
+    QDesktopServices::openUrl(QUrl::fromEncoded(FileUrlOf(folder)));
 }

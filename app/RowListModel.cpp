@@ -1,5 +1,7 @@
 #include "RowListModel.h"
 
+#include "PathHelpers.h"
+
 RowListModel::RowListModel(QString header, QObject* parent)
     : QAbstractListModel(parent), header_(std::move(header))
 {
@@ -14,7 +16,11 @@ QVariant RowListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
+    // The row keeps the names as the file system holds them; the list shows
+    // them readably.
+    if (role == Qt::DisplayRole)
+        return ReadableText(rows_.at(index.row()));
+    if (role == Qt::EditRole)
         return rows_.at(index.row());
     return {};
 }

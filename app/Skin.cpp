@@ -3,8 +3,9 @@
 #include "Failure.h"
 #include "PathHelpers.h"
 
+#include "platform/FileSystem.h"
+
 #include <QFile>
-#include <QFileInfo>
 
 QString SkinPath(const QString& appFolder)
 {
@@ -13,15 +14,15 @@ QString SkinPath(const QString& appFolder)
 
 bool IsSkinPresent(const QString& skinPath)
 {
-    const QFileInfo info(skinPath);
-    return info.isFile() && !info.isHidden();
+    // A hidden or system file is not looked at, as on Windows.
+    const int attributes = platform::FileAttributes(ToFsPath(skinPath));
+    return attributes >= 0 && (attributes & (platform::kHidden | platform::kSystem | platform::kDirectory)) == 0;
 }
 
 QString ReadSkin(const QString& skinPath)
 {
-    QFile file(skinPath);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString() + QStringLiteral(": ") + skinPath);
+    QFile file;
+    OpenForReading(file, skinPath);
     const QByteArray sheet = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw Failure(file.errorString() + QStringLiteral(": ") + skinPath);

@@ -1,5 +1,6 @@
 #include "SummaryBox.h"
 
+#include "PathHelpers.h"
 #include "SummaryText.h"
 
 #include <QApplication>
@@ -71,8 +72,9 @@ void SummaryBox::paintEvent(QPaintEvent*)
     bool widened = false;
     for (qsizetype i = first; i < last; ++i) {
         const int y = kMargin + static_cast<int>(i - first) * lineHeight + ascent;
-        painter.drawText(x, y, lines.at(i));
-        const int width = fontMetrics().horizontalAdvance(lines.at(i));
+        const QString line = ReadableText(lines.at(i));
+        painter.drawText(x, y, line);
+        const int width = fontMetrics().horizontalAdvance(line);
         if (width > widestLine_) {
             widestLine_ = width;
             widened = true;
@@ -98,7 +100,7 @@ void SummaryBox::changeEvent(QEvent* event)
 void SummaryBox::keyPressEvent(QKeyEvent* event)
 {
     if (event->matches(QKeySequence::Copy)) {
-        QApplication::clipboard()->setText(text_->Text());
+        QApplication::clipboard()->setText(ReadableText(text_->Text(), true));
         return;
     }
     QScrollBar* vertical = verticalScrollBar();

@@ -7,7 +7,7 @@
 
 namespace {
 
-CopyOutcome Failed(const QString& reason) { return {CopyOutcome::Result::Failed, reason}; }
+CopyOutcome Failed(const QString& reason) { return {CopyOutcome::Result::Failed, reason, {}}; }
 
 } // namespace
 
@@ -28,11 +28,17 @@ CopyOutcome CopyOneFile(const QString& source, const QString& destination, const
         return Failed(QStringLiteral("The source file does not exist or cannot be opened."));
     const std::optional<platform::FileId> destinationId = platform::IdOf(toPath);
     if (destinationId == sourceId)
-        return {CopyOutcome::Result::SameFile, {}};
+        return {CopyOutcome::Result::SameFile, {}, {}};
     if (!destinationId && !IsFolder(FolderOf(to)))
         return Failed(QStringLiteral("The destination folder does not exist."));
-    if (const std::error_code error =
-            platform::CopyFileReplacing(fromPath, toPath, destinationId.has_value(), onProgress))
-        return Failed(QString::fromStdString(error.message()) + u'.');
-    return {CopyOutcome::Result::Copied, {}};
+    if (const platform::CopyFailure failure =
+            platform::CopyFileReplacing(fromPath, toPath, destinationId.has_value(), onProgress)) {
+        const QString reason = QString::fromStdString(failure.error.message());
+        if (failure.nameRefused) {
+            return Failed(QStringLiteral("The destination does not accept the file name \"%1\" (%2).")
+                              .arg(FileNameOf(to), reason));
+        }
+        return Failed(reason + u'.');
+    }
+    return {CopyOutcome::Result::Copied, {}, to};
 }

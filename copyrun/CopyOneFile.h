@@ -8,7 +8,8 @@
 struct CopyOutcome {
     enum class Result { Copied, SameFile, Failed };
     Result result = Result::Failed;
-    QString reason; // why it failed, in words for the user
+    QString reason;  // why it failed, in words for the user
+    QString written; // the file written, when copied
 };
 
 // Copies one file. Both paths are normalised first; the copy happens only

@@ -28,7 +28,7 @@ public:
     void RowStarting(int rowNumber, int rowCount, const QString& rowText) override
     {
         const double percent = rowCount > 0 ? 100.0 * rowNumber / rowCount : 100.0;
-        bar_.setFormat(QStringLiteral("Processing: ") + FileNameOf(rowText));
+        bar_.setFormat(QStringLiteral("Processing: ") + ReadableText(FileNameOf(rowText)));
         bar_.setValue(std::clamp(qRound(percent), 0, 100));
         yield_.Poll();
     }

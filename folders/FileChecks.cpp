@@ -7,7 +7,15 @@
 
 #include <system_error>
 
-bool HasWildcards(const QString& path) { return path.contains(u'?') || path.contains(u'*'); }
+bool HasWildcards(const QString& path)
+{
+#ifdef Q_OS_WIN
+    return path.contains(u'?') || path.contains(u'*');
+#else
+    static_cast<void>(path);
+    return false;
+#endif
+}
 
 bool IsExistingFile(const QString& path)
 {
@@ -44,7 +52,7 @@ QStringList GetFilesInFolder(const QString& folder, const QString& pattern)
     while (reader.Next(entry)) {
         if (entry.kind == platform::EntryKind::Folder)
             continue;
-        const QString name = DecodeFileName(entry.name);
+        const QString name = FromFsName(entry.name);
         if (!everything && !match.match(name).hasMatch())
             continue;
         if (IsExistingFile(withSeparator + name))

@@ -3,11 +3,13 @@
 #include <QString>
 #include <QStringList>
 
-// True when the path holds the wildcards "?" or "*", which never name a file.
+// True on Windows when the path holds the wildcards "?" or "*", which never
+// name a file there. Elsewhere they are ordinary characters of a name.
 bool HasWildcards(const QString& path);
 
 // True when the path names an existing file (not a folder) that can be
-// opened. Names with the wildcards "?" or "*" never do. Never fails.
+// opened. On Windows names with the wildcards "?" or "*" never do. Never
+// fails.
 bool IsExistingFile(const QString& path);
 
 // True when the path's attributes cannot be read: it does not exist, or

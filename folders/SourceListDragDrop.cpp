@@ -4,16 +4,15 @@
 #include "app/Form1.h"
 
 #include "app/Failure.h"
+#include "app/FileUrl.h"
 #include "app/PathHelpers.h"
 #include "app/PointerImage.h"
 #include "app/RowListModel.h"
 #include "folders/DroppedPaths.h"
 
-#include <QDir>
 #include <QDragMoveEvent>
 #include <QMimeData>
 #include <QTreeView>
-#include <QUrl>
 
 namespace {
 
@@ -22,14 +21,10 @@ namespace {
 constexpr int kScrollUpBelowY = 305;
 constexpr int kScrollDownFromY = 365;
 
+// The raw list, not QMimeData::urls(): names that are not UTF-8 keep their bytes.
 QStringList LocalPaths(const QMimeData& data)
 {
-    QStringList paths;
-    for (const QUrl& url : data.urls()) {
-        if (url.isLocalFile())
-            paths.append(QDir::toNativeSeparators(url.toLocalFile()));
-    }
-    return paths;
+    return LocalPathsOfUriList(data.data(QStringLiteral("text/uri-list")));
 }
 
 } // namespace

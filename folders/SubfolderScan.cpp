@@ -33,8 +33,15 @@ using Level = std::vector<ScanEntry>;
 
 bool IsAcceptedName(const QString& name)
 {
-    return name.size() < kMaxNameLength && !HasBadNameCharacters(name) && !name.contains(u'?')
-        && name != QLatin1String(".") && name != QLatin1String("..");
+    if (name.size() >= kMaxNameLength || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+#ifdef Q_OS_WIN
+    // Names the ANSI code page cannot write are left out there. On POSIX a
+    // folder the file system holds is never left out for its characters.
+    return !HasBadNameCharacters(name) && !name.contains(u'?');
+#else
+    return true;
+#endif
 }
 
 class Scan {
@@ -66,7 +73,7 @@ public:
             yield_.Poll();
             if (found.kind != platform::EntryKind::Folder)
                 continue;
-            const QString name = DecodeFileName(found.name);
+            const QString name = FromFsName(found.name);
             if (IsAcceptedName(name))
                 next.push_back({entry.path + name + NativeSeparator(), found.protectedFolder});
         }

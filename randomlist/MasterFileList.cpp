@@ -4,7 +4,7 @@
 
 void MasterFileList::BeginFolder(const QString& folder) { folders_.push_back(folder); }
 
-void MasterFileList::AddName(std::string_view name)
+void MasterFileList::AddName(platform::NativeStringView name)
 {
     entries_.push_back({names_.size(), static_cast<std::uint32_t>(folders_.size() - 1),
                         static_cast<std::uint32_t>(name.size())});
@@ -20,5 +20,5 @@ void MasterFileList::AddFile(const QString& path)
 QString MasterFileList::Path(std::uint32_t position) const
 {
     const Entry& entry = entries_.at(position);
-    return folders_[entry.folder] + DecodeFileName(std::string_view(names_).substr(entry.nameOffset, entry.nameLength));
+    return folders_[entry.folder] + FromFsName(platform::NativeStringView(names_).substr(entry.nameOffset, entry.nameLength));
 }

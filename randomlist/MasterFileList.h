@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/platform/FileSystem.h"
+
 #include <QString>
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 #include <vector>
 
 // Every file found in the source folders, in order. Names are kept as the
@@ -15,7 +15,7 @@ public:
     // Starts a folder; the names added next lie in it. folder ends in the
     // separator.
     void BeginFolder(const QString& folder);
-    void AddName(std::string_view name);
+    void AddName(platform::NativeStringView name);
     // A source row that names a file rather than a folder.
     void AddFile(const QString& path);
 
@@ -29,6 +29,6 @@ private:
         std::uint32_t nameLength;
     };
     std::vector<QString> folders_;
-    std::string names_;
+    platform::NativeString names_;
     std::vector<Entry> entries_;
 };

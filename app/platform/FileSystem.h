@@ -13,6 +13,11 @@
 // The file operations whose meaning differs between Windows and POSIX.
 namespace platform {
 
+// A name or path as the file system holds it: bytes on POSIX, UTF-16 on
+// Windows.
+using NativeString = std::filesystem::path::string_type;
+using NativeStringView = std::basic_string_view<std::filesystem::path::value_type>;
+
 // Deletes a file (never a folder). True when it is gone.
 bool RemoveFile(const std::filesystem::path& path);
 
@@ -26,6 +31,14 @@ bool IsRegularFile(const std::filesystem::path& path);
 // True for a folder that Windows keeps to itself: hidden and system (and
 // maybe a reparse point) but nothing else. Never on POSIX.
 bool IsProtectedFolder(const std::filesystem::path& path);
+
+// The attribute flags, as Windows counts them.
+inline constexpr int kReadOnly = 1;
+inline constexpr int kHidden = 2;
+inline constexpr int kSystem = 4;
+inline constexpr int kDirectory = 16;
+inline constexpr int kArchive = 32;
+inline constexpr int kReparsePoint = 1024;
 
 // The attribute value of a file or folder as Windows counts it: read-only 1,
 // hidden 2, system 4, directory 16, archive 32, reparse point 1024. On POSIX:
@@ -49,7 +62,7 @@ struct FileId {
 enum class EntryKind { File, Folder, Other };
 
 struct FolderEntry {
-    std::string name; // UTF-8 on Windows, the raw bytes elsewhere
+    NativeString name;
     EntryKind kind = EntryKind::Other; // after following links
     bool hidden = false;
     bool system = false;
@@ -92,19 +105,49 @@ std::optional<FileId> IdOf(const std::filesystem::path& path);
 // The id of the regular file a path leads to; empty for anything else.
 std::optional<FileId> RegularFileId(const std::filesystem::path& path);
 
+// Why a copy failed. nameRefused: the destination's file system does not
+// take the destination's name (FAT refuses "?", ":", "|" and others).
+struct CopyFailure {
+    std::error_code error;
+    bool nameRefused = false;
+    explicit operator bool() const { return static_cast<bool>(error); }
+};
+
 // Copies a file's content, modification time and permissions to the
 // destination. The copy is written to a temporary file beside the
 // destination and takes the destination's name only when it is complete, so
 // an existing destination (even a read-only one) is replaced at once or not
-// at all, and a failed copy leaves nothing behind. A large file is copied in
+// at all, and a failed copy leaves nothing behind. Times and permissions are
+// kept where the destination's file system allows; a file system that keeps
+// none (FAT through FUSE) still gets the data. A large file is copied in
 // pieces, with onProgress called between them. replacing says whether the
 // destination exists: a new file can be written without a temporary name.
-std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                  bool replacing, const std::function<void()>& onProgress = {});
+CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
+                              bool replacing, const std::function<void()>& onProgress = {});
 
 // Removes the temporary files of copies still in progress: for a program
 // that ends in the middle of one.
 void RemoveUnfinishedCopies();
+
+// Opens a file for reading; a descriptor of the C library, or -1 (errno
+// tells why).
+int OpenForReading(const std::filesystem::path& path);
+
+// Which file system a path lies on; empty when it cannot be told.
+std::optional<std::uint64_t> FileSystemOf(const std::filesystem::path& path);
+
+// True when flushing the whole file system that holds the folder reaches
+// the device. Not so through FUSE, where each file must be flushed itself.
+bool FlushesAsAWhole(const std::filesystem::path& folder);
+
+// Writes what the file system holds in memory to its device: the whole file
+// system that holds the folder, or one file.
+std::error_code FlushFileSystem(const std::filesystem::path& folder);
+std::error_code FlushFile(const std::filesystem::path& file);
+
+// Ends the program at once, also while another thread waits in the kernel
+// for a slow device: the program's windows go away with it.
+[[noreturn]] void EndProcessNow();
 
 // True when the error says that a folder cannot be read for permission.
 bool IsPermissionDenied(const std::error_code& error);

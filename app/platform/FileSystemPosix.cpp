@@ -9,6 +9,9 @@
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
 #include <vector>
 
 namespace platform {
@@ -369,28 +372,39 @@ bool NameUnnamed(int fd, const std::filesystem::path& destination)
 }
 #endif
 
-std::error_code LastErrno() { return {errno, std::generic_category()}; }
-
-// Carries the source's times and permissions over to the finished copy.
-bool CopyMetadata(int out, const struct stat& source)
+// Carries the source's times and permission bits over to the finished copy,
+// where the file system keeps them: as with cp, a copy whose times or
+// permissions cannot be kept is still a copy. No set-user-ID, set-group-ID
+// or sticky bit comes along.
+void CopyMetadata(int out, const struct stat& source)
 {
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    return ::futimens(out, times) == 0 && ::fchmod(out, source.st_mode & 07777) == 0;
+    static_cast<void>(::futimens(out, times));
+    static_cast<void>(::fchmod(out, source.st_mode & 0777));
+}
+
+// The error of the last call; at the step that gives the copy its name, the
+// errors by which a file system refuses a name mark the name as refused.
+CopyFailure LastCopyError(bool naming = false)
+{
+    const int error = errno;
+    const bool refused = naming && (error == EINVAL || error == EPERM || error == EILSEQ || error == ENAMETOOLONG);
+    return {{error, std::generic_category()}, refused};
 }
 
 } // namespace
 
-std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                  bool replacing, const std::function<void()>& onProgress)
+CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
+                              bool replacing, const std::function<void()>& onProgress)
 {
     Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
-        return LastErrno();
+        return LastCopyError();
     struct stat status {};
     if (::fstat(in.get(), &status) != 0)
-        return LastErrno();
+        return LastCopyError();
     if (!S_ISREG(status.st_mode))
-        return std::make_error_code(std::errc::invalid_argument);
+        return {std::make_error_code(std::errc::invalid_argument)};
 
 #ifdef O_TMPFILE
     // A new file is written without a name and named when complete: nothing
@@ -398,33 +412,35 @@ std::error_code CopyFileReplacing(const std::filesystem::path& source, const std
     if (!replacing) {
         Descriptor unnamed(OpenUnnamed(destination));
         if (unnamed.get() >= 0) {
-            if (!CopyContent(in.get(), unnamed.get(), status.st_size, onProgress) || !CopyMetadata(unnamed.get(), status))
-                return LastErrno();
+            if (!CopyContent(in.get(), unnamed.get(), status.st_size, onProgress))
+                return LastCopyError();
+            CopyMetadata(unnamed.get(), status);
             if (!NameUnnamed(unnamed.get(), destination))
-                return LastErrno();
+                return LastCopyError(true);
             if (!unnamed.Close()) {
                 // The data may not all have reached the disk: take the name back.
-                const std::error_code error = LastErrno();
+                const CopyFailure failure = LastCopyError();
                 ::unlink(destination.c_str());
-                return error;
+                return failure;
             }
             return {};
         }
         if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS)
-            return LastErrno();
+            return LastCopyError();
     }
 #endif
     // An existing file is replaced by renaming a finished copy over it.
     TemporaryFile temporary;
     Descriptor out(temporary.Create(destination));
     if (out.get() < 0)
-        return LastErrno();
-    if (!CopyContent(in.get(), out.get(), status.st_size, onProgress) || !CopyMetadata(out.get(), status))
-        return LastErrno();
+        return LastCopyError();
+    if (!CopyContent(in.get(), out.get(), status.st_size, onProgress))
+        return LastCopyError();
+    CopyMetadata(out.get(), status);
     if (!out.Close())
-        return LastErrno();
+        return LastCopyError();
     if (::rename(temporary.Path().c_str(), destination.c_str()) != 0)
-        return LastErrno();
+        return LastCopyError(true);
     temporary.Keep();
     return {};
 }
@@ -434,6 +450,67 @@ void RemoveUnfinishedCopies()
     for (const std::filesystem::path& path : UnfinishedCopies())
         ::unlink(path.c_str());
     UnfinishedCopies().clear();
+}
+
+int OpenForReading(const std::filesystem::path& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+
+std::optional<std::uint64_t> FileSystemOf(const std::filesystem::path& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(status.st_dev);
+}
+
+bool FlushesAsAWhole(const std::filesystem::path& folder)
+{
+#ifdef __linux__
+    // A FUSE file system answers the kernel's flush of the whole file system
+    // without passing it on to its device.
+    constexpr decltype(statfs::f_type) kFuseMagic = 0x65735546;
+    struct statfs facts {};
+    return ::statfs(folder.c_str(), &facts) == 0 && facts.f_type != kFuseMagic;
+#else
+    static_cast<void>(folder);
+    return false;
+#endif
+}
+
+std::error_code FlushFileSystem(const std::filesystem::path& folder)
+{
+#ifdef __linux__
+    Descriptor handle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (handle.get() < 0 || ::syncfs(handle.get()) != 0)
+        return {errno, std::generic_category()};
+    return {};
+#else
+    static_cast<void>(folder);
+    return std::make_error_code(std::errc::function_not_supported);
+#endif
+}
+
+std::error_code FlushFile(const std::filesystem::path& file)
+{
+    Descriptor handle(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (handle.get() < 0 || ::fsync(handle.get()) != 0)
+        return {errno, std::generic_category()};
+    return {};
+}
+
+void EndProcessNow()
+{
+    // A thread may wait in the kernel for a slow device, and the process
+    // lingers until it returns. Its descriptors are closed first, so that the
+    // display server sees the program gone and takes its windows away.
+#ifdef __linux__
+    if (::close_range(3, ~0U, 0) != 0)
+#endif
+    {
+        const long highest = ::sysconf(_SC_OPEN_MAX);
+        for (int fd = 3; fd < (highest > 0 ? highest : 1024); ++fd)
+            ::close(fd);
+    }
+    ::_exit(0);
 }
 
 } // namespace platform

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -25,16 +28,6 @@ namespace {
 constexpr DWORD kKnownAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
     | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_COMPRESSED;
 constexpr DWORD kProtected = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-
-std::string ToUtf8(const wchar_t* text)
-{
-    const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1)
-        return {};
-    std::string bytes(static_cast<std::size_t>(length - 1), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes.data(), length, nullptr, nullptr);
-    return bytes;
-}
 
 std::error_code LastError() { return {static_cast<int>(::GetLastError()), std::system_category()}; }
 
@@ -88,7 +81,7 @@ bool FolderReader::Next(FolderEntry& entry)
         if (name == L"." || name == L"..")
             continue;
         const DWORD attributes = handle_->data.dwFileAttributes & kKnownAttributes;
-        entry.name = ToUtf8(handle_->data.cFileName);
+        entry.name = handle_->data.cFileName;
         entry.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder : EntryKind::File;
         entry.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
         entry.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
@@ -166,8 +159,19 @@ static std::wstring TemporaryName()
     return L".qvx-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++count) + L".part";
 }
 
-std::error_code CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                  bool, const std::function<void()>& onProgress)
+namespace {
+
+// The errors by which Windows refuses a name.
+bool IsNameRefused(const std::error_code& error)
+{
+    return error.value() == ERROR_INVALID_NAME || error.value() == ERROR_BAD_PATHNAME
+        || error.value() == ERROR_FILENAME_EXCED_RANGE || error.value() == ERROR_DIRECTORY;
+}
+
+} // namespace
+
+CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
+                              bool, const std::function<void()>& onProgress)
 {
     std::filesystem::path temporary = destination;
     temporary.replace_filename(TemporaryName());
@@ -185,7 +189,7 @@ std::error_code CopyFileReplacing(const std::filesystem::path& source, const std
         const std::error_code error = LastError();
         ::DeleteFileW(temporary.c_str());
         forget();
-        return error;
+        return {error};
     }
     // A read-only destination would refuse to be replaced; it gets its
     // attributes back if the replacement fails.
@@ -199,7 +203,7 @@ std::error_code CopyFileReplacing(const std::filesystem::path& source, const std
         ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(temporary.c_str());
         forget();
-        return error;
+        return {error, IsNameRefused(error)};
     }
     forget();
     return {};
@@ -235,6 +239,46 @@ bool IsRootFolder(const std::filesystem::path& path)
 {
     const std::filesystem::path root = path.root_path();
     return !root.empty() && (path == root || path.relative_path().empty() || path.relative_path() == L"\\");
+}
+
+int OpenForReading(const std::filesystem::path& path)
+{
+    return ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+
+std::optional<std::uint64_t> FileSystemOf(const std::filesystem::path& path)
+{
+    const std::optional<FileId> id = IdOfPath(path);
+    if (!id)
+        return std::nullopt;
+    return id->device;
+}
+
+// Flushing a whole volume needs an administrator; every file is flushed instead.
+bool FlushesAsAWhole(const std::filesystem::path&) { return false; }
+
+std::error_code FlushFileSystem(const std::filesystem::path&)
+{
+    return std::make_error_code(std::errc::function_not_supported);
+}
+
+std::error_code FlushFile(const std::filesystem::path& file)
+{
+    const HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return LastError();
+    const BOOL flushed = ::FlushFileBuffers(handle);
+    const std::error_code error = flushed ? std::error_code() : LastError();
+    ::CloseHandle(handle);
+    return error;
+}
+
+void EndProcessNow()
+{
+    // Ends every thread, also one that waits for a slow device.
+    ::TerminateProcess(::GetCurrentProcess(), 0);
+    ::_exit(0);
 }
 
 } // namespace platform
