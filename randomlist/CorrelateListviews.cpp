@@ -4,6 +4,8 @@
 #include "app/PathHelpers.h"
 #include "app/ProcedureLabels.h"
 
+#include <QHash>
+
 QString DestinationFileName(const QString& fileName, std::uint32_t repeat)
 {
     if (repeat == 0)
@@ -12,6 +14,70 @@ QString DestinationFileName(const QString& fileName, std::uint32_t repeat)
     if (dot < 0)
         return fileName + QString::number(repeat);
     return fileName.left(dot) + QString::number(repeat) + fileName.mid(dot);
+}
+
+namespace {
+
+// Hands out destination names in plan order.
+class NameBook {
+public:
+    explicit NameBook(const Selection& selection) : selection_(selection) {}
+
+    QString NameFor(qsizetype position)
+    {
+        const SelectionEntry& entry = selection_[position];
+        const QString fileName = FileNameOf(entry.path);
+        QString name = DestinationFileName(fileName, entry.repeat);
+        const auto owner = takenBy_.constFind(name.toCaseFolded());
+        if (owner == takenBy_.constEnd()) {
+            Take(name, position);
+            return name;
+        }
+        // The same file drawn again (a source folder listed twice) lands on
+        // the same name: that is one file copied twice, not a clash.
+        const Identity identity {entry.path, entry.repeat};
+        if (IsSame(selection_[*owner], identity))
+            return name;
+        if (const auto earlier = numbered_.constFind(identity); earlier != numbered_.constEnd())
+            return *earlier;
+        // Every number below the last one handed out for this name was taken
+        // then and still is, so the search goes on from there.
+        const QString base = fileName.toCaseFolded();
+        std::uint32_t& number = nextNumber_[base];
+        do
+            name = DestinationFileName(fileName, ++number);
+        while (takenBy_.contains(name.toCaseFolded()));
+        Take(name, position);
+        numbered_.insert(identity, name);
+        return name;
+    }
+
+private:
+    using Identity = std::pair<QString, std::uint32_t>;
+
+    static bool IsSame(const SelectionEntry& entry, const Identity& identity)
+    {
+        return entry.repeat == identity.second && entry.path == identity.first;
+    }
+
+    void Take(const QString& name, qsizetype position) { takenBy_.insert(name.toCaseFolded(), position); }
+
+    const Selection& selection_;
+    QHash<QString, qsizetype> takenBy_;          // case-folded name -> the entry that took it
+    QHash<Identity, QString> numbered_;          // a file that took a numbered name -> that name
+    QHash<QString, std::uint32_t> nextNumber_;   // case-folded file name -> the last number tried
+};
+
+} // namespace
+
+QStringList DestinationNames(const Selection& selection)
+{
+    NameBook book(selection);
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(selection.size()));
+    for (qsizetype position = 0; position < static_cast<qsizetype>(selection.size()); ++position)
+        names.append(book.NameFor(position));
+    return names;
 }
 
 QStringList PairWithDestinations(const Selection& selection, const QStringList& destinationRows)
@@ -25,10 +91,12 @@ QStringList PairWithDestinations(const Selection& selection, const QStringList& 
             folders.append(WithClosingSeparator(row));
     }
 
+    const QStringList names = DestinationNames(selection);
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(selection.size()) * folders.size());
-    for (const SelectionEntry& entry : selection) {
-        const QString name = DestinationFileName(FileNameOf(entry.path), entry.repeat);
+    for (qsizetype position = 0; position < names.size(); ++position) {
+        const SelectionEntry& entry = selection[static_cast<std::size_t>(position)];
+        const QString& name = names[position];
         for (const QString& folder : folders) {
             QString row;
             row.reserve(entry.path.size() + kWillBeCopiedTo.size() + folder.size() + name.size());

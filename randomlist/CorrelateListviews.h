@@ -16,6 +16,13 @@ class RandomSource;
 // archive.tar.gz -> archive.tar1.gz, README -> README1, .profile -> 1.profile).
 QString DestinationFileName(const QString& fileName, std::uint32_t repeat);
 
+// The names the drawn files take in every destination folder, in selection
+// order. A file keeps its own name (or its repeat name) unless an earlier,
+// different file of the plan took it; it then takes stem + k + extension
+// with the lowest k >= 1 still free, so no file of one run replaces
+// another. Names are compared without letter case, as FAT sticks do.
+QStringList DestinationNames(const Selection& selection);
+
 // Draws a selection and pairs every drawn file with every destination
 // folder: the copy-list rows, each drawn file with each destination in
 // destination order.

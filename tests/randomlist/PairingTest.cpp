@@ -57,6 +57,40 @@ TEST(Pairing, ADestinationListedTwiceGetsTwoIdenticalRows)
     EXPECT_EQ(PairWithDestinations({{a, 0}}, {out, out}), (QStringList{Row(a, out + "a.txt"), Row(a, out + "a.txt")}));
 }
 
+// Different files bound for one name in one plan: the first keeps it, the
+// later ones take the lowest free number, without regard to letter case.
+TEST(DestinationNames, NoFileOfThePlanReplacesAnother)
+{
+    const auto entry = [](const char* folder, const char* name, std::uint32_t repeat = 0) {
+        return SelectionEntry {kSep + QString::fromUtf8(folder) + kSep + QString::fromUtf8(name), repeat};
+    };
+    const std::pair<Selection, QStringList> cases[] = {
+        {{entry("a", "cover.jpg"), entry("b", "cover.jpg"), entry("c", "Cover.JPG")},
+         {"cover.jpg", "cover1.jpg", "Cover2.JPG"}},
+        // A repeat name and another file of that name never meet, either way round.
+        {{entry("a", "sun.jpg"), entry("b", "sun1.jpg"), entry("a", "sun.jpg", 1)}, {"sun.jpg", "sun1.jpg", "sun2.jpg"}},
+        {{entry("a", "sun.jpg"), entry("a", "sun.jpg", 1), entry("b", "sun1.jpg")}, {"sun.jpg", "sun1.jpg", "sun11.jpg"}},
+        // The lowest number that no earlier row took, whoever took the others.
+        {{entry("a", "c.jpg"), entry("b", "c1.jpg"), entry("c", "c.jpg")}, {"c.jpg", "c1.jpg", "c2.jpg"}},
+        // One file drawn twice (its folder listed twice) is copied twice, not renamed.
+        {{entry("a", "x.txt"), entry("b", "x.txt"), entry("a", "x.txt"), entry("b", "x.txt")},
+         {"x.txt", "x1.txt", "x.txt", "x1.txt"}},
+        {{entry("a", "README"), entry("b", "readme"), entry("c", ".profile"), entry("d", ".PROFILE")},
+         {"README", "readme1", ".profile", "1.PROFILE"}},
+    };
+    for (const auto& [selection, names] : cases)
+        EXPECT_EQ(DestinationNames(selection), names) << selection.back().path.toStdString();
+
+    // Every destination gets the same names, shown in the rows.
+    const QString out = kSep + QStringLiteral("out") + kSep;
+    const QString stick = kSep + QStringLiteral("stick") + kSep;
+    EXPECT_EQ(PairWithDestinations({entry("a", "cover.jpg"), entry("b", "cover.jpg")}, {out, stick}),
+              (QStringList{Row(entry("a", "cover.jpg").path, out + "cover.jpg"),
+                           Row(entry("a", "cover.jpg").path, stick + "cover.jpg"),
+                           Row(entry("b", "cover.jpg").path, out + "cover1.jpg"),
+                           Row(entry("b", "cover.jpg").path, stick + "cover1.jpg")}));
+}
+
 TEST(Pairing, ASingleDrawnFileIsPairedLikeAnyOther)
 {
     TempTree tree;
