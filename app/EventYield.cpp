@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 
+#include <chrono>
+#include <future>
+
 namespace {
 int yieldDepth = 0;
 qint64 yieldIntervalMs = 15;
@@ -12,6 +15,14 @@ void LetWindowEventsRun()
     ++yieldDepth;
     QCoreApplication::processEvents();
     --yieldDepth;
+}
+
+void RunLettingWindowEventsRun(const std::function<void()>& work)
+{
+    std::future<void> done = std::async(std::launch::async, work);
+    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        LetWindowEventsRun();
+    done.get();
 }
 
 bool IsInsideCommandYield() { return yieldDepth > 0; }

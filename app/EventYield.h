@@ -2,9 +2,16 @@
 
 #include <QElapsedTimer>
 
+#include <functional>
+
 // Lets pending window events run once, so that the window repaints and takes
 // input during long work on its single thread.
 void LetWindowEventsRun();
+
+// Runs work on a thread of its own and lets window events run until it
+// ends, so that the window stays live while the work waits on a slow
+// device. What work throws is thrown here.
+void RunLettingWindowEventsRun(const std::function<void()>& work);
 
 // True while a command is letting window events run, that is, while an
 // event being handled now interrupted a command that has not ended.

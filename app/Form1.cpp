@@ -14,6 +14,7 @@
 #include "SummaryBox.h"
 #include "SummaryText.h"
 #include "Skin.h"
+#include "copyrun/DeviceFlush.h"
 #include "platform/FileSystem.h"
 
 #include <QApplication>
@@ -29,7 +30,6 @@
 #include <QTreeView>
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -76,7 +76,8 @@ QGroupBox* CreateFrame(QWidget* parent, const QString& name, const QString& capt
 } // namespace
 
 Form1::Form1(Dialogs& dialogs, RandomSource& random, QString appFolder, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), random_(random), appFolder_(std::move(appFolder))
+    : QWidget(parent), dialogs_(dialogs), random_(random), appFolder_(std::move(appFolder)),
+      systemFlusher_(std::make_unique<SystemFlusher>()), flusher_(systemFlusher_.get())
 {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
@@ -374,7 +375,7 @@ void Form1::closeEvent(QCloseEvent* event)
     if (IsInsideCommandYield()) {
         platform::RemoveUnfinishedCopies();
         std::fflush(nullptr);
-        std::_Exit(0);
+        platform::EndProcessNow();
     }
     QWidget::closeEvent(event);
 }

@@ -3,8 +3,10 @@
 #include <QCursor>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
+class DeviceFlusher;
 class Dialogs;
 class ErrorReport;
 class RandomSource;
@@ -102,8 +104,10 @@ public:
     void PushButton15_Click();
     QString SamplesFolder() const;
 
-    // The copy run.
+    // The copy run. Its copies are flushed to their devices before "Done.";
+    // tests pass a flusher of their own.
     void PushButton2_Click();
+    void UseDeviceFlusher(DeviceFlusher& flusher) { flusher_ = &flusher; }
 
     // The copy list: rebuild, generate, duplicates option and filters.
     void CorrelateListviewsWrapper();
@@ -181,6 +185,8 @@ private:
     int mousePointer_ = kDefaultPointer;
     int busyDepth_ = 0;
     bool copyRunning_ = false;
+    std::unique_ptr<DeviceFlusher> systemFlusher_;
+    DeviceFlusher* flusher_ = nullptr;
     std::optional<QCursor> handCursor_;
     std::optional<QCursor> dragCursor_;
     bool skinApplied_ = false;

@@ -1,4 +1,5 @@
-// Running a copy list, beside cp copying the same files into an empty folder.
+// Running a copy list and flushing the copies to the device, beside cp
+// copying the same files into an empty folder followed by sync -f.
 // The sources are read once first, so both sides copy from the cache. Also
 // reports the longest time the run kept window events waiting.
 //
@@ -21,6 +22,7 @@
 #include "app/ProcedureLabels.h"
 #include "app/RowListModel.h"
 #include "copyrun/CopyRun.h"
+#include "copyrun/DeviceFlush.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -317,6 +319,8 @@ int main(int argc, char* argv[])
 
     QuietDialogs dialogs;
     CopyRunSummary summary;
+    SystemFlusher flusher;
+    QStringList flushFailures;
     bool allCopied = true;
     int peerStatus = 0;
     std::vector<double> oursRuns;
@@ -332,9 +336,11 @@ int main(int argc, char* argv[])
         ErrorReport report(dialogs, ProcedureLabels::PushButtonClick(2));
         oursRuns.push_back(Seconds([&] {
             summary = RunCopyList(rows, observer, report);
+            flushFailures = FlushToDevices(summary.written, flusher);
             observer.Finish();
         }));
         allCopied = allCopied && summary.copied == static_cast<int>(expected) && summary.failed == 0
+            && flushFailures.isEmpty()
             && !summary.sameFiles && observer.Rows() == static_cast<long>(expected)
             && copiedRight(oursFolder, true);
         longestGapMs = std::max(longestGapMs, observer.LongestGapMs());
@@ -343,7 +349,10 @@ int main(int argc, char* argv[])
 
         if (!EmptyFolders({oursFolder, peerFolder}, spent))
             return 1;
-        peerRuns.push_back(Seconds([&] { peerStatus = std::max(peerStatus, Spawn(peerCommand)); }));
+        peerRuns.push_back(Seconds([&] {
+            peerStatus = std::max(peerStatus, Spawn(peerCommand));
+            peerStatus = std::max(peerStatus, Spawn({"sync", "-f", peerFolder.string()}));
+        }));
         allCopied = allCopied && copiedRight(peerFolder, false);
     }
     if (!Park(oursFolder, spent) || !Park(peerFolder, spent) || !TrimSpent(spent, stamp))
@@ -352,7 +361,8 @@ int main(int argc, char* argv[])
     std::printf("runs (s), ours then peer:");
     for (int run = 0; run < kRuns; ++run)
         std::printf(" %.3f %.3f%s", oursRuns[run], peerRuns[run], run + 1 < kRuns ? "," : "\n");
-    std::printf("ours: %d copied, %d failed; peer: cp of %zu file(s) into an empty folder, status %d\n",
+    std::printf("ours: %d copied and flushed, %d failed; peer: cp of %zu file(s) into an empty folder, then sync -f, "
+                "status %d\n",
                 summary.copied, summary.failed, expected, peerStatus);
     std::printf("progress calls per run: %zu rows, %ld between pieces; yields: at least %ld, at most every %lld ms\n",
                 expected, pieces, fewestYields, static_cast<long long>(ThrottledYield::Interval()));

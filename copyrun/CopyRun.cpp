@@ -106,7 +106,10 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
             const CopyOutcome outcome =
                 CopyOneFile(row.source, row.destination, [&observer] { observer.CopyProgressing(); });
             switch (outcome.result) {
-            case CopyOutcome::Result::Copied: ++summary.copied; break;
+            case CopyOutcome::Result::Copied:
+                ++summary.copied;
+                summary.written.append(outcome.written);
+                break;
             case CopyOutcome::Result::SameFile: summary.sameFiles = true; break;
             case CopyOutcome::Result::Failed: NoteFailure(summary, rowText, outcome.reason); break;
             }

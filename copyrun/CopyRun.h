@@ -33,6 +33,7 @@ struct CopyRunSummary {
     int copied = 0;
     int failed = 0;
     QStringList failureDetails; // the first few failed rows, each with its reason
+    QStringList written;        // the files the copies went to
 };
 
 // Copies every row of the copy list, first to last, as the list stood when

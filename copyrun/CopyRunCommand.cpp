@@ -9,6 +9,7 @@
 #include "app/ProcedureLabels.h"
 #include "app/RowListModel.h"
 #include "copyrun/CopyRun.h"
+#include "copyrun/DeviceFlush.h"
 
 #include <QProgressBar>
 #include <QScopedValueRollback>
@@ -58,14 +59,22 @@ void Form1::PushButton2_Click()
     BeginBusy();
     ProgressBarObserver progress(*ProgressBar1);
     const CopyRunSummary summary = RunCopyList(*CopyList, progress, report);
-    if (report.Test(114, [&] { return summary.sameFiles; }))
-        report.Step(116, [&] { dialogs_.MsgBox(kSameFilesMessage); });
-    if (report.Test(118, [&] { return summary.failed > 0; }))
-        report.Step(120, [&] { dialogs_.MsgBox(FailedRowsMessage(summary)); });
-    report.Step(122, [&] { EndBusy(); });
-    report.Step(124, [&] {
+    QStringList flushFailures;
+    // The window stays live while a slow stick takes its time.
+    report.Step(114, [&] {
+        flushFailures = FlushToDevices(summary.written, *flusher_,
+                                       [&](const FlushGroup& group) { ProgressBar1->setFormat(FlushingText(group)); });
+    });
+    if (report.Test(116, [&] { return summary.sameFiles; }))
+        report.Step(118, [&] { dialogs_.MsgBox(kSameFilesMessage); });
+    if (report.Test(120, [&] { return summary.failed > 0; }))
+        report.Step(122, [&] { dialogs_.MsgBox(FailedRowsMessage(summary)); });
+    for (const QString& failure : flushFailures)
+        report.Step(124, [&] { dialogs_.MsgBox(failure); });
+    report.Step(126, [&] { EndBusy(); });
+    report.Step(128, [&] {
         ProgressBar1->setValue(0);
         ProgressBar1->setFormat(kIdleProgressText);
     });
-    report.Step(126, [&] { dialogs_.MsgBox(QStringLiteral("Done.")); });
+    report.Step(130, [&] { dialogs_.MsgBox(QStringLiteral("Done.")); });
 }

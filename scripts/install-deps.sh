@@ -11,6 +11,8 @@ packages=(
     qt6-qpa-plugins
     libgtest-dev
     libbenchmark-dev
+    dosfstools
+    fusefat
 )
 
 missing=()

@@ -12,6 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
 // The four numbered steps, from empty lists to copied files, as a user
 // goes through them.
 TEST(EndToEnd, FromEmptyListsToCopiedFiles)
@@ -70,4 +75,44 @@ TEST(EndToEnd, FromEmptyListsToCopiedFiles)
     // Every message but the last named the folder without files of its own.
     for (const QString& message : fixture.dialogs.Messages().mid(0, fixture.dialogs.Messages().size() - 1))
         EXPECT_TRUE(message.startsWith(QStringLiteral("There are no files in folder "))) << message.toStdString();
+}
+
+// A real library: two albums with the same names, names with wildcard
+// characters and a name that is not UTF-8. Every drawn file arrives, under a
+// name of its own and with its bytes.
+TEST(EndToEnd, EveryFileOfARealLibraryArrives)
+{
+    FormFixture fixture;
+    const std::map<std::string, QByteArray> sources = {
+        {"album1/cover.jpg", "cover 1"}, {"album1/01 Intro.mp3", "intro 1"}, {"album2/cover.jpg", "cover 2"},
+        {"album2/01 Intro.mp3", "intro 2"}, {"what?.txt", "what"}, {"star*.txt", "star"}, {"caf\xe9.txt", "cafe"},
+    };
+    for (const auto& [name, content] : sources)
+        fixture.tree.WriteFile(QStringLiteral("library/") + FromFsName(name), content);
+    const QString player = fixture.tree.MakeFolder(QStringLiteral("player"));
+    Form1& form = fixture.Open();
+    form.Text1->setText(QStringLiteral("7"));
+    fixture.dialogs.folderAnswers = {player, fixture.tree.Path(QStringLiteral("library"))};
+    fixture.random.values = std::vector<float>(7, 0.0f);
+    QTest::mouseClick(form.PushButton3, Qt::LeftButton);
+    QTest::mouseClick(form.PushButton6, Qt::LeftButton);
+    ASSERT_EQ(form.CopyList->Count(), 7);
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList{QStringLiteral("Done.")});
+
+    // The names on disk, byte for byte: both covers and both intros arrived.
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(ToFsPath(player)))
+        names.insert(entry.path().filename().native());
+    EXPECT_EQ(names, (std::set<std::string>{"01 Intro.mp3", "01 Intro1.mp3", "cover.jpg", "cover1.jpg", "what?.txt",
+                                            "star*.txt", "caf\xe9.txt"}));
+    for (const QString& row : form.CopyList->Rows()) {
+        const qsizetype join = row.indexOf(QStringLiteral(" will be copied to "));
+        std::ifstream from(ToFsPath(row.left(join)), std::ios::binary);
+        std::ifstream to(ToFsPath(row.mid(join + 19)), std::ios::binary);
+        const std::string fromBytes {std::istreambuf_iterator<char>(from), {}};
+        const std::string toBytes {std::istreambuf_iterator<char>(to), {}};
+        EXPECT_FALSE(toBytes.empty()) << row.toStdString();
+        EXPECT_EQ(fromBytes, toBytes) << row.toStdString();
+    }
 }

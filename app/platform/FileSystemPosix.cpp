@@ -372,15 +372,18 @@ bool NameUnnamed(int fd, const std::filesystem::path& destination)
 }
 #endif
 
-// Carries the source's times and permission bits over to the finished copy,
-// where the file system keeps them: as with cp, a copy whose times or
-// permissions cannot be kept is still a copy. No set-user-ID, set-group-ID
-// or sticky bit comes along.
-void CopyMetadata(int out, const struct stat& source)
+// Carries the source's permission bits over to the copy, where the file
+// system keeps them: as with cp, a copy whose permissions cannot be kept is
+// still a copy. No set-user-ID, set-group-ID or sticky bit comes along.
+void CopyPermissions(int out, const struct stat& source) { static_cast<void>(::fchmod(out, source.st_mode & 0777)); }
+
+// Gives the finished, named copy the source's times, where the file system
+// keeps them. Set by name once the copy is closed: some FUSE file systems
+// stamp a file with the time of its closing.
+void CopyTimes(const std::filesystem::path& destination, const struct stat& source)
 {
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    static_cast<void>(::futimens(out, times));
-    static_cast<void>(::fchmod(out, source.st_mode & 0777));
+    static_cast<void>(::utimensat(AT_FDCWD, destination.c_str(), times, 0));
 }
 
 // The error of the last call; at the step that gives the copy its name, the
@@ -414,7 +417,7 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
         if (unnamed.get() >= 0) {
             if (!CopyContent(in.get(), unnamed.get(), status.st_size, onProgress))
                 return LastCopyError();
-            CopyMetadata(unnamed.get(), status);
+            CopyPermissions(unnamed.get(), status);
             if (!NameUnnamed(unnamed.get(), destination))
                 return LastCopyError(true);
             if (!unnamed.Close()) {
@@ -423,6 +426,7 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
                 ::unlink(destination.c_str());
                 return failure;
             }
+            CopyTimes(destination, status);
             return {};
         }
         if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS)
@@ -436,12 +440,13 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
         return LastCopyError();
     if (!CopyContent(in.get(), out.get(), status.st_size, onProgress))
         return LastCopyError();
-    CopyMetadata(out.get(), status);
+    CopyPermissions(out.get(), status);
     if (!out.Close())
         return LastCopyError();
     if (::rename(temporary.Path().c_str(), destination.c_str()) != 0)
         return LastCopyError(true);
     temporary.Keep();
+    CopyTimes(destination, status);
     return {};
 }
 

@@ -1,4 +1,5 @@
 #include "app/Failure.h"
+#include "app/FileUrl.h"
 #include "app/PathHelpers.h"
 #include "support/TempTree.h"
 
@@ -61,6 +62,25 @@ TEST(PathTests, ExistenceAndFolderTests)
     EXPECT_FALSE(IsFolder(file));
     EXPECT_FALSE(IsFolder(missing));
     EXPECT_FALSE(IsFolder(QString()));
+}
+
+// Qt's routines read a name that is not UTF-8 with replacement marks; the
+// program finds the real name again. URLs carry the bytes both ways.
+TEST(PathTexts, NamesThatAreNotUtf8SurviveQtAndUrls)
+{
+    TempTree tree;
+    const QString odd = QStringLiteral("caf") + QChar(0xDCE9);
+    const QString file = tree.WriteFile(odd + QStringLiteral("/x") + QChar(0xDCFF) + QStringLiteral(".txt"), "x");
+    const QString asQtReadsIt = tree.Path(QStringLiteral("caf\ufffd/x\ufffd.txt"));
+    EXPECT_EQ(PathFromQt(asQtReadsIt), file);
+    EXPECT_EQ(PathFromQt(tree.Path(QStringLiteral("gone\ufffd"))), tree.Path(QStringLiteral("gone\ufffd")));
+    EXPECT_EQ(ReadableText(QStringLiteral("a\nb") + QChar(0xDCE9)), QStringLiteral("a\u240ab\ufffd"));
+    EXPECT_EQ(ReadableText(QStringLiteral("a\r\nb"), true), QStringLiteral("a\r\nb"));
+
+    EXPECT_EQ(LocalPathsOfUriList(FileUrlOf(file) + "\r\n"), QStringList{file});
+    const QByteArray list = "# comment\r\nfile:///a%20b\r\nhttp://example.org/x\r\nfile://elsewhere/c\r\n"
+                            "file://localhost/d%25\nfile:/e\r\n";
+    EXPECT_EQ(LocalPathsOfUriList(list), (QStringList{"/a b", "/d%", "/e"}));
 }
 
 TEST(ForcedDelete, RemovesReadOnlyFilesAndIgnoresFailures)

@@ -9,8 +9,12 @@
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+
+#include <atomic>
 
 #include <gtest/gtest.h>
 
@@ -139,6 +143,46 @@ TEST_F(CopyRun, RowsThatFailAreCountedAndListedBeforeDone)
         << messages[0].toStdString();
     EXPECT_TRUE(messages[0].contains(failing[1] + u'\r'));
     EXPECT_EQ(messages[1], QStringLiteral("Done."));
+}
+
+// "Done." means the copies are on the device: the flush comes right after
+// the last row, once per file system, before every closing message, and the
+// window stays live while it runs.
+TEST_F(CopyRun, CopiesAreFlushedOncePerFileSystemBeforeAnyClosingMessage)
+{
+    QTemporaryDir otherFileSystem(QStringLiteral("/dev/shm/quorvex-XXXXXX"));
+    ASSERT_TRUE(otherFileSystem.isValid());
+    const QString other = otherFileSystem.path() + kSep;
+    const QString same = Source(QStringLiteral("same.txt"), "s");
+    form->CopyList->Append(QStringList{Row(Source(QStringLiteral("a.txt"), "a"), out + "a.txt"),
+                                       Row(Source(QStringLiteral("b.txt"), "b"), other + "b.txt"),
+                                       Row(same, same), Row(fixture.tree.Path(QStringLiteral("src/gone.txt")), out + "x"),
+                                       Row(Source(QStringLiteral("c.txt"), "c"), out + "c.txt")});
+    std::atomic<bool> windowRan = false;
+    QString barWhileFlushing;
+    fixture.flusher.whileFlushing = [&] {
+        QMetaObject::invokeMethod(form, [&] {
+            barWhileFlushing = form->ProgressBar1->text();
+            windowRan = true;
+        });
+        for (int waited = 0; !windowRan && waited < 5000; waited += 10)
+            QThread::msleep(10);
+    };
+    fixture.flusher.error = std::make_error_code(std::errc::io_error);
+    Run();
+
+    const std::vector<FlushGroup>& flushed = fixture.flusher.flushed;
+    ASSERT_EQ(flushed.size(), 2u);
+    EXPECT_EQ(flushed[0].files, (std::vector<std::filesystem::path>{ToFsPath(out + "a.txt"), ToFsPath(out + "c.txt")}));
+    EXPECT_EQ(flushed[1].files, std::vector<std::filesystem::path>{ToFsPath(other + "b.txt")});
+    EXPECT_EQ(fixture.flusher.messagesBefore, (std::vector<std::size_t>{0, 0}));
+    EXPECT_TRUE(windowRan);
+    EXPECT_TRUE(barWhileFlushing.startsWith(QStringLiteral("Writing to the device: "))) << barWhileFlushing.toStdString();
+    const QStringList messages = fixture.dialogs.Messages();
+    ASSERT_EQ(messages.size(), 5);
+    EXPECT_TRUE(messages[2].startsWith(QStringLiteral("The copies in ") + out)) << messages[2].toStdString();
+    EXPECT_TRUE(messages[3].startsWith(QStringLiteral("The copies in ") + other));
+    EXPECT_EQ(messages[4], QStringLiteral("Done."));
 }
 
 TEST_F(CopyRun, RowsClearedDuringTheRunEndItCleanly)

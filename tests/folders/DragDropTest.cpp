@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
@@ -17,6 +18,10 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
 
 namespace {
 
@@ -119,6 +124,48 @@ TEST_F(DragDrop, AFolderWithALinkBackUpStillEnds)
     const QString file = fixture.tree.WriteFile(QStringLiteral("loop/x.txt"), "x");
     ASSERT_TRUE(QFile::link(fixture.tree.Path(QStringLiteral("loop")), fixture.tree.Path(QStringLiteral("loop/again"))));
     EXPECT_EQ(RowsForDroppedPaths({fixture.tree.Path(QStringLiteral("loop"))}, fixture.dialogs), QStringList{file});
+}
+
+// Every name a POSIX file system holds crosses a drop, the lists and the
+// copy with its bytes: bytes that are not UTF-8, wildcards, a newline, a
+// leading "-", "%", "|" and a trailing blank. The lists show them readably.
+TEST_F(DragDrop, AnyNameCrossesADropAndTheCopyWithItsBytes)
+{
+    const std::set<std::string> names = {"caf\xe9.txt", "new\nline.txt", "-lead.txt", "100%pure|x.txt",
+                                         "trail .txt",   "what?.txt",      "star*.txt"};
+    for (const std::string& name : names)
+        fixture.tree.WriteFile(QStringLiteral("odd/") + FromFsName(name), QByteArray::fromStdString(name));
+    fixture.tree.WriteFile(FromFsName(std::string("one\xff.txt")), "one");
+    // The URI list as a file manager writes it: the name's bytes, percent-encoded.
+    const QByteArray root = QByteArray::fromStdString(ToFsPath(fixture.tree.Path()).native());
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"),
+                 "# dropped\r\nfile://" + root.toPercentEncoding("/") + "/odd\r\nfile://localhost"
+                     + (root + "/one\xff.txt").toPercentEncoding("/") + "\r\n");
+    Drop(data);
+    ASSERT_EQ(form->SourceList->Count(), 8);
+    const auto shown = [this](int row) { return form->SourceList->data(form->SourceList->index(row), Qt::DisplayRole).toString(); };
+    EXPECT_TRUE(shown(7).endsWith(QStringLiteral("one\ufffd.txt"))) << shown(7).toStdString();
+    EXPECT_TRUE(form->SourceList->Rows().filter(QStringLiteral("new\nline")).size() == 1);
+
+    const QString out = fixture.tree.MakeFolder(QStringLiteral("out"));
+    form->DestinationList->Append(out);
+    form->Text1->setText(QStringLiteral("8"));
+    fixture.random.values = std::vector<float>(8, 0.5f);
+    QTest::mouseClick(form->PushButton12, Qt::LeftButton);
+    QTest::mouseClick(form->PushButton2, Qt::LeftButton);
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList{QStringLiteral("Done.")});
+
+    std::set<std::string> arrived;
+    for (const auto& entry : std::filesystem::directory_iterator(ToFsPath(out))) {
+        const std::string name = entry.path().filename().native();
+        std::ifstream file(entry.path(), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), name == "one\xff.txt" ? "one" : name);
+        arrived.insert(name);
+    }
+    std::set<std::string> expected = names;
+    expected.insert("one\xff.txt");
+    EXPECT_EQ(arrived, expected);
 }
 
 class MovingRows : public DragDrop {

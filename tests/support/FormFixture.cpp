@@ -11,6 +11,7 @@ Form1& FormFixture::Open()
 {
     window_.reset();
     window_ = std::make_unique<Form1>(dialogs, random, AppFolder());
+    window_->UseDeviceFlusher(flusher);
     return *window_;
 }
 

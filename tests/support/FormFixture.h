@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Form1.h"
+#include "copyrun/DeviceFlush.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 
@@ -13,8 +14,33 @@
 
 class QAbstractItemView;
 
-// A main window on the offscreen platform, with scripted dialogs and its
-// program folder in a temporary tree.
+// Records what a copy run flushes instead of flushing it: the folders named,
+// the files, and how many messages had been shown by then. error, when set,
+// is what every flush gives.
+class RecordingFlusher final : public DeviceFlusher {
+public:
+    explicit RecordingFlusher(const ScriptedDialogs& dialogs) : dialogs_(dialogs) {}
+    std::error_code Flush(const FlushGroup& group) override
+    {
+        flushed.push_back(group);
+        messagesBefore.push_back(dialogs_.shown.size());
+        if (whileFlushing)
+            whileFlushing();
+        return error;
+    }
+
+    // Runs on the flushing thread.
+    std::function<void()> whileFlushing;
+    std::vector<FlushGroup> flushed;
+    std::vector<std::size_t> messagesBefore;
+    std::error_code error;
+
+private:
+    const ScriptedDialogs& dialogs_;
+};
+
+// A main window on the offscreen platform, with scripted dialogs, a flusher
+// that records, and its program folder in a temporary tree.
 class FormFixture {
 public:
     FormFixture();
@@ -30,6 +56,7 @@ public:
     TempTree tree;
     ScriptedDialogs dialogs;
     ScriptedRandom random;
+    RecordingFlusher flusher {dialogs};
 
 private:
     std::unique_ptr<Form1> window_;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A FAT file system in an image file, mounted through FUSE (fusefat), as many
+// sticks, players and phones are mounted: it keeps no permissions, refuses
+// some names and takes "A.txt" and "a.txt" for one file. Unmounted at the end.
+class FatStick {
+public:
+    FatStick();
+    ~FatStick();
+    FatStick(const FatStick&) = delete;
+    FatStick& operator=(const FatStick&) = delete;
+
+    // False where the machine offers no FUSE or lacks the tools.
+    bool IsMounted() const { return mounted_; }
+    QString Folder() const;
+
+private:
+    QTemporaryDir root_;
+    bool mounted_ = false;
+};
