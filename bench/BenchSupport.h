@@ -3,8 +3,10 @@
 #include "app/Dialogs.h"
 #include "app/RandomSource.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdint>
@@ -36,6 +38,51 @@ public:
 private:
     std::vector<float> values_;
     std::size_t next_ = 0;
+};
+
+// Times the gaps in which no window event could run: from start to the first
+// yield, between yields, and from the last yield to the end.
+class YieldGaps {
+public:
+    YieldGaps()
+    {
+        timer_.setInterval(0);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Mark(); });
+    }
+
+    void Start()
+    {
+        yields_ = 0;
+        longestNs_ = 0;
+        clock_.start();
+        last_ = 0;
+        timer_.start();
+    }
+
+    void Stop()
+    {
+        timer_.stop();
+        Mark();
+        --yields_; // the end is no yield
+    }
+
+    double LongestMs() const { return longestNs_ / 1e6; }
+    long Yields() const { return yields_; }
+
+private:
+    void Mark()
+    {
+        const qint64 now = clock_.nsecsElapsed();
+        longestNs_ = std::max(longestNs_, now - last_);
+        last_ = now;
+        ++yields_;
+    }
+
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longestNs_ = 0;
+    long yields_ = 0;
 };
 
 // count values uniform in [0, 1), the same for the same seed.

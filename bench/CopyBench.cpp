@@ -56,9 +56,7 @@ constexpr std::size_t kParkedFileLimit = 300000;
 constexpr int kFreedInodeWaitSeconds = 365;
 
 // Does what the window's progress observer does, without the widget: works
-// out the bar's text and lets events run at most once a frame. Times the
-// gaps in which no event could run: from the start to the first yield,
-// between yields, and from the last yield to the end.
+// out the bar's text and lets events run at most once a frame.
 class TimedObserver final : public CopyRunObserver {
 public:
     void RowStarting(int rowNumber, int rowCount, const QString& rowText) override
@@ -75,40 +73,15 @@ public:
         Poll();
     }
 
-    void Finish() { Mark(); }
-
-    double LongestGapMs() const { return longestNs_ / 1e6; }
     long Rows() const { return rows_; }
     long Pieces() const { return pieces_; }
-    long Yields() const { return yields_; }
 
 private:
-    void Poll()
-    {
-        if (yield_.Poll()) {
-            ++yields_;
-            Mark();
-        }
-    }
-
-    void Mark()
-    {
-        const qint64 now = clock_.nsecsElapsed();
-        longestNs_ = std::max(longestNs_, now - last_);
-        last_ = now;
-    }
+    void Poll() { yield_.Poll(); }
 
     ThrottledYield yield_;
-    QElapsedTimer clock_ = [] {
-        QElapsedTimer started;
-        started.start();
-        return started;
-    }();
-    qint64 last_ = 0;
-    qint64 longestNs_ = 0;
     long rows_ = 0;
     long pieces_ = 0;
-    long yields_ = 0;
     double percent_ = 0;
     QString text_;
 };
@@ -334,17 +307,19 @@ int main(int argc, char* argv[])
             return 1;
         TimedObserver observer;
         ErrorReport report(dialogs, ProcedureLabels::PushButtonClick(2));
+        YieldGaps gaps;
         oursRuns.push_back(Seconds([&] {
+            gaps.Start();
             summary = RunCopyList(rows, observer, report);
             flushFailures = FlushToDevices(summary.written, flusher);
-            observer.Finish();
+            gaps.Stop();
         }));
         allCopied = allCopied && summary.copied == static_cast<int>(expected) && summary.failed == 0
             && flushFailures.isEmpty()
             && !summary.sameFiles && observer.Rows() == static_cast<long>(expected)
             && copiedRight(oursFolder, true);
-        longestGapMs = std::max(longestGapMs, observer.LongestGapMs());
-        fewestYields = fewestYields < 0 ? observer.Yields() : std::min(fewestYields, observer.Yields());
+        longestGapMs = std::max(longestGapMs, gaps.LongestMs());
+        fewestYields = fewestYields < 0 ? gaps.Yields() : std::min(fewestYields, gaps.Yields());
         pieces = observer.Pieces();
 
         if (!EmptyFolders({oursFolder, peerFolder}, spent))

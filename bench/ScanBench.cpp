@@ -46,50 +46,6 @@ qsizetype FoldersInShape(const QString& shape)
     return total;
 }
 
-// Times the gaps in which no window event could run: from start to the first
-// yield, between yields, and from the last yield to the end.
-class YieldGaps {
-public:
-    YieldGaps()
-    {
-        timer_.setInterval(0);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Mark(); });
-    }
-
-    void Start()
-    {
-        yields_ = 0;
-        longestNs_ = 0;
-        clock_.start();
-        last_ = 0;
-        timer_.start();
-    }
-
-    void Stop()
-    {
-        timer_.stop();
-        Mark();
-        --yields_; // the end is no yield
-    }
-
-    double LongestMs() const { return longestNs_ / 1e6; }
-    long Yields() const { return yields_; }
-
-private:
-    void Mark()
-    {
-        const qint64 now = clock_.nsecsElapsed();
-        longestNs_ = std::max(longestNs_, now - last_);
-        last_ = now;
-        ++yields_;
-    }
-
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 last_ = 0;
-    qint64 longestNs_ = 0;
-    long yields_ = 0;
-};
 
 } // namespace
 
