@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -31,6 +32,9 @@ QString FromFsName(platform::NativeStringView name)
 #ifdef Q_OS_WIN
     return QString::fromWCharArray(name.data(), static_cast<qsizetype>(name.size()));
 #else
+    // Most names are plain ASCII, which needs no decoding.
+    if (std::all_of(name.begin(), name.end(), [](char byte) { return static_cast<unsigned char>(byte) < 0x80; }))
+        return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
     return QString::fromStdU16String(platform::DecodeName(name));
 #endif
 }

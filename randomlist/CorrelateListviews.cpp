@@ -21,33 +21,39 @@ namespace {
 // Hands out destination names in plan order.
 class NameBook {
 public:
-    explicit NameBook(const Selection& selection) : selection_(selection) {}
+    explicit NameBook(const Selection& selection) : selection_(selection)
+    {
+        takenBy_.reserve(static_cast<qsizetype>(selection.size()));
+    }
 
     QString NameFor(qsizetype position)
     {
         const SelectionEntry& entry = selection_[position];
         const QString fileName = FileNameOf(entry.path);
         QString name = DestinationFileName(fileName, entry.repeat);
-        const auto owner = takenBy_.constFind(name.toCaseFolded());
-        if (owner == takenBy_.constEnd()) {
-            Take(name, position);
+        Owner& owner = takenBy_[name.toCaseFolded()];
+        if (owner.position == kNobody) {
+            owner.position = position;
             return name;
         }
         // The same file drawn again (a source folder listed twice) lands on
         // the same name: that is one file copied twice, not a clash.
         const Identity identity {entry.path, entry.repeat};
-        if (IsSame(selection_[*owner], identity))
+        if (IsSame(selection_[owner.position], identity))
             return name;
         if (const auto earlier = numbered_.constFind(identity); earlier != numbered_.constEnd())
             return *earlier;
         // Every number below the last one handed out for this name was taken
         // then and still is, so the search goes on from there.
-        const QString base = fileName.toCaseFolded();
-        std::uint32_t& number = nextNumber_[base];
-        do
+        std::uint32_t& number = nextNumber_[fileName.toCaseFolded()];
+        for (;;) {
             name = DestinationFileName(fileName, ++number);
-        while (takenBy_.contains(name.toCaseFolded()));
-        Take(name, position);
+            Owner& taker = takenBy_[name.toCaseFolded()];
+            if (taker.position == kNobody) {
+                taker.position = position;
+                break;
+            }
+        }
         numbered_.insert(identity, name);
         return name;
     }
@@ -60,10 +66,14 @@ private:
         return entry.repeat == identity.second && entry.path == identity.first;
     }
 
-    void Take(const QString& name, qsizetype position) { takenBy_.insert(name.toCaseFolded(), position); }
+    static constexpr qsizetype kNobody = -1;
+    // The entry that took a name; a name looked up for the first time has none.
+    struct Owner {
+        qsizetype position = kNobody;
+    };
 
     const Selection& selection_;
-    QHash<QString, qsizetype> takenBy_;          // case-folded name -> the entry that took it
+    QHash<QString, Owner> takenBy_;              // case-folded name -> the entry that took it
     QHash<Identity, QString> numbered_;          // a file that took a numbered name -> that name
     QHash<QString, std::uint32_t> nextNumber_;   // case-folded file name -> the last number tried
 };
