@@ -1,4 +1,5 @@
 #include "app/EventYield.h"
+#include "app/RowListModel.h"
 #include "support/FormFixture.h"
 
 #include <QApplication>
@@ -6,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 TEST(Form1Close, ClosingWhileACommandYieldsEndsTheProgramThere)
 {
@@ -19,6 +22,26 @@ TEST(Form1Close, ClosingWhileACommandYieldsEndsTheProgramThere)
             QTimer::singleShot(0, &form, [&form] { form.close(); });
             LetWindowEventsRun(); // the command yields; the user closes the window
             std::exit(3);         // the command must not go on
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// A flush to a slow stick may block for long; closing the window then still
+// ends the program at once.
+TEST(Form1Close, ClosingDuringTheFlushEndsTheProgramAtOnce)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            FormFixture fixture;
+            Form1& form = fixture.Open();
+            const QString source = fixture.tree.WriteFile(QStringLiteral("a.txt"), "a");
+            form.CopyList->Append(source + QStringLiteral(" will be copied to ") + fixture.tree.Path(QStringLiteral("b.txt")));
+            fixture.flusher.whileFlushing = [] { std::this_thread::sleep_for(std::chrono::hours(1)); };
+            form.show();
+            QTimer::singleShot(50, &form, [&form] { form.close(); });
+            form.PushButton2_Click();
+            std::exit(3); // the run must not get to its end
         },
         ::testing::ExitedWithCode(0), "");
 }
