@@ -14,6 +14,7 @@
 #include "SummaryBox.h"
 #include "SummaryText.h"
 #include "Skin.h"
+#include "TextProgressBar.h"
 #include "copyrun/DeviceFlush.h"
 #include "platform/FileSystem.h"
 
@@ -23,7 +24,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -136,13 +136,13 @@ void Form1::CreateControls()
     PushButton14 = CreateButton(this, QStringLiteral("PushButton14"), QStringLiteral("Help"));
     PushButton2 = CreateButton(this, QStringLiteral("PushButton2"), QStringLiteral("4. Start Copying Files"));
 
-    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1 = new TextProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(true);
     ProgressBar1->setAlignment(Qt::AlignCenter);
-    ProgressBar1->setFormat(kIdleProgressText);
+    ProgressBar1->SetText(kIdleProgressText);
 
     ListView3 = CreateListView(this, CopyList, QStringLiteral("ListView3"));
 
@@ -339,14 +339,10 @@ void Form1::ShowPointer()
         setCursor(Qt::ArrowCursor);
         break;
     }
-    // The text boxes keep their text pointer, except that the hourglass of a
-    // running command shows over them too.
-    for (QWidget* textArea : {static_cast<QWidget*>(Text1), Text4->viewport()}) {
-        if (mousePointer_ == kBusyPointer)
-            textArea->setCursor(Qt::WaitCursor);
-        else
-            textArea->setCursor(Qt::IBeamCursor);
-    }
+    // The number box, where the user types, keeps the text pointer, except
+    // that the hourglass of a running command shows over it too. The summary
+    // cannot be typed in or selected: it shows the window's pointer.
+    Text1->setCursor(mousePointer_ == kBusyPointer ? QCursor(Qt::WaitCursor) : QCursor(Qt::IBeamCursor));
 }
 
 void Form1::PushButton_MouseMove()
@@ -395,11 +391,18 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
         return true;
     if (event->type() == QEvent::MouseMove)
         return HandleHover(watched, static_cast<QMouseEvent*>(event));
-    if (event->type() == QEvent::FocusOut && watched == Text1)
+    if (event->type() == QEvent::FocusOut && watched == Text1 && MovesToAnotherControl(*static_cast<QFocusEvent*>(event)))
         Text1_Validate();
     if (HandleListEvent(watched, event))
         return true;
     return QWidget::eventFilter(watched, event);
+}
+
+bool Form1::MovesToAnotherControl(const QFocusEvent& event)
+{
+    // A popup or context menu opening, or another program taking the focus,
+    // leaves the box only for a moment: the user has not moved on.
+    return event.reason() != Qt::PopupFocusReason && event.reason() != Qt::ActiveWindowFocusReason;
 }
 
 bool Form1::HandleHover(QObject* watched, QMouseEvent* event)

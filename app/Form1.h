@@ -15,12 +15,13 @@ class QCheckBox;
 class QCloseEvent;
 class QGroupBox;
 class QDragMoveEvent;
+class QFocusEvent;
 class QLineEdit;
 class QMimeData;
 class QMouseEvent;
 class SummaryBox;
 class SummaryText;
-class QProgressBar;
+class TextProgressBar;
 class QPushButton;
 class QTreeView;
 
@@ -146,7 +147,7 @@ public:
     QLineEdit* Text1 = nullptr;
     SummaryBox* Text4 = nullptr;
     SummaryText* Summary = nullptr; // what Text4 shows
-    QProgressBar* ProgressBar1 = nullptr;
+    TextProgressBar* ProgressBar1 = nullptr;
 
     QList<QPushButton*> PushButtons() const;
 
@@ -175,6 +176,7 @@ private:
     void RebuildWithBusyPointer(ErrorReport& report, int firstStep);
     void FilterCopyList(int buttonNumber, const QString& prompt,
                         void (*filter)(RowListModel&, const QString&, SummaryText&, Dialogs&));
+    static bool MovesToAnotherControl(const QFocusEvent& event);
     bool HandleHover(QObject* watched, QMouseEvent* event);
     bool HandleListEvent(QObject* watched, QEvent* event);
     bool HandleSourceListEvent(QEvent* event);

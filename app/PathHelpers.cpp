@@ -141,13 +141,18 @@ void DeleteFileForced(const QString& path)
 
 QString DesktopFolder()
 {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    const QString desktop = PathFromQt(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+#ifndef Q_OS_WIN
+    // The XDG desktop folder is made when missing, as the desktop's own
+    // set-up does at login, rather than files landing loose in the home folder.
+    if (!desktop.isEmpty() && !IsFolder(desktop)) {
+        std::error_code error;
+        fs::create_directories(ToFsPath(desktop), error);
+    }
+#endif
     if (desktop.isEmpty() || !IsFolder(desktop))
         throw Failure(QStringLiteral("Invalid procedure call or argument: the Desktop folder could not be found"));
-    QString folder = QDir::toNativeSeparators(desktop);
-    if (!folder.endsWith(NativeSeparator()))
-        folder += NativeSeparator();
-    return folder;
+    return WithClosingSeparator(desktop);
 }
 
 QString AppFolder() { return PathFromQt(QCoreApplication::applicationDirPath()); }

@@ -54,8 +54,8 @@ QString FolderOf(const QString& path, QChar separator = NativeSeparator());
 // Every failure is ignored.
 void DeleteFileForced(const QString& path);
 
-// The user's Desktop folder with a closing separator. Throws Failure when it
-// cannot be determined.
+// The user's Desktop folder with a closing separator, made when missing
+// (except on Windows). Throws Failure when there is none.
 QString DesktopFolder();
 
 // The folder that holds the program, without a closing separator.

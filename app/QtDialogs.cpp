@@ -47,12 +47,26 @@ QString QtDialogs::BrowseForFolder(const QString& title, const QString& startFol
     return PathFromQt(chosen);
 }
 
+std::unique_ptr<QFileDialog> QtDialogs::OpenFilesDialog(const QString& title, const QString& filter) const
+{
+    auto dialog = std::make_unique<QFileDialog>(owner_, title);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    // "*.*" means every file, as on Windows; Qt's own "*.*" hides names
+    // without a dot. Qt takes the patterns from the last parentheses and,
+    // with the details hidden, shows the text before them: "(*.*)" is shown,
+    // "(*)" is used. The platform's own choosers would show both.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setNameFilter(filter.endsWith(QLatin1String("(*.*)")) ? filter + QLatin1String(" (*)") : filter);
+    return dialog;
+}
+
 QStringList QtDialogs::OpenFiles(const QString& title, const QString& filter)
 {
-    // "*.*" means every file, as on Windows; Qt's own pattern for that is "*".
-    QString qtFilter = filter;
-    qtFilter.replace(QLatin1String("(*.*)"), QLatin1String("(*)"));
-    QStringList files = QFileDialog::getOpenFileNames(owner_, title, QString(), qtFilter);
+    const std::unique_ptr<QFileDialog> dialog = OpenFilesDialog(title, filter);
+    if (dialog->exec() != QDialog::Accepted)
+        return {};
+    QStringList files = dialog->selectedFiles();
     for (QString& file : files)
         file = PathFromQt(file);
     return files;

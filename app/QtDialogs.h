@@ -5,6 +5,10 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
+class QFileDialog;
+
 // The real dialogs, modal to the main window.
 class QtDialogs final : public Dialogs {
 public:
@@ -15,6 +19,10 @@ public:
     QString BrowseForFolder(const QString& title, const QString& startFolder) override;
     QStringList OpenFiles(const QString& title, const QString& filter) override;
     void OpenInFileBrowser(const QString& folder) override;
+
+    // The chooser OpenFiles shows, not yet shown. Its filter reads as given,
+    // and "All Files (*.*)" lists every file, names without a dot included.
+    std::unique_ptr<QFileDialog> OpenFilesDialog(const QString& title, const QString& filter) const;
 
 private:
     QPointer<QWidget> owner_;

@@ -20,7 +20,6 @@ SummaryBox::SummaryBox(SummaryText* text, QWidget* parent) : QAbstractScrollArea
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFocusPolicy(Qt::StrongFocus);
-    viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     connect(text_, &SummaryText::Changed, this, &SummaryBox::TextChanged);

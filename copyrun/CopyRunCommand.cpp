@@ -11,7 +11,7 @@
 #include "copyrun/CopyRun.h"
 #include "copyrun/DeviceFlush.h"
 
-#include <QProgressBar>
+#include "app/TextProgressBar.h"
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -24,12 +24,12 @@ const QString kSameFilesMessage =
 // Shows each row on the progress bar and lets the window repaint.
 class ProgressBarObserver final : public CopyRunObserver {
 public:
-    explicit ProgressBarObserver(QProgressBar& bar) : bar_(bar) {}
+    explicit ProgressBarObserver(TextProgressBar& bar) : bar_(bar) {}
 
     void RowStarting(int rowNumber, int rowCount, const QString& rowText) override
     {
         const double percent = rowCount > 0 ? 100.0 * rowNumber / rowCount : 100.0;
-        bar_.setFormat(QStringLiteral("Processing: ") + ReadableText(FileNameOf(rowText)));
+        bar_.SetText(QStringLiteral("Processing: ") + ReadableText(FileNameOf(rowText)));
         bar_.setValue(std::clamp(qRound(percent), 0, 100));
         yield_.Poll();
     }
@@ -37,7 +37,7 @@ public:
     void CopyProgressing() override { yield_.Poll(); }
 
 private:
-    QProgressBar& bar_;
+    TextProgressBar& bar_;
     ThrottledYield yield_;
 };
 
@@ -63,7 +63,7 @@ void Form1::PushButton2_Click()
     // The window stays live while a slow stick takes its time.
     report.Step(114, [&] {
         flushFailures = FlushToDevices(summary.written, *flusher_,
-                                       [&](const FlushGroup& group) { ProgressBar1->setFormat(FlushingText(group)); });
+                                       [&](const FlushGroup& group) { ProgressBar1->SetText(FlushingText(group)); });
     });
     if (report.Test(116, [&] { return summary.sameFiles; }))
         report.Step(118, [&] { dialogs_.MsgBox(kSameFilesMessage); });
@@ -74,7 +74,7 @@ void Form1::PushButton2_Click()
     report.Step(126, [&] { EndBusy(); });
     report.Step(128, [&] {
         ProgressBar1->setValue(0);
-        ProgressBar1->setFormat(kIdleProgressText);
+        ProgressBar1->SetText(kIdleProgressText);
     });
     report.Step(130, [&] { dialogs_.MsgBox(QStringLiteral("Done.")); });
 }

@@ -8,7 +8,8 @@
 #include "app/ProcedureLabels.h"
 #include "app/platform/FileSystem.h"
 
-#include <set>
+#include <map>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -21,12 +22,32 @@ constexpr qsizetype kMaxPathLength = 4096;
 constexpr qsizetype kMaxNameLength = 256;
 #endif
 
+// Links can make a tree of many paths to one folder; past this many, a
+// folder is not entered again.
+constexpr int kMaxPathsToOneFolder = 8;
+
+// The folders above an entry on the path the scan walked to it.
+struct Ancestry {
+    platform::FileId id;
+    std::shared_ptr<const Ancestry> above;
+};
+
+bool IsAmong(const platform::FileId& id, const Ancestry* folders)
+{
+    for (; folders != nullptr; folders = folders->above.get()) {
+        if (folders->id == id)
+            return true;
+    }
+    return false;
+}
+
 struct ScanEntry {
     QString path; // ends in the separator
     bool protectedFolder = false;
-    bool missing = false;     // not a folder (any more)
-    bool removed = false;     // its listing was denied or it vanished while being read
-    bool enteredBefore = false; // the same folder as one listed earlier
+    std::shared_ptr<const Ancestry> above;
+    bool missing = false;    // not a folder (any more)
+    bool removed = false;    // its listing was denied or it vanished while being read
+    bool notEntered = false; // its own ancestor (a loop), or reached by too many paths
 };
 
 using Level = std::vector<ScanEntry>;
@@ -64,9 +85,13 @@ public:
             return;
         }
         // A folder whose id cannot be read is entered: better twice than never.
-        if (reader.Id() && !entered_.insert(*reader.Id()).second) {
-            entry.enteredBefore = true;
-            return;
+        std::shared_ptr<const Ancestry> ancestry = entry.above;
+        if (reader.Id()) {
+            if (IsAmong(*reader.Id(), entry.above.get()) || ++timesEntered_[*reader.Id()] > kMaxPathsToOneFolder) {
+                entry.notEntered = true;
+                return;
+            }
+            ancestry = std::make_shared<const Ancestry>(Ancestry {*reader.Id(), entry.above});
         }
         platform::FolderEntry found;
         while (reader.Next(found)) {
@@ -75,7 +100,7 @@ public:
                 continue;
             const QString name = FromFsName(found.name);
             if (IsAcceptedName(name))
-                next.push_back({entry.path + name + NativeSeparator(), found.protectedFolder});
+                next.push_back({entry.path + name + NativeSeparator(), found.protectedFolder, ancestry});
         }
         if (platform::IsPermissionDenied(reader.ReadError()) || platform::IsNotFound(reader.ReadError()))
             entry.removed = true;
@@ -85,13 +110,13 @@ public:
     bool Merges(const ScanEntry& entry)
     {
         yield_.Poll();
-        return !entry.removed && !entry.missing && !entry.enteredBefore
+        return !entry.removed && !entry.missing && !entry.notEntered
             && (!entry.protectedFolder || platform::IsRootFolder(ToFsPath(entry.path)));
     }
 
 private:
     ThrottledYield yield_;
-    std::set<platform::FileId> entered_;
+    std::map<platform::FileId, int> timesEntered_;
 };
 
 } // namespace
@@ -103,7 +128,7 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
     std::vector<Level> levels(1);
     report.Step(100, [&] {
         for (const QString& folder : folders)
-            levels[0].push_back({folder, platform::IsProtectedFolder(ToFsPath(folder))});
+            levels[0].push_back({folder, platform::IsProtectedFolder(ToFsPath(folder)), nullptr});
     });
     // Level by level: the subfolders of every entry of one level make the next.
     for (std::size_t depth = 0; depth < levels.size(); ++depth) {

@@ -8,12 +8,13 @@ class Dialogs;
 // level, each level grouped by parent in the parents' order, each parent's
 // subfolders in listing order. Every entry ends in the separator.
 //
-// Left out, with everything below them: subfolders whose names are too long,
-// hold bad characters, "?" or are "." or ".."; folders Windows keeps to
+// Left out, with everything below them: subfolders whose names are too long
+// or are "." or ".." (on Windows also names with bad characters or "?"); folders Windows keeps to
 // itself (hidden and system, except drive roots); folders whose listing is
 // denied or that vanish meanwhile (these are also removed from folders);
-// and a folder that the scan already entered under another path (a link
-// leading back up), so a tree with loops still ends.
+// and a folder that is its own ancestor on the path walked to it (a link
+// leading back up), so a tree with loops still ends. A folder reached by
+// paths that form no loop is listed under each of them, up to 8 paths.
 //
 // With recurse false only the first level below the entries is added.
 // Window events run now and then; all the scan's state is its own, so a

@@ -3,12 +3,16 @@
 # skipping the install when every one of them is already present.
 set -euo pipefail
 
+# fonts-liberation2: the window is laid out for Arial; Liberation Sans has
+# its widths, so every caption fits (Debian has no Arial). The tests'
+# offscreen platform uses the same fonts.
 packages=(
     cmake
     g++
     make
     qt6-base-dev
     qt6-qpa-plugins
+    fonts-liberation2
     libgtest-dev
     libbenchmark-dev
     dosfstools

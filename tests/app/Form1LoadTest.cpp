@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include "app/SummaryBox.h"
 #include "app/SummaryText.h"
-#include <QProgressBar>
+#include "app/TextProgressBar.h"
 #include <QPushButton>
 #include <QSettings>
 #include <QTreeView>
@@ -174,56 +174,77 @@ TEST(CursorFile, HotspotComesFromTheFirstEntry)
     EXPECT_EQ(CursorHotspot(QByteArray("short")), QPoint(-1, -1));
 }
 
-TEST(Form1Layout, ClientAreaAndControlsFollowTheTwipsTable)
+// Every control of the layout table: its place in twips, its caption and its
+// font. A push button's caption fits inside it (with Arial, or Liberation
+// Sans, which has Arial's widths).
+TEST(Form1Layout, EveryControlFollowsTheLayoutTable)
 {
     FormFixture fixture;
     Form1& form = fixture.Open();
-    const auto rect = [&](int left, int top, int width, int height) {
-        return QRect(form.TwipsToPixelsX(left), form.TwipsToPixelsY(top), form.TwipsToPixelsX(width),
-                     form.TwipsToPixelsY(height));
-    };
     EXPECT_EQ(form.size(), QSize(form.TwipsToPixelsX(15960), form.TwipsToPixelsY(6315)));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
-    EXPECT_EQ(form.ListView1->geometry(), rect(120, 120, 7800, 1785));
-    EXPECT_EQ(form.PushButton16->geometry(), rect(4080, 3015, 3840, 405));
-    EXPECT_EQ(form.Check11->geometry(), rect(240, 300, 4095, 255));
-    EXPECT_EQ(form.Check11->parentWidget(), form.Frame2);
-    EXPECT_EQ(form.Text4->geometry(), rect(240, 260, 7300, 2400));
-    EXPECT_EQ(form.Text4->parentWidget(), form.Frame4);
-    EXPECT_EQ(form.ProgressBar1->geometry(), rect(8040, 5800, 7800, 405));
-    // At 96 dots per inch a pixel is 15 twips.
-    if (form.logicalDpiX() == 96 && form.logicalDpiY() == 96) {
-        EXPECT_EQ(form.size(), QSize(1064, 421));
-        EXPECT_EQ(form.PushButton12->geometry(), QRect(536, 62, 520, 27));
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    const auto caption = [](QWidget* control) -> QString {
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            return button->text();
+        if (auto* frame = qobject_cast<QGroupBox*>(control))
+            return frame->title();
+        if (auto* list = qobject_cast<QTreeView*>(control))
+            return list->model()->headerData(0, Qt::Horizontal).toString();
+        if (auto* bar = qobject_cast<QProgressBar*>(control))
+            return bar->text();
+        return {};
+    };
+    const struct {
+        QWidget* control;
+        const char* caption;
+        int left, top, width, height;
+        QWidget* parent;
+    } table[] = {
+        {form.ListView1, "1. Source Folder(s)", 120, 120, 7800, 1785, &form},
+        {form.PushButton8, "Add Folder(s)", 120, 1990, 3840, 405, &form},
+        {form.PushButton6, "Add All Subfolders In Folder", 4080, 1990, 3840, 405, &form},
+        {form.PushButton1, "Load List Of Folders From File", 120, 2500, 3840, 405, &form},
+        {form.PushButton4, "Clear List", 4080, 2500, 3840, 405, &form},
+        {form.PushButton15, "Help", 120, 3010, 3840, 405, &form},
+        {form.PushButton16, "Load Sample/Example Files", 4080, 3015, 3840, 405, &form},
+        {form.ListView2, "2. Destination Folder(s):", 120, 3510, 7800, 1695, &form},
+        {form.PushButton3, "Add Folder(s)", 120, 5290, 3840, 405, &form},
+        {form.PushButton5, "Add All Subfolders In Folder", 4080, 5290, 3840, 405, &form},
+        {form.PushButton10, "Load List Of Folders From File", 120, 5800, 3840, 405, &form},
+        {form.PushButton7, "Clear List", 4080, 5800, 3840, 405, &form},
+        {form.Frame2, "Duplicate Options", 240, 6480, 7440, 720, &form},
+        {form.Check11, "Allow same file to be copied more than once", 240, 300, 4095, 255, form.Frame2},
+        {form.Frame1, "Number Of Files To Copy From Source To Destination", 8040, 30, 7800, 800, &form},
+        {form.Text1, "", 240, 300, 7335, 330, form.Frame1},
+        {form.PushButton12, "3. Start Generating List", 8040, 930, 7800, 405, &form},
+        {form.Frame4, "Summary/Preview Before Copying", 8040, 1390, 7800, 2780, &form},
+        {form.Text4, "", 240, 260, 7300, 2400, form.Frame4},
+        {form.PushButton11, "Remove Filenames Containing X", 8040, 4270, 3840, 405, &form},
+        {form.PushButton13, "Remove Filenames Not Cont. X", 12000, 4270, 3840, 405, &form},
+        {form.PushButton9, "Clear List", 8040, 4780, 3840, 405, &form},
+        {form.PushButton14, "Help", 12000, 4780, 3840, 405, &form},
+        {form.PushButton2, "4. Start Copying Files", 8040, 5290, 7800, 405, &form},
+        {form.ProgressBar1, "Progress Bar", 8040, 5800, 7800, 405, &form},
+        {form.ListView3, "Random Copy List", 8040, 7170, 7800, 2745, &form},
+    };
+    for (const auto& row : table) {
+        const std::string name = row.control->objectName().toStdString();
+        EXPECT_EQ(row.control->geometry(), QRect(form.TwipsToPixelsX(row.left), form.TwipsToPixelsY(row.top),
+                                                 form.TwipsToPixelsX(row.width), form.TwipsToPixelsY(row.height)))
+            << name;
+        EXPECT_EQ(row.control->parentWidget(), row.parent) << name;
+        if (row.control != form.Text1)
+            EXPECT_EQ(caption(row.control), QString::fromUtf8(row.caption)) << name;
+        const bool isButton = qobject_cast<QPushButton*>(row.control) != nullptr;
+        EXPECT_TRUE(row.control->font().bold()) << name;
+        EXPECT_DOUBLE_EQ(row.control->font().pointSizeF(), isButton ? 11.25 : 9.0) << name;
+        EXPECT_EQ(row.control->font().family(), QStringLiteral("Arial")) << name;
+        if (isButton)
+            EXPECT_LE(row.control->sizeHint().width(), row.control->width()) << name << " clips its caption";
     }
     // The duplicates option and the copy list lie below the client area.
     EXPECT_GE(form.Frame2->geometry().top(), form.height());
     EXPECT_GE(form.ListView3->geometry().top(), form.height());
-}
-
-TEST(Form1Layout, CaptionsFontsAndWindowFrame)
-{
-    FormFixture fixture;
-    Form1& form = fixture.Open();
-    EXPECT_EQ(form.PushButton8->text(), QStringLiteral("Add Folder(s)"));
-    EXPECT_EQ(form.PushButton6->text(), QStringLiteral("Add All Subfolders In Folder"));
-    EXPECT_EQ(form.PushButton1->text(), QStringLiteral("Load List Of Folders From File"));
-    EXPECT_EQ(form.PushButton12->text(), QStringLiteral("3. Start Generating List"));
-    EXPECT_EQ(form.PushButton13->text(), QStringLiteral("Remove Filenames Not Cont. X"));
-    EXPECT_EQ(form.PushButton2->text(), QStringLiteral("4. Start Copying Files"));
-    EXPECT_EQ(form.PushButton16->text(), QStringLiteral("Load Sample/Example Files"));
-    EXPECT_EQ(form.Frame1->title(), QStringLiteral("Number Of Files To Copy From Source To Destination"));
-    EXPECT_EQ(form.Frame4->title(), QStringLiteral("Summary/Preview Before Copying"));
-    EXPECT_EQ(form.Check11->text(), QStringLiteral("Allow same file to be copied more than once"));
-
-    EXPECT_TRUE(form.font().bold());
-    EXPECT_DOUBLE_EQ(form.font().pointSizeF(), 9.0);
-    EXPECT_DOUBLE_EQ(form.ListView2->font().pointSizeF(), 9.0);
-    for (QPushButton* button : form.PushButtons()) {
-        EXPECT_TRUE(button->font().bold());
-        EXPECT_DOUBLE_EQ(button->font().pointSizeF(), 11.25);
-    }
-    const Qt::WindowFlags flags = form.windowFlags();
-    EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
 }

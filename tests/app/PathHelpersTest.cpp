@@ -137,7 +137,10 @@ TEST_F(DesktopFolderTest, EndsInTheSeparator)
     EXPECT_EQ(DesktopFolder(), desktop + NativeSeparator());
 }
 
-TEST_F(DesktopFolderTest, FailsWhenThereIsNoDesktop)
+TEST_F(DesktopFolderTest, IsMadeWhenMissingAndFailsWhenItCannotBe)
 {
+    EXPECT_EQ(DesktopFolder(), tree_.Path(QStringLiteral("Desktop")) + NativeSeparator());
+    EXPECT_TRUE(IsFolder(tree_.Path(QStringLiteral("Desktop"))));
+    qputenv("HOME", QFile::encodeName(tree_.WriteFile(QStringLiteral("not-a-folder"))));
     EXPECT_THROW(DesktopFolder(), Failure);
 }

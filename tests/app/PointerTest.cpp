@@ -1,11 +1,17 @@
+#include "app/EventYield.h"
+#include "app/RowListModel.h"
 #include "support/FormFixture.h"
+#include "support/YieldEveryStep.h"
+
+#include <QContextMenuEvent>
+#include <QTimer>
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include "app/SummaryBox.h"
 #include "app/SummaryText.h"
-#include <QProgressBar>
+#include "app/TextProgressBar.h"
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -86,6 +92,51 @@ TEST_F(Pointer, TheHourglassSurvivesEveryHover)
     EXPECT_EQ(form->Text1->cursor().shape(), Qt::IBeamCursor);
 }
 
+// The hourglass shows while each long command runs, seen from inside it:
+// from its yields, or from a message it shows midway.
+TEST_F(Pointer, TheHourglassShowsWhileLongCommandsRun)
+{
+    YieldEveryStep everyStep;
+    const QString source = fixture.tree.WriteFile(QStringLiteral("src/a.txt"), "a");
+    const QString out = fixture.tree.MakeFolder(QStringLiteral("out"));
+    fixture.random.values = std::vector<float>(100, 0.0f);
+    int seen = -1;
+    QTimer watcher;
+    watcher.setInterval(0);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (IsInsideCommandYield())
+            seen = form->MousePointer();
+    });
+    fixture.dialogs.onMessage = [&](const QString& text) {
+        if (text.startsWith(QStringLiteral("There are no files in folder")))
+            seen = form->MousePointer();
+    };
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"generate", [&] {
+             form->SourceList->Append({fixture.tree.Path(QStringLiteral("src")), fixture.tree.MakeFolder(QStringLiteral("empty"))});
+             form->DestinationList->Append(out);
+             form->Text1->setText(QStringLiteral("1"));
+             QTest::mouseClick(form->PushButton12, Qt::LeftButton);
+         }},
+        {"filter", [&] {
+             fixture.dialogs.inputAnswers = {QStringLiteral("no such text")};
+             QTest::mouseClick(form->PushButton11, Qt::LeftButton);
+         }},
+        {"scan", [&] {
+             fixture.dialogs.folderAnswers = {fixture.tree.Path(QStringLiteral("src"))};
+             QTest::mouseClick(form->PushButton6, Qt::LeftButton);
+         }},
+        {"copy", [&] { QTest::mouseClick(form->PushButton2, Qt::LeftButton); }},
+    };
+    watcher.start();
+    for (const auto& [name, run] : commands) {
+        seen = -1;
+        run();
+        EXPECT_EQ(seen, Form1::kBusyPointer) << name;
+        EXPECT_EQ(form->MousePointer(), Form1::kDefaultPointer) << name;
+    }
+}
+
 TEST_F(Pointer, WithoutHandImageTheCustomValueShowsTheArrow)
 {
     ASSERT_FALSE(form->HasCustomPointerImage());
@@ -122,6 +173,35 @@ TEST_F(NumberOfFiles, OtherValuesStayAsTyped)
     EXPECT_EQ(TypeAndLeave(QStringLiteral("-5")), QStringLiteral("-5"));
     EXPECT_EQ(TypeAndLeave(QStringLiteral("2.5")), QStringLiteral("2.5"));
     EXPECT_EQ(TypeAndLeave(QStringLiteral("7 files")), QStringLiteral("7 files"));
+}
+
+// Only moving on to another control applies the rule: a context menu that
+// opens and closes, or another program taking the focus, leaves it be.
+TEST_F(NumberOfFiles, TheRuleWaitsUntilTheUserMovesToAnotherControl)
+{
+    form->Text1->setFocus();
+    form->Text1->clear();
+    QTimer::singleShot(0, [] {
+        if (QWidget* menu = QApplication::activePopupWidget())
+            QTest::keyClick(menu, Qt::Key_Escape);
+    });
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(5, 5), form->Text1->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(form->Text1, &rightClick);
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    fixture.ShowActive();
+    form->Text1->setFocus();
+    EXPECT_EQ(form->Text1->text(), QString());
+    QTest::keyClicks(form->Text1, QStringLiteral("3"));
+    EXPECT_EQ(form->Text1->text(), QStringLiteral("3"));
+
+    // A real click on a button moves on.
+    form->Text1->clear();
+    QTest::mouseClick(form->PushButton14, Qt::LeftButton);
+    EXPECT_TRUE(form->PushButton14->hasFocus());
+    EXPECT_EQ(form->Text1->text(), QStringLiteral("1"));
 }
 
 TEST_F(NumberOfFiles, TypingAloneChangesNothing)

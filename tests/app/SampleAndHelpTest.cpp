@@ -84,8 +84,9 @@ TEST_F(SampleFiles, NoOpensNothingAndASecondRunKeepsEarlierRows)
         EXPECT_NE(shown.kind, QStringLiteral("open"));
 }
 
-TEST_F(SampleFiles, AMissingDesktopIsReportedAndTheRestRuns)
+TEST_F(SampleFiles, ADesktopThatCannotBeMadeIsReportedAndTheRestRuns)
 {
+    fixture.tree.WriteFile(QStringLiteral("home"), "a file where the home folder should be");
     fixture.dialogs.yesNoAnswers = {false};
     Click(form->PushButton16);
     const QStringList messages = fixture.dialogs.Messages();

@@ -7,7 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProgressBar>
+#include "app/TextProgressBar.h"
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -85,15 +85,16 @@ TEST_F(CopyRun, AnEmptyListSaysSoAndTouchesNothing)
 TEST_F(CopyRun, CopiesEveryRowWithProgressAndEndsWithDone)
 {
     QStringList rows;
-    for (const char* name : {"a.txt", "b.txt", "photo.jpg", "d.txt"})
+    // The bar shows a name as it is, "%p" and "%v" included.
+    for (const char* name : {"a.txt", "b.txt", "photo.jpg", "100%p %v.txt"})
         rows << Row(Source(QString::fromLatin1(name), name), out + QString::fromLatin1(name));
     form->CopyList->Append(rows);
     form->Summary->SetLines(rows);
     Run();
 
     EXPECT_EQ(bar, (QStringList{"25 Processing: a.txt", "50 Processing: b.txt", "75 Processing: photo.jpg",
-                                "100 Processing: d.txt"}));
-    for (const char* name : {"a.txt", "b.txt", "photo.jpg", "d.txt"})
+                                "100 Processing: 100%p %v.txt"}));
+    for (const char* name : {"a.txt", "b.txt", "photo.jpg", "100%p %v.txt"})
         EXPECT_EQ(Read(out + QString::fromLatin1(name)), QByteArray(name));
     EXPECT_EQ(fixture.dialogs.Messages(), QStringList{QStringLiteral("Done.")});
     EXPECT_EQ(form->ProgressBar1->value(), 0);

@@ -108,19 +108,52 @@ TEST_F(SubfolderScan, NamesAreJudgedOnlyWhereTheCodePageRules)
     EXPECT_EQ(found, expected);
 }
 
-TEST_F(SubfolderScan, LinksLeadingBackUpEndTheDescent)
+// Only a real loop ends the descent: a folder that is its own ancestor on
+// the path walked to it. A folder reached by two paths that form no loop is
+// listed under both, with what lies below it; a linked folder outside the
+// tree is a folder like any other.
+TEST(SubfolderScanLinks, OnlyLoopsEndTheDescent)
 {
-    tree.MakeFolder(QStringLiteral("A/B"));
-    tree.MakeFolder(QStringLiteral("outside/O"));
-    ASSERT_TRUE(QFile::link(tree.Path(QStringLiteral("A")), tree.Path(QStringLiteral("A/B/up"))));
-    ASSERT_TRUE(QFile::link(QStringLiteral("."), tree.Path(QStringLiteral("A/B/self"))));
-    ASSERT_TRUE(QFile::link(tree.Path(QStringLiteral("outside")), tree.Path(QStringLiteral("A/B/out"))));
-    QStringList found = Scan(tree.Path(QStringLiteral("A")));
-    ASSERT_EQ(found.size(), 4) << found.join(u' ').toStdString();
-    EXPECT_EQ(found.takeFirst(), Folder(QStringLiteral("A")));
-    EXPECT_EQ(found.takeFirst(), Folder(QStringLiteral("A/B")));
-    // A linked folder outside the tree is a folder like any other.
-    EXPECT_EQ(found, (QStringList{Folder(QStringLiteral("A/B/out")), Folder(QStringLiteral("A/B/out/O"))}));
+    const struct {
+        QStringList links; // "link=target", target relative to the tree or "."
+        QStringList expected;
+    } cases[] = {
+        {{"A/Link=A/Real"}, {"A", "A/Link", "A/Link/Inner", "A/Real", "A/Real/Inner"}},
+        {{"A/Real/Inner/up=A"}, {"A", "A/Real", "A/Real/Inner"}},
+        {{"A/Real/self=."}, {"A", "A/Real", "A/Real/Inner"}},
+        {{"A/Real/Inner/out=outside"}, {"A", "A/Real", "A/Real/Inner", "A/Real/Inner/out", "A/Real/Inner/out/O"}},
+        {{"A/Link=A/Real", "A/Real/Inner/up=A/Real"},
+         {"A", "A/Link", "A/Link/Inner", "A/Real", "A/Real/Inner"}},
+    };
+    for (const auto& [links, relative] : cases) {
+        TempTree tree;
+        tree.MakeFolder(QStringLiteral("A/Real/Inner"));
+        tree.MakeFolder(QStringLiteral("outside/O"));
+        for (const QString& link : links) {
+            const QString target = link.section(u'=', 1);
+            ASSERT_TRUE(QFile::link(target == u'.' ? target : tree.Path(target), tree.Path(link.section(u'=', 0, 0))));
+        }
+        QStringList folders{tree.Path(QStringLiteral("A")) + kSep};
+        ScriptedDialogs dialogs;
+        GetSubDirectories2016(folders, true, dialogs);
+        QStringList expected;
+        for (const QString& folder : relative)
+            expected << tree.Path(folder) + kSep;
+        folders.sort();
+        expected.sort();
+        EXPECT_EQ(folders, expected) << links.join(u' ').toStdString();
+    }
+}
+
+// Links that branch again and again would multiply the paths without end:
+// one folder is entered by 8 paths at most.
+TEST_F(SubfolderScan, AFolderIsEnteredByEightPathsAtMost)
+{
+    tree.MakeFolder(QStringLiteral("A/X/Inner"));
+    for (int i = 0; i < 11; ++i)
+        ASSERT_TRUE(QFile::link(tree.Path(QStringLiteral("A/X")), tree.Path(QStringLiteral("A/L%1").arg(i))));
+    const QStringList found = Scan(tree.Path(QStringLiteral("A")));
+    EXPECT_EQ(found.size(), 1 + 8 + 8) << found.join(u' ').toStdString();
 }
 
 TEST_F(SubfolderScan, AFolderThatVanishesDuringTheScanIsLeftOut)

@@ -21,6 +21,8 @@ Answer Take(std::deque<Answer>& answers, const char* what)
 bool ScriptedDialogs::MessageBox(const QString& text, const QString& title, Icon icon, Buttons buttons)
 {
     shown.push_back({QStringLiteral("message"), text, title, icon, buttons});
+    if (onMessage)
+        onMessage(text);
     if (buttons == Buttons::Ok)
         return true;
     return Take(yesNoAnswers, "a Yes/No question");

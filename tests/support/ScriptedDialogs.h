@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 // Dialogs for tests: records everything shown and answers from queues. It
@@ -28,6 +29,8 @@ public:
     void OpenInFileBrowser(const QString& folder) override;
 
     std::vector<Shown> shown;
+    // Called with each message as it is shown.
+    std::function<void(const QString&)> onMessage;
     std::deque<bool> yesNoAnswers;
     std::deque<QString> inputAnswers;
     std::deque<QString> folderAnswers;
