@@ -48,4 +48,6 @@ QString CorrelateListviewsWrapper()
     return Label(kBuildTag, QStringLiteral("Copy"), QStringLiteral("CorrelateListviewsWrapper"));
 }
 
+QString CommandLineRun() { return Label(kBuildTag, QStringLiteral("CommandLine"), QStringLiteral("Run")); }
+
 } // namespace ProcedureLabels

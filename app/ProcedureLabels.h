@@ -15,5 +15,6 @@ QString GetSubDirectories2016();
 QString RandomFileList();
 QString CorrelateListviews();
 QString CorrelateListviewsWrapper();
+QString CommandLineRun();
 
 } // namespace ProcedureLabels

@@ -3,11 +3,20 @@
 #include "PointerImage.h"
 #include "QtDialogs.h"
 #include "RandomSource.h"
+#include "commandline/CommandLine.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    // With an option of its own the program runs without a window, and
+    // needs no display: over ssh, in cron, in scripts.
+    const QStringList arguments = ProgramArguments(argc, argv);
+    if (IsCommandLineRun(arguments)) {
+        QCoreApplication application(argc, argv);
+        return RunCommandLine(arguments);
+    }
+
     QApplication application(argc, argv);
     application.setWindowIcon(ApplicationIcon());
 

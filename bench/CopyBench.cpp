@@ -67,7 +67,7 @@ public:
         Poll();
     }
 
-    void CopyProgressing() override
+    void CopyProgressing(std::uint64_t) override
     {
         ++pieces_;
         Poll();

@@ -5,13 +5,22 @@
 #include "folders/FileChecks.h"
 #include "folders/PathText.h"
 
+#include <cstdlib>
+
 namespace {
 
 CopyOutcome Failed(const QString& reason) { return {CopyOutcome::Result::Failed, reason, {}}; }
 
 } // namespace
 
-CopyOutcome CopyOneFile(const QString& source, const QString& destination, const std::function<void()>& onProgress)
+bool IsAlreadyCopied(const QString& source, const QString& destination)
+{
+    const auto from = platform::FactsOf(ToFsPath(CollapseBackslashes(source)));
+    const auto to = platform::FactsOf(ToFsPath(CollapseBackslashes(destination)));
+    return from && to && from->size == to->size && std::abs(from->modifiedSeconds - to->modifiedSeconds) <= 2;
+}
+
+CopyOutcome CopyOneFile(const QString& source, const QString& destination, const platform::CopyProgress& onProgress)
 {
     if (source.trimmed().isEmpty() || destination.trimmed().isEmpty())
         return Failed(QStringLiteral("The source or the destination is blank."));

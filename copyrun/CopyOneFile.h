@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include <functional>
+#include "app/platform/FileSystem.h"
 
 // What became of one planned copy.
 struct CopyOutcome {
@@ -12,11 +12,16 @@ struct CopyOutcome {
     QString written; // the file written, when copied
 };
 
+// True when the destination already holds a file of the source's size and
+// modification time; the times may differ by 2 seconds, as FAT keeps no
+// finer.
+bool IsAlreadyCopied(const QString& source, const QString& destination);
+
 // Copies one file. Both paths are normalised first; the copy happens only
 // when the source is an existing file and the destination's folder exists.
 // A destination that names the source file itself, however it is written,
 // is left alone (SameFile): replacing it would destroy the source. An
 // existing destination is replaced only by a complete copy.
-// A large file is copied in pieces, with onProgress called between them.
+// A large file is copied in pieces, with onProgress told between them.
 CopyOutcome CopyOneFile(const QString& source, const QString& destination,
-                        const std::function<void()>& onProgress = {});
+                        const platform::CopyProgress& onProgress = {});

@@ -104,7 +104,8 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
         }
         report.Step(112, [&] {
             const CopyOutcome outcome =
-                CopyOneFile(row.source, row.destination, [&observer] { observer.CopyProgressing(); });
+                CopyOneFile(row.source, row.destination,
+                            [&observer](std::uint64_t copied) { observer.CopyProgressing(copied); });
             switch (outcome.result) {
             case CopyOutcome::Result::Copied:
                 ++summary.copied;
@@ -117,6 +118,9 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
     }
     return summary;
 }
+
+const QString kSameFilesMessage =
+    QStringLiteral("Source files and destination files were the same. Please check folders.");
 
 QString FailedRowsMessage(const CopyRunSummary& summary)
 {

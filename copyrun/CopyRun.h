@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
 class ErrorReport;
 class RowListModel;
 
@@ -24,8 +26,8 @@ public:
     virtual ~CopyRunObserver() = default;
     // rowNumber counts from 1; rowCount is the number of rows now.
     virtual void RowStarting(int rowNumber, int rowCount, const QString& rowText) = 0;
-    // Between the pieces of a large file.
-    virtual void CopyProgressing() = 0;
+    // Between the pieces of a large file: how much of it is copied.
+    virtual void CopyProgressing(std::uint64_t copiedBytes) = 0;
 };
 
 struct CopyRunSummary {
@@ -43,6 +45,9 @@ struct CopyRunSummary {
 // never skipped. The rows themselves are not changed. Failures of the run's
 // own steps go to the report.
 CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report);
+
+// The message after a run in which a row's source and destination were one file.
+extern const QString kSameFilesMessage;
 
 // The message that lists the rows that could not be copied.
 QString FailedRowsMessage(const CopyRunSummary& summary);

@@ -8,18 +8,15 @@
 #include "app/PathHelpers.h"
 #include "app/ProcedureLabels.h"
 #include "app/RowListModel.h"
+#include "app/TextProgressBar.h"
 #include "copyrun/CopyRun.h"
 #include "copyrun/DeviceFlush.h"
 
-#include "app/TextProgressBar.h"
 #include <QScopedValueRollback>
 
 #include <algorithm>
 
 namespace {
-
-const QString kSameFilesMessage =
-    QStringLiteral("Source files and destination files were the same. Please check folders.");
 
 // Shows each row on the progress bar and lets the window repaint.
 class ProgressBarObserver final : public CopyRunObserver {
@@ -34,7 +31,7 @@ public:
         yield_.Poll();
     }
 
-    void CopyProgressing() override { yield_.Poll(); }
+    void CopyProgressing(std::uint64_t) override { yield_.Poll(); }
 
 private:
     TextProgressBar& bar_;

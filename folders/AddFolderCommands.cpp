@@ -58,21 +58,15 @@ void Form1::AddFolderWithSubfolders(int buttonNumber, RowListModel& list)
     QString chosen;
     report.Step(100, [&] { chosen = PickFolder(dialogs_); });
     if (report.Test(102, [&] { return !chosen.isEmpty(); })) {
-        QStringList folders;
         QString top;
+        QStringList below;
         report.Step(104, [&] { BeginBusy(); });
         report.Step(106, [&] {
             top = WithClosingSeparator(chosen);
-            folders = {top};
             list.Append(top);
         });
-        report.Step(108, [&] { GetSubDirectories2016(folders, true, dialogs_); });
-        report.Step(110, [&] {
-            // The chosen folder's row is there already; the scan leaves it out
-            // of its list only when the folder could not be listed.
-            const bool topKept = !folders.isEmpty() && folders.front() == top;
-            list.Append(topKept ? folders.mid(1) : folders);
-        });
+        report.Step(108, [&] { below = FoldersBelow(top, dialogs_); });
+        report.Step(110, [&] { list.Append(below); });
         report.Step(112, [&] { EndBusy(); });
     }
     RebuildWithBusyPointer(report, 114);

@@ -121,6 +121,17 @@ private:
 
 } // namespace
 
+QStringList FoldersBelow(const QString& top, Dialogs& dialogs)
+{
+    QStringList folders {top};
+    GetSubDirectories2016(folders, true, dialogs);
+    // The scan leaves the chosen folder out of its list only when it could
+    // not be listed; whatever it found still counts.
+    if (!folders.isEmpty() && folders.front() == top)
+        folders.removeFirst();
+    return folders;
+}
+
 void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
 {
     ErrorReport report(dialogs, ProcedureLabels::GetSubDirectories2016());

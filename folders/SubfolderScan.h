@@ -20,3 +20,8 @@ class Dialogs;
 // Window events run now and then; all the scan's state is its own, so a
 // second scan started meanwhile runs to its end without disturbing this one.
 void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs);
+
+// The rows "Add All Subfolders In Folder" adds after the chosen folder's own
+// row, top (which ends in the separator): every folder below it that the
+// scan accepts.
+QStringList FoldersBelow(const QString& top, Dialogs& dialogs);

@@ -57,7 +57,30 @@ OrderedPool::OrderedPool(std::uint32_t size) : tree_(std::size_t(size) + 1), rem
         highestStep_ *= 2;
 }
 
-std::uint32_t OrderedPool::TakeAt(std::uint32_t rank)
+std::vector<RepeatPick> DrawAccepted(std::uint32_t fileCount, std::uint64_t count, bool repeats,
+                                     RandomSource& random, const std::function<bool(std::uint32_t)>& accept)
+{
+    std::vector<RepeatPick> picks;
+    std::vector<std::uint32_t> timesPicked(repeats ? fileCount : 0, 0);
+    OrderedPool candidates(fileCount);
+    while (picks.size() < count && candidates.Remaining() > 0) {
+        const std::uint32_t rank = DrawIndex(random.Next(), candidates.Remaining());
+        const std::uint32_t position = candidates.At(rank);
+        if (!accept(position)) {
+            candidates.TakeAt(rank); // passed over, for good
+            continue;
+        }
+        if (repeats) {
+            picks.push_back({position, timesPicked[position]++});
+        } else {
+            candidates.TakeAt(rank);
+            picks.push_back({position, 0});
+        }
+    }
+    return picks;
+}
+
+std::uint32_t OrderedPool::At(std::uint32_t rank) const
 {
     // Walk down to the last node whose prefix holds at most rank positions;
     // the position after it is the rank-th remaining one.
@@ -71,7 +94,13 @@ std::uint32_t OrderedPool::TakeAt(std::uint32_t rank)
             before -= tree_[next];
         }
     }
-    const std::uint32_t position = node; // 0-based: node + 1 in the tree
+    return node; // 0-based: node + 1 in the tree
+}
+
+std::uint32_t OrderedPool::TakeAt(std::uint32_t rank)
+{
+    const auto size = static_cast<std::uint32_t>(tree_.size() - 1);
+    const std::uint32_t position = At(rank);
     for (std::uint32_t i = position + 1; i <= size; i += i & (~i + 1))
         --tree_[i];
     --remaining_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class RandomSource;
@@ -25,6 +26,12 @@ std::vector<RepeatPick> DrawWithRepeats(std::uint32_t fileCount, std::uint64_t c
 // it. count must not exceed fileCount.
 std::vector<std::uint32_t> DrawWithoutRepeats(std::uint32_t fileCount, std::uint64_t count, RandomSource& random);
 
+// Draws as the two above do, but offers every drawn position to accept
+// first: a position it refuses is passed over and never drawn again. Ends
+// after count accepted draws or when no position is left.
+std::vector<RepeatPick> DrawAccepted(std::uint32_t fileCount, std::uint64_t count, bool repeats,
+                                     RandomSource& random, const std::function<bool(std::uint32_t)>& accept);
+
 // The positions still in a pool, in order, with the r-th found and removed
 // in O(log n): a Fenwick tree over one count per position.
 class OrderedPool {
@@ -32,7 +39,9 @@ public:
     explicit OrderedPool(std::uint32_t size);
 
     std::uint32_t Remaining() const { return remaining_; }
-    // Removes and returns the rank-th remaining position (from 0).
+    // The rank-th remaining position (from 0).
+    std::uint32_t At(std::uint32_t rank) const;
+    // Removes and returns the rank-th remaining position.
     std::uint32_t TakeAt(std::uint32_t rank);
 
 private:

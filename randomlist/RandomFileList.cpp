@@ -10,6 +10,8 @@
 #include "app/ProcedureLabels.h"
 #include "app/platform/FileSystem.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -35,7 +37,7 @@ bool MeansNoFolder(const std::error_code& error)
 // Adds the folder's plain files (no folders, hidden or system files, or
 // anything else that is not a regular file) in listing order. True when it
 // found any.
-bool ListPlainFiles(const QString& folder, MasterFileList& files)
+bool ListPlainFiles(const QString& folder, bool inByteOrder, MasterFileList& files)
 {
     platform::FolderReader reader(ToFsPath(folder));
     if (reader.OpenError()) {
@@ -43,29 +45,74 @@ bool ListPlainFiles(const QString& folder, MasterFileList& files)
             return false;
         throw Failure(QString::fromStdString(reader.OpenError().message()) + QStringLiteral(": ") + folder);
     }
-    bool found = false;
+    // Names to be put in byte order wait here; the others go straight in.
+    std::vector<platform::NativeString> names;
+    std::uint64_t found = 0;
     platform::FolderEntry entry;
     while (reader.Next(entry)) {
         if (entry.kind != platform::EntryKind::File || entry.hidden || entry.system)
             continue;
-        if (files.Count() == std::numeric_limits<std::uint32_t>::max())
+        if (files.Count() + names.size() >= std::numeric_limits<std::uint32_t>::max())
             throw Failure(QStringLiteral("Too many files in the source folders"));
-        files.AddName(entry.name);
-        found = true;
+        ++found;
+        if (inByteOrder)
+            names.push_back(std::move(entry.name));
+        else
+            files.AddName(entry.name);
     }
     if (reader.ReadError())
         throw Failure(QString::fromStdString(reader.ReadError().message()) + QStringLiteral(": ") + folder);
-    return found;
+    std::sort(names.begin(), names.end());
+    for (const platform::NativeString& name : names)
+        files.AddName(name);
+    return found > 0;
 }
+
+std::uint64_t MaxEntries(const SelectionRequest& request)
+{
+    return request.maxRows / std::max<std::uint64_t>(1, request.destinationCount);
+}
+
+// Without a limit on the number, a size budget decides how many files there are.
+bool IsUnlimited(const SelectionRequest& request) { return request.maxBytes && std::isinf(request.numberOfFiles); }
 
 bool TooManyRows(std::uint32_t fileCount, const SelectionRequest& request)
 {
-    const std::uint64_t destinations = std::max<std::uint64_t>(1, request.destinationCount);
-    return SelectionSize(fileCount, request) > request.maxRows / destinations;
+    return !IsUnlimited(request) && SelectionSize(fileCount, request) > MaxEntries(request);
+}
+
+// Draws as usual, passing over every drawn file that would take the total
+// past the budget.
+Selection DrawWithinBudget(const MasterFileList& files, const SelectionRequest& request, RandomSource& random)
+{
+    std::uint64_t total = 0;
+    const auto fits = [&](std::uint32_t position) {
+        const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(files.Path(position)));
+        if (!facts || facts->size > *request.maxBytes - total)
+            return false;
+        total += facts->size;
+        return true;
+    };
+    Selection selection;
+    const std::uint32_t fileCount = files.Count();
+    if (!request.allowRepeats && !IsUnlimited(request) && fileCount < request.numberOfFiles) {
+        // Fewer files than asked for: every file that fits, in listing order.
+        for (std::uint32_t position = 0; position < fileCount; ++position) {
+            if (fits(position))
+                selection.push_back({files.Path(position), 0});
+        }
+        return selection;
+    }
+    const std::uint64_t count = std::min(DrawCount(request.numberOfFiles), MaxEntries(request));
+    for (const RepeatPick& pick : DrawAccepted(fileCount, count, request.allowRepeats, random, fits))
+        selection.push_back({files.Path(pick.position), pick.repeat});
+    return selection;
 }
 
 Selection Draw(const MasterFileList& files, const SelectionRequest& request, RandomSource& random)
 {
+    if (request.maxBytes)
+        return DrawWithinBudget(files, request, random);
     Selection selection;
     const std::uint32_t fileCount = files.Count();
     if (request.allowRepeats) {
@@ -123,7 +170,7 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
         }
         report.Step(110, [&] {
             files.BeginFolder(folder);
-            found = ListPlainFiles(folder, files);
+            found = ListPlainFiles(folder, request.namesInByteOrder, files);
         });
         if (report.Test(112, [&] { return !found; }))
             report.Step(114, [&] { dialogs.MsgBox(NoFilesMessage(folder)); });

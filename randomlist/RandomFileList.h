@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class Dialogs;
@@ -29,6 +30,13 @@ struct SelectionRequest {
     // more than maxRows rows is refused.
     std::uint64_t destinationCount = 1;
     std::uint64_t maxRows = kMaxCopyListRows;
+    // Each folder's names in byte order rather than the file system's
+    // listing order, so that one seed draws the same files on any machine.
+    bool namesInByteOrder = false;
+    // The most bytes the drawn files may add up to: a drawn file that would
+    // go past it is passed over and the draw goes on. With a number of files
+    // of +infinity, files are drawn until nothing more fits.
+    std::optional<std::uint64_t> maxBytes;
 };
 
 // Lists the plain files directly in each source folder and draws the files

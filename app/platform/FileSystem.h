@@ -105,6 +105,9 @@ std::optional<FileId> IdOf(const std::filesystem::path& path);
 // The id of the regular file a path leads to; empty for anything else.
 std::optional<FileId> RegularFileId(const std::filesystem::path& path);
 
+// Told between the pieces of a large copy how many bytes are copied so far.
+using CopyProgress = std::function<void(std::uint64_t copiedBytes)>;
+
 // Why a copy failed. nameRefused: the destination's file system does not
 // take the destination's name (FAT refuses "?", ":", "|" and others).
 struct CopyFailure {
@@ -123,11 +126,20 @@ struct CopyFailure {
 // pieces, with onProgress called between them. replacing says whether the
 // destination exists: a new file can be written without a temporary name.
 CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
-                              bool replacing, const std::function<void()>& onProgress = {});
+                              bool replacing, const CopyProgress& onProgress = {});
 
 // Removes the temporary files of copies still in progress: for a program
 // that ends in the middle of one.
 void RemoveUnfinishedCopies();
+
+// What the copy run compares: a file's size and modification time.
+struct FileFacts {
+    std::uint64_t size = 0;
+    std::int64_t modifiedSeconds = 0; // since 1970
+};
+
+// The facts of the regular file a path leads to; empty for anything else.
+std::optional<FileFacts> FactsOf(const std::filesystem::path& path);
 
 // Opens a file for reading; a descriptor of the C library, or -1 (errno
 // tells why).

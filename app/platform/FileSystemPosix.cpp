@@ -269,22 +269,24 @@ constexpr off_t kPieceSize = 8 * 1024 * 1024;
 
 // Copies the whole content: in the kernel where it can, by reading and
 // writing where it cannot (another file system, an old kernel).
-bool CopyContent(int in, int out, off_t size, const std::function<void()>& onProgress)
+bool CopyContent(int in, int out, off_t size, const CopyProgress& onProgress)
 {
+    std::uint64_t copied = 0;
 #ifdef __linux__
     off_t left = size;
     while (left > 0) {
-        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr,
+        const ssize_t piece = ::copy_file_range(in, nullptr, out, nullptr,
                                                  static_cast<std::size_t>(std::min(left, kPieceSize)), 0);
-        if (copied > 0) {
-            left -= copied;
+        if (piece > 0) {
+            left -= piece;
+            copied += static_cast<std::uint64_t>(piece);
             if (left == 0)
                 return true;
             if (onProgress)
-                onProgress();
+                onProgress(copied);
             continue;
         }
-        if (copied == 0)
+        if (piece == 0)
             break; // some files tell a size they do not give this way: read on
         if (errno == EINTR)
             continue;
@@ -302,8 +304,9 @@ bool CopyContent(int in, int out, off_t size, const std::function<void()>& onPro
         if (got == 0)
             return true;
         sinceProgress += got > 0 ? got : 0;
+        copied += got > 0 ? static_cast<std::uint64_t>(got) : 0;
         if (onProgress && sinceProgress >= kPieceSize) {
-            onProgress();
+            onProgress(copied);
             sinceProgress = 0;
         }
         if (got < 0) {
@@ -398,7 +401,7 @@ CopyFailure LastCopyError(bool naming = false)
 } // namespace
 
 CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
-                              bool replacing, const std::function<void()>& onProgress)
+                              bool replacing, const CopyProgress& onProgress)
 {
     Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
@@ -455,6 +458,14 @@ void RemoveUnfinishedCopies()
     for (const std::filesystem::path& path : UnfinishedCopies())
         ::unlink(path.c_str());
     UnfinishedCopies().clear();
+}
+
+std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return FileFacts {static_cast<std::uint64_t>(status.st_size), static_cast<std::int64_t>(status.st_mtim.tv_sec)};
 }
 
 int OpenForReading(const std::filesystem::path& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }

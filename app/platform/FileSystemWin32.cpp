@@ -134,16 +134,16 @@ std::vector<std::filesystem::path>& UnfinishedCopies()
 }
 
 struct ProgressContext {
-    const std::function<void()>* onProgress;
+    const CopyProgress* onProgress;
     ULONGLONG lastTick;
 };
 
-DWORD CALLBACK OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
-                              HANDLE, LPVOID data)
+DWORD CALLBACK OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
+                              HANDLE, HANDLE, LPVOID data)
 {
     auto* context = static_cast<ProgressContext*>(data);
     if (*context->onProgress && ::GetTickCount64() - context->lastTick >= 10) {
-        (*context->onProgress)();
+        (*context->onProgress)(static_cast<std::uint64_t>(transferred.QuadPart));
         context->lastTick = ::GetTickCount64();
     }
     return PROGRESS_CONTINUE;
@@ -171,7 +171,7 @@ bool IsNameRefused(const std::error_code& error)
 } // namespace
 
 CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
-                              bool, const std::function<void()>& onProgress)
+                              bool, const CopyProgress& onProgress)
 {
     std::filesystem::path temporary = destination;
     temporary.replace_filename(TemporaryName());
@@ -239,6 +239,19 @@ bool IsRootFolder(const std::filesystem::path& path)
 {
     const std::filesystem::path root = path.root_path();
     return !root.empty() && (path == root || path.relative_path().empty() || path.relative_path() == L"\\");
+}
+
+std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data {};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)
+        || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return std::nullopt;
+    // File times count 100 ns steps from 1601.
+    const std::uint64_t ticks = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+    return FileFacts {(std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                      static_cast<std::int64_t>(ticks / 10000000) - kSecondsFrom1601To1970};
 }
 
 int OpenForReading(const std::filesystem::path& path)

@@ -235,14 +235,16 @@ TEST(Form1Layout, EveryControlFollowsTheLayoutTable)
                                                  form.TwipsToPixelsX(row.width), form.TwipsToPixelsY(row.height)))
             << name;
         EXPECT_EQ(row.control->parentWidget(), row.parent) << name;
-        if (row.control != form.Text1)
+        if (row.control != form.Text1) {
             EXPECT_EQ(caption(row.control), QString::fromUtf8(row.caption)) << name;
+        }
         const bool isButton = qobject_cast<QPushButton*>(row.control) != nullptr;
         EXPECT_TRUE(row.control->font().bold()) << name;
         EXPECT_DOUBLE_EQ(row.control->font().pointSizeF(), isButton ? 11.25 : 9.0) << name;
         EXPECT_EQ(row.control->font().family(), QStringLiteral("Arial")) << name;
-        if (isButton)
+        if (isButton) {
             EXPECT_LE(row.control->sizeHint().width(), row.control->width()) << name << " clips its caption";
+        }
     }
     // The duplicates option and the copy list lie below the client area.
     EXPECT_GE(form.Frame2->geometry().top(), form.height());

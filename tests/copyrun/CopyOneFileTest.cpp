@@ -213,14 +213,14 @@ TEST(CopyOneFile, ALargeFileReportsProgressAndAnAbandonedCopyLeavesNothing)
     const QString destination = tree.WriteFile(QStringLiteral("out/large.bin"), "old content");
 
     int pieces = 0;
-    EXPECT_EQ(CopyOneFile(source, tree.Path(QStringLiteral("out/copy.bin")), [&] { ++pieces; }).result, Result::Copied);
+    EXPECT_EQ(CopyOneFile(source, tree.Path(QStringLiteral("out/copy.bin")), [&](std::uint64_t) { ++pieces; }).result, Result::Copied);
     EXPECT_GE(pieces, 2);
     EXPECT_EQ(Read(tree.Path(QStringLiteral("out/copy.bin"))), content);
 
     // The program ends in the middle of a copy (the window closed during a
     // yield): the half-made copy goes, the old destination stays.
     QStringList seenMidway;
-    const CopyOutcome abandoned = CopyOneFile(source, destination, [&] {
+    const CopyOutcome abandoned = CopyOneFile(source, destination, [&](std::uint64_t) {
         if (seenMidway.isEmpty()) {
             seenMidway = Entries(tree.Path(QStringLiteral("out")));
             platform::RemoveUnfinishedCopies();

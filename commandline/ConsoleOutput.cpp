@@ -1,0 +1,202 @@
+#include "ConsoleOutput.h"
+
+#include "app/PathHelpers.h"
+#include "app/platform/FileSystem.h"
+#include "copyrun/CopyOneFile.h"
+
+#include <QRegularExpression>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+const QString kNoFilesNote = QStringLiteral("There are no files in folder ");
+
+bool StandardErrorIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return ::_isatty(_fileno(stderr)) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+QString Bytes(std::uint64_t bytes)
+{
+    static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1024 && unit < 4) {
+        value /= 1024;
+        ++unit;
+    }
+    return unit == 0 ? QStringLiteral("%1 B").arg(bytes)
+                     : QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(kUnits[unit]));
+}
+
+QString Duration(qint64 seconds)
+{
+    const qint64 hours = seconds / 3600;
+    const QString minutesSeconds =
+        QStringLiteral("%1:%2").arg(seconds / 60 % 60, hours > 0 ? 2 : 1, 10, QChar(u'0')).arg(seconds % 60, 2, 10, QChar(u'0'));
+    return hours > 0 ? QStringLiteral("%1:%2").arg(hours).arg(minutesSeconds) : minutesSeconds;
+}
+
+std::atomic<bool> copying {false};
+volatile std::sig_atomic_t interrupted = 0;
+
+void EndInterrupted()
+{
+    platform::RemoveUnfinishedCopies();
+    std::fputs("\n", stderr);
+    std::_Exit(kInterruptedStatus);
+}
+
+#ifdef Q_OS_WIN
+BOOL WINAPI OnConsoleInterrupt(DWORD)
+{
+    if (!copying)
+        std::_Exit(kInterruptedStatus);
+    interrupted = 1;
+    return TRUE;
+}
+#else
+void OnInterrupt(int)
+{
+    // Nothing half-made can be left while no copy runs.
+    if (!copying)
+        ::_exit(kInterruptedStatus);
+    interrupted = 1;
+}
+#endif
+
+void StopIfInterrupted()
+{
+    if (interrupted)
+        EndInterrupted();
+}
+
+} // namespace
+
+void PrintMessage(const QString& text)
+{
+    static const QRegularExpression lineBreaks(QStringLiteral("\r\n|\r|\n"));
+    QByteArray out;
+    for (const QString& line : text.split(lineBreaks, Qt::SkipEmptyParts))
+        out += "quorvex: " + ReadableText(line).toUtf8() + '\n';
+    std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stderr);
+    std::fflush(stderr);
+}
+
+void PrintOut(const QByteArray& bytes) { std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout); }
+
+bool ConsoleDialogs::MessageBox(const QString& text, const QString&, Icon icon, Buttons buttons)
+{
+    if (icon == Icon::Warning)
+        ++failures_;
+    if (!(quiet_ && text.startsWith(kNoFilesNote)))
+        PrintMessage(text);
+    return buttons == Buttons::Ok;
+}
+
+ConsoleProgress::ConsoleProgress(const QStringList& rows, bool show) : show_(show && StandardErrorIsTerminal())
+{
+    rowCount_ = static_cast<int>(rows.size());
+    if (!show_)
+        return;
+    // The sizes of the sources, to tell bytes and time left.
+    bytesBefore_.reserve(rows.size() + 1);
+    std::uint64_t total = 0;
+    for (const QString& row : rows) {
+        bytesBefore_.push_back(total);
+        try {
+            const CopyRow split = SplitCopyRow(row);
+            if (const auto facts = platform::FactsOf(ToFsPath(split.source)))
+                total += facts->size;
+        } catch (...) {
+        }
+    }
+    bytesBefore_.push_back(total);
+    sinceStart_.start();
+}
+
+void ConsoleProgress::RowStarting(int rowNumber, int, const QString&)
+{
+    StopIfInterrupted();
+    current_ = rowNumber - 1;
+    currentCopied_ = 0;
+    Draw();
+}
+
+void ConsoleProgress::CopyProgressing(std::uint64_t copiedBytes)
+{
+    StopIfInterrupted();
+    currentCopied_ = copiedBytes;
+    Draw();
+}
+
+void ConsoleProgress::Flushing(const QString& folder)
+{
+    if (show_)
+        Show(QStringLiteral("writing to the device: ") + ReadableText(folder));
+}
+
+void ConsoleProgress::Finish()
+{
+    if (show_ && drawn_)
+        std::fputs("\r\x1b[K", stderr);
+}
+
+void ConsoleProgress::Draw()
+{
+    if (!show_ || (drawn_ && sinceStart_.elapsed() - lastDrawn_ < 100))
+        return;
+    lastDrawn_ = sinceStart_.elapsed();
+    const std::uint64_t total = bytesBefore_.back();
+    const std::uint64_t done = std::min(total, bytesBefore_[static_cast<std::size_t>(current_)] + currentCopied_);
+    const double seconds = std::max<qint64>(1, lastDrawn_) / 1000.0;
+    const double rate = done / seconds;
+    QString line = QStringLiteral("%1/%2 files  %3 of %4  %5/s")
+                       .arg(current_)
+                       .arg(rowCount_)
+                       .arg(Bytes(done), Bytes(total), Bytes(static_cast<std::uint64_t>(rate)));
+    if (rate > 0 && done < total)
+        line += QStringLiteral("  %1 left").arg(Duration(static_cast<qint64>((total - done) / rate)));
+    Show(line);
+}
+
+void ConsoleProgress::Show(const QString& line)
+{
+    drawn_ = true;
+    std::fputs(("\r" + line.toUtf8() + "\x1b[K").constData(), stderr);
+    std::fflush(stderr);
+}
+
+void HandleInterrupts()
+{
+#ifdef Q_OS_WIN
+    ::SetConsoleCtrlHandler(&OnConsoleInterrupt, TRUE);
+#else
+    struct sigaction action {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+#endif
+}
+
+void SetCopying(bool copyingNow)
+{
+    copying = copyingNow;
+    if (!copyingNow)
+        StopIfInterrupted();
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/Dialogs.h"
+#include "copyrun/CopyRun.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+// What the command line writes: messages on standard error, each line
+// starting "quorvex: ", and on a terminal one progress line.
+
+// Writes a message, one line of it at a time.
+void PrintMessage(const QString& text);
+
+// Writes text as it is, as UTF-8.
+void PrintOut(const QByteArray& bytes);
+
+// The window's message boxes, as lines on standard error. Quiet leaves out
+// what is no error: the notes on folders without files. Questions are
+// answered No; nothing else is asked on the command line.
+class ConsoleDialogs final : public Dialogs {
+public:
+    explicit ConsoleDialogs(bool quiet) : quiet_(quiet) {}
+
+    bool MessageBox(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
+    QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
+    QString BrowseForFolder(const QString&, const QString&) override { return {}; }
+    QStringList OpenFiles(const QString&, const QString&) override { return {}; }
+    void OpenInFileBrowser(const QString&) override {}
+
+    // Unexpected failures were reported.
+    bool FailuresReported() const { return failures_ > 0; }
+
+private:
+    bool quiet_;
+    int failures_ = 0;
+};
+
+// Follows a copy run: on a terminal, one line with the files done of all,
+// the bytes, the rate and the time left, redrawn at most 10 times a second.
+// Before each row and between the pieces of a large file it also asks
+// whether the user has interrupted the run.
+class ConsoleProgress final : public CopyRunObserver {
+public:
+    ConsoleProgress(const QStringList& rows, bool show);
+
+    void RowStarting(int rowNumber, int rowCount, const QString& rowText) override;
+    void CopyProgressing(std::uint64_t copiedBytes) override;
+    // The copies are being flushed to the device that holds folder.
+    void Flushing(const QString& folder);
+    // Ends the line, if one was drawn.
+    void Finish();
+
+private:
+    void Draw();
+    void Show(const QString& line);
+
+    bool show_;
+    std::vector<std::uint64_t> bytesBefore_; // of the rows before each row, and of all at the end
+    int rowCount_ = 0;
+    int current_ = 0;
+    std::uint64_t currentCopied_ = 0;
+    QElapsedTimer sinceStart_;
+    qint64 lastDrawn_ = -1;
+    bool drawn_ = false;
+};
+
+// While a run copies, an interrupt (Ctrl+C, SIGTERM) waits for the next
+// row or piece, removes the half-made copy and ends the program with 130.
+// At any other time it ends the program at once.
+void HandleInterrupts();
+void SetCopying(bool copying);
+inline constexpr int kInterruptedStatus = 130;
