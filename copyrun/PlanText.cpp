@@ -3,6 +3,7 @@
 #include "app/PathHelpers.h"
 #include "app/platform/NameCodec.h"
 
+#include <algorithm>
 #include <string>
 
 #ifdef Q_OS_WIN
@@ -38,6 +39,11 @@ int HexValue(char digit)
 
 QByteArray PlanLine(const QString& row)
 {
+    // Most rows need no escape at all.
+    if (std::all_of(row.begin(), row.end(), [](QChar c) {
+            return c.unicode() >= 0x20 && c.unicode() != 0x7F && c != u'\\' && !platform::IsEscapedByte(c.unicode());
+        }))
+        return row.toUtf8();
     QByteArray line;
     line.reserve(row.size() + 8);
     for (qsizetype i = 0; i < row.size(); ++i) {

@@ -6,6 +6,7 @@
 #include "app/Dialogs.h"
 #include "app/ErrorReport.h"
 #include "app/Failure.h"
+#include "app/Parallel.h"
 #include "app/PathHelpers.h"
 #include "app/ProcedureLabels.h"
 #include "app/platform/FileSystem.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace {
 
@@ -34,38 +36,79 @@ bool MeansNoFolder(const std::error_code& error)
         || error == std::errc::filename_too_long || error == std::errc::too_many_symbolic_link_levels;
 }
 
-// Adds the folder's plain files (no folders, hidden or system files, or
-// anything else that is not a regular file) in listing order. True when it
-// found any.
-bool ListPlainFiles(const QString& folder, bool inByteOrder, MasterFileList& files)
+// What one source row holds. The rows are read on a few threads at once;
+// what is found is then taken in row order.
+struct RowListing {
+    bool isFile = false; // the row names a file (a dropped file), a source of its own
+    std::vector<platform::NativeString> names; // its plain files, in listing order
+    std::vector<std::uint32_t> order;          // names' positions in the order they are taken
+    QString failure; // why the listing failed, other than for a missing folder
+};
+
+bool NamesAFile(const QString& row)
 {
+    return !row.endsWith(NativeSeparator()) && platform::IsRegularFile(ToFsPath(row));
+}
+
+// The folder's plain files: no folders, hidden or system files, or anything
+// else that is not a regular file.
+RowListing ReadRow(const QString& row, bool inByteOrder)
+{
+    RowListing listing;
+    listing.isFile = NamesAFile(row);
+    if (listing.isFile)
+        return listing;
+    const QString folder = WithClosingSeparator(row);
     platform::FolderReader reader(ToFsPath(folder));
     if (reader.OpenError()) {
-        if (MeansNoFolder(reader.OpenError()))
-            return false;
-        throw Failure(QString::fromStdString(reader.OpenError().message()) + QStringLiteral(": ") + folder);
+        if (!MeansNoFolder(reader.OpenError()))
+            listing.failure = QString::fromStdString(reader.OpenError().message()) + QStringLiteral(": ") + folder;
+        return listing;
     }
-    // Names to be put in byte order wait here; the others go straight in.
-    std::vector<platform::NativeString> names;
-    std::uint64_t found = 0;
     platform::FolderEntry entry;
     while (reader.Next(entry)) {
-        if (entry.kind != platform::EntryKind::File || entry.hidden || entry.system)
-            continue;
-        if (files.Count() + names.size() >= std::numeric_limits<std::uint32_t>::max())
-            throw Failure(QStringLiteral("Too many files in the source folders"));
-        ++found;
-        if (inByteOrder)
-            names.push_back(std::move(entry.name));
-        else
-            files.AddName(entry.name);
+        if (entry.kind == platform::EntryKind::File && !entry.hidden && !entry.system)
+            listing.names.push_back(std::move(entry.name));
     }
     if (reader.ReadError())
-        throw Failure(QString::fromStdString(reader.ReadError().message()) + QStringLiteral(": ") + folder);
-    std::sort(names.begin(), names.end());
-    for (const platform::NativeString& name : names)
-        files.AddName(name);
-    return found > 0;
+        listing.failure = QString::fromStdString(reader.ReadError().message()) + QStringLiteral(": ") + folder;
+    listing.order.resize(listing.names.size());
+    std::iota(listing.order.begin(), listing.order.end(), 0u);
+    if (inByteOrder) {
+        std::sort(listing.order.begin(), listing.order.end(),
+                  [&names = listing.names](std::uint32_t a, std::uint32_t b) { return names[a] < names[b]; });
+    }
+    return listing;
+}
+
+std::vector<RowListing> ReadRows(const QStringList& rows, bool inByteOrder)
+{
+    std::vector<RowListing> listings(static_cast<std::size_t>(rows.size()));
+    ForEachInParallel(listings.size(), [&](std::size_t row) {
+        // A blank row (an empty line of a list file) names no folder; taken
+        // as one it would mean the root of the file system.
+        if (rows[static_cast<qsizetype>(row)].trimmed().isEmpty())
+            return;
+        try {
+            listings[row] = ReadRow(rows[static_cast<qsizetype>(row)], inByteOrder);
+        } catch (...) {
+            listings[row].failure = QStringLiteral("The folder could not be read: ") + rows[static_cast<qsizetype>(row)];
+        }
+    });
+    return listings;
+}
+
+// Adds what a folder row held; true when it held any file.
+bool AddListing(const QString& folder, const RowListing& listing, MasterFileList& files)
+{
+    if (files.Count() + listing.names.size() > std::numeric_limits<std::uint32_t>::max())
+        throw Failure(QStringLiteral("Too many files in the source folders"));
+    files.BeginFolder(folder);
+    for (const std::uint32_t name : listing.order)
+        files.AddName(listing.names[name]);
+    if (!listing.failure.isEmpty())
+        throw Failure(listing.failure);
+    return !listing.names.empty();
 }
 
 std::uint64_t MaxEntries(const SelectionRequest& request)
@@ -152,26 +195,34 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
         return {};
     }
     MasterFileList files;
-    for (const QString& row : request.sourceRows) {
-        // A blank row (an empty line of a list file) names no folder; taken
-        // as one it would mean the root of the file system.
+    std::vector<RowListing> listings;
+    report.Step(104, [&] {
+        listings = ReadRows(request.sourceRows, request.namesInByteOrder);
+        std::size_t names = 0;
+        std::size_t bytes = 0;
+        for (const RowListing& listing : listings) {
+            names += listing.names.size();
+            for (const platform::NativeString& name : listing.names)
+                bytes += name.size();
+        }
+        files.Reserve(names, bytes);
+    });
+    for (qsizetype position = 0; position < request.sourceRows.size() && position < qsizetype(listings.size()); ++position) {
+        const QString& row = request.sourceRows[position];
+        const RowListing& listing = listings[static_cast<std::size_t>(position)];
         if (row.trimmed().isEmpty())
             continue;
-        QString folder;
+        const QString folder = WithClosingSeparator(row);
         bool found = false;
-        report.Step(104, [&] { folder = WithClosingSeparator(row); });
         // A row that names a file (a dropped file) is a source of that file.
-        if (report.Test(106, [&] { return !row.endsWith(NativeSeparator()) && platform::IsRegularFile(ToFsPath(row)); })) {
+        if (report.Test(106, [&] { return listing.isFile; })) {
             report.Step(108, [&] {
                 files.AddFile(row);
                 found = true;
             });
             continue;
         }
-        report.Step(110, [&] {
-            files.BeginFolder(folder);
-            found = ListPlainFiles(folder, request.namesInByteOrder, files);
-        });
+        report.Step(110, [&] { found = AddListing(folder, listing, files); });
         if (report.Test(112, [&] { return !found; }))
             report.Step(114, [&] { dialogs.MsgBox(NoFilesMessage(folder)); });
     }
