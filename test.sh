@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quorvex and runs every test: once in a
-# plain build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
-# Exits non-zero when any test fails or a sanitizer reports anything.
+# plain build, then the Debian package's check, the platform layer's tests
+# for Windows (MinGW-w64 under Wine), and the whole suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero when any
+# test fails or a sanitizer reports anything.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -10,6 +12,8 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 ctest --test-dir build -j"$jobs" --output-on-failure
+scripts/check-package.sh build
+scripts/windows-platform-tests.sh
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORVEX_SANITIZE=ON
 cmake --build build-sanitize -j"$jobs"

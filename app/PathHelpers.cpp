@@ -155,4 +155,12 @@ QString DesktopFolder()
     return WithClosingSeparator(desktop);
 }
 
-QString AppFolder() { return PathFromQt(QCoreApplication::applicationDirPath()); }
+QString DataFolderBeside(const QString& programFolder)
+{
+    const QString sep = NativeSeparator();
+    if (IsFolder(programFolder + sep + QStringLiteral("Samples")))
+        return programFolder;
+    return FolderOf(programFolder) + QStringLiteral("share") + sep + QStringLiteral("quorvex");
+}
+
+QString AppFolder() { return DataFolderBeside(PathFromQt(QCoreApplication::applicationDirPath())); }

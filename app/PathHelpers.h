@@ -58,5 +58,11 @@ void DeleteFileForced(const QString& path);
 // (except on Windows). Throws Failure when there is none.
 QString DesktopFolder();
 
-// The folder that holds the program, without a closing separator.
+// The folder that holds the program's own files (samples, pointers, skin),
+// without a closing separator: the program's folder when it holds Samples
+// (a build, or a portable folder), otherwise ../share/quorvex beside it,
+// where an installed package keeps them.
 QString AppFolder();
+
+// Where AppFolder() looks, given the folder that holds the program.
+QString DataFolderBeside(const QString& programFolder);

@@ -19,6 +19,8 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     application.setWindowIcon(ApplicationIcon());
+    // Docks and task bars match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUORVEX_APP_ID));
 
     QtDialogs dialogs;
     ProcessRandom random;

@@ -83,14 +83,7 @@ const std::vector<OptionSpec>& OptionSpecs()
 const char* const kHelpEpilogue = R"(
 Sources, destinations and filters are taken in the order given.
 Without -n, --max-size draws until nothing more fits.
-
-Rows are printed and saved one per line, as the window's summary shows them.
-A byte of a name that is not UTF-8, and a control character such as a line
-break, is written \xHH; a backslash is written \\.
-
-Exit status: 0 when every row was copied or skipped; 1 when some row failed
-or named the same file, or the plan is empty; 2 for a usage error; 130 when
-interrupted (finished copies stay, the half-made one is removed).
+The manual page quorvex(1) tells the exit statuses, the plan format and examples.
 )";
 
 enum class FolderSource { Folder, Tree, ListFile };

@@ -15,6 +15,7 @@ packages=(
     fonts-liberation2
     libgtest-dev
     libbenchmark-dev
+    help2man
     dosfstools
     fusefat
 )

@@ -11,6 +11,8 @@
   app/icons/quorvex.png     64x64 application icon: two crossing shuffle
                             arrows over a folder, anti-aliased by
                             supersampling simple shapes.
+  app/icons/hicolor/NxN.png the same icon at the sizes the desktop's icon
+                            theme looks for, installed with the package.
 
 Standard library only, and the output is byte-for-byte deterministic, so the
 files can be regenerated and diffed at any time:
@@ -160,6 +162,7 @@ def encode_ico(pixels):
 
 ICON_SIZE = 64
 SUBSAMPLES = 4  # per axis; 16 samples per pixel is plenty for edge smoothing
+THEME_ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 
 def rounded_rect(x0, y0, x1, y1, radius):
@@ -272,18 +275,20 @@ def icon_layers():
     return layers
 
 
-def render_icon():
+def render_icon(size=ICON_SIZE):
+    """The icon's shapes are drawn on a 64-unit grid; other sizes scale it."""
     layers = icon_layers()
     n = SUBSAMPLES
     offsets = [(i + 0.5) / n for i in range(n)]
+    scale = ICON_SIZE / size
     pixels = []
-    for py in range(ICON_SIZE):
+    for py in range(size):
         row = []
-        for px in range(ICON_SIZE):
+        for px in range(size):
             acc = [0.0, 0.0, 0.0, 0.0]  # premultiplied sum
             for oy in offsets:
                 for ox in offsets:
-                    x, y = px + ox, py + oy
+                    x, y = (px + ox) * scale, (py + oy) * scale
                     for shape, colour in reversed(layers):
                         if shape(x, y):
                             r, g, b, a = colour
@@ -330,6 +335,8 @@ def main():
     write("app/installed/HAND-M.CUR", encode_cur(grid_pixels(HAND), HOTSPOT))
     write("app/installed/drag.ico", encode_ico(grid_pixels(DRAG, DRAG_ORIGIN)))
     write("app/icons/quorvex.png", encode_png(render_icon()))
+    for size in THEME_ICON_SIZES:
+        write(f"app/icons/hicolor/{size}x{size}.png", encode_png(render_icon(size)))
 
 
 if __name__ == "__main__":

@@ -83,6 +83,16 @@ TEST(PathTexts, NamesThatAreNotUtf8SurviveQtAndUrls)
     EXPECT_EQ(LocalPathsOfUriList(list), (QStringList{"/a b", "/d%", "/e"}));
 }
 
+// A build or portable folder keeps its files beside the program; a package
+// keeps them in ../share/quorvex.
+TEST(PathTests, TheDataFolderIsBesideTheProgramOrInShare)
+{
+    TempTree tree;
+    tree.MakeFolder(QStringLiteral("portable/Samples"));
+    EXPECT_EQ(DataFolderBeside(tree.Path(QStringLiteral("portable"))), tree.Path(QStringLiteral("portable")));
+    EXPECT_EQ(DataFolderBeside(tree.Path(QStringLiteral("usr/bin"))), tree.Path(QStringLiteral("usr/share/quorvex")));
+}
+
 TEST(ForcedDelete, RemovesReadOnlyFilesAndIgnoresFailures)
 {
     TempTree tree;

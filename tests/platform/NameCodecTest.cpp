@@ -1,4 +1,4 @@
-#include "app/platform/NameCodec.h"
+#include "platform/NameCodec.h"
 
 #include <gtest/gtest.h>
 
