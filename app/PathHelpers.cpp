@@ -69,17 +69,27 @@ QString PathFromQt(const QString& path)
 #endif
 }
 
-QString ReadableText(const QString& text, bool keepLineBreaks)
+QString ReadableText(const QString& text)
 {
+    // The replacement mark, which every font shows; the pictures of control
+    // characters are missing from the usual fonts.
     QString readable = text;
     for (QChar& character : readable) {
         const char16_t unit = character.unicode();
-        if (platform::IsEscapedByte(unit))
+        if (unit < 0x20 || unit == 0x7F || platform::IsEscapedByte(unit))
             character = QChar::ReplacementCharacter;
-        else if ((unit < 0x20 || unit == 0x7F) && !(keepLineBreaks && (unit == u'\r' || unit == u'\n')))
-            character = QChar(unit == 0x7F ? char16_t(0x2421) : char16_t(0x2400 + unit));
     }
     return readable;
+}
+
+QStringList MessageLines(const QString& message)
+{
+    QString text = message;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
+    QStringList lines = text.split(u'\r');
+    for (QString& line : lines)
+        line = ReadableText(line);
+    return lines;
 }
 
 void OpenForReading(QFile& file, const QString& path)

@@ -4,6 +4,7 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringList>
 
 #include <filesystem>
 
@@ -25,10 +26,13 @@ QString FromFsName(platform::NativeStringView name);
 // again in its folder and given back in the program's own form.
 QString PathFromQt(const QString& path);
 
-// A text as the user can read it: a byte that is not UTF-8 shows as the
-// replacement mark, a control character (a newline in a name) as its
-// visible symbol. keepLineBreaks leaves CR and LF alone, for messages.
-QString ReadableText(const QString& text, bool keepLineBreaks = false);
+// A text as the user can read it: a byte that is not UTF-8, and a control
+// character (a newline in a name), shows as the replacement mark.
+QString ReadableText(const QString& text);
+
+// The lines of a message, each readable. Messages end their lines with CR
+// (or CR LF); a line feed alone belongs to a name in the message.
+QStringList MessageLines(const QString& message);
 
 // Opens a file for reading into file. Throws Failure, with the system's
 // reason, when it cannot be opened.

@@ -12,13 +12,7 @@
 namespace {
 
 // Messages separate their lines with CR (and CR LF); a label breaks lines at LF.
-QString DisplayText(const QString& message)
-{
-    QString text = ReadableText(message, true);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    return text;
-}
+QString DisplayText(const QString& message) { return MessageLines(message).join(u'\n'); }
 
 } // namespace
 

@@ -99,7 +99,10 @@ void SummaryBox::changeEvent(QEvent* event)
 void SummaryBox::keyPressEvent(QKeyEvent* event)
 {
     if (event->matches(QKeySequence::Copy)) {
-        QApplication::clipboard()->setText(ReadableText(text_->Text(), true));
+        QString text;
+        for (const QString& line : text_->Lines())
+            text += ReadableText(line) + QStringLiteral("\r\n");
+        QApplication::clipboard()->setText(text);
         return;
     }
     QScrollBar* vertical = verticalScrollBar();

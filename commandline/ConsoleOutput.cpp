@@ -4,7 +4,6 @@
 #include "app/platform/FileSystem.h"
 #include "copyrun/CopyOneFile.h"
 
-#include <QRegularExpression>
 
 #include <atomic>
 #include <csignal>
@@ -89,10 +88,11 @@ void StopIfInterrupted()
 
 void PrintMessage(const QString& text)
 {
-    static const QRegularExpression lineBreaks(QStringLiteral("\r\n|\r|\n"));
     QByteArray out;
-    for (const QString& line : text.split(lineBreaks, Qt::SkipEmptyParts))
-        out += "quorvex: " + ReadableText(line).toUtf8() + '\n';
+    for (const QString& line : MessageLines(text)) {
+        if (!line.isEmpty())
+            out += "quorvex: " + line.toUtf8() + '\n';
+    }
     std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stderr);
     std::fflush(stderr);
 }

@@ -59,8 +59,10 @@ void Form1::PushButton2_Click()
     QStringList flushFailures;
     // The window stays live while a slow stick takes its time.
     report.Step(114, [&] {
+        const QString lastRow = ProgressBar1->text();
         flushFailures = FlushToDevices(summary.written, *flusher_,
                                        [&](const FlushGroup& group) { ProgressBar1->SetText(FlushingText(group)); });
+        ProgressBar1->SetText(lastRow);
     });
     if (report.Test(116, [&] { return summary.sameFiles; }))
         report.Step(118, [&] { dialogs_.MsgBox(kSameFilesMessage); });

@@ -74,8 +74,8 @@ TEST(PathTexts, NamesThatAreNotUtf8SurviveQtAndUrls)
     const QString asQtReadsIt = tree.Path(QStringLiteral("caf\ufffd/x\ufffd.txt"));
     EXPECT_EQ(PathFromQt(asQtReadsIt), file);
     EXPECT_EQ(PathFromQt(tree.Path(QStringLiteral("gone\ufffd"))), tree.Path(QStringLiteral("gone\ufffd")));
-    EXPECT_EQ(ReadableText(QStringLiteral("a\nb") + QChar(0xDCE9)), QStringLiteral("a\u240ab\ufffd"));
-    EXPECT_EQ(ReadableText(QStringLiteral("a\r\nb"), true), QStringLiteral("a\r\nb"));
+    EXPECT_EQ(ReadableText(QStringLiteral("a\nb") + QChar(0xDCE9)), QStringLiteral("a\ufffdb\ufffd"));
+    EXPECT_EQ(MessageLines(QStringLiteral("a\r\rb\nc\r\nd")), (QStringList {"a", "", "b\ufffdc", "d"}));
 
     EXPECT_EQ(LocalPathsOfUriList(FileUrlOf(file) + "\r\n"), QStringList{file});
     const QByteArray list = "# comment\r\nfile:///a%20b\r\nhttp://example.org/x\r\nfile://elsewhere/c\r\n"

@@ -1,4 +1,5 @@
 #include "app/PathHelpers.h"
+#include "commandline/CommandLine.h"
 #include "app/RandomSource.h"
 #include "app/RowListModel.h"
 #include "support/FormFixture.h"
@@ -68,6 +69,24 @@ protected:
 };
 
 } // namespace
+
+// Qt's own options, such as a session manager's -session, still open the window.
+TEST(CommandLineOptions, OnlyOptionsOfItsOwnLeaveTheWindowClosed)
+{
+    const std::pair<QStringList, bool> cases[] = {
+        {{"quorvex"}, false},
+        {{"quorvex", "-platform", "offscreen"}, false},
+        {{"quorvex", "-session", "1234", "-style", "fusion", "-reverse"}, false},
+        {{"quorvex", "--platform", "xcb", "notes.txt"}, false},
+        {{"quorvex", "-s", "music", "-d", "stick"}, true},
+        {{"quorvex", "-platform", "offscreen", "--dry-run"}, true},
+        {{"quorvex", "--count=5"}, true},
+        {{"quorvex", "-rq"}, true},
+        {{"quorvex", "--help"}, true},
+    };
+    for (const auto& [arguments, withoutWindow] : cases)
+        EXPECT_EQ(IsCommandLineRun(arguments), withoutWindow) << arguments.join(u' ').toStdString();
+}
 
 TEST_F(CommandLine, ExitStatusesAndTheirMessages)
 {
