@@ -7,17 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 
-missing=()
-for package in dpkg-dev lintian; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -q
-    "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh dpkg-dev lintian
 
 rm -f "$build_dir"/quorvex_*.deb
 (cd "$build_dir" && cpack -G DEB > /dev/null)

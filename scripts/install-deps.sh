@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing Quorvex need,
-# skipping the install when every one of them is already present.
+# Installs the Debian packages that building and testing Quorvex need, or
+# the packages named as arguments, skipping the install when every one of
+# them is already present.
 set -euo pipefail
 
 # fonts-liberation2: the window is laid out for Arial; Liberation Sans has
@@ -19,6 +20,7 @@ packages=(
     dosfstools
     fusefat
 )
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

@@ -8,19 +8,7 @@ cd "$(dirname "$0")/.."
 source_dir=$PWD
 build_dir=$PWD/build-windows
 
-packages=(cmake make googletest g++-mingw-w64-x86-64-posix wine wine64)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -q
-    "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh cmake make googletest g++-mingw-w64-x86-64-posix wine wine64
 
 cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_PLATFORM_ONLY=ON \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake"

@@ -3,6 +3,7 @@
 #include "app/platform/FileSystem.h"
 #include "copyrun/CopyOneFile.h"
 #include "copyrun/CopyRun.h"
+#include "support/FileSizeLimit.h"
 #include "support/Permissions.h"
 #include "support/TempTree.h"
 
@@ -13,9 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <sys/stat.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -149,17 +148,13 @@ TEST(CopyOneFile, ADiskThatFillsUpLeavesTheOldDestination)
     TempTree tree;
     const QString source = tree.WriteFile(QStringLiteral("big.bin"), Pattern(1024 * 1024));
     const QString destination = tree.WriteFile(QStringLiteral("out/big.bin"), "old content");
-    // A file size limit stands in for a full disk: writes past it fail.
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const CopyOutcome outcome = CopyOneFile(source, destination);
-    const CopyOutcome newFile = CopyOneFile(source, tree.Path(QStringLiteral("out/new.bin")));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    CopyOutcome outcome;
+    CopyOutcome newFile;
+    {
+        FileSizeLimit fullDisk(64 * 1024);
+        outcome = CopyOneFile(source, destination);
+        newFile = CopyOneFile(source, tree.Path(QStringLiteral("out/new.bin")));
+    }
 
     EXPECT_EQ(newFile.result, Result::Failed);
     EXPECT_EQ(outcome.result, Result::Failed);

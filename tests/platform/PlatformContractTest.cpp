@@ -14,9 +14,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <csignal>
-#include <sys/resource.h>
-#include <unistd.h>
+#include "support/FileSizeLimit.h"
 #endif
 
 namespace platform {
@@ -150,15 +148,11 @@ TEST_F(PlatformContract, AFailedReplaceLeavesTheOldFile)
     ::CloseHandle(held);
 #else
     // A file size limit stands in for a full disk: the copy's writes fail.
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const platform::CopyFailure failure = platform::CopyFileReplacing(source, destination, true);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, handler);
+    platform::CopyFailure failure;
+    {
+        FileSizeLimit fullDisk(64 * 1024);
+        failure = platform::CopyFileReplacing(source, destination, true);
+    }
 #endif
     EXPECT_TRUE(failure);
     EXPECT_FALSE(failure.nameRefused);
