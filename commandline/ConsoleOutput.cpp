@@ -188,6 +188,7 @@ void HandleInterrupts()
 #else
     struct sigaction action {};
     action.sa_handler = &OnInterrupt;
+    action.sa_flags = SA_RESTART; // a read or write in progress finishes its piece first
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
