@@ -10,7 +10,8 @@ namespace {
 const QByteArray kScheme = QByteArrayLiteral("file:");
 
 // The path part of a file: URL, percent-decoded; empty when the URL names
-// no local file.
+// no file this machine can open. On Windows a file on another host is a
+// network path, "//host/share/name".
 QByteArray LocalPathBytes(const QByteArray& url)
 {
     if (!url.toLower().startsWith(kScheme))
@@ -21,8 +22,13 @@ QByteArray LocalPathBytes(const QByteArray& url)
         if (slash < 0)
             return {};
         const QByteArray host = rest.mid(2, slash - 2);
-        if (!host.isEmpty() && host.toLower() != "localhost")
+        if (!host.isEmpty() && host.toLower() != "localhost") {
+#ifdef Q_OS_WIN
+            return "//" + QByteArray::fromPercentEncoding(rest.mid(2));
+#else
             return {};
+#endif
+        }
         rest = rest.mid(slash);
     }
     if (!rest.startsWith('/'))

@@ -54,14 +54,16 @@ QString PathFromQt(const QString& path)
     for (qsizetype i = 1; i < names.size(); ++i) {
         QString next = found + u'/' + names[i];
         if (!PathExists(next) && names[i].contains(QChar::ReplacementCharacter)) {
+            // Only a name that no other name reads like can be told.
+            QStringList matches;
             platform::FolderReader reader(ToFsPath(found.isEmpty() ? QStringLiteral("/") : found));
             platform::FolderEntry entry;
             while (reader.Next(entry)) {
-                if (QString::fromUtf8(entry.name.data(), static_cast<qsizetype>(entry.name.size())) == names[i]) {
-                    next = found + u'/' + FromFsName(entry.name);
-                    break;
-                }
+                if (QString::fromUtf8(entry.name.data(), static_cast<qsizetype>(entry.name.size())) == names[i])
+                    matches.append(FromFsName(entry.name));
             }
+            if (matches.size() == 1)
+                next = found + u'/' + matches.front();
         }
         found = std::move(next);
     }

@@ -14,9 +14,11 @@ QString SkinPath(const QString& appFolder)
 
 bool IsSkinPresent(const QString& skinPath)
 {
-    // A hidden or system file is not looked at, as on Windows.
-    const int attributes = platform::FileAttributes(ToFsPath(skinPath));
-    return attributes >= 0 && (attributes & (platform::kHidden | platform::kSystem | platform::kDirectory)) == 0;
+    // A plain file only: no hidden or system file, as on Windows, and no
+    // pipe that would never end.
+    const std::filesystem::path path = ToFsPath(skinPath);
+    const int attributes = platform::FileAttributes(path);
+    return platform::IsRegularFile(path) && (attributes & (platform::kHidden | platform::kSystem)) == 0;
 }
 
 QString ReadSkin(const QString& skinPath)

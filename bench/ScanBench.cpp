@@ -9,8 +9,6 @@
 #include "folders/SubfolderScan.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -45,7 +43,6 @@ qsizetype FoldersInShape(const QString& shape)
     }
     return total;
 }
-
 
 } // namespace
 

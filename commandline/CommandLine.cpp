@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <filesystem>
 #include <fstream>
@@ -39,6 +40,7 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #include <shellapi.h>
+#undef MessageBox // windows.h's name for MessageBoxW
 #endif
 
 namespace {
@@ -207,6 +209,8 @@ Options OptionsOf(const QCommandLineParser& parser)
             throw UsageError(QStringLiteral("--plan carries out a saved plan; it takes no sources or destinations"));
         if (options.count || options.seed || options.maxBytes || options.repeats)
             throw UsageError(QStringLiteral("--plan carries out a saved plan; -n, -r, --seed and --max-size cannot change it"));
+    } else if (options.repeats && options.maxBytes && !options.count) {
+        throw UsageError(QStringLiteral("with -r, --max-size needs -n: the same files could be drawn without end"));
     } else if (options.sources.empty() || options.destinations.empty()) {
         throw UsageError(QStringLiteral("give at least one source (-s, --source-tree, --source-list) and one "
                                         "destination (-d, --dest-tree, --dest-list), or a saved plan (--plan)"));
@@ -235,7 +239,7 @@ void AddFolders(const std::vector<FolderOption>& folders, RowListModel& list, Er
             case FolderSource::Tree: {
                 const QString top = WithClosingSeparator(CollapseBackslashes(path));
                 list.Append(top);
-                list.Append(FoldersBelow(top, dialogs));
+                list.Append(FoldersBelow(top, dialogs, true));
                 break;
             }
             case FolderSource::ListFile:
@@ -308,7 +312,7 @@ QStringList ReadPlan(const QString& path, int& failedLines, ErrorReport& report)
             if (line.trimmed().isEmpty())
                 continue;
             const QString row = RowOfPlanLine(line);
-            if (!row.contains(kWillBeCopiedTo)) {
+            if (!row.contains(kWillBeCopiedTo) || row.contains(QChar(0))) {
                 PrintMessage(QStringLiteral("%1:%2: the row does not say what is copied where: %3")
                                  .arg(path)
                                  .arg(number + 1)
@@ -411,7 +415,10 @@ int Run(const Options& options)
         return kFailedStatus;
     const int skipped = options.skipExisting ? LeaveOutExisting(copyList) : 0;
     if (options.dryRun) {
-        PrintOut(PlanText(copyList.Rows()));
+        if (!PrintOut(PlanText(copyList.Rows()))) {
+            PrintMessage(QStringLiteral("the rows could not be written to standard output"));
+            return kFailedStatus;
+        }
         return failedLines > 0 || dialogs.FailuresReported() ? kFailedStatus : 0;
     }
 
@@ -434,6 +441,20 @@ int Run(const Options& options)
         PrintMessage(QStringLiteral("%1 copied, %2 skipped, %3 failed").arg(run.copied).arg(skipped).arg(failed));
     const bool allWell = failed == 0 && !run.sameFiles && flushFailures.isEmpty() && !dialogs.FailuresReported();
     return allWell ? 0 : kFailedStatus;
+}
+
+// Qt's own options of one dash belong to the window; the parser would read
+// "-platform" as eight unknown letters.
+QString UnknownOptionText(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    static const QStringList windowOptions = {"-platform", "-session", "-style", "-stylesheet", "-display",
+                                              "-geometry", "-reverse", "-qwindowgeometry", "-qwindowtitle"};
+    for (const QString& argument : arguments.mid(1)) {
+        if (windowOptions.contains(argument))
+            return QStringLiteral("%1 is an option of the window; with options of the command line the window "
+                                  "does not open").arg(argument);
+    }
+    return parser.errorText();
 }
 
 void AddOptions(QCommandLineParser& parser)
@@ -481,7 +502,7 @@ QStringList ProgramArguments(int argc, char* argv[])
 
 bool IsCommandLineRun(const QStringList& arguments)
 {
-    QStringList longNames = {QStringLiteral("help"), QStringLiteral("version")};
+    QStringList longNames = {QStringLiteral("help"), QStringLiteral("help-all"), QStringLiteral("version")};
     QString shortNames = QStringLiteral("hv?");
     for (const OptionSpec& spec : OptionSpecs()) {
         for (const QString& name : spec.names) {
@@ -517,7 +538,7 @@ int RunCommandLine(const QStringList& arguments)
     AddOptions(parser);
     try {
         if (!parser.parse(arguments))
-            throw UsageError(parser.errorText());
+            throw UsageError(UnknownOptionText(parser, arguments));
         if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
             QString text = parser.helpText();
             text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")), QStringLiteral("Usage: quorvex"));

@@ -2,8 +2,7 @@
 
 #include "app/PathHelpers.h"
 #include "app/platform/FileSystem.h"
-#include "copyrun/CopyOneFile.h"
-
+#include "randomlist/RandomFileList.h"
 
 #include <atomic>
 #include <csignal>
@@ -12,13 +11,14 @@
 #ifdef Q_OS_WIN
 #include <io.h>
 #include <windows.h>
+// windows.h names its MessageBoxW "MessageBox", as Dialogs names a method.
+#undef MessageBox
 #else
 #include <unistd.h>
 #endif
 
 namespace {
 
-const QString kNoFilesNote = QStringLiteral("There are no files in folder ");
 
 bool StandardErrorIsTerminal()
 {
@@ -50,8 +50,9 @@ QString Duration(qint64 seconds)
     return hours > 0 ? QStringLiteral("%1:%2").arg(hours).arg(minutesSeconds) : minutesSeconds;
 }
 
+// Lock-free, so a signal handler (or Windows' handler thread) may use them.
 std::atomic<bool> copying {false};
-volatile std::sig_atomic_t interrupted = 0;
+std::atomic<bool> interrupted {false};
 
 void EndInterrupted()
 {
@@ -61,11 +62,15 @@ void EndInterrupted()
 }
 
 #ifdef Q_OS_WIN
-BOOL WINAPI OnConsoleInterrupt(DWORD)
+BOOL WINAPI OnConsoleInterrupt(DWORD event)
 {
     if (!copying)
         std::_Exit(kInterruptedStatus);
-    interrupted = 1;
+    interrupted = true;
+    // Closing the console ends the process once this returns: wait for the
+    // run to remove its half-made copy and end first.
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        ::Sleep(4000);
     return TRUE;
 }
 #else
@@ -74,7 +79,7 @@ void OnInterrupt(int)
     // Nothing half-made can be left while no copy runs.
     if (!copying)
         ::_exit(kInterruptedStatus);
-    interrupted = 1;
+    interrupted = true;
 }
 #endif
 
@@ -97,13 +102,17 @@ void PrintMessage(const QString& text)
     std::fflush(stderr);
 }
 
-void PrintOut(const QByteArray& bytes) { std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout); }
+bool PrintOut(const QByteArray& bytes)
+{
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
 
 bool ConsoleDialogs::MessageBox(const QString& text, const QString&, Icon icon, Buttons buttons)
 {
     if (icon == Icon::Warning)
         ++failures_;
-    if (!(quiet_ && text.startsWith(kNoFilesNote)))
+    if (!(quiet_ && text.startsWith(NoFilesMessage(QString()))))
         PrintMessage(text);
     return buttons == Buttons::Ok;
 }

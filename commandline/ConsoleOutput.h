@@ -16,8 +16,8 @@
 // Writes a message, one line of it at a time.
 void PrintMessage(const QString& text);
 
-// Writes text as it is, as UTF-8.
-void PrintOut(const QByteArray& bytes);
+// Writes bytes on standard output; false when they could not all be written.
+bool PrintOut(const QByteArray& bytes);
 
 // The window's message boxes, as lines on standard error. Quiet leaves out
 // what is no error: the notes on folders without files. Questions are

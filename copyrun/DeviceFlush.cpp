@@ -7,6 +7,7 @@
 #include <QHash>
 
 #include <map>
+#include <set>
 #include <optional>
 
 std::vector<FlushGroup> GroupByFileSystem(const QStringList& writtenFiles)
@@ -36,9 +37,17 @@ std::error_code SystemFlusher::Flush(const FlushGroup& group)
         if (error != std::errc::function_not_supported)
             return error;
     }
+    // File by file, then the folders that name them: the new names live
+    // there.
     std::error_code first;
+    std::set<std::filesystem::path> folders;
     for (const std::filesystem::path& file : group.files) {
         if (const std::error_code error = platform::FlushFile(file); error && !first)
+            first = error;
+        folders.insert(file.parent_path());
+    }
+    for (const std::filesystem::path& folder : folders) {
+        if (const std::error_code error = platform::FlushFolder(folder); error && !first)
             first = error;
     }
     return first;

@@ -8,6 +8,7 @@
 #include "app/ProcedureLabels.h"
 #include "app/platform/FileSystem.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -22,8 +23,8 @@ constexpr qsizetype kMaxPathLength = 4096;
 constexpr qsizetype kMaxNameLength = 256;
 #endif
 
-// Links can make a tree of many paths to one folder; past this many, a
-// folder is not entered again.
+// Links can make a tree of many paths to one folder; past this many links,
+// a folder is not entered again through another.
 constexpr int kMaxPathsToOneFolder = 8;
 
 // The folders above an entry on the path the scan walked to it.
@@ -45,6 +46,7 @@ struct ScanEntry {
     QString path; // ends in the separator
     bool protectedFolder = false;
     std::shared_ptr<const Ancestry> above;
+    bool link = false;       // its name is a link to the folder
     bool missing = false;    // not a folder (any more)
     bool removed = false;    // its listing was denied or it vanished while being read
     bool notEntered = false; // its own ancestor (a loop), or reached by too many paths
@@ -67,6 +69,8 @@ bool IsAcceptedName(const QString& name)
 
 class Scan {
 public:
+    explicit Scan(bool inByteOrder) : inByteOrder_(inByteOrder) {}
+
     // Lists the subfolders of one entry into the next level.
     void Enter(ScanEntry& entry, Level& next)
     {
@@ -87,12 +91,16 @@ public:
         // A folder whose id cannot be read is entered: better twice than never.
         std::shared_ptr<const Ancestry> ancestry = entry.above;
         if (reader.Id()) {
-            if (IsAmong(*reader.Id(), entry.above.get()) || ++timesEntered_[*reader.Id()] > kMaxPathsToOneFolder) {
+            // A folder is entered under its own name always, through links
+            // a few times at most.
+            if (IsAmong(*reader.Id(), entry.above.get())
+                || (entry.link && ++timesLinkedTo_[*reader.Id()] > kMaxPathsToOneFolder)) {
                 entry.notEntered = true;
                 return;
             }
             ancestry = std::make_shared<const Ancestry>(Ancestry {*reader.Id(), entry.above});
         }
+        const std::size_t first = next.size();
         platform::FolderEntry found;
         while (reader.Next(found)) {
             yield_.Poll();
@@ -100,7 +108,11 @@ public:
                 continue;
             const QString name = FromFsName(found.name);
             if (IsAcceptedName(name))
-                next.push_back({entry.path + name + NativeSeparator(), found.protectedFolder, ancestry});
+                next.push_back({entry.path + name + NativeSeparator(), found.protectedFolder, ancestry, found.link});
+        }
+        if (inByteOrder_) {
+            std::sort(next.begin() + static_cast<std::ptrdiff_t>(first), next.end(),
+                      [](const ScanEntry& a, const ScanEntry& b) { return ToFsPath(a.path) < ToFsPath(b.path); });
         }
         if (platform::IsPermissionDenied(reader.ReadError()) || platform::IsNotFound(reader.ReadError()))
             entry.removed = true;
@@ -115,16 +127,17 @@ public:
     }
 
 private:
+    bool inByteOrder_;
     ThrottledYield yield_;
-    std::map<platform::FileId, int> timesEntered_;
+    std::map<platform::FileId, int> timesLinkedTo_;
 };
 
 } // namespace
 
-QStringList FoldersBelow(const QString& top, Dialogs& dialogs)
+QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder)
 {
     QStringList folders {top};
-    GetSubDirectories2016(folders, true, dialogs);
+    GetSubDirectories2016(folders, true, dialogs, inByteOrder);
     // The scan leaves the chosen folder out of its list only when it could
     // not be listed; whatever it found still counts.
     if (!folders.isEmpty() && folders.front() == top)
@@ -132,10 +145,10 @@ QStringList FoldersBelow(const QString& top, Dialogs& dialogs)
     return folders;
 }
 
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs)
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder)
 {
     ErrorReport report(dialogs, ProcedureLabels::GetSubDirectories2016());
-    Scan scan;
+    Scan scan(inByteOrder);
     std::vector<Level> levels(1);
     report.Step(100, [&] {
         for (const QString& folder : folders)

@@ -19,9 +19,12 @@ class Dialogs;
 // With recurse false only the first level below the entries is added.
 // Window events run now and then; all the scan's state is its own, so a
 // second scan started meanwhile runs to its end without disturbing this one.
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs);
+// inByteOrder takes each folder's subfolders in the byte order of their
+// names rather than the file system's listing order (the command line's
+// seeds must give the same plan on any machine).
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder = false);
 
 // The rows "Add All Subfolders In Folder" adds after the chosen folder's own
 // row, top (which ends in the separator): every folder below it that the
 // scan accepts.
-QStringList FoldersBelow(const QString& top, Dialogs& dialogs);
+QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder = false);

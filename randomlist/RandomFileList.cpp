@@ -136,18 +136,11 @@ Selection DrawWithinBudget(const MasterFileList& files, const SelectionRequest& 
         total += facts->size;
         return true;
     };
+    // Even with fewer files than asked for, they are drawn: in listing order
+    // the budget would always be filled from the same first files.
     Selection selection;
-    const std::uint32_t fileCount = files.Count();
-    if (!request.allowRepeats && !IsUnlimited(request) && fileCount < request.numberOfFiles) {
-        // Fewer files than asked for: every file that fits, in listing order.
-        for (std::uint32_t position = 0; position < fileCount; ++position) {
-            if (fits(position))
-                selection.push_back({files.Path(position), 0});
-        }
-        return selection;
-    }
     const std::uint64_t count = std::min(DrawCount(request.numberOfFiles), MaxEntries(request));
-    for (const RepeatPick& pick : DrawAccepted(fileCount, count, request.allowRepeats, random, fits))
+    for (const RepeatPick& pick : DrawAccepted(files.Count(), count, request.allowRepeats, random, fits))
         selection.push_back({files.Path(pick.position), pick.repeat});
     return selection;
 }

@@ -64,6 +64,7 @@ enum class EntryKind { File, Folder, Other };
 struct FolderEntry {
     NativeString name;
     EntryKind kind = EntryKind::Other; // after following links
+    bool link = false;                 // a symbolic link (on Windows, a reparse point)
     bool hidden = false;
     bool system = false;
     // A folder that is hidden and system (and maybe a reparse point) but
@@ -156,6 +157,8 @@ bool FlushesAsAWhole(const std::filesystem::path& folder);
 // system that holds the folder, or one file.
 std::error_code FlushFileSystem(const std::filesystem::path& folder);
 std::error_code FlushFile(const std::filesystem::path& file);
+// A folder's entries, where the file system writes them apart from its files.
+std::error_code FlushFolder(const std::filesystem::path& folder);
 
 // Ends the program at once, also while another thread waits in the kernel
 // for a slow device: the program's windows go away with it.

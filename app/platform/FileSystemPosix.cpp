@@ -38,13 +38,18 @@ EntryKind KindOf(const struct stat& status)
 
 // The listing's type where it gives one; a link (or an unknown type) is
 // followed with one stat.
-EntryKind KindOf(DIR* folder, const dirent& entry)
+EntryKind KindOf(DIR* folder, const dirent& entry, bool& link)
 {
+    link = entry.d_type == DT_LNK;
     switch (entry.d_type) {
     case DT_REG: return EntryKind::File;
     case DT_DIR: return EntryKind::Folder;
-    case DT_LNK:
     case DT_UNKNOWN: {
+        struct stat own {};
+        link = ::fstatat(::dirfd(folder), entry.d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
+        [[fallthrough]];
+    }
+    case DT_LNK: {
         struct stat status {};
         if (::fstatat(::dirfd(folder), entry.d_name, &status, 0) != 0)
             return EntryKind::Other;
@@ -88,7 +93,7 @@ bool FolderReader::Next(FolderEntry& entry)
         if (name == "." || name == "..")
             continue;
         entry.name.assign(name);
-        entry.kind = KindOf(handle_->stream, *found);
+        entry.kind = KindOf(handle_->stream, *found, entry.link);
         entry.hidden = name.front() == '.';
         entry.system = false;
         entry.protectedFolder = false;
@@ -509,6 +514,17 @@ std::error_code FlushFile(const std::filesystem::path& file)
 {
     Descriptor handle(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (handle.get() < 0 || ::fsync(handle.get()) != 0)
+        return {errno, std::generic_category()};
+    return {};
+}
+
+std::error_code FlushFolder(const std::filesystem::path& folder)
+{
+    Descriptor handle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (handle.get() < 0)
+        return {errno, std::generic_category()};
+    // Some file systems keep no folder of their own to flush.
+    if (::fsync(handle.get()) != 0 && errno != EINVAL && errno != ENOSYS && errno != EROFS)
         return {errno, std::generic_category()};
     return {};
 }

@@ -83,6 +83,7 @@ bool FolderReader::Next(FolderEntry& entry)
         const DWORD attributes = handle_->data.dwFileAttributes & kKnownAttributes;
         entry.name = handle_->data.cFileName;
         entry.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder : EntryKind::File;
+        entry.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         entry.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
         entry.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
         entry.protectedFolder = attributes == kProtected || attributes == (kProtected | FILE_ATTRIBUTE_REPARSE_POINT);
@@ -243,9 +244,15 @@ bool IsRootFolder(const std::filesystem::path& path)
 
 std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data {};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)
-        || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    // Opened, so that a link tells of the file it leads to.
+    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION data {};
+    const bool read = ::GetFileInformationByHandle(file, &data) != 0;
+    ::CloseHandle(file);
+    if (!read || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return std::nullopt;
     // File times count 100 ns steps from 1601.
     const std::uint64_t ticks = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
@@ -277,15 +284,29 @@ std::error_code FlushFileSystem(const std::filesystem::path&)
 
 std::error_code FlushFile(const std::filesystem::path& file)
 {
+    // Flushing needs write access, which a read-only copy refuses until its
+    // attribute is lifted for the moment.
+    const DWORD attributes = ::GetFileAttributesW(file.c_str());
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly)
+        ::SetFileAttributesW(file.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
     const HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return LastError();
-    const BOOL flushed = ::FlushFileBuffers(handle);
-    const std::error_code error = flushed ? std::error_code() : LastError();
-    ::CloseHandle(handle);
+    std::error_code error;
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
+    } else {
+        if (!::FlushFileBuffers(handle))
+            error = LastError();
+        ::CloseHandle(handle);
+    }
+    if (readOnly)
+        ::SetFileAttributesW(file.c_str(), attributes);
     return error;
 }
+
+// Windows writes a folder's entries with the files.
+std::error_code FlushFolder(const std::filesystem::path&) { return {}; }
 
 void EndProcessNow()
 {

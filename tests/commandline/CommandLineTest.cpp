@@ -6,7 +6,9 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QDir>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -104,6 +106,8 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         {{"-s", library, "-d", out, "--max-size", "12Q"}, 2, "no size"},
         {{"--plan", "p.txt", "-s", library}, 2, "takes no sources"},
         {{"-s", library, "-d", out, "stray"}, 2, "unexpected argument"},
+        {{"-s", library, "-d", out, "-platform", "offscreen"}, 2, "-platform is an option of the window"},
+        {{"-s", library, "-d", out, "-r", "--max-size", "1G"}, 2, "with -r, --max-size needs -n"},
         {{"-s", empty, "-d", out, "--seed", "1"}, 1, "No files added."},
         {{"-s", library + "/1", "-d", tree.Path(QStringLiteral("missing")), "-n", "1", "--seed", "1"}, 1,
          "1 file could not be copied"},
@@ -142,6 +146,26 @@ TEST_F(CommandLine, ADryRunPrintsTheRowsAndASeedReproducesThem)
     EXPECT_NE(Run(arguments + QStringList{"--seed", "43"}).out, first.out);
 }
 
+// A seed gives the same plan from the same tree, whatever order the file
+// system lists its folders in: tmpfs lists the newest first.
+TEST_F(CommandLine, ASeedDrawsTheSameFromTheSameTreeListedInAnotherOrder)
+{
+    QTemporaryDir memory(QStringLiteral("/dev/shm/quorvex-XXXXXX"));
+    ASSERT_TRUE(memory.isValid());
+    QStringList plans;
+    for (const QString& order : {QStringLiteral("abcd"), QStringLiteral("dcba")}) {
+        const QString root = memory.filePath(order);
+        for (const QChar folder : order) {
+            QDir().mkpath(root + u'/' + folder);
+            std::ofstream(ToFsPath(root + u'/' + folder + QStringLiteral("/1.txt"))) << "x";
+        }
+        const QString plan = Run({"--source-tree", root, "-d", "/out", "-n", "3", "--seed", "7", "--dry-run"}).out;
+        plans << QString(plan).replace(root, QStringLiteral("ROOT"));
+    }
+    EXPECT_EQ(plans[0], plans[1]);
+    EXPECT_EQ(plans[0].count(u'\n'), 3);
+}
+
 // Without a number the budget alone decides: the plan never passes it, and
 // every file left out would not have fitted in what was left.
 TEST_F(CommandLine, TheSizeBudgetIsFilledAsFarAsTheDrawAllows)
@@ -160,6 +184,9 @@ TEST_F(CommandLine, TheSizeBudgetIsFilledAsFarAsTheDrawAllows)
             EXPECT_GT(total + i, 10u) << "f" << i << " would still have fitted";
         }
     }
+    // Asked for more files than there are, the files that fit are still drawn.
+    const QStringList arguments = {"--source-tree", library, "-d", stick, "-n", "100", "--max-size", "10", "--dry-run"};
+    EXPECT_NE(Run(arguments + QStringList {"--seed", "1"}).out, Run(arguments + QStringList {"--seed", "2"}).out);
 }
 
 TEST_F(CommandLine, AnEditedPlanIsCarriedOutAndExistingCopiesAreSkipped)
