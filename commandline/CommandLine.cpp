@@ -84,7 +84,7 @@ const std::vector<OptionSpec>& OptionSpecs()
 
 const char* const kHelpEpilogue = R"(
 Sources, destinations and filters are taken in the order given.
-Without -n, --max-size draws until nothing more fits.
+Without -n, --max-size draws until nothing more fits (with -r, give -n).
 The manual page quorvex(1) tells the exit statuses, the plan format and examples.
 )";
 
