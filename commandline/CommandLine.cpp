@@ -48,19 +48,17 @@ namespace {
 constexpr int kFailedStatus = 1;
 constexpr int kUsageStatus = 2;
 
-const QString kNoFilesAdded = QStringLiteral("No files added.");
-
 // The options. Short names take their value from the next argument, so
 // that no Qt option of one dash ("-session") is read as one of them.
-struct OptionSpec {
+struct OptionRow {
     QStringList names;
     const char* valueName; // nullptr for a switch
     const char* description;
 };
 
-const std::vector<OptionSpec>& OptionSpecs()
+const std::vector<OptionRow>& OptionTable()
 {
-    static const std::vector<OptionSpec> specs = {
+    static const std::vector<OptionRow> rows = {
         {{"s", "source"}, "DIR", "Draw files from the folder DIR (or the file DIR)."},
         {{"source-tree"}, "DIR", "Draw files from DIR and every folder below it."},
         {{"source-list"}, "FILE", "Draw files from the folders listed in FILE, one per line."},
@@ -79,7 +77,7 @@ const std::vector<OptionSpec>& OptionSpecs()
         {{"plan"}, "FILE", "Carry out a saved plan."},
         {{"q", "quiet"}, nullptr, "Show nothing but errors."},
     };
-    return specs;
+    return rows;
 }
 
 const char* const kHelpEpilogue = R"(
@@ -137,9 +135,9 @@ std::optional<std::uint64_t> ParseSize(const QString& text)
 
 QString Canonical(const QString& name)
 {
-    for (const OptionSpec& spec : OptionSpecs()) {
-        if (spec.names.contains(name))
-            return spec.names.back();
+    for (const OptionRow& option : OptionTable()) {
+        if (option.names.contains(name))
+            return option.names.back();
     }
     return name;
 }
@@ -406,7 +404,7 @@ int Run(const Options& options)
             RemoveItemsWith(copyList, filter.text, summary, dialogs);
     }
     if (copyList.IsEmpty() && failedLines == 0) {
-        dialogs.MsgBox(kNoFilesAdded);
+        dialogs.MsgBox(kNoFilesAddedMessage);
         return kFailedStatus;
     }
     if (options.maxBytes && !options.quiet)
@@ -459,10 +457,10 @@ QString UnknownOptionText(const QCommandLineParser& parser, const QStringList& a
 
 void AddOptions(QCommandLineParser& parser)
 {
-    for (const OptionSpec& spec : OptionSpecs()) {
-        QCommandLineOption option(spec.names, QString::fromUtf8(spec.description));
-        if (spec.valueName != nullptr)
-            option.setValueName(QString::fromUtf8(spec.valueName));
+    for (const OptionRow& row : OptionTable()) {
+        QCommandLineOption option(row.names, QString::fromUtf8(row.description));
+        if (row.valueName != nullptr)
+            option.setValueName(QString::fromUtf8(row.valueName));
         parser.addOption(option);
     }
 }
@@ -504,8 +502,8 @@ bool IsCommandLineRun(const QStringList& arguments)
 {
     QStringList longNames = {QStringLiteral("help"), QStringLiteral("help-all"), QStringLiteral("version")};
     QString shortNames = QStringLiteral("hv?");
-    for (const OptionSpec& spec : OptionSpecs()) {
-        for (const QString& name : spec.names) {
+    for (const OptionRow& option : OptionTable()) {
+        for (const QString& name : option.names) {
             if (name.size() == 1)
                 shortNames += name;
             else

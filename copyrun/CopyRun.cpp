@@ -119,6 +119,8 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
     return summary;
 }
 
+const QString kNoFilesAddedMessage = QStringLiteral("No files added.");
+
 const QString kSameFilesMessage =
     QStringLiteral("Source files and destination files were the same. Please check folders.");
 

@@ -46,6 +46,9 @@ struct CopyRunSummary {
 // own steps go to the report.
 CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report);
 
+// The message for a copy list without rows.
+extern const QString kNoFilesAddedMessage;
+
 // The message after a run in which a row's source and destination were one file.
 extern const QString kSameFilesMessage;
 

@@ -50,7 +50,7 @@ void Form1::PushButton2_Click()
     ErrorReport report(dialogs_, ProcedureLabels::PushButtonClick(2));
     report.Step(100, [&] { LetWindowEventsRun(); });
     if (report.Test(102, [&] { return CopyList->Count() <= 0; })) {
-        report.Step(104, [&] { dialogs_.MsgBox(QStringLiteral("No files added.")); });
+        report.Step(104, [&] { dialogs_.MsgBox(kNoFilesAddedMessage); });
         return;
     }
     BeginBusy();

@@ -11,12 +11,6 @@ void MasterFileList::AddName(platform::NativeStringView name)
     names_.append(name);
 }
 
-void MasterFileList::Reserve(std::size_t names, std::size_t bytes)
-{
-    entries_.reserve(names);
-    names_.reserve(bytes);
-}
-
 void MasterFileList::AddFile(const QString& path)
 {
     folders_.push_back(path);

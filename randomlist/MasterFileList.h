@@ -16,8 +16,6 @@ public:
     // separator.
     void BeginFolder(const QString& folder);
     void AddName(platform::NativeStringView name);
-    // Makes room for this many names of this many bytes in all.
-    void Reserve(std::size_t names, std::size_t bytes);
     // A source row that names a file rather than a folder.
     void AddFile(const QString& path);
 

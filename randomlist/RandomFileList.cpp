@@ -189,17 +189,7 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
     }
     MasterFileList files;
     std::vector<RowListing> listings;
-    report.Step(104, [&] {
-        listings = ReadRows(request.sourceRows, request.namesInByteOrder);
-        std::size_t names = 0;
-        std::size_t bytes = 0;
-        for (const RowListing& listing : listings) {
-            names += listing.names.size();
-            for (const platform::NativeString& name : listing.names)
-                bytes += name.size();
-        }
-        files.Reserve(names, bytes);
-    });
+    report.Step(104, [&] { listings = ReadRows(request.sourceRows, request.namesInByteOrder); });
     for (qsizetype position = 0; position < request.sourceRows.size() && position < qsizetype(listings.size()); ++position) {
         const QString& row = request.sourceRows[position];
         const RowListing& listing = listings[static_cast<std::size_t>(position)];
