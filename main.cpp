@@ -1,9 +1,9 @@
-#include "Form1.h"
-#include "PathHelpers.h"
-#include "PointerImage.h"
-#include "QtDialogs.h"
-#include "RandomSource.h"
 #include "commandline/CommandLine.h"
+#include "core/PathHelpers.h"
+#include "core/RandomSource.h"
+#include "window/Form1.h"
+#include "window/PointerImage.h"
+#include "window/QtDialogs.h"
 
 #include <QApplication>
 

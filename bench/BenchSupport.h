@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Dialogs.h"
-#include "app/RandomSource.h"
+#include "core/Dialogs.h"
+#include "core/RandomSource.h"
 
 #include <QElapsedTimer>
 #include <QString>

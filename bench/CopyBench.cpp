@@ -16,13 +16,13 @@
 
 #include "BenchSupport.h"
 
-#include "app/ErrorReport.h"
-#include "app/EventYield.h"
-#include "app/PathHelpers.h"
-#include "app/ProcedureLabels.h"
-#include "app/RowListModel.h"
 #include "copyrun/CopyRun.h"
 #include "copyrun/DeviceFlush.h"
+#include "core/ErrorReport.h"
+#include "core/EventYield.h"
+#include "core/PathHelpers.h"
+#include "core/ProcedureLabels.h"
+#include "core/RowListModel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,11 +5,11 @@
 
 #include "BenchSupport.h"
 
-#include "app/Form1.h"
-#include "app/RowListModel.h"
-#include "app/SummaryBox.h"
+#include "core/RowListModel.h"
 #include "randomlist/CorrelateListviews.h"
 #include "randomlist/RandomFileList.h"
+#include "window/Form1.h"
+#include "window/SummaryBox.h"
 
 #include <QApplication>
 #include <QEvent>

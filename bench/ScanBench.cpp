@@ -5,7 +5,7 @@
 
 #include "BenchSupport.h"
 
-#include "app/EventYield.h"
+#include "core/EventYield.h"
 #include "folders/SubfolderScan.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "ConsoleOutput.h"
+#include "commandline/ConsoleOutput.h"
 
-#include "app/PathHelpers.h"
-#include "app/platform/FileSystem.h"
+#include "core/PathHelpers.h"
+#include "platform/FileSystem.h"
 #include "randomlist/RandomFileList.h"
 
 #include <atomic>

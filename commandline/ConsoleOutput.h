@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Dialogs.h"
 #include "copyrun/CopyRun.h"
+#include "core/Dialogs.h"
 
 #include <QElapsedTimer>
 #include <QString>

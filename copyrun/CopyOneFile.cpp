@@ -1,9 +1,9 @@
-#include "CopyOneFile.h"
+#include "copyrun/CopyOneFile.h"
 
-#include "app/PathHelpers.h"
-#include "app/platform/FileSystem.h"
+#include "core/PathHelpers.h"
 #include "folders/FileChecks.h"
 #include "folders/PathText.h"
+#include "platform/FileSystem.h"
 
 #include <cstdlib>
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "app/platform/FileSystem.h"
+#include "platform/FileSystem.h"
 
 // What became of one planned copy.
 struct CopyOutcome {

@@ -1,10 +1,10 @@
-#include "CopyRun.h"
+#include "copyrun/CopyRun.h"
 
-#include "CopyOneFile.h"
+#include "copyrun/CopyOneFile.h"
 
-#include "app/ErrorReport.h"
-#include "app/Failure.h"
-#include "app/RowListModel.h"
+#include "core/ErrorReport.h"
+#include "core/Failure.h"
+#include "core/RowListModel.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CopyListRow.h"
+#include "core/CopyListRow.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
-#include "DeviceFlush.h"
+#include "copyrun/DeviceFlush.h"
 
-#include "app/EventYield.h"
-#include "app/PathHelpers.h"
-#include "app/platform/FileSystem.h"
+#include "core/EventYield.h"
+#include "core/PathHelpers.h"
+#include "platform/FileSystem.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
-#include "PlanText.h"
+#include "copyrun/PlanText.h"
 
-#include "app/PathHelpers.h"
-#include "app/platform/NameCodec.h"
+#include "core/PathHelpers.h"
+#include "platform/NameCodec.h"
 
 #include <algorithm>
 #include <string>

@@ -1,4 +1,4 @@
-#include "ApplicationTitle.h"
+#include "core/ApplicationTitle.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Codepage1252.h"
+#include "core/Codepage1252.h"
 
 #include <QStringDecoder>
 

@@ -1,6 +1,6 @@
-#include "Dialogs.h"
+#include "core/Dialogs.h"
 
-#include "ApplicationTitle.h"
+#include "core/ApplicationTitle.h"
 
 void Dialogs::MsgBox(const QString& text)
 {

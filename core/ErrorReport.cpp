@@ -1,6 +1,6 @@
-#include "ErrorReport.h"
+#include "core/ErrorReport.h"
 
-#include "Contact.h"
+#include "core/Contact.h"
 
 namespace {
 const QString kReportTitle = QStringLiteral("Application Error");

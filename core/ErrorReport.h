@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Dialogs.h"
-#include "Failure.h"
+#include "core/Dialogs.h"
+#include "core/Failure.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "EventYield.h"
+#include "core/EventYield.h"
 
 #include <QCoreApplication>
 

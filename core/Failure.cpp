@@ -1,4 +1,4 @@
-#include "Failure.h"
+#include "core/Failure.h"
 
 #include <filesystem>
 #include <new>

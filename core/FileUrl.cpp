@@ -1,6 +1,6 @@
-#include "FileUrl.h"
+#include "core/FileUrl.h"
 
-#include "PathHelpers.h"
+#include "core/PathHelpers.h"
 #include "platform/NameCodec.h"
 
 #include <QDir>

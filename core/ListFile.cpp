@@ -1,10 +1,10 @@
-#include "ListFile.h"
+#include "core/ListFile.h"
 
-#include "Codepage1252.h"
-#include "Dialogs.h"
-#include "Failure.h"
-#include "PathHelpers.h"
-#include "RowListModel.h"
+#include "core/Codepage1252.h"
+#include "core/Dialogs.h"
+#include "core/Failure.h"
+#include "core/PathHelpers.h"
+#include "core/RowListModel.h"
 
 #include <QFile>
 #include <QIODevice>

@@ -1,4 +1,4 @@
-#include "NumericValue.h"
+#include "core/NumericValue.h"
 
 #include <algorithm>
 #include <cctype>

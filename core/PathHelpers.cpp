@@ -1,7 +1,7 @@
-#include "PathHelpers.h"
+#include "core/PathHelpers.h"
 
-#include "EventYield.h"
-#include "Failure.h"
+#include "core/EventYield.h"
+#include "core/Failure.h"
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 

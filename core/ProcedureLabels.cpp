@@ -1,4 +1,4 @@
-#include "ProcedureLabels.h"
+#include "core/ProcedureLabels.h"
 
 namespace {
 

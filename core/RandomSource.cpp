@@ -1,4 +1,4 @@
-#include "RandomSource.h"
+#include "core/RandomSource.h"
 
 #include <QTime>
 

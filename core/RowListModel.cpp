@@ -1,6 +1,6 @@
-#include "RowListModel.h"
+#include "core/RowListModel.h"
 
-#include "PathHelpers.h"
+#include "core/PathHelpers.h"
 
 RowListModel::RowListModel(QString header, QObject* parent)
     : QAbstractListModel(parent), header_(std::move(header))

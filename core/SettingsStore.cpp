@@ -1,6 +1,6 @@
-#include "SettingsStore.h"
+#include "core/SettingsStore.h"
 
-#include "Failure.h"
+#include "core/Failure.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
-#include "Skin.h"
+#include "core/Skin.h"
 
-#include "Failure.h"
-#include "PathHelpers.h"
+#include "core/Failure.h"
+#include "core/PathHelpers.h"
 
 #include "platform/FileSystem.h"
 

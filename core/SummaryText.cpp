@@ -1,4 +1,4 @@
-#include "SummaryText.h"
+#include "core/SummaryText.h"
 
 void SummaryText::SetLines(QStringList lines)
 {

@@ -1,11 +1,11 @@
-#include "DroppedPaths.h"
+#include "folders/DroppedPaths.h"
 
-#include "FileChecks.h"
-#include "PathText.h"
-#include "SubfolderScan.h"
+#include "folders/FileChecks.h"
+#include "folders/PathText.h"
+#include "folders/SubfolderScan.h"
 
-#include "app/PathHelpers.h"
-#include "app/platform/FileSystem.h"
+#include "core/PathHelpers.h"
+#include "platform/FileSystem.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "FileChecks.h"
+#include "folders/FileChecks.h"
 
-#include "app/PathHelpers.h"
-#include "app/platform/FileSystem.h"
+#include "core/PathHelpers.h"
+#include "platform/FileSystem.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
-#include "ListFileSelection.h"
+#include "folders/ListFileSelection.h"
 
-#include "app/PathHelpers.h"
+#include "core/PathHelpers.h"
 #include "folders/PathText.h"
 
 const QString kTooManyFilesMessage =

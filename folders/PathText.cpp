@@ -1,6 +1,6 @@
-#include "PathText.h"
+#include "folders/PathText.h"
 
-#include "app/Codepage1252.h"
+#include "core/Codepage1252.h"
 
 #include <QList>
 

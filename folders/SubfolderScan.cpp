@@ -1,12 +1,12 @@
-#include "SubfolderScan.h"
+#include "folders/SubfolderScan.h"
 
-#include "PathText.h"
+#include "folders/PathText.h"
 
-#include "app/ErrorReport.h"
-#include "app/EventYield.h"
-#include "app/PathHelpers.h"
-#include "app/ProcedureLabels.h"
-#include "app/platform/FileSystem.h"
+#include "core/ErrorReport.h"
+#include "core/EventYield.h"
+#include "core/PathHelpers.h"
+#include "core/ProcedureLabels.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <map>

@@ -1,4 +1,4 @@
-#include "FileSystem.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "NameCodec.h"
+#include "platform/NameCodec.h"
 
 namespace platform {
 

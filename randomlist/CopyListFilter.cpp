@@ -1,10 +1,10 @@
-#include "CopyListFilter.h"
+#include "randomlist/CopyListFilter.h"
 
-#include "app/ErrorReport.h"
-#include "app/EventYield.h"
-#include "app/ProcedureLabels.h"
-#include "app/RowListModel.h"
-#include "app/SummaryText.h"
+#include "core/ErrorReport.h"
+#include "core/EventYield.h"
+#include "core/ProcedureLabels.h"
+#include "core/RowListModel.h"
+#include "core/SummaryText.h"
 
 
 namespace {

@@ -1,8 +1,8 @@
-#include "CorrelateListviews.h"
+#include "randomlist/CorrelateListviews.h"
 
-#include "app/ErrorReport.h"
-#include "app/PathHelpers.h"
-#include "app/ProcedureLabels.h"
+#include "core/ErrorReport.h"
+#include "core/PathHelpers.h"
+#include "core/ProcedureLabels.h"
 
 #include <QHash>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "RandomFileList.h"
+#include "randomlist/RandomFileList.h"
 
-#include "app/CopyListRow.h"
+#include "core/CopyListRow.h"
 
 #include <QString>
 #include <QStringList>

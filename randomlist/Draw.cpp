@@ -1,6 +1,6 @@
-#include "Draw.h"
+#include "randomlist/Draw.h"
 
-#include "app/RandomSource.h"
+#include "core/RandomSource.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
-#include "MasterFileList.h"
+#include "randomlist/MasterFileList.h"
 
-#include "app/PathHelpers.h"
+#include "core/PathHelpers.h"
 
 void MasterFileList::BeginFolder(const QString& folder) { folders_.push_back(folder); }
 

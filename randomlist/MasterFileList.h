@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/platform/FileSystem.h"
+#include "platform/FileSystem.h"
 
 #include <QString>
 

@@ -1,15 +1,15 @@
-#include "RandomFileList.h"
+#include "randomlist/RandomFileList.h"
 
-#include "Draw.h"
-#include "MasterFileList.h"
+#include "randomlist/Draw.h"
+#include "randomlist/MasterFileList.h"
 
-#include "app/Dialogs.h"
-#include "app/ErrorReport.h"
-#include "app/Failure.h"
-#include "app/Parallel.h"
-#include "app/PathHelpers.h"
-#include "app/ProcedureLabels.h"
-#include "app/platform/FileSystem.h"
+#include "core/Dialogs.h"
+#include "core/ErrorReport.h"
+#include "core/Failure.h"
+#include "core/Parallel.h"
+#include "core/PathHelpers.h"
+#include "core/ProcedureLabels.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,17 +1,17 @@
 #!/usr/bin/env python3
 """Draw Quorvex's bundled images from scratch.
 
-  app/installed/HAND-M.CUR  32x32 pointing-hand cursor (index finger up,
+  data/HAND-M.CUR            32x32 pointing-hand cursor (index finger up,
                             black outline, white fill), hotspot on the
                             fingertip; drawn from the pixel grid below.
-  app/installed/drag.ico    32x32 pointer shown while a list row is dragged
+  data/drag.ico              32x32 pointer shown while a list row is dragged
                             up or down: a row bar beside an up/down arrow,
                             black outline, white fill, centred because its
                             hot point is the middle of the image.
-  app/icons/quorvex.png     64x64 application icon: two crossing shuffle
+  data/icons/quorvex.png     64x64 application icon: two crossing shuffle
                             arrows over a folder, anti-aliased by
                             supersampling simple shapes.
-  app/icons/hicolor/NxN.png the same icon at the sizes the desktop's icon
+  data/icons/hicolor/NxN.png the same icon at the sizes the desktop's icon
                             theme looks for, installed with the package.
 
 Standard library only, and the output is byte-for-byte deterministic, so the
@@ -332,11 +332,11 @@ def write(rel, data):
 
 
 def main():
-    write("app/installed/HAND-M.CUR", encode_cur(grid_pixels(HAND), HOTSPOT))
-    write("app/installed/drag.ico", encode_ico(grid_pixels(DRAG, DRAG_ORIGIN)))
-    write("app/icons/quorvex.png", encode_png(render_icon()))
+    write("data/HAND-M.CUR", encode_cur(grid_pixels(HAND), HOTSPOT))
+    write("data/drag.ico", encode_ico(grid_pixels(DRAG, DRAG_ORIGIN)))
+    write("data/icons/quorvex.png", encode_png(render_icon()))
     for size in THEME_ICON_SIZES:
-        write(f"app/icons/hicolor/{size}x{size}.png", encode_png(render_icon(size)))
+        write(f"data/icons/hicolor/{size}x{size}.png", encode_png(render_icon(size)))
 
 
 if __name__ == "__main__":

@@ -2,14 +2,14 @@
 // one folder, a folder with all folders below it, or the folders listed in
 // text files. Every one of them ends with a rebuild of the copy list.
 
-#include "app/Form1.h"
+#include "window/Form1.h"
 
-#include "app/Dialogs.h"
-#include "app/ErrorReport.h"
-#include "app/ListFile.h"
-#include "app/ProcedureLabels.h"
-#include "app/RowListModel.h"
-#include "app/SettingsStore.h"
+#include "core/Dialogs.h"
+#include "core/ErrorReport.h"
+#include "core/ListFile.h"
+#include "core/ProcedureLabels.h"
+#include "core/RowListModel.h"
+#include "core/SettingsStore.h"
 #include "folders/FileChecks.h"
 #include "folders/ListFileSelection.h"
 #include "folders/PathText.h"

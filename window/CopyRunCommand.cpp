@@ -1,16 +1,16 @@
 // "4. Start Copying Files": carries out the copy list with progress.
 
-#include "app/Form1.h"
+#include "window/Form1.h"
 
-#include "app/Dialogs.h"
-#include "app/ErrorReport.h"
-#include "app/EventYield.h"
-#include "app/PathHelpers.h"
-#include "app/ProcedureLabels.h"
-#include "app/RowListModel.h"
-#include "app/TextProgressBar.h"
 #include "copyrun/CopyRun.h"
 #include "copyrun/DeviceFlush.h"
+#include "core/Dialogs.h"
+#include "core/ErrorReport.h"
+#include "core/EventYield.h"
+#include "core/PathHelpers.h"
+#include "core/ProcedureLabels.h"
+#include "core/RowListModel.h"
+#include "window/TextProgressBar.h"
 
 #include <QScopedValueRollback>
 

@@ -1,13 +1,13 @@
 // The window's handlers that remove rows from its lists and clear them.
 // None of them rebuilds the copy list.
 
-#include "app/Form1.h"
+#include "window/Form1.h"
 
-#include "app/ErrorReport.h"
-#include "app/ProcedureLabels.h"
-#include "app/RowListModel.h"
-#include "app/SummaryText.h"
-#include "folders/ListRowRemoval.h"
+#include "core/ErrorReport.h"
+#include "core/ProcedureLabels.h"
+#include "core/RowListModel.h"
+#include "core/SummaryText.h"
+#include "window/ListRowRemoval.h"
 
 #include <QTreeView>
 

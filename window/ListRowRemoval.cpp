@@ -1,6 +1,6 @@
-#include "ListRowRemoval.h"
+#include "window/ListRowRemoval.h"
 
-#include "app/RowListModel.h"
+#include "core/RowListModel.h"
 
 #include <QAbstractItemView>
 #include <QItemSelectionModel>

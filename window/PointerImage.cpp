@@ -1,7 +1,7 @@
-#include "PointerImage.h"
+#include "window/PointerImage.h"
 
-#include "Failure.h"
-#include "PathHelpers.h"
+#include "core/Failure.h"
+#include "core/PathHelpers.h"
 
 #include <QFile>
 #include <QImage>

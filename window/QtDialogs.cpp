@@ -1,7 +1,7 @@
-#include "QtDialogs.h"
+#include "window/QtDialogs.h"
 
-#include "FileUrl.h"
-#include "PathHelpers.h"
+#include "core/FileUrl.h"
+#include "core/PathHelpers.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

@@ -1,14 +1,14 @@
 // The window's handlers that rebuild the copy list and filter it.
 
-#include "app/Form1.h"
+#include "window/Form1.h"
 
-#include "app/ApplicationTitle.h"
-#include "app/Dialogs.h"
-#include "app/ErrorReport.h"
-#include "app/NumericValue.h"
-#include "app/ProcedureLabels.h"
-#include "app/RowListModel.h"
-#include "app/SummaryText.h"
+#include "core/ApplicationTitle.h"
+#include "core/Dialogs.h"
+#include "core/ErrorReport.h"
+#include "core/NumericValue.h"
+#include "core/ProcedureLabels.h"
+#include "core/RowListModel.h"
+#include "core/SummaryText.h"
 #include "randomlist/CopyListFilter.h"
 #include "randomlist/CorrelateListviews.h"
 

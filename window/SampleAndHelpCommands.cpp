@@ -1,13 +1,13 @@
 // The commands that help a new user: a ready-made example and where to ask.
 
-#include "Form1.h"
+#include "window/Form1.h"
 
-#include "Contact.h"
-#include "Dialogs.h"
-#include "ErrorReport.h"
-#include "PathHelpers.h"
-#include "ProcedureLabels.h"
-#include "RowListModel.h"
+#include "core/Contact.h"
+#include "core/Dialogs.h"
+#include "core/ErrorReport.h"
+#include "core/PathHelpers.h"
+#include "core/ProcedureLabels.h"
+#include "core/RowListModel.h"
 
 #include <QLineEdit>
 

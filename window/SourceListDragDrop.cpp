@@ -1,14 +1,14 @@
 // The source list takes files and folders dropped from the file manager, and
 // its rows can be moved up and down by dragging them.
 
-#include "app/Form1.h"
+#include "window/Form1.h"
 
-#include "app/Failure.h"
-#include "app/FileUrl.h"
-#include "app/PathHelpers.h"
-#include "app/PointerImage.h"
-#include "app/RowListModel.h"
+#include "core/Failure.h"
+#include "core/FileUrl.h"
+#include "core/PathHelpers.h"
+#include "core/RowListModel.h"
 #include "folders/DroppedPaths.h"
+#include "window/PointerImage.h"
 
 #include <QDragMoveEvent>
 #include <QMimeData>

@@ -1,7 +1,7 @@
-#include "SummaryBox.h"
+#include "window/SummaryBox.h"
 
-#include "PathHelpers.h"
-#include "SummaryText.h"
+#include "core/PathHelpers.h"
+#include "core/SummaryText.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,7 @@
-#include "app/PathHelpers.h"
 #include "commandline/CommandLine.h"
-#include "app/RandomSource.h"
-#include "app/RowListModel.h"
+#include "core/PathHelpers.h"
+#include "core/RandomSource.h"
+#include "core/RowListModel.h"
 #include "support/FormFixture.h"
 
 #include <QCheckBox>

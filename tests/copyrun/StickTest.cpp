@@ -1,6 +1,6 @@
-#include "app/PathHelpers.h"
 #include "copyrun/CopyOneFile.h"
 #include "copyrun/DeviceFlush.h"
+#include "core/PathHelpers.h"
 #include "randomlist/CorrelateListviews.h"
 #include "support/FatStick.h"
 #include "support/TempTree.h"

@@ -1,5 +1,5 @@
-#include "app/ApplicationTitle.h"
-#include "app/Dialogs.h"
+#include "core/ApplicationTitle.h"
+#include "core/Dialogs.h"
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>

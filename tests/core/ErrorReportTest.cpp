@@ -1,6 +1,6 @@
-#include "app/Contact.h"
-#include "app/ErrorReport.h"
-#include "app/ProcedureLabels.h"
+#include "core/Contact.h"
+#include "core/ErrorReport.h"
+#include "core/ProcedureLabels.h"
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>

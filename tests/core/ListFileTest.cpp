@@ -1,7 +1,7 @@
-#include "app/ApplicationTitle.h"
-#include "app/Failure.h"
-#include "app/ListFile.h"
-#include "app/RowListModel.h"
+#include "core/ApplicationTitle.h"
+#include "core/Failure.h"
+#include "core/ListFile.h"
+#include "core/RowListModel.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 

@@ -1,4 +1,4 @@
-#include "app/NumericValue.h"
+#include "core/NumericValue.h"
 
 #include <gtest/gtest.h>
 

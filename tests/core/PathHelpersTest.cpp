@@ -1,6 +1,6 @@
-#include "app/Failure.h"
-#include "app/FileUrl.h"
-#include "app/PathHelpers.h"
+#include "core/Failure.h"
+#include "core/FileUrl.h"
+#include "core/PathHelpers.h"
 #include "support/TempTree.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/RowListModel.h"
+#include "core/RowListModel.h"
 
 #include <QAbstractItemModelTester>
 

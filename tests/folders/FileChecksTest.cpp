@@ -1,4 +1,4 @@
-#include "app/PathHelpers.h"
+#include "core/PathHelpers.h"
 #include "folders/FileChecks.h"
 #include "support/TempTree.h"
 

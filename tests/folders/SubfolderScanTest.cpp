@@ -1,6 +1,6 @@
-#include "app/PathHelpers.h"
-#include "app/platform/FileSystem.h"
+#include "core/PathHelpers.h"
 #include "folders/SubfolderScan.h"
+#include "platform/FileSystem.h"
 #include "support/Permissions.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"

@@ -1,4 +1,4 @@
-#include "app/PathHelpers.h"
+#include "core/PathHelpers.h"
 #include "randomlist/CorrelateListviews.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedRandom.h"

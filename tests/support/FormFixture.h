@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/Form1.h"
 #include "copyrun/DeviceFlush.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
+#include "window/Form1.h"
 
 #include "support/ScriptedRandom.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dialogs.h"
+#include "core/Dialogs.h"
 #include "support/QtPrinters.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/RandomSource.h"
+#include "core/RandomSource.h"
 #include "support/QtPrinters.h"
 
 #include <cstddef>

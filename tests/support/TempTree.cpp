@@ -1,6 +1,6 @@
 #include "TempTree.h"
 
-#include "app/PathHelpers.h"
+#include "core/PathHelpers.h"
 
 #include <QDir>
 

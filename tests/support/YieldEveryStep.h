@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/EventYield.h"
+#include "core/EventYield.h"
 
 // Inside its scope long work lets window events run at every step, so a
 // test can step in at any point.

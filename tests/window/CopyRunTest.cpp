@@ -1,13 +1,13 @@
-#include "app/PathHelpers.h"
-#include "app/RowListModel.h"
-#include "app/SummaryText.h"
+#include "core/PathHelpers.h"
+#include "core/RowListModel.h"
+#include "core/SummaryText.h"
 #include "support/FormFixture.h"
 #include "support/YieldEveryStep.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include "app/TextProgressBar.h"
+#include "window/TextProgressBar.h"
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "app/PathHelpers.h"
-#include "app/RowListModel.h"
+#include "core/PathHelpers.h"
+#include "core/RowListModel.h"
 #include "folders/DroppedPaths.h"
 #include "support/FormFixture.h"
 #include "support/YieldEveryStep.h"
@@ -213,7 +213,7 @@ TEST_F(MovingRows, IdenticalTextsAreNeverExchangedAndEmptySpaceChangesNothing)
 TEST_F(MovingRows, TheDragPointerShowsOnlyWhileAButtonIsHeld)
 {
     fixture.tree.WriteFile(QStringLiteral("drag.ico"), [] {
-        QFile icon(QStringLiteral(QUORVEX_SOURCE_DIR "/app/installed/drag.ico"));
+        QFile icon(QStringLiteral(QUORVEX_SOURCE_DIR "/data/drag.ico"));
         return icon.open(QIODevice::ReadOnly) ? icon.readAll() : QByteArray();
     }());
     form = &fixture.Open();

@@ -1,6 +1,6 @@
-#include "app/PathHelpers.h"
-#include "app/RowListModel.h"
-#include "app/SummaryText.h"
+#include "core/PathHelpers.h"
+#include "core/RowListModel.h"
+#include "core/SummaryText.h"
 #include "support/FormFixture.h"
 
 #include <QCheckBox>

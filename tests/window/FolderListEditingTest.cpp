@@ -1,8 +1,8 @@
-#include "app/RowListModel.h"
+#include "core/RowListModel.h"
 #include "support/FormFixture.h"
 
-#include "app/SummaryBox.h"
-#include "app/SummaryText.h"
+#include "core/SummaryText.h"
+#include "window/SummaryBox.h"
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>

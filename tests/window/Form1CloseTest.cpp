@@ -1,5 +1,5 @@
-#include "app/EventYield.h"
-#include "app/RowListModel.h"
+#include "core/EventYield.h"
+#include "core/RowListModel.h"
 #include "support/FormFixture.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
-#include "app/ApplicationTitle.h"
-#include "app/PointerImage.h"
-#include "app/RowListModel.h"
-#include "app/SettingsStore.h"
+#include "core/ApplicationTitle.h"
+#include "core/RowListModel.h"
+#include "core/SettingsStore.h"
 #include "support/FormFixture.h"
+#include "window/PointerImage.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -10,9 +10,9 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
-#include "app/SummaryBox.h"
-#include "app/SummaryText.h"
-#include "app/TextProgressBar.h"
+#include "core/SummaryText.h"
+#include "window/SummaryBox.h"
+#include "window/TextProgressBar.h"
 #include <QPushButton>
 #include <QSettings>
 #include <QTreeView>
@@ -110,7 +110,7 @@ TEST_F(Form1Load, WithoutSkinTheBackgroundsAreWhite)
 
 TEST_F(Form1Load, TheSkinTurnsBackgroundsToButtonFace)
 {
-    const QByteArray sheet = ReadFile(kSourceTree + QStringLiteral("/app/installed/x/o.cjs"));
+    const QByteArray sheet = ReadFile(kSourceTree + QStringLiteral("/data/x/o.cjs"));
     ASSERT_FALSE(sheet.isEmpty());
     fixture.tree.WriteFile(QStringLiteral("x/o.cjs"), sheet);
     Form1& form = fixture.Open();
@@ -135,7 +135,7 @@ TEST_F(Form1Load, LoadsTheHandPointerWithItsHotspot)
 {
     EXPECT_FALSE(fixture.Open().HasCustomPointerImage());
 
-    const QByteArray cursor = ReadFile(kSourceTree + QStringLiteral("/app/installed/HAND-M.CUR"));
+    const QByteArray cursor = ReadFile(kSourceTree + QStringLiteral("/data/HAND-M.CUR"));
     fixture.tree.WriteFile(QStringLiteral("HAND-M.CUR"), cursor);
     Form1& form = fixture.Open();
     ASSERT_TRUE(form.HasCustomPointerImage());

@@ -1,5 +1,5 @@
-#include "app/EventYield.h"
-#include "app/RowListModel.h"
+#include "core/EventYield.h"
+#include "core/RowListModel.h"
 #include "support/FormFixture.h"
 #include "support/YieldEveryStep.h"
 
@@ -9,9 +9,9 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include "app/SummaryBox.h"
-#include "app/SummaryText.h"
-#include "app/TextProgressBar.h"
+#include "core/SummaryText.h"
+#include "window/SummaryBox.h"
+#include "window/TextProgressBar.h"
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>

@@ -1,5 +1,5 @@
-#include "app/QtDialogs.h"
 #include "support/TempTree.h"
+#include "window/QtDialogs.h"
 
 #include <QComboBox>
 #include <QFileDialog>

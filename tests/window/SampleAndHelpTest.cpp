@@ -1,6 +1,6 @@
-#include "app/Contact.h"
-#include "app/PathHelpers.h"
-#include "app/RowListModel.h"
+#include "core/Contact.h"
+#include "core/PathHelpers.h"
+#include "core/RowListModel.h"
 #include "support/FormFixture.h"
 
 #include <QDir>

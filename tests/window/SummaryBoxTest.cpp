@@ -1,6 +1,6 @@
-#include "app/SummaryBox.h"
-#include "app/SummaryText.h"
+#include "core/SummaryText.h"
 #include "support/QtPrinters.h"
+#include "window/SummaryBox.h"
 
 #include <QApplication>
 #include <QClipboard>
