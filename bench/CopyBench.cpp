@@ -253,7 +253,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    QStringList rowTexts;
+    QList<CopyRow> copyRows;
     std::vector<std::string> peerCommand {"cp"};
     for (const std::string& file : names) {
         const fs::path from = source / file;
@@ -261,13 +261,13 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "cannot read %s\n", from.c_str());
             return 1;
         }
-        rowTexts.append(QString::fromStdString(from.string()) + kWillBeCopiedTo
-                        + QString::fromStdString((oursFolder / file).string()));
+        copyRows.append(CopyRowTo(QString::fromStdString(from.string()),
+                                  QString::fromStdString((oursFolder / file).string())));
         peerCommand.push_back(from.string());
     }
     peerCommand.push_back(peerFolder.string() + "/");
     RowListModel rows(QStringLiteral("Copy list"));
-    rows.Append(rowTexts);
+    rows.Append(copyRows);
 
     const fs::path spent = root / "spent";
     const fs::path stamp = root / "spent.deleted";

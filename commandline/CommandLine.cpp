@@ -259,7 +259,7 @@ double StoredNumberOfFiles()
     return stored == 0.0 ? 1.0 : stored;
 }
 
-QStringList DrawPlan(const Options& options, ErrorReport& report, Dialogs& dialogs)
+CopyPlan DrawPlan(const Options& options, ErrorReport& report, Dialogs& dialogs)
 {
     ProcessRandom random;
     std::uint32_t seed = 0;
@@ -275,7 +275,7 @@ QStringList DrawPlan(const Options& options, ErrorReport& report, Dialogs& dialo
     AddFolders(options.sources, sources, report, dialogs);
     AddFolders(options.destinations, destinations, report, dialogs);
 
-    QStringList rows;
+    CopyPlan rows;
     report.Step(102, [&] {
         SelectionRequest request;
         request.sourceRows = sources.Rows();
@@ -296,9 +296,9 @@ QStringList DrawPlan(const Options& options, ErrorReport& report, Dialogs& dialo
 
 // The rows of a saved plan. A line that is no row is named with its
 // number and counted as failed.
-QStringList ReadPlan(const QString& path, int& failedLines, ErrorReport& report)
+CopyPlan ReadPlan(const QString& path, int& failedLines, ErrorReport& report)
 {
-    QStringList rows;
+    CopyPlan rows;
     report.Step(104, [&] {
         QFile file;
         OpenForReading(file, path);
@@ -309,30 +309,30 @@ QStringList ReadPlan(const QString& path, int& failedLines, ErrorReport& report)
                 line.chop(1);
             if (line.trimmed().isEmpty())
                 continue;
-            const QString row = RowOfPlanLine(line);
-            if (!row.contains(kWillBeCopiedTo) || row.contains(QChar(0))) {
+            const std::optional<CopyRow> row = RowOfPlanLine(line);
+            if (!row) {
                 PrintMessage(QStringLiteral("%1:%2: the row does not say what is copied where: %3")
                                  .arg(path)
                                  .arg(number + 1)
-                                 .arg(row));
+                                 .arg(QString::fromUtf8(line)));
                 ++failedLines;
                 continue;
             }
-            rows.append(row);
+            rows.Append(*row);
         }
     });
     return rows;
 }
 
-QByteArray PlanText(const QStringList& rows)
+QByteArray PlanText(const QList<CopyRow>& rows)
 {
     QByteArray text;
-    for (const QString& row : rows)
+    for (const CopyRow& row : rows)
         text += PlanLine(row) + '\n';
     return text;
 }
 
-bool SavePlan(const QString& path, const QStringList& rows)
+bool SavePlan(const QString& path, const QList<CopyRow>& rows)
 {
     std::ofstream file(ToFsPath(path), std::ios::binary | std::ios::trunc);
     const QByteArray text = PlanText(rows);
@@ -350,13 +350,9 @@ int LeaveOutExisting(RowListModel& copyList)
 {
     std::vector<int> existing;
     for (int row = 0; row < copyList.Count(); ++row) {
-        try {
-            const CopyRow split = SplitCopyRow(copyList.Text(row));
-            if (IsAlreadyCopied(split.source, split.destination))
-                existing.push_back(row);
-        } catch (const Failure&) {
-            // The run reports it.
-        }
+        const CopyRow& copy = copyList.CopyRowAt(row);
+        if (IsAlreadyCopied(copy.source, copy.Destination()))
+            existing.push_back(row);
     }
     copyList.Remove(existing);
     return static_cast<int>(existing.size());
@@ -364,14 +360,13 @@ int LeaveOutExisting(RowListModel& copyList)
 
 // The files and bytes each destination folder gets; one line when all get
 // the same, as they do unless a filter told them apart.
-void PrintPlanSize(const QStringList& rows)
+void PrintPlanSize(const QList<CopyRow>& rows)
 {
     std::map<QString, std::pair<int, std::uint64_t>> perFolder;
-    for (const QString& row : rows) {
-        const CopyRow split = SplitCopyRow(row);
-        auto& [files, bytes] = perFolder[FolderOf(split.destination)];
+    for (const CopyRow& row : rows) {
+        auto& [files, bytes] = perFolder[row.folder];
         ++files;
-        if (const auto facts = platform::FactsOf(ToFsPath(split.source)))
+        if (const auto facts = platform::FactsOf(ToFsPath(row.source)))
             bytes += facts->size;
     }
     const auto line = [](int files, std::uint64_t bytes) {
@@ -392,7 +387,7 @@ int Run(const Options& options)
     ConsoleDialogs dialogs(options.quiet);
     ErrorReport report(dialogs, ProcedureLabels::CommandLineRun());
     int failedLines = 0;
-    const QStringList planned = options.plan.isEmpty() ? DrawPlan(options, report, dialogs)
+    const CopyPlan planned = options.plan.isEmpty() ? DrawPlan(options, report, dialogs)
                                                        : ReadPlan(AbsolutePath(options.plan), failedLines, report);
     RowListModel copyList(QStringLiteral("Random Copy List"));
     copyList.SetRows(planned);
@@ -408,19 +403,19 @@ int Run(const Options& options)
         return kFailedStatus;
     }
     if (options.maxBytes && !options.quiet)
-        report.Step(106, [&] { PrintPlanSize(copyList.Rows()); });
-    if (!options.savePlan.isEmpty() && !SavePlan(AbsolutePath(options.savePlan), copyList.Rows()))
+        report.Step(106, [&] { PrintPlanSize(copyList.CopyRows()); });
+    if (!options.savePlan.isEmpty() && !SavePlan(AbsolutePath(options.savePlan), copyList.CopyRows()))
         return kFailedStatus;
     const int skipped = options.skipExisting ? LeaveOutExisting(copyList) : 0;
     if (options.dryRun) {
-        if (!PrintOut(PlanText(copyList.Rows()))) {
+        if (!PrintOut(PlanText(copyList.CopyRows()))) {
             PrintMessage(QStringLiteral("the rows could not be written to standard output"));
             return kFailedStatus;
         }
         return failedLines > 0 || dialogs.FailuresReported() ? kFailedStatus : 0;
     }
 
-    ConsoleProgress progress(copyList.Rows(), !options.quiet);
+    ConsoleProgress progress(copyList.CopyRows(), !options.quiet);
     SetCopying(true);
     const CopyRunSummary run = RunCopyList(copyList, progress, report);
     SetCopying(false);

@@ -117,7 +117,7 @@ bool ConsoleDialogs::MessageBox(const QString& text, const QString&, Icon icon, 
     return buttons == Buttons::Ok;
 }
 
-ConsoleProgress::ConsoleProgress(const QStringList& rows, bool show) : show_(show && StandardErrorIsTerminal())
+ConsoleProgress::ConsoleProgress(const QList<CopyRow>& rows, bool show) : show_(show && StandardErrorIsTerminal())
 {
     rowCount_ = static_cast<int>(rows.size());
     if (!show_)
@@ -125,14 +125,10 @@ ConsoleProgress::ConsoleProgress(const QStringList& rows, bool show) : show_(sho
     // The sizes of the sources, to tell bytes and time left.
     bytesBefore_.reserve(rows.size() + 1);
     std::uint64_t total = 0;
-    for (const QString& row : rows) {
+    for (const CopyRow& row : rows) {
         bytesBefore_.push_back(total);
-        try {
-            const CopyRow split = SplitCopyRow(row);
-            if (const auto facts = platform::FactsOf(ToFsPath(split.source)))
-                total += facts->size;
-        } catch (...) {
-        }
+        if (const auto facts = platform::FactsOf(ToFsPath(row.source)))
+            total += facts->size;
     }
     bytesBefore_.push_back(total);
     sinceStart_.start();

@@ -46,7 +46,7 @@ private:
 // whether the user has interrupted the run.
 class ConsoleProgress final : public CopyRunObserver {
 public:
-    ConsoleProgress(const QStringList& rows, bool show);
+    ConsoleProgress(const QList<CopyRow>& rows, bool show);
 
     void RowStarting(int rowNumber, int rowCount, const QString& rowText) override;
     void CopyProgressing(std::uint64_t copiedBytes) override;

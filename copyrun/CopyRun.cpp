@@ -3,22 +3,11 @@
 #include "copyrun/CopyOneFile.h"
 
 #include "core/ErrorReport.h"
-#include "core/Failure.h"
 #include "core/RowListModel.h"
 
 #include <QHash>
 
 #include <vector>
-
-CopyRow SplitCopyRow(const QString& row)
-{
-    const qsizetype join = row.indexOf(kWillBeCopiedTo);
-    if (join < 0)
-        throw Failure(QStringLiteral("The row does not say what is copied where: ") + row);
-    const qsizetype start = join + kWillBeCopiedTo.size();
-    const qsizetype next = row.indexOf(kWillBeCopiedTo, start);
-    return {row.left(join), next < 0 ? row.mid(start) : row.mid(start, next - start)};
-}
 
 namespace {
 
@@ -29,17 +18,13 @@ void NoteFailure(CopyRunSummary& summary, const QString& rowText, const QString&
         summary.failureDetails.append(rowText + u'\r' + reason);
 }
 
-} // namespace
-
-namespace {
-
 // Which rows of the run's plan are still in the list, from a given row on.
-// Rows are told apart by their text: of several equal rows, as many stay as
-// the list still holds.
+// Rows are told apart by what they copy and the text they show: of several
+// equal rows, as many stay as the list still holds.
 class RemainingRows {
 public:
-    RemainingRows(const QStringList& plan, const RowListModel& rows)
-        : plan_(plan), rows_(rows), revision_(rows.Revision()), remaining_(plan.size(), true)
+    RemainingRows(const CopyPlan& plan, const RowListModel& rows)
+        : plan_(plan), rows_(rows), revision_(rows.Revision()), remaining_(plan.rows.size(), true)
     {
     }
 
@@ -54,18 +39,20 @@ private:
     void Recount(int from)
     {
         revision_ = rows_.Revision();
-        QHash<QString, int> inList;
-        for (const QString& row : rows_.Rows())
-            ++inList[row];
-        for (int position = from; position < plan_.size(); ++position) {
-            int& left = inList[plan_[position]];
+        QHash<Key, int> inList;
+        for (int row = 0; row < rows_.Count(); ++row)
+            ++inList[{rows_.Text(row), rows_.CopyRowAt(row)}];
+        for (int position = from; position < plan_.rows.size(); ++position) {
+            int& left = inList[{plan_.texts[position], plan_.rows[position]}];
             remaining_[position] = left > 0;
             if (left > 0)
                 --left;
         }
     }
 
-    const QStringList& plan_;
+    using Key = std::pair<QString, CopyRow>;
+
+    const CopyPlan& plan_;
     const RowListModel& rows_;
     quint64 revision_;
     std::vector<bool> remaining_;
@@ -76,35 +63,31 @@ private:
 CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report)
 {
     CopyRunSummary summary;
-    // A shared copy: it costs nothing unless the list changes meanwhile.
-    const QStringList plan = rows.Rows();
+    // Shared copies: they cost nothing unless the list changes meanwhile.
+    const CopyPlan plan {rows.Rows(), rows.CopyRows()};
     RemainingRows remaining(plan, rows);
-    for (int i = 0; i < plan.size(); ++i) {
+    for (int i = 0; i < plan.rows.size(); ++i) {
         if (!remaining.StillThere(i))
             continue;
-        const QString& rowText = plan[i];
-        CopyRow row;
+        const QString& rowText = plan.texts[i];
+        const CopyRow& row = plan.rows[i];
         report.Step(106, [&] { observer.RowStarting(i + 1, rows.Count(), rowText); });
         // The row may have gone while window events ran.
         if (!remaining.StillThere(i))
             continue;
-        bool split = false;
-        report.Step(108, [&] {
-            row = SplitCopyRow(rowText);
-            split = true;
-        });
-        // A row that could not be split was reported; it is not "the same file".
-        if (!split) {
+        // A row added as text alone is no copy; it is not "the same file" either.
+        if (row.IsBlank()) {
             NoteFailure(summary, rowText, QStringLiteral("The row does not say what is copied where."));
             continue;
         }
-        if (report.Test(110, [&] { return row.source == row.destination; })) {
+        const QString destination = row.Destination();
+        if (report.Test(110, [&] { return row.source == destination; })) {
             summary.sameFiles = true;
             continue;
         }
         report.Step(112, [&] {
             const CopyOutcome outcome =
-                CopyOneFile(row.source, row.destination,
+                CopyOneFile(row.source, destination,
                             [&observer](std::uint64_t copied) { observer.CopyProgressing(copied); });
             switch (outcome.result) {
             case CopyOutcome::Result::Copied:

@@ -11,15 +11,6 @@ class ErrorReport;
 class RowListModel;
 
 
-struct CopyRow {
-    QString source;
-    QString destination;
-};
-
-// Splits a copy-list row at the first " will be copied to "; the destination
-// ends at the next one, if any. Throws Failure for a row without it.
-CopyRow SplitCopyRow(const QString& row);
-
 // Told about each row before it is copied.
 class CopyRunObserver {
 public:

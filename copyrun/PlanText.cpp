@@ -6,15 +6,32 @@
 #include <algorithm>
 #include <string>
 
+namespace {
+
+const QByteArray kJoin = kWillBeCopiedTo.toUtf8();
+
+// The words without their closing space: a source that ends in them would
+// otherwise make a second join with the real one.
+const QByteArray kJoinWords = kJoin.chopped(1);
+#ifdef Q_OS_WIN
+const QByteArray kEscapedJoinWords = QByteArrayLiteral("|will be copied to");
+#else
+const QByteArray kEscapedJoinWords = QByteArrayLiteral("\\x20will be copied to");
+#endif
+
+// Escapes the joining words inside one path, so that only the real join is left.
+QByteArray WithJoinEscaped(QByteArray path)
+{
+    return path.contains(kJoinWords) ? path.replace(kJoinWords, kEscapedJoinWords) : path;
+}
+
 #ifdef Q_OS_WIN
 
-QByteArray PlanLine(const QString& row) { return row.toUtf8(); }
+QByteArray EscapedPath(const QString& path) { return path.toUtf8(); }
 
-QString RowOfPlanLine(const QByteArray& line) { return QString::fromUtf8(line); }
+QString PathOfPlanText(QByteArray text) { return QString::fromUtf8(text.replace('|', ' ')); }
 
 #else
-
-namespace {
 
 void AppendEscaped(QByteArray& line, unsigned char byte)
 {
@@ -35,52 +52,75 @@ int HexValue(char digit)
     return -1;
 }
 
-} // namespace
+bool IsControl(char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F); }
 
-QByteArray PlanLine(const QString& row)
+QByteArray EscapedPath(const QString& path)
 {
-    // Most rows need no escape at all.
-    if (std::all_of(row.begin(), row.end(), [](QChar c) {
-            return c.unicode() >= 0x20 && c.unicode() != 0x7F && c != u'\\' && !platform::IsEscapedByte(c.unicode());
+    // Most paths need no escape at all.
+    if (std::all_of(path.begin(), path.end(), [](QChar c) {
+            return !IsControl(c.unicode()) && c != u'\\' && !platform::IsEscapedByte(c.unicode());
         }))
-        return row.toUtf8();
+        return path.toUtf8();
     QByteArray line;
-    line.reserve(row.size() + 8);
-    for (qsizetype i = 0; i < row.size(); ++i) {
-        const char16_t unit = row[i].unicode();
-        if (platform::IsEscapedByte(unit))
+    line.reserve(path.size() + 8);
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const char16_t unit = path[i].unicode();
+        if (platform::IsEscapedByte(unit)) {
             AppendEscaped(line, static_cast<unsigned char>(unit & 0xFF));
-        else if (unit < 0x20 || unit == 0x7F)
+        } else if (unit >= 0x80 && unit <= 0x9F) {
+            // U+0080 to U+009F take two bytes in UTF-8: C2 80 to C2 9F.
+            AppendEscaped(line, 0xC2);
             AppendEscaped(line, static_cast<unsigned char>(unit));
-        else if (unit == u'\\')
+        } else if (IsControl(unit)) {
+            AppendEscaped(line, static_cast<unsigned char>(unit));
+        } else if (unit == u'\\') {
             line.append("\\\\");
-        else if (unit < 0x80)
+        } else if (unit < 0x80) {
             line.append(static_cast<char>(unit));
-        else if (row[i].isHighSurrogate() && i + 1 < row.size() && row[i + 1].isLowSurrogate())
-            line.append(QStringView(row).mid(i++, 2).toUtf8());
-        else
-            line.append(QStringView(row).mid(i, 1).toUtf8());
+        } else if (path[i].isHighSurrogate() && i + 1 < path.size() && path[i + 1].isLowSurrogate()) {
+            line.append(QStringView(path).mid(i++, 2).toUtf8());
+        } else {
+            line.append(QStringView(path).mid(i, 1).toUtf8());
+        }
     }
     return line;
 }
 
-QString RowOfPlanLine(const QByteArray& line)
+QString PathOfPlanText(const QByteArray& text)
 {
     std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(line.size()));
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '\\') {
+    bytes.reserve(static_cast<std::size_t>(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
             bytes.push_back('\\');
             ++i;
-        } else if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x' && HexValue(line[i + 2]) >= 0
-                   && HexValue(line[i + 3]) >= 0) {
-            bytes.push_back(static_cast<char>(HexValue(line[i + 2]) * 16 + HexValue(line[i + 3])));
+        } else if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && HexValue(text[i + 2]) >= 0
+                   && HexValue(text[i + 3]) >= 0) {
+            bytes.push_back(static_cast<char>(HexValue(text[i + 2]) * 16 + HexValue(text[i + 3])));
             i += 3;
         } else {
-            bytes.push_back(line[i]);
+            bytes.push_back(text[i]);
         }
     }
     return FromFsName(bytes);
 }
 
 #endif
+
+} // namespace
+
+QByteArray PlanPath(const QString& path) { return WithJoinEscaped(EscapedPath(path)); }
+
+QByteArray PlanLine(const CopyRow& row) { return PlanPath(row.source) + kJoin + PlanPath(row.Destination()); }
+
+std::optional<CopyRow> RowOfPlanLine(const QByteArray& line)
+{
+    const qsizetype join = line.indexOf(kJoin);
+    if (join < 0 || line.indexOf(kJoin, join + 1) >= 0)
+        return std::nullopt;
+    const QString source = PathOfPlanText(line.left(join));
+    const QString destination = PathOfPlanText(line.mid(join + kJoin.size()));
+    if (source.contains(QChar(0)) || destination.contains(QChar(0)))
+        return std::nullopt;
+    return CopyRowTo(source, destination);
+}

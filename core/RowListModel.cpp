@@ -37,6 +37,7 @@ void RowListModel::Append(const QString& text)
     ++revision_;
     beginInsertRows({}, Count(), Count());
     rows_.append(text);
+    copyRows_.append(CopyRow());
     endInsertRows();
 }
 
@@ -47,6 +48,19 @@ void RowListModel::Append(const QStringList& texts)
     ++revision_;
     beginInsertRows({}, Count(), Count() + static_cast<int>(texts.size()) - 1);
     rows_.append(texts);
+    copyRows_.resize(rows_.size());
+    endInsertRows();
+}
+
+void RowListModel::Append(const QList<CopyRow>& rows)
+{
+    if (rows.isEmpty())
+        return;
+    ++revision_;
+    beginInsertRows({}, Count(), Count() + static_cast<int>(rows.size()) - 1);
+    for (const CopyRow& row : rows)
+        rows_.append(CopyRowText(row));
+    copyRows_.append(rows);
     endInsertRows();
 }
 
@@ -63,6 +77,7 @@ void RowListModel::Remove(int row)
     ++revision_;
     beginRemoveRows({}, row, row);
     rows_.removeAt(row);
+    copyRows_.removeAt(row);
     endRemoveRows();
 }
 
@@ -76,24 +91,35 @@ void RowListModel::Remove(const std::vector<int>& ascendingRows)
             Remove(*row);
         return;
     }
-    QStringList kept;
-    kept.reserve(rows_.size() - static_cast<qsizetype>(ascendingRows.size()));
+    CopyPlan kept;
+    kept.texts.reserve(rows_.size() - static_cast<qsizetype>(ascendingRows.size()));
+    kept.rows.reserve(kept.texts.capacity());
     auto removed = ascendingRows.begin();
     for (int row = 0; row < Count(); ++row) {
-        if (removed != ascendingRows.end() && *removed == row)
+        if (removed != ascendingRows.end() && *removed == row) {
             ++removed;
-        else
-            kept.append(rows_.at(row));
+        } else {
+            kept.texts.append(rows_.at(row));
+            kept.rows.append(copyRows_.at(row));
+        }
     }
     SetRows(std::move(kept));
 }
 
-void RowListModel::Clear() { SetRows({}); }
+void RowListModel::Clear() { SetRows(CopyPlan()); }
 
 void RowListModel::SetRows(QStringList texts)
 {
+    QList<CopyRow> blank(texts.size());
+    SetRows(CopyPlan {std::move(texts), std::move(blank)});
+}
+
+void RowListModel::SetRows(CopyPlan plan)
+{
+    Q_ASSERT(plan.texts.size() == plan.rows.size());
     ++revision_;
     beginResetModel();
-    rows_ = std::move(texts);
+    rows_ = std::move(plan.texts);
+    copyRows_ = std::move(plan.rows);
     endResetModel();
 }

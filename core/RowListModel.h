@@ -1,12 +1,15 @@
 #pragma once
 
+#include "core/CopyListRow.h"
+
 #include <QAbstractListModel>
 #include <QStringList>
 
 #include <vector>
 
-// The rows of one list of the window: each row holds one text and nothing
-// else. The model owns them; there is no second copy elsewhere.
+// The rows of one list of the window: each row holds the text it shows and,
+// in the copy list, what it copies (a blank CopyRow in the folder lists).
+// The model owns them; there is no second copy elsewhere.
 class RowListModel final : public QAbstractListModel {
     Q_OBJECT
 
@@ -24,12 +27,16 @@ public:
     // Rows are addressed from 0.
     const QString& Text(int row) const { return rows_.at(row); }
     const QStringList& Rows() const { return rows_; }
+    const CopyRow& CopyRowAt(int row) const { return copyRows_.at(row); }
+    const QList<CopyRow>& CopyRows() const { return copyRows_; }
     // Changes with every change of the rows: lets long work that yields tell
     // whether the rows it read are still the rows.
     quint64 Revision() const { return revision_; }
 
     void Append(const QString& text);
     void Append(const QStringList& texts);
+    // Copy rows, each showing its own text.
+    void Append(const QList<CopyRow>& rows);
     void SetText(int row, const QString& text);
     void Remove(int row);
     // Removes the rows at the given positions, which stand in ascending order.
@@ -37,9 +44,11 @@ public:
     void Clear();
     // Replaces every row at once.
     void SetRows(QStringList texts);
+    void SetRows(CopyPlan plan);
 
 private:
     QString header_;
     QStringList rows_;
+    QList<CopyRow> copyRows_; // beside rows_, one for each
     quint64 revision_ = 0;
 };

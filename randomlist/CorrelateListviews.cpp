@@ -4,7 +4,14 @@
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
 
+#include "platform/FileSystem.h"
+
 #include <QHash>
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+#include <vector>
 
 QString DestinationFileName(const QString& fileName, std::uint32_t repeat)
 {
@@ -21,31 +28,86 @@ namespace {
 // Hands out destination names in plan order.
 class NameBook {
 public:
-    explicit NameBook(const Selection& selection) : selection_(selection)
+    NameBook(const Selection& selection, const QStringList& destinationFolders) : selection_(selection)
     {
         takenBy_.reserve(static_cast<qsizetype>(selection.size()));
+        names_.reserve(static_cast<qsizetype>(selection.size()));
+        for (const QString& folder : destinationFolders) {
+            if (const auto id = platform::IdOf(ToFsPath(folder)))
+                destinationIds_.push_back(*id);
+        }
     }
 
+    QStringList Names()
+    {
+        for (qsizetype position = 0; position < static_cast<qsizetype>(selection_.size()); ++position)
+            names_.append(NameFor(position));
+        return names_;
+    }
+
+private:
     QString NameFor(qsizetype position)
     {
         const SelectionEntry& entry = selection_[position];
-        const QString fileName = FileNameOf(entry.path);
-        QString name = DestinationFileName(fileName, entry.repeat);
+        const QString name = DestinationFileName(FileNameOf(entry.path), entry.repeat);
         Owner& owner = takenBy_[name.toCaseFolded()];
         if (owner.position == kNobody) {
             owner.position = position;
             return name;
         }
-        // The same file drawn again (a source folder listed twice) lands on
-        // the same name: that is one file copied twice, not a clash.
-        const Identity identity {entry.path, entry.repeat};
-        if (IsSame(selection_[owner.position], identity))
+        // The same file drawn again (a source folder listed twice, or under
+        // another writing) lands on the same name: that is one file copied
+        // twice, not a clash.
+        const qsizetype ownerPosition = owner.position;
+        if (IsSame(ownerPosition, position))
             return name;
+        // A file that already lies in a destination under this name keeps
+        // it there, and is left alone as the same file; the other takes a
+        // number, rather than this one being copied beside itself.
+        if (entry.repeat == 0 && LiesInADestination(position) && !LiesInADestination(ownerPosition)) {
+            owner.position = position;
+            GiveWay(name.toCaseFolded(), position);
+            return name;
+        }
+        return NumberedName(position);
+    }
+
+    // The entries before a position that hold a name take numbered names.
+    void GiveWay(const QString& foldedName, qsizetype position)
+    {
+        std::vector<qsizetype> moving;
+        for (qsizetype earlier = 0; earlier < position; ++earlier) {
+            if (names_[earlier].toCaseFolded() != foldedName)
+                continue;
+            moving.push_back(earlier);
+            // The name may itself be a numbered one: it is not theirs to keep.
+            const SelectionEntry& entry = selection_[earlier];
+            numbered_.remove({entry.path, entry.repeat});
+            if (const auto id = ids_.value(entry.path))
+                numberedById_.erase({id->device, id->index, entry.repeat});
+        }
+        for (const qsizetype earlier : moving)
+            names_[earlier] = NumberedName(earlier);
+    }
+
+    // The lowest numbered name still free, or the one the file took before.
+    QString NumberedName(qsizetype position)
+    {
+        const SelectionEntry& entry = selection_[position];
+        const Identity identity {entry.path, entry.repeat};
         if (const auto earlier = numbered_.constFind(identity); earlier != numbered_.constEnd())
             return *earlier;
+        const std::optional<platform::FileId> id = IdOfEntry(position);
+        if (id) {
+            if (const auto earlier = numberedById_.find({id->device, id->index, entry.repeat});
+                earlier != numberedById_.end())
+                return earlier->second;
+        }
         // Every number below the last one handed out for this name was taken
         // then and still is, so the search goes on from there.
+        const QString fileName = FileNameOf(entry.path);
         std::uint32_t& number = nextNumber_[fileName.toCaseFolded()];
+        QString name;
         for (;;) {
             name = DestinationFileName(fileName, ++number);
             Owner& taker = takenBy_[name.toCaseFolded()];
@@ -55,16 +117,50 @@ public:
             }
         }
         numbered_.insert(identity, name);
+        if (id)
+            numberedById_.emplace(IdIdentity {id->device, id->index, entry.repeat}, name);
         return name;
     }
 
-private:
-    using Identity = std::pair<QString, std::uint32_t>;
-
-    static bool IsSame(const SelectionEntry& entry, const Identity& identity)
+    // Two entries are one file drawn as often: the same text, or, where the
+    // texts differ, the same file on disk. The disk is asked only then.
+    bool IsSame(qsizetype first, qsizetype second)
     {
-        return entry.repeat == identity.second && entry.path == identity.first;
+        const SelectionEntry& a = selection_[first];
+        const SelectionEntry& b = selection_[second];
+        if (a.repeat != b.repeat)
+            return false;
+        if (a.path == b.path)
+            return true;
+        const std::optional<platform::FileId> id = IdOfEntry(first);
+        return id && id == IdOfEntry(second);
     }
+
+    std::optional<platform::FileId> IdOfEntry(qsizetype position)
+    {
+        const QString& path = selection_[position].path;
+        auto known = ids_.find(path);
+        if (known == ids_.end())
+            known = ids_.insert(path, platform::RegularFileId(ToFsPath(path)));
+        return *known;
+    }
+
+    bool LiesInADestination(qsizetype position)
+    {
+        if (destinationIds_.empty())
+            return false;
+        const QString folder = FolderOf(selection_[position].path);
+        auto known = inADestination_.find(folder);
+        if (known == inADestination_.end()) {
+            const auto id = platform::IdOf(ToFsPath(folder));
+            known = inADestination_.insert(
+                folder, id && std::find(destinationIds_.begin(), destinationIds_.end(), *id) != destinationIds_.end());
+        }
+        return *known;
+    }
+
+    using Identity = std::pair<QString, std::uint32_t>;
+    using IdIdentity = std::tuple<std::uint64_t, std::uint64_t, std::uint32_t>;
 
     static constexpr qsizetype kNobody = -1;
     // The entry that took a name; a name looked up for the first time has none.
@@ -73,24 +169,24 @@ private:
     };
 
     const Selection& selection_;
-    QHash<QString, Owner> takenBy_;              // case-folded name -> the entry that took it
-    QHash<Identity, QString> numbered_;          // a file that took a numbered name -> that name
-    QHash<QString, std::uint32_t> nextNumber_;   // case-folded file name -> the last number tried
+    QStringList names_;
+    std::vector<platform::FileId> destinationIds_;
+    QHash<QString, Owner> takenBy_;                     // case-folded name -> the entry that took it
+    QHash<Identity, QString> numbered_;                 // a file that took a numbered name -> that name
+    std::map<IdIdentity, QString> numberedById_;        // the same, by the file's id where it was asked
+    QHash<QString, std::uint32_t> nextNumber_;          // case-folded file name -> the last number tried
+    QHash<QString, std::optional<platform::FileId>> ids_; // path -> its file, asked at most once
+    QHash<QString, bool> inADestination_;               // folder -> whether it is a destination
 };
 
 } // namespace
 
-QStringList DestinationNames(const Selection& selection)
+QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders)
 {
-    NameBook book(selection);
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(selection.size()));
-    for (qsizetype position = 0; position < static_cast<qsizetype>(selection.size()); ++position)
-        names.append(book.NameFor(position));
-    return names;
+    return NameBook(selection, destinationFolders).Names();
 }
 
-QStringList PairWithDestinations(const Selection& selection, const QStringList& destinationRows)
+CopyPlan PairWithDestinations(const Selection& selection, const QStringList& destinationRows)
 {
     QStringList folders;
     folders.reserve(destinationRows.size());
@@ -101,27 +197,23 @@ QStringList PairWithDestinations(const Selection& selection, const QStringList& 
             folders.append(WithClosingSeparator(row));
     }
 
-    const QStringList names = DestinationNames(selection);
-    QStringList rows;
-    rows.reserve(static_cast<qsizetype>(selection.size()) * folders.size());
+    const QStringList names = DestinationNames(selection, folders);
+    CopyPlan plan;
+    plan.texts.reserve(static_cast<qsizetype>(selection.size()) * folders.size());
+    plan.rows.reserve(plan.texts.capacity());
     for (qsizetype position = 0; position < names.size(); ++position) {
         const SelectionEntry& entry = selection[static_cast<std::size_t>(position)];
-        const QString& name = names[position];
-        for (const QString& folder : folders) {
-            QString row;
-            row.reserve(entry.path.size() + kWillBeCopiedTo.size() + folder.size() + name.size());
-            row.append(entry.path).append(kWillBeCopiedTo).append(folder).append(name);
-            rows.append(std::move(row));
-        }
+        for (const QString& folder : folders)
+            plan.Append({entry.path, folder, names[position]});
     }
-    return rows;
+    return plan;
 }
 
-QStringList CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
-                               RandomSource& random, Dialogs& dialogs)
+CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
+                            RandomSource& random, Dialogs& dialogs)
 {
     ErrorReport report(dialogs, ProcedureLabels::CorrelateListviews());
-    QStringList rows;
+    CopyPlan rows;
     Selection selection;
     report.Step(100, [&] {
         SelectionRequest withDestinations = request;

@@ -20,14 +20,17 @@ QString DestinationFileName(const QString& fileName, std::uint32_t repeat);
 // order. A file keeps its own name (or its repeat name) unless an earlier,
 // different file of the plan took it; it then takes stem + k + extension
 // with the lowest k >= 1 still free, so no file of one run replaces
-// another. Names are compared without letter case, as FAT sticks do.
-QStringList DestinationNames(const Selection& selection);
+// another. Names are compared without letter case, as FAT sticks do. One
+// file reached under two writings (a doubled separator, a linked folder) is
+// one file. A file that lies in one of the destination folders keeps its
+// own name, which a different file would otherwise take from it.
+QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders = {});
 
 // Draws a selection and pairs every drawn file with every destination
 // folder: the copy-list rows, each drawn file with each destination in
 // destination order.
-QStringList CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
-                               RandomSource& random, Dialogs& dialogs);
+CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
+                            RandomSource& random, Dialogs& dialogs);
 
 // Pairs a selection with the destination folders.
-QStringList PairWithDestinations(const Selection& selection, const QStringList& destinationRows);
+CopyPlan PairWithDestinations(const Selection& selection, const QStringList& destinationRows);

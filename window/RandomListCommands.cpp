@@ -25,7 +25,7 @@ void Form1::CorrelateListviewsWrapper()
     ErrorReport report(dialogs_, ProcedureLabels::CorrelateListviewsWrapper());
     if (report.Test(100, [&] { return SourceList->IsEmpty() || DestinationList->IsEmpty(); }))
         return;
-    QStringList rows;
+    CopyPlan rows;
     report.Step(102, [&] {
         SelectionRequest request;
         request.sourceRows = SourceList->Rows();
@@ -39,7 +39,7 @@ void Form1::CorrelateListviewsWrapper()
     });
     report.Step(106, [&] {
         CopyList->SetRows(rows);
-        Summary->SetLines(rows);
+        Summary->SetLines(rows.texts);
     });
 }
 

@@ -146,6 +146,47 @@ TEST_F(CommandLine, ADryRunPrintsTheRowsAndASeedReproducesThem)
     EXPECT_NE(Run(arguments + QStringList{"--seed", "43"}).out, first.out);
 }
 
+// Awkward names, and folders whose names hold the words that join a row's
+// two paths, beside a file named as the folder up to those words: a saved
+// plan reads back every name, and each copy arrives whole where it belongs.
+TEST_F(CommandLine, EveryNameArrivesThroughASavedPlanAndDirectly)
+{
+    std::vector<std::string> names = kAwkwardNames;
+    names.insert(names.end(), {"new\nline\\.txt", "tab\t.txt"});
+    const QString library = QStringLiteral("Live will be copied to x");
+    for (const std::string& name : names)
+        tree.WriteFile(library + u'/' + FromFsName(name), QByteArray::fromStdString(name));
+    const QString plan = tree.Path(QStringLiteral("plan.txt"));
+    const QString count = QString::number(names.size());
+    for (const QString& folder : {QStringLiteral("planned"), QStringLiteral("direct")}) {
+        tree.WriteFile(folder + QStringLiteral("/Music"), "the user's own");
+        const QString out = tree.MakeFolder(folder + QStringLiteral("/Music will be copied to Backup"));
+        const QStringList draw = {"-s", tree.Path(library), "-d", out, "-n", count};
+        const bool planned = folder == QStringLiteral("planned");
+        if (planned)
+            ASSERT_EQ(Run(draw + QStringList {"--save-plan", plan, "--dry-run"}).status, 0);
+        const Outcome outcome = Run(planned ? QStringList {"--plan", plan} : draw);
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(Names(out), std::set<std::string>(names.begin(), names.end())) << folder.toStdString();
+        for (const std::string& name : names) {
+            std::ifstream copy(ToFsPath(out) / name, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), name);
+        }
+        std::ifstream own(ToFsPath(tree.Path(folder + QStringLiteral("/Music"))));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(own), {}), "the user's own");
+    }
+    // The plan holds one join per line, and no control character raw.
+    std::ifstream saved(ToFsPath(plan), std::ios::binary);
+    const std::string text {std::istreambuf_iterator<char>(saved), {}};
+    EXPECT_NE(text.find("csi\\xc2\\x9b.txt"), std::string::npos);
+    EXPECT_EQ(text.find('\t'), std::string::npos);
+    EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos);
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = text.substr(start, end - start);
+        EXPECT_EQ(line.find(" will be copied to "), line.rfind(" will be copied to ")) << line;
+    }
+}
+
 // A seed gives the same plan from the same tree, whatever order the file
 // system lists its folders in: tmpfs lists the newest first.
 TEST_F(CommandLine, ASeedDrawsTheSameFromTheSameTreeListedInAnotherOrder)
@@ -200,12 +241,15 @@ TEST_F(CommandLine, AnEditedPlanIsCarriedOutAndExistingCopiesAreSkipped)
     std::string first, second;
     std::getline(saved, first);
     std::getline(saved, second);
-    // By hand: one row renamed, one gone, a blank line and a broken line added.
+    // By hand: one row renamed, one gone, a blank line and broken lines added:
+    // one without a join, one that could be split in two ways, one with a NUL.
     first.replace(first.rfind('/') + 1, std::string::npos, "renamed.txt");
-    std::ofstream(ToFsPath(plan)) << first << "\n\n" << second << "\nno row here\n";
+    std::ofstream(ToFsPath(plan)) << first << "\n\n" << second << "\nno row here\n"
+                                  << second << " will be copied to /tmp/x\n" << second << "\\x00\n";
     const Outcome edited = Run({"--plan", plan});
     EXPECT_EQ(edited.status, 1);
-    EXPECT_TRUE(edited.err.contains(plan + ":4: the row does not say what is copied where")) << edited.err.toStdString();
+    for (const char* line : {":4: ", ":5: ", ":6: "})
+        EXPECT_TRUE(edited.err.contains(plan + line + "the row does not say what is copied where")) << edited.err.toStdString();
     EXPECT_EQ(Names(out).size(), 2u);
     EXPECT_TRUE(Names(out).count("renamed.txt"));
 

@@ -46,17 +46,6 @@ using Result = CopyOutcome::Result;
 
 } // namespace
 
-TEST(SplitCopyRow, SplitsAtTheFirstJoinAndStopsAtTheNext)
-{
-    const CopyRow row = SplitCopyRow(QStringLiteral("/a/x.txt will be copied to /b/x.txt"));
-    EXPECT_EQ(row.source, QStringLiteral("/a/x.txt"));
-    EXPECT_EQ(row.destination, QStringLiteral("/b/x.txt"));
-    const CopyRow twice = SplitCopyRow(QStringLiteral("s will be copied to d will be copied to e"));
-    EXPECT_EQ(twice.source, QStringLiteral("s"));
-    EXPECT_EQ(twice.destination, QStringLiteral("d"));
-    EXPECT_THROW(SplitCopyRow(QStringLiteral("/a/x.txt -> /b/x.txt")), Failure);
-}
-
 TEST(CopyOneFile, CopiesContentModificationTimeAndPermissions)
 {
     TempTree tree;

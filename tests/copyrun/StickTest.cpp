@@ -114,9 +114,8 @@ TEST(Stick, EveryFileArrivesOnAFatStick)
     }
     QStringList written;
     QStringList reasons;
-    for (const QString& row : PairWithDestinations(selection, {stick.Folder()})) {
-        const qsizetype join = row.indexOf(QStringLiteral(" will be copied to "));
-        const CopyOutcome outcome = CopyOneFile(row.left(join), row.mid(join + 19));
+    for (const CopyRow& row : PairWithDestinations(selection, {stick.Folder()}).rows) {
+        const CopyOutcome outcome = CopyOneFile(row.source, row.Destination());
         written << outcome.written;
         reasons << outcome.reason;
     }

@@ -4,6 +4,8 @@
 #include "support/ScriptedRandom.h"
 #include "support/TempTree.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -34,9 +36,18 @@ TEST(Pairing, EachDrawnFileGoesToEachDestinationInOrder)
     const QString b = kSep + QStringLiteral("src") + kSep + QStringLiteral("b.txt");
     const QString d1 = kSep + QStringLiteral("d1");
     const QString d2 = kSep + QStringLiteral("d2") + kSep;
-    const QStringList rows = PairWithDestinations({{a, 0}, {b, 0}}, {d1, d2});
-    EXPECT_EQ(rows, (QStringList{Row(a, d1 + kSep + "a.txt"), Row(a, d2 + "a.txt"), Row(b, d1 + kSep + "b.txt"),
-                                 Row(b, d2 + "b.txt")}));
+    const CopyPlan plan = PairWithDestinations({{a, 0}, {b, 0}}, {d1, d2});
+    EXPECT_EQ(plan.texts, (QStringList{Row(a, d1 + kSep + "a.txt"), Row(a, d2 + "a.txt"), Row(b, d1 + kSep + "b.txt"),
+                                       Row(b, d2 + "b.txt")}));
+    // Each row carries what it copies beside its text, even where a name
+    // holds the words that join the two paths.
+    EXPECT_EQ(plan.rows[1], (CopyRow {a, d2, "a.txt"}));
+    const QString tricky = kSep + QStringLiteral("Live will be copied to x") + kSep + QStringLiteral("a will be copied to b");
+    const QString music = kSep + QStringLiteral("Music will be copied to Backup") + kSep;
+    const CopyPlan phrased = PairWithDestinations({{tricky, 0}}, {music});
+    EXPECT_EQ(phrased.texts, QStringList{Row(tricky, music + "a will be copied to b")});
+    EXPECT_EQ(phrased.rows[0].source, tricky);
+    EXPECT_EQ(phrased.rows[0].Destination(), music + "a will be copied to b");
 }
 
 TEST(Pairing, RepeatsGetNumberedNamesAndPercentNamesStayWhole)
@@ -44,7 +55,7 @@ TEST(Pairing, RepeatsGetNumberedNamesAndPercentNamesStayWhole)
     const QString sun = kSep + QStringLiteral("pics") + kSep + QStringLiteral("sun.jpg");
     const QString odd = kSep + QStringLiteral("pics") + kSep + QStringLiteral("50%off%.jpg");
     const QString out = kSep + QStringLiteral("out");
-    const QStringList rows = PairWithDestinations({{sun, 0}, {sun, 1}, {sun, 2}, {odd, 0}, {odd, 1}}, {out});
+    const QStringList rows = PairWithDestinations({{sun, 0}, {sun, 1}, {sun, 2}, {odd, 0}, {odd, 1}}, {out}).texts;
     EXPECT_EQ(rows, (QStringList{Row(sun, out + kSep + "sun.jpg"), Row(sun, out + kSep + "sun1.jpg"),
                                  Row(sun, out + kSep + "sun2.jpg"), Row(odd, out + kSep + "50%off%.jpg"),
                                  Row(odd, out + kSep + "50%off%1.jpg")}));
@@ -54,7 +65,7 @@ TEST(Pairing, ADestinationListedTwiceGetsTwoIdenticalRows)
 {
     const QString a = kSep + QStringLiteral("a.txt");
     const QString out = kSep + QStringLiteral("out") + kSep;
-    EXPECT_EQ(PairWithDestinations({{a, 0}}, {out, out}), (QStringList{Row(a, out + "a.txt"), Row(a, out + "a.txt")}));
+    EXPECT_EQ(PairWithDestinations({{a, 0}}, {out, out}).texts, (QStringList{Row(a, out + "a.txt"), Row(a, out + "a.txt")}));
 }
 
 // Different files bound for one name in one plan: the first keeps it, the
@@ -84,11 +95,29 @@ TEST(DestinationNames, NoFileOfThePlanReplacesAnother)
     // Every destination gets the same names, shown in the rows.
     const QString out = kSep + QStringLiteral("out") + kSep;
     const QString stick = kSep + QStringLiteral("stick") + kSep;
-    EXPECT_EQ(PairWithDestinations({entry("a", "cover.jpg"), entry("b", "cover.jpg")}, {out, stick}),
+    EXPECT_EQ(PairWithDestinations({entry("a", "cover.jpg"), entry("b", "cover.jpg")}, {out, stick}).texts,
               (QStringList{Row(entry("a", "cover.jpg").path, out + "cover.jpg"),
                            Row(entry("a", "cover.jpg").path, stick + "cover.jpg"),
                            Row(entry("b", "cover.jpg").path, out + "cover1.jpg"),
                            Row(entry("b", "cover.jpg").path, stick + "cover1.jpg")}));
+}
+
+// Which file a path names decides, not how it is written; and a file that
+// already lies in a destination keeps its name there.
+TEST(DestinationNames, OneFileIsOneFileHoweverItIsReached)
+{
+    TempTree tree;
+    const QString p = tree.WriteFile(QStringLiteral("p/a.jpg"), "p");
+    const QString q = tree.WriteFile(QStringLiteral("q/a.jpg"), "q");
+    const QString linked = tree.Path(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(tree.Path(QStringLiteral("p")), linked));
+    const QString doubled = tree.Path(QStringLiteral("p")) + kSep + kSep + QStringLiteral("a.jpg");
+    const Selection writings = {{p, 0}, {doubled, 0}, {linked + kSep + "a.jpg", 0}, {q, 0}, {doubled, 1}};
+    EXPECT_EQ(DestinationNames(writings), (QStringList{"a.jpg", "a.jpg", "a.jpg", "a1.jpg", "a2.jpg"}));
+
+    const QString home = tree.Path(QStringLiteral("q"));
+    EXPECT_EQ(DestinationNames({{p, 0}, {q, 0}, {doubled, 0}}, {home + kSep}),
+              (QStringList{"a1.jpg", "a.jpg", "a1.jpg"}));
 }
 
 TEST(Pairing, ASingleDrawnFileIsPairedLikeAnyOther)
@@ -101,7 +130,7 @@ TEST(Pairing, ASingleDrawnFileIsPairedLikeAnyOther)
     request.sourceRows = {tree.Path(QStringLiteral("src"))};
     request.numberOfFiles = 1;
     const QString out = tree.Path(QStringLiteral("out"));
-    EXPECT_EQ(CorrelateListviews(request, {out}, random, dialogs), QStringList{Row(file, out + kSep + "only.mp3")});
+    EXPECT_EQ(CorrelateListviews(request, {out}, random, dialogs).texts, QStringList{Row(file, out + kSep + "only.mp3")});
 }
 
 TEST(Pairing, TheRowLimitCountsEveryDestination)
@@ -115,7 +144,7 @@ TEST(Pairing, TheRowLimitCountsEveryDestination)
     request.numberOfFiles = 3;
     request.allowRepeats = true;
     request.maxRows = 5; // three files to two folders would be six rows
-    EXPECT_TRUE(CorrelateListviews(request, {QStringLiteral("d1"), QStringLiteral("d2")}, random, dialogs).isEmpty());
+    EXPECT_TRUE(CorrelateListviews(request, {QStringLiteral("d1"), QStringLiteral("d2")}, random, dialogs).rows.isEmpty());
     EXPECT_EQ(dialogs.Messages().size(), 1);
 }
 
@@ -124,7 +153,7 @@ TEST(Pairing, BlankRowsNameNoFolder)
     const QString a = kSep + QStringLiteral("a.txt");
     const QString out = kSep + QStringLiteral("out") + kSep;
     // A blank line of a list file must not send files to the root.
-    EXPECT_EQ(PairWithDestinations({{a, 0}}, {QString(), QStringLiteral("  "), out}),
+    EXPECT_EQ(PairWithDestinations({{a, 0}}, {QString(), QStringLiteral("  "), out}).texts,
               QStringList{Row(a, out + "a.txt")});
 
     TempTree tree;

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
+#include <optional>
 #include <fstream>
 
 // Files and folders are made through the program's own path conversion, so a
@@ -40,4 +42,33 @@ QString TempTree::MakeFolder(const QString& relative)
     std::filesystem::create_directories(ToFsPath(path), error);
     EXPECT_FALSE(error) << path.toStdString() << ": " << error.message();
     return path;
+}
+
+const std::vector<std::string> kAwkwardNames = {"what?.txt", "star*.txt", "caf\xe9.txt", "csi\xc2\x9b.txt",
+                                                "x will be copied to y.txt"};
+
+namespace {
+
+std::optional<std::string> Bytes(const QString& path)
+{
+    std::ifstream in(ToFsPath(path), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string {std::istreambuf_iterator<char>(in), {}};
+}
+
+} // namespace
+
+QStringList RowsNotCopied(const QList<CopyRow>& rows)
+{
+    QStringList wrong;
+    for (const CopyRow& row : rows) {
+        const auto from = Bytes(row.source);
+        const auto to = Bytes(row.Destination());
+        if (!from || from->empty())
+            wrong << QStringLiteral("no source bytes: ") + CopyRowText(row);
+        else if (from != to)
+            wrong << QStringLiteral("the copy differs: ") + CopyRowText(row);
+    }
+    return wrong;
 }

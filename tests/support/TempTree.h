@@ -4,7 +4,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "core/CopyListRow.h"
 #include "support/QtPrinters.h"
+
+#include <string>
+#include <vector>
 
 // A folder tree in a fresh temporary folder, removed at the end of the test.
 class TempTree {
@@ -19,3 +23,12 @@ public:
 private:
     QTemporaryDir root_;
 };
+
+// File names that copies have got wrong before, as the file system holds
+// them: wildcard characters, a byte that is not UTF-8, a C1 control, and the
+// words that join a copy row's two paths.
+extern const std::vector<std::string> kAwkwardNames;
+
+// The rows whose destination does not hold exactly its source's bytes, each
+// with what went wrong; empty when every copy is whole.
+QStringList RowsNotCopied(const QList<CopyRow>& rows);

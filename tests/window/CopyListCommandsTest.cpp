@@ -242,17 +242,22 @@ TEST(CopyListFilterScan, RowsChangedDuringAYieldAreScannedAfresh)
 TEST(CopyListFilterScan, ManyMarksAreRemovedInOnePass)
 {
     RowListModel list(QStringLiteral("Random Copy List"));
-    QStringList rows;
-    QStringList expected;
+    QList<CopyRow> rows;
+    QList<CopyRow> expected;
     for (int i = 0; i < 1000; ++i) {
-        rows << QStringLiteral("row %1 %2").arg(i).arg(i % 3 == 0 ? "x" : "y");
+        rows << CopyRow {QStringLiteral("/s/%1").arg(i), QStringLiteral("/d/"), i % 3 == 0 ? "x.txt" : "y.txt"};
         if (i % 3 != 0)
             expected << rows.back();
     }
     list.Append(rows);
     SummaryText summary;
     ScriptedDialogs dialogs;
-    RemoveItemsWith(list, QStringLiteral(" X"), summary, dialogs);
-    EXPECT_EQ(list.Rows(), expected);
-    EXPECT_EQ(summary.Lines(), expected);
+    RemoveItemsWith(list, QStringLiteral("/X.TXT"), summary, dialogs);
+    // What each row copies goes with its text.
+    EXPECT_EQ(list.CopyRows(), expected);
+    QStringList texts;
+    for (const CopyRow& row : expected)
+        texts << CopyRowText(row);
+    EXPECT_EQ(list.Rows(), texts);
+    EXPECT_EQ(summary.Lines(), texts);
 }

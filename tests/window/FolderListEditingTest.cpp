@@ -81,11 +81,12 @@ TEST_F(FolderListEditing, DeleteKeyRemovesTheSelectedRowWhateverTheModifiers)
 
 TEST_F(FolderListEditing, DeletingACopyListRowLeavesTheSummary)
 {
-    form->CopyList->Append(QStringList{"/a will be copied to /d/a", "/b will be copied to /d/b"});
+    form->CopyList->Append(QList<CopyRow>{CopyRowTo("/a", "/d/a"), CopyRowTo("/b", "/d/b")});
     form->Summary->SetLines({QStringLiteral("summary")});
     Select(form->ListView3, 0);
     PressDelete(form->ListView3);
     EXPECT_EQ(form->CopyList->Rows(), QStringList{"/b will be copied to /d/b"});
+    EXPECT_EQ(form->CopyList->CopyRows(), QList<CopyRow>{CopyRowTo("/b", "/d/b")});
     EXPECT_EQ(form->Summary->Text(), QStringLiteral("summary\r\n"));
 }
 

@@ -36,7 +36,7 @@ TEST(Form1Close, ClosingDuringTheFlushEndsTheProgramAtOnce)
             FormFixture fixture;
             Form1& form = fixture.Open();
             const QString source = fixture.tree.WriteFile(QStringLiteral("a.txt"), "a");
-            form.CopyList->Append(source + QStringLiteral(" will be copied to ") + fixture.tree.Path(QStringLiteral("b.txt")));
+            form.CopyList->Append(QList<CopyRow>{CopyRowTo(source, fixture.tree.Path(QStringLiteral("b.txt")))});
             fixture.flusher.whileFlushing = [] { std::this_thread::sleep_for(std::chrono::hours(1)); };
             form.show();
             QTimer::singleShot(50, &form, [&form] { form.close(); });
