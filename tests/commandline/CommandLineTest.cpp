@@ -38,7 +38,10 @@ protected:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), tree.Path(QStringLiteral("config")));
-        environment.remove(QStringLiteral("DISPLAY"));
+        // As over ssh or from cron: no display of any kind, not even the
+        // offscreen one that the window tests ask for.
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
         return environment;
     }
 
@@ -95,6 +98,11 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
     const QString library = Library();
     const QString out = tree.MakeFolder(QStringLiteral("out"));
     const QString empty = tree.MakeFolder(QStringLiteral("empty"));
+    const QString sourceList = tree.WriteFile(QStringLiteral("sources.txt"), (library + "/0\n" + library + "/1\n").toUtf8());
+    const QString destinationList = tree.WriteFile(
+        QStringLiteral("destinations.txt"),
+        (tree.MakeFolder(QStringLiteral("d1")) + u'\n' + tree.MakeFolder(QStringLiteral("d2"))).toUtf8());
+    tree.MakeFolder(QStringLiteral("stick/sub"));
     const struct {
         QStringList arguments;
         int status;
@@ -111,6 +119,12 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         {{"-s", empty, "-d", out, "--seed", "1"}, 1, "No files added."},
         {{"-s", library + "/1", "-d", tree.Path(QStringLiteral("missing")), "-n", "1", "--seed", "1"}, 1,
          "1 file could not be copied"},
+        {{"-s", library + "/1", "-d", out, "-n", "1", "--dry-run"}, 0, "quorvex: seed "},
+        {{"--source-list", sourceList, "-d", tree.Path(QStringLiteral("d1")), "-n", "6", "--seed", "1"}, 0,
+         "6 copied, 0 skipped, 0 failed"},
+        {{"-s", library + "/1", "--dest-list", destinationList, "-n", "1", "--seed", "1"}, 0, "2 copied"},
+        {{"-s", library + "/1", "--dest-tree", tree.Path(QStringLiteral("stick")), "-n", "1", "--seed", "1"}, 0,
+         "2 copied"},
         {{"--source-tree", library, "-d", out, "-n", "2", "--seed", "1"}, 0, "2 copied, 0 skipped, 0 failed"},
     };
     for (const auto& [arguments, status, message] : cases) {
@@ -120,8 +134,16 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         // A usage error reads and copies nothing; no run draws without saying its seed.
         EXPECT_EQ(outcome.err.contains(QStringLiteral("quorvex: seed ")), status != 2 && !arguments.contains("--seed"));
     }
-    // Only the last case copied, and a progress line shows on terminals only.
+    // Only the last case copied into out, each copy whole, and a progress
+    // line shows on terminals only.
     EXPECT_EQ(Names(out).size(), 2u);
+    for (const std::string& name : Names(out)) {
+        std::ifstream copy(ToFsPath(out) / name, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), std::string(name[1] - '0', 'x')) << name;
+    }
+    EXPECT_EQ(Names(tree.Path(QStringLiteral("d1"))).size(), 6u);
+    EXPECT_EQ(Names(tree.Path(QStringLiteral("d2"))).size(), 1u);
+    EXPECT_EQ(Names(tree.Path(QStringLiteral("stick/sub"))).size(), 1u);
     EXPECT_FALSE(Run({"-s", library, "-d", out, "-n", "1", "--seed", "1"}).err.contains(u'\r'));
 }
 
@@ -196,15 +218,17 @@ TEST_F(CommandLine, ASeedDrawsTheSameFromTheSameTreeListedInAnotherOrder)
     QStringList plans;
     for (const QString& order : {QStringLiteral("abcd"), QStringLiteral("dcba")}) {
         const QString root = memory.filePath(order);
+        // The files within each folder are written in that order too.
         for (const QChar folder : order) {
             QDir().mkpath(root + u'/' + folder);
-            std::ofstream(ToFsPath(root + u'/' + folder + QStringLiteral("/1.txt"))) << "x";
+            for (const QChar file : order)
+                std::ofstream(ToFsPath(root + u'/' + folder + u'/' + file + QStringLiteral(".txt"))) << "x";
         }
-        const QString plan = Run({"--source-tree", root, "-d", "/out", "-n", "3", "--seed", "7", "--dry-run"}).out;
+        const QString plan = Run({"--source-tree", root, "-d", "/out", "-n", "5", "--seed", "7", "--dry-run"}).out;
         plans << QString(plan).replace(root, QStringLiteral("ROOT"));
     }
     EXPECT_EQ(plans[0], plans[1]);
-    EXPECT_EQ(plans[0].count(u'\n'), 3);
+    EXPECT_EQ(plans[0].count(u'\n'), 5);
 }
 
 // Without a number the budget alone decides: the plan never passes it, and
@@ -225,9 +249,29 @@ TEST_F(CommandLine, TheSizeBudgetIsFilledAsFarAsTheDrawAllows)
             EXPECT_GT(total + i, 10u) << "f" << i << " would still have fitted";
         }
     }
-    // Asked for more files than there are, the files that fit are still drawn.
-    const QStringList arguments = {"--source-tree", library, "-d", stick, "-n", "100", "--max-size", "10", "--dry-run"};
-    EXPECT_NE(Run(arguments + QStringList {"--seed", "1"}).out, Run(arguments + QStringList {"--seed", "2"}).out);
+    // Asked for more files than there are, the files that fit are still
+    // drawn, at random; with repeats, -n bounds the count.
+    const QStringList arguments = {"--source-tree", library, "-d", stick, "--max-size", "10", "--dry-run"};
+    const QStringList plans[] = {Run(arguments + QStringList {"-n", "100", "--seed", "1"}).out.split(u'\n', Qt::SkipEmptyParts),
+                                 Run(arguments + QStringList {"-n", "100", "--seed", "2"}).out.split(u'\n', Qt::SkipEmptyParts),
+                                 Run(arguments + QStringList {"-n", "4", "-r", "--seed", "3"}).out.split(u'\n', Qt::SkipEmptyParts)};
+    EXPECT_NE(plans[0], plans[1]);
+    for (const QStringList& rows : plans) {
+        std::set<int> drawn;
+        int planned = 0;
+        for (const QString& row : rows) {
+            const int size = row.section(u'/', -1).mid(1, 1).toInt(); // f<size>.txt
+            planned += size;
+            drawn.insert(size);
+        }
+        EXPECT_LE(planned, 10) << rows.join(u'\n').toStdString();
+        EXPECT_FALSE(rows.isEmpty());
+        EXPECT_LE(rows.size(), &rows == &plans[2] ? 4 : 6);
+        if (&rows == &plans[2])
+            continue;
+        for (int size = 1; size <= 6; ++size)
+            EXPECT_TRUE(drawn.count(size) || planned + size > 10) << "f" << size << " would still have fitted";
+    }
 }
 
 TEST_F(CommandLine, AnEditedPlanIsCarriedOutAndExistingCopiesAreSkipped)
@@ -259,6 +303,39 @@ TEST_F(CommandLine, AnEditedPlanIsCarriedOutAndExistingCopiesAreSkipped)
     const std::filesystem::path renamed = ToFsPath(out + "/renamed.txt");
     std::filesystem::last_write_time(renamed, std::filesystem::last_write_time(renamed) - std::chrono::seconds(3));
     EXPECT_TRUE(Run({"--plan", plan, "--skip-existing"}).err.contains(QStringLiteral("1 copied, 1 skipped")));
+}
+
+// A script hands over a folder's name as the bytes it is: Latin-1 here.
+TEST_F(CommandLine, AFolderNamedInBytesThatAreNotUtf8IsReached)
+{
+    tree.WriteFile(QStringLiteral("caf") + QChar(0xDCE9) + QStringLiteral("/x.txt"), "latin");
+    const QString out = tree.MakeFolder(QStringLiteral("out"));
+    process.start(QStringLiteral("/bin/sh"), {"-c", R"sh(exec "$0" -q -s "$1/caf$(printf '\351')" -d "$2" -n 1 --seed 1)sh",
+                                             QStringLiteral(QUORVEX_PROGRAM), tree.Path(), out});
+    ASSERT_TRUE(process.waitForFinished(60'000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    std::ifstream copy(ToFsPath(out + "/x.txt"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "latin");
+}
+
+// A stick pulled out too early: the flush fails, which is said before the
+// closing summary, and the run fails.
+TEST_F(CommandLine, AFailedFlushIsSaidBeforeTheSummaryAndFailsTheRun)
+{
+    const QString library = Library();
+    const QString out = tree.MakeFolder(QStringLiteral("out"));
+    QProcessEnvironment environment = Environment();
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORVEX_FAILING_SYNC));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS"))
+                                                          + QStringLiteral(":verify_asan_link_order=0"));
+    process.setProcessEnvironment(environment);
+    const Outcome outcome = Run({"--source-tree", library, "-d", out, "-n", "2", "--seed", "1"});
+    EXPECT_EQ(outcome.status, 1) << outcome.err.toStdString();
+    const qsizetype failed = outcome.err.indexOf(QStringLiteral("may not all have reached the device"));
+    const qsizetype summary = outcome.err.indexOf(QStringLiteral("2 copied, 0 skipped, 0 failed"));
+    EXPECT_GE(failed, 0) << outcome.err.toStdString();
+    EXPECT_GT(summary, failed) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("Input/output error"))) << outcome.err.toStdString();
 }
 
 // Ctrl+C in the middle of a large file that replaces an existing one: the
