@@ -78,7 +78,7 @@ QString ReadableText(const QString& text)
     QString readable = text;
     for (QChar& character : readable) {
         const char16_t unit = character.unicode();
-        if (unit < 0x20 || unit == 0x7F || platform::IsEscapedByte(unit))
+        if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || platform::IsEscapedByte(unit))
             character = QChar::ReplacementCharacter;
     }
     return readable;

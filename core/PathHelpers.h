@@ -27,7 +27,8 @@ QString FromFsName(platform::NativeStringView name);
 QString PathFromQt(const QString& path);
 
 // A text as the user can read it: a byte that is not UTF-8, and a control
-// character (a newline in a name), shows as the replacement mark.
+// character (C0 such as a newline in a name, DEL, or C1), shows as the
+// replacement mark.
 QString ReadableText(const QString& text);
 
 // The lines of a message, each readable. Messages end their lines with CR

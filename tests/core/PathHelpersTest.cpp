@@ -75,6 +75,9 @@ TEST(PathTexts, NamesThatAreNotUtf8SurviveQtAndUrls)
     EXPECT_EQ(PathFromQt(asQtReadsIt), file);
     EXPECT_EQ(PathFromQt(tree.Path(QStringLiteral("gone\ufffd"))), tree.Path(QStringLiteral("gone\ufffd")));
     EXPECT_EQ(ReadableText(QStringLiteral("a\nb") + QChar(0xDCE9)), QStringLiteral("a\ufffdb\ufffd"));
+    // C1 controls too (a name read as Latin-1), up to the no-break space.
+    EXPECT_EQ(ReadableText(QStringLiteral("\u007e\u007f\u0080x\u0085\u009f\u00a0")),
+              QStringLiteral("~\ufffd\ufffdx\ufffd\ufffd\u00a0"));
     EXPECT_EQ(MessageLines(QStringLiteral("a\r\rb\nc\r\nd")), (QStringList {"a", "", "b\ufffdc", "d"}));
 
     EXPECT_EQ(LocalPathsOfUriList(FileUrlOf(file) + "\r\n"), QStringList{file});
