@@ -1,8 +1,9 @@
 #include "commandline/CommandLine.h"
 
 #include "commandline/ConsoleOutput.h"
-
-#include "copyrun/CopyOneFile.h"
+#include "commandline/FileFilter.h"
+#include "commandline/Options.h"
+#include "commandline/PlanFile.h"
 #include "copyrun/CopyRun.h"
 #include "copyrun/DeviceFlush.h"
 #include "copyrun/PlanText.h"
@@ -14,28 +15,24 @@
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
 #include "core/SettingsStore.h"
-#include "core/SummaryText.h"
 #include "folders/FileChecks.h"
 #include "folders/ListFileSelection.h"
 #include "folders/PathText.h"
 #include "folders/SubfolderScan.h"
-#include "randomlist/CopyListFilter.h"
+#include "platform/FileSystem.h"
 #include "randomlist/CorrelateListviews.h"
 
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <map>
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <optional>
+#include <map>
 #include <random>
-#include <vector>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -48,173 +45,16 @@ namespace {
 constexpr int kFailedStatus = 1;
 constexpr int kUsageStatus = 2;
 
-// The options. Short names take their value from the next argument, so
-// that no Qt option of one dash ("-session") is read as one of them.
-struct OptionRow {
-    QStringList names;
-    const char* valueName; // nullptr for a switch
-    const char* description;
-};
-
-const std::vector<OptionRow>& OptionTable()
-{
-    static const std::vector<OptionRow> rows = {
-        {{"s", "source"}, "DIR", "Draw files from the folder DIR (or the file DIR)."},
-        {{"source-tree"}, "DIR", "Draw files from DIR and every folder below it."},
-        {{"source-list"}, "FILE", "Draw files from the folders listed in FILE, one per line."},
-        {{"d", "dest"}, "DIR", "Copy the draw into the folder DIR."},
-        {{"dest-tree"}, "DIR", "Copy the draw into DIR and every folder below it."},
-        {{"dest-list"}, "FILE", "Copy the draw into the folders listed in FILE."},
-        {{"n", "count"}, "N", "Files per destination (default: the window's stored number, or 100)."},
-        {{"r", "repeats"}, nullptr, "Allow the same file to be drawn more than once."},
-        {{"exclude"}, "TEXT", "Leave out the rows that contain TEXT, ignoring case."},
-        {{"only"}, "TEXT", "Keep only the rows that contain TEXT, ignoring case."},
-        {{"seed"}, "N", "Draw with the seed N: the same seed and trees give the same plan."},
-        {{"max-size"}, "SIZE", "Put at most SIZE into each destination (K, M, G, T: powers of 1024)."},
-        {{"skip-existing"}, nullptr, "Leave out rows whose destination has the source's size and time."},
-        {{"dry-run"}, nullptr, "Print the plan's rows and copy nothing."},
-        {{"save-plan"}, "FILE", "Write the plan's rows to FILE, then carry them out (unless --dry-run)."},
-        {{"plan"}, "FILE", "Carry out a saved plan."},
-        {{"q", "quiet"}, nullptr, "Show nothing but errors."},
-    };
-    return rows;
-}
-
-const char* const kHelpEpilogue = R"(
-Sources, destinations and filters are taken in the order given.
-Without -n, --max-size draws until nothing more fits (with -r, give -n).
-The manual page quorvex(1) tells the exit statuses, the plan format and examples.
-)";
-
-enum class FolderSource { Folder, Tree, ListFile };
-
-struct FolderOption {
-    FolderSource kind;
-    QString value;
-};
-
-struct Filter {
-    bool keepMatching;
-    QString text;
-};
-
-struct Options {
-    std::vector<FolderOption> sources;
-    std::vector<FolderOption> destinations;
-    std::vector<Filter> filters;
-    std::optional<double> count;
-    std::optional<std::uint32_t> seed;
-    std::optional<std::uint64_t> maxBytes;
-    bool repeats = false;
-    bool skipExisting = false;
-    bool dryRun = false;
-    bool quiet = false;
-    QString savePlan;
-    QString plan;
-};
-
-class UsageError {
+// A plan or list file that cannot be read: said as "what: path: reason",
+// and nothing is done.
+class InputError {
 public:
-    explicit UsageError(QString text) : text(std::move(text)) {}
+    InputError(QString what, QString path, QString reason)
+        : text(QStringLiteral("%1: %2: %3").arg(what, path, reason))
+    {
+    }
     QString text;
 };
-
-std::optional<std::uint64_t> ParseSize(const QString& text)
-{
-    static const QRegularExpression size(QStringLiteral("^\\s*(\\d+(?:\\.\\d*)?|\\.\\d+)\\s*([kmgt]?)(?:i?b)?\\s*$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = size.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    const int power = QStringLiteral(" kmgt").indexOf(match.captured(2).toLower());
-    const double bytes = match.captured(1).toDouble() * std::pow(1024.0, power > 0 ? power : 0);
-    if (!(bytes < 18e18))
-        return std::nullopt;
-    return static_cast<std::uint64_t>(bytes);
-}
-
-QString Canonical(const QString& name)
-{
-    for (const OptionRow& option : OptionTable()) {
-        if (option.names.contains(name))
-            return option.names.back();
-    }
-    return name;
-}
-
-// The values of every option in the order typed: the parser keeps them per
-// option only.
-std::vector<std::pair<QString, QString>> ValuesInOrder(const QCommandLineParser& parser)
-{
-    std::vector<std::pair<QString, QString>> ordered;
-    QHash<QString, qsizetype> used;
-    for (const QString& name : parser.optionNames()) {
-        const QString option = Canonical(name);
-        const QStringList values = parser.values(option);
-        qsizetype& next = used[option];
-        ordered.emplace_back(option, next < values.size() ? values[next] : QString());
-        ++next;
-    }
-    return ordered;
-}
-
-Options OptionsOf(const QCommandLineParser& parser)
-{
-    Options options;
-    for (const auto& [option, value] : ValuesInOrder(parser)) {
-        if (option == u"source")
-            options.sources.push_back({FolderSource::Folder, value});
-        else if (option == u"source-tree")
-            options.sources.push_back({FolderSource::Tree, value});
-        else if (option == u"source-list")
-            options.sources.push_back({FolderSource::ListFile, value});
-        else if (option == u"dest")
-            options.destinations.push_back({FolderSource::Folder, value});
-        else if (option == u"dest-tree")
-            options.destinations.push_back({FolderSource::Tree, value});
-        else if (option == u"dest-list")
-            options.destinations.push_back({FolderSource::ListFile, value});
-        else if (option == u"exclude" || option == u"only") {
-            if (value.isEmpty())
-                throw UsageError(QStringLiteral("--%1 needs a text").arg(option));
-            options.filters.push_back({option == u"only", value});
-        } else if (option == u"count") {
-            bool number = false;
-            const double count = value.trimmed().toDouble(&number);
-            if (!number || !std::isfinite(count) || count < 1)
-                throw UsageError(QStringLiteral("-n: the number of files must be a number of at least 1, not \"%1\"").arg(value));
-            options.count = count;
-        } else if (option == u"seed") {
-            bool number = false;
-            options.seed = value.trimmed().toUInt(&number);
-            if (!number)
-                throw UsageError(QStringLiteral("--seed: a seed is a whole number from 0 to 4294967295, not \"%1\"").arg(value));
-        } else if (option == u"max-size") {
-            options.maxBytes = ParseSize(value);
-            if (!options.maxBytes)
-                throw UsageError(QStringLiteral("--max-size: \"%1\" is no size; for example 700M or 14.5G").arg(value));
-        }
-    }
-    options.repeats = parser.isSet(QStringLiteral("repeats"));
-    options.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
-    options.dryRun = parser.isSet(QStringLiteral("dry-run"));
-    options.quiet = parser.isSet(QStringLiteral("quiet"));
-    options.savePlan = parser.value(QStringLiteral("save-plan"));
-    options.plan = parser.value(QStringLiteral("plan"));
-
-    if (!options.plan.isEmpty()) {
-        if (!options.sources.empty() || !options.destinations.empty())
-            throw UsageError(QStringLiteral("--plan carries out a saved plan; it takes no sources or destinations"));
-        if (options.count || options.seed || options.maxBytes || options.repeats)
-            throw UsageError(QStringLiteral("--plan carries out a saved plan; -n, -r, --seed and --max-size cannot change it"));
-    } else if (options.repeats && options.maxBytes && !options.count) {
-        throw UsageError(QStringLiteral("with -r, --max-size needs -n: the same files could be drawn without end"));
-    } else if (options.sources.empty() || options.destinations.empty()) {
-        throw UsageError(QStringLiteral("give at least one source (-s, --source-tree, --source-list) and one "
-                                        "destination (-d, --dest-tree, --dest-list), or a saved plan (--plan)"));
-    }
-    return options;
-}
 
 QString AbsolutePath(const QString& path)
 {
@@ -223,32 +63,87 @@ QString AbsolutePath(const QString& path)
     return error ? path : FromFsName(absolute.native());
 }
 
-// Adds the rows of the folder options, as the window's add commands do.
-void AddFolders(const std::vector<FolderOption>& folders, RowListModel& list, ErrorReport& report, Dialogs& dialogs)
+// Every plan and list file can be read, before anything is done.
+void CheckInputFile(const QString& option, const QString& value)
 {
-    for (const FolderOption& folder : folders) {
-        const QString path = AbsolutePath(folder.value);
-        report.Step(100, [&] {
-            switch (folder.kind) {
-            case FolderSource::Folder:
-                // A file is its own source, as a dropped file is.
-                list.Append(IsExistingFile(path) ? path : WithClosingSeparator(CollapseBackslashes(path)));
-                break;
-            case FolderSource::Tree: {
-                const QString top = WithClosingSeparator(CollapseBackslashes(path));
-                list.Append(top);
-                list.Append(FoldersBelow(top, dialogs, true));
-                break;
-            }
-            case FolderSource::ListFile:
-                if (IsBadPath(path))
-                    dialogs.MsgBox(BadCharactersMessage(path));
-                else
-                    LoadListFromFile(list, path, dialogs);
-                break;
-            }
-        });
+    if (value == u"-")
+        return;
+    const QString path = AbsolutePath(value);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(ToFsPath(path), error);
+    if (!error && std::filesystem::is_directory(status))
+        error = std::make_error_code(std::errc::is_a_directory);
+    if (!error && !std::ifstream(ToFsPath(path), std::ios::binary))
+        error = std::error_code(errno, std::generic_category());
+    if (error)
+        throw InputError(option, path, QString::fromStdString(error.message()));
+}
+
+void CheckInputFiles(const Options& options)
+{
+    for (const auto* folders : {&options.sources, &options.destinations}) {
+        for (const FolderOption& folder : *folders) {
+            if (folder.kind == FolderSource::ListFile)
+                CheckInputFile(folders == &options.sources ? QStringLiteral("--source-list")
+                                                           : QStringLiteral("--dest-list"),
+                               folder.value);
+        }
     }
+    if (!options.plan.isEmpty())
+        CheckInputFile(QStringLiteral("--plan"), options.plan);
+}
+
+// The rows the folder options give, as the window's add commands give them.
+struct FolderRows {
+    RowListModel list {QStringLiteral("Folders")};
+    QStringList roots;       // beside each row: the folder its files' paths are taken below
+    QSet<QString> treeRows;  // the rows found in trees
+    std::vector<std::pair<QString, QStringList>> trees; // each tree's top and rows
+};
+
+void AddFolderOption(const FolderOption& folder, FolderRows& rows, Dialogs& dialogs)
+{
+    const qsizetype before = rows.list.Count();
+    QString root;
+    switch (folder.kind) {
+    case FolderSource::Folder: {
+        const QString path = AbsolutePath(folder.value);
+        // A file is its own source, as a dropped file is.
+        root = IsExistingFile(path) ? FolderOf(path) : WithClosingSeparator(CollapseBackslashes(path));
+        rows.list.Append(IsExistingFile(path) ? path : root);
+        break;
+    }
+    case FolderSource::Tree: {
+        root = WithClosingSeparator(CollapseBackslashes(AbsolutePath(folder.value)));
+        rows.list.Append(root);
+        rows.list.Append(FoldersBelow(root, dialogs, true));
+        const QStringList tree = rows.list.Rows().mid(before);
+        rows.treeRows.unite(QSet<QString>(tree.begin(), tree.end()));
+        rows.trees.emplace_back(root, tree);
+        break;
+    }
+    case FolderSource::ListFile:
+        if (folder.value == u"-") {
+            QFile in;
+            in.open(stdin, QIODevice::ReadOnly);
+            LoadListFromDevice(rows.list, in, QStringLiteral("standard input"), dialogs);
+        } else {
+            const QString path = AbsolutePath(folder.value);
+            if (IsBadPath(path))
+                dialogs.MsgBox(BadCharactersMessage(path));
+            else
+                LoadListFromFile(rows.list, path, dialogs);
+        }
+        break;
+    }
+    for (qsizetype row = before; row < rows.list.Count(); ++row)
+        rows.roots.append(root.isEmpty() ? WithClosingSeparator(rows.list.Text(static_cast<int>(row))) : root);
+}
+
+void AddFolders(const std::vector<FolderOption>& folders, FolderRows& rows, ErrorReport& report, Dialogs& dialogs)
+{
+    for (const FolderOption& folder : folders)
+        report.Step(100, [&] { AddFolderOption(folder, rows, dialogs); });
 }
 
 // The number of files when none is given: the window's stored one, read
@@ -259,99 +154,111 @@ double StoredNumberOfFiles()
     return stored == 0.0 ? 1.0 : stored;
 }
 
-CopyPlan DrawPlan(const Options& options, ErrorReport& report, Dialogs& dialogs)
+// The names already in the destination folders, which --keep-existing keeps.
+QSet<QString> NamesIn(const QStringList& folders)
 {
-    ProcessRandom random;
-    std::uint32_t seed = 0;
-    if (options.seed) {
-        seed = *options.seed;
-    } else {
-        seed = std::random_device {}();
-        PrintMessage(QStringLiteral("seed %1").arg(seed)); // so that any run can be repeated
+    QSet<QString> names;
+    for (const QString& folder : folders) {
+        platform::FolderReader reader(ToFsPath(folder));
+        platform::FolderEntry entry;
+        while (reader.Next(entry))
+            names.insert(FromFsName(entry.name));
     }
-    random.Seed(seed);
-    RowListModel sources(QStringLiteral("1. Source Folder(s)"));
-    RowListModel destinations(QStringLiteral("2. Destination Folder(s):"));
+    return names;
+}
+
+struct DrawnPlan {
+    CopyPlan rows;
+    std::uint32_t seed = 0;
+};
+
+DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& dialogs)
+{
+    DrawnPlan plan;
+    plan.seed = options.seed ? *options.seed : std::random_device {}();
+    if (!options.seed && !options.quiet)
+        PrintMessage(QStringLiteral("seed %1").arg(plan.seed)); // so that any run can be repeated
+    ProcessRandom random;
+    random.Seed(plan.seed);
+    FolderRows sources;
+    FolderRows destinations;
     AddFolders(options.sources, sources, report, dialogs);
     AddFolders(options.destinations, destinations, report, dialogs);
+    dialogs.NoteQuietlyForTrees(sources.treeRows);
 
-    CopyPlan rows;
-    report.Step(102, [&] {
-        SelectionRequest request;
-        request.sourceRows = sources.Rows();
-        request.allowRepeats = options.repeats;
-        request.namesInByteOrder = true;
-        request.maxBytes = options.maxBytes;
-        // With a size budget and no number, the budget alone says how many.
-        if (options.count)
-            request.numberOfFiles = *options.count;
-        else if (options.maxBytes)
-            request.numberOfFiles = std::numeric_limits<double>::infinity();
-        else
-            request.numberOfFiles = StoredNumberOfFiles();
-        rows = CorrelateListviews(request, destinations.Rows(), random, dialogs);
-    });
-    return rows;
-}
-
-// The rows of a saved plan. A line that is no row is named with its
-// number and counted as failed.
-CopyPlan ReadPlan(const QString& path, int& failedLines, ErrorReport& report)
-{
-    CopyPlan rows;
-    report.Step(104, [&] {
-        QFile file;
-        OpenForReading(file, path);
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        for (qsizetype number = 0; number < lines.size(); ++number) {
-            QByteArray line = lines[number];
-            if (line.endsWith('\r'))
-                line.chop(1);
-            if (line.trimmed().isEmpty())
-                continue;
-            const std::optional<CopyRow> row = RowOfPlanLine(line);
-            if (!row) {
-                PrintMessage(QStringLiteral("%1:%2: the row does not say what is copied where: %3")
-                                 .arg(path)
-                                 .arg(number + 1)
-                                 .arg(QString::fromUtf8(line)));
-                ++failedLines;
-                continue;
-            }
-            rows.Append(*row);
+    SelectionRequest request;
+    request.sourceRows = sources.list.Rows();
+    request.allowRepeats = options.repeats;
+    request.namesInByteOrder = true;
+    request.maxBytes = options.maxBytes;
+    // With a size budget and no number, the budget alone says how many.
+    if (options.count)
+        request.numberOfFiles = static_cast<double>(*options.count);
+    else if (options.maxBytes)
+        request.numberOfFiles = std::numeric_limits<double>::infinity();
+    else
+        request.numberOfFiles = StoredNumberOfFiles();
+    const FileFilter filter(options.filters);
+    std::uint64_t candidates = 0;
+    request.accepts = [&](qsizetype row, platform::NativeStringView nativeName) {
+        if (!filter.IsEmpty()) {
+            const QString name = FromFsName(nativeName);
+            const QString& folder = request.sourceRows[row];
+            const QString below = (folder.endsWith(NativeSeparator()) ? folder : FolderOf(folder))
+                                      .mid(sources.roots[row].size()) + name;
+            if (!filter.Accepts(name, below))
+                return false;
         }
+        ++candidates;
+        return true;
+    };
+    const QSet<QString> taken = options.keepExisting ? NamesIn(destinations.list.Rows()) : QSet<QString>();
+    report.Step(102, [&] {
+        plan.rows = CorrelateListviews(request, destinations.list.Rows(), random, dialogs, taken);
     });
-    return rows;
-}
 
-QByteArray PlanText(const QList<CopyRow>& rows)
-{
-    QByteArray text;
-    for (const CopyRow& row : rows)
-        text += PlanLine(row) + '\n';
-    return text;
-}
-
-bool SavePlan(const QString& path, const QList<CopyRow>& rows)
-{
-    std::ofstream file(ToFsPath(path), std::ios::binary | std::ios::trunc);
-    const QByteArray text = PlanText(rows);
-    file.write(text.constData(), text.size());
-    file.close();
-    if (!file) {
-        PrintMessage(QStringLiteral("the plan could not be written to %1").arg(path));
-        return false;
+    for (const auto& [top, rows] : sources.trees) {
+        if (std::all_of(rows.begin(), rows.end(), [&](const QString& row) { return dialogs.EmptyFolders().contains(row); })
+            && !options.quiet)
+            PrintMessage(QStringLiteral("source: %1: no files in this folder or below").arg(top));
     }
-    return true;
+    const qsizetype folders = std::count_if(destinations.list.Rows().begin(), destinations.list.Rows().end(),
+                                            [](const QString& row) { return !row.trimmed().isEmpty(); });
+    const qsizetype drawn = folders > 0 ? plan.rows.rows.size() / folders : 0;
+    if (options.maxBytes && drawn == 0 && candidates > 0) {
+        PrintMessage(QStringLiteral("no file fits in %1 bytes").arg(*options.maxBytes));
+        dialogs.CountFailure();
+    } else if (options.count && !options.repeats && !options.maxBytes && drawn > 0
+               && static_cast<std::uint64_t>(drawn) < *options.count && !options.quiet) {
+        PrintMessage(QStringLiteral("only %1 files to draw from: %1 drawn").arg(drawn));
+    }
+    return plan;
 }
 
-// Leaves out the rows whose destination already holds the source's copy.
+// Leaves out the rows of a plan whose source the filters refuse.
+void FilterPlan(CopyPlan& plan, const std::vector<NameFilter>& filters)
+{
+    const FileFilter filter(filters);
+    if (filter.IsEmpty())
+        return;
+    CopyPlan kept;
+    for (qsizetype row = 0; row < plan.rows.size(); ++row) {
+        const QString& source = plan.rows[row].source;
+        if (filter.Accepts(FileNameOf(source), source)) {
+            kept.texts.append(plan.texts[row]);
+            kept.rows.append(plan.rows[row]);
+        }
+    }
+    plan = std::move(kept);
+}
+
+// Leaves out every row whose destination name exists, whatever it holds.
 int LeaveOutExisting(RowListModel& copyList)
 {
     std::vector<int> existing;
     for (int row = 0; row < copyList.Count(); ++row) {
-        const CopyRow& copy = copyList.CopyRowAt(row);
-        if (IsAlreadyCopied(copy.source, copy.Destination()))
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(ToFsPath(copyList.CopyRowAt(row).Destination()), error)))
             existing.push_back(row);
     }
     copyList.Remove(existing);
@@ -381,41 +288,53 @@ void PrintPlanSize(const QList<CopyRow>& rows)
         PrintMessage(QStringLiteral("plan: %1 for %2").arg(line(size.first, size.second), folder));
 }
 
+std::uint64_t BytesOf(const QStringList& files)
+{
+    std::uint64_t bytes = 0;
+    for (const QString& file : files) {
+        if (const auto facts = platform::FactsOf(ToFsPath(file)))
+            bytes += facts->size;
+    }
+    return bytes;
+}
+
 int Run(const Options& options)
 {
     HandleInterrupts();
     ConsoleDialogs dialogs(options.quiet);
     ErrorReport report(dialogs, ProcedureLabels::CommandLineRun());
     int failedLines = 0;
-    const CopyPlan planned = options.plan.isEmpty() ? DrawPlan(options, report, dialogs)
-                                                       : ReadPlan(AbsolutePath(options.plan), failedLines, report);
-    RowListModel copyList(QStringLiteral("Random Copy List"));
-    copyList.SetRows(planned);
-    SummaryText summary;
-    for (const Filter& filter : options.filters) {
-        if (filter.keepMatching)
-            RemoveItemsWithout(copyList, filter.text, summary, dialogs);
-        else
-            RemoveItemsWith(copyList, filter.text, summary, dialogs);
+    DrawnPlan drawn;
+    if (options.plan.isEmpty()) {
+        drawn = DrawPlan(options, report, dialogs);
+    } else {
+        report.Step(104, [&] { drawn.rows = ReadPlan(options.plan == u"-" ? QString() : AbsolutePath(options.plan), failedLines); });
+        FilterPlan(drawn.rows, options.filters);
     }
-    if (copyList.IsEmpty() && failedLines == 0) {
-        dialogs.MsgBox(kNoFilesAddedMessage);
+    RowListModel copyList(QStringLiteral("Random Copy List"));
+    copyList.SetRows(drawn.rows);
+    const int skipped = options.skipExisting ? LeaveOutExisting(copyList) : 0;
+    if (copyList.IsEmpty() && failedLines == 0 && skipped == 0) {
+        if (!dialogs.FailuresReported())
+            dialogs.MsgBox(kNoFilesAddedMessage);
         return kFailedStatus;
     }
     if (options.maxBytes && !options.quiet)
         report.Step(106, [&] { PrintPlanSize(copyList.CopyRows()); });
-    if (!options.savePlan.isEmpty() && !SavePlan(AbsolutePath(options.savePlan), copyList.CopyRows()))
+    const std::optional<std::uint32_t> seed = options.plan.isEmpty() ? std::optional(drawn.seed) : std::nullopt;
+    if (!options.savePlan.isEmpty() && !SavePlan(AbsolutePath(options.savePlan), copyList.CopyRows(), seed))
         return kFailedStatus;
-    const int skipped = options.skipExisting ? LeaveOutExisting(copyList) : 0;
     if (options.dryRun) {
         if (!PrintOut(PlanText(copyList.CopyRows()))) {
-            PrintMessage(QStringLiteral("the rows could not be written to standard output"));
+            PrintMessage(QStringLiteral("standard output: the rows could not be written"));
             return kFailedStatus;
         }
         return failedLines > 0 || dialogs.FailuresReported() ? kFailedStatus : 0;
     }
 
-    ConsoleProgress progress(copyList.CopyRows(), !options.quiet);
+    QElapsedTimer timer;
+    timer.start();
+    ConsoleProgress progress(copyList.CopyRows(), !options.quiet, options.verbose);
     SetCopying(true);
     const CopyRunSummary run = RunCopyList(copyList, progress, report);
     SetCopying(false);
@@ -429,35 +348,20 @@ int Run(const Options& options)
         dialogs.MsgBox(FailedRowsMessage(run));
     for (const QString& failure : flushFailures)
         dialogs.MsgBox(failure);
+    if (!progress.Written())
+        PrintMessage(QStringLiteral("standard output: the copied files could not all be listed"));
     const int failed = run.failed + failedLines;
-    if (!options.quiet)
-        PrintMessage(QStringLiteral("%1 copied, %2 skipped, %3 failed").arg(run.copied).arg(skipped).arg(failed));
-    const bool allWell = failed == 0 && !run.sameFiles && flushFailures.isEmpty() && !dialogs.FailuresReported();
+    if (!options.quiet) {
+        PrintMessage(QStringLiteral("%1 copied (%2 in %3 s), %4 skipped, %5 failed")
+                         .arg(run.copied)
+                         .arg(Bytes(BytesOf(run.written)))
+                         .arg(timer.elapsed() / 1000.0, 0, 'f', 1)
+                         .arg(skipped)
+                         .arg(failed));
+    }
+    const bool allWell = failed == 0 && !run.sameFiles && flushFailures.isEmpty() && !dialogs.FailuresReported()
+        && progress.Written();
     return allWell ? 0 : kFailedStatus;
-}
-
-// Qt's own options of one dash belong to the window; the parser would read
-// "-platform" as eight unknown letters.
-QString UnknownOptionText(const QCommandLineParser& parser, const QStringList& arguments)
-{
-    static const QStringList windowOptions = {"-platform", "-session", "-style", "-stylesheet", "-display",
-                                              "-geometry", "-reverse", "-qwindowgeometry", "-qwindowtitle"};
-    for (const QString& argument : arguments.mid(1)) {
-        if (windowOptions.contains(argument))
-            return QStringLiteral("%1 is an option of the window; with options of the command line the window "
-                                  "does not open").arg(argument);
-    }
-    return parser.errorText();
-}
-
-void AddOptions(QCommandLineParser& parser)
-{
-    for (const OptionRow& row : OptionTable()) {
-        QCommandLineOption option(row.names, QString::fromUtf8(row.description));
-        if (row.valueName != nullptr)
-            option.setValueName(QString::fromUtf8(row.valueName));
-        parser.addOption(option);
-    }
 }
 
 #ifdef Q_OS_WIN
@@ -493,30 +397,7 @@ QStringList ProgramArguments(int argc, char* argv[])
     return arguments;
 }
 
-bool IsCommandLineRun(const QStringList& arguments)
-{
-    QStringList longNames = {QStringLiteral("help"), QStringLiteral("help-all"), QStringLiteral("version")};
-    QString shortNames = QStringLiteral("hv?");
-    for (const OptionRow& option : OptionTable()) {
-        for (const QString& name : option.names) {
-            if (name.size() == 1)
-                shortNames += name;
-            else
-                longNames += name;
-        }
-    }
-    for (const QString& argument : arguments.mid(1)) {
-        if (argument.startsWith(QLatin1String("--"))) {
-            if (longNames.contains(argument.mid(2).section(u'=', 0, 0)))
-                return true;
-        } else if (argument.size() >= 2 && argument.startsWith(u'-')
-                   && std::all_of(argument.begin() + 1, argument.end(),
-                                  [&](QChar letter) { return shortNames.contains(letter); })) {
-            return true;
-        }
-    }
-    return false;
-}
+bool IsCommandLineRun(const QStringList& arguments) { return HasOptionOfItsOwn(arguments); }
 
 int RunCommandLine(const QStringList& arguments)
 {
@@ -527,27 +408,29 @@ int RunCommandLine(const QStringList& arguments)
     parser.setApplicationDescription(QStringLiteral(
         "Copies a random draw of files from the source folders into every destination folder."));
     const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
     AddOptions(parser);
     try {
         if (!parser.parse(arguments))
-            throw UsageError(UnknownOptionText(parser, arguments));
+            throw UsageError(RefusedArgumentsText(parser, arguments));
         if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
             QString text = parser.helpText();
             text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")), QStringLiteral("Usage: quorvex"));
             PrintOut(text.toUtf8() + kHelpEpilogue);
             return 0;
         }
-        if (parser.isSet(version)) {
+        if (parser.isSet(QStringLiteral("version"))) {
             PrintOut("quorvex " QUORVEX_VERSION "\n");
             return 0;
         }
-        if (!parser.positionalArguments().isEmpty())
-            throw UsageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().front()));
-        return Run(OptionsOf(parser));
+        const Options options = OptionsOf(parser, arguments);
+        CheckInputFiles(options);
+        return Run(options);
     } catch (const UsageError& error) {
         PrintMessage(error.text);
         PrintMessage(QStringLiteral("try 'quorvex --help'"));
+        return kUsageStatus;
+    } catch (const InputError& error) {
+        PrintMessage(error.text);
         return kUsageStatus;
     }
 }

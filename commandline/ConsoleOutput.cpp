@@ -1,5 +1,6 @@
 #include "commandline/ConsoleOutput.h"
 
+#include "copyrun/PlanText.h"
 #include "core/PathHelpers.h"
 #include "platform/FileSystem.h"
 #include "randomlist/RandomFileList.h"
@@ -29,6 +30,8 @@ bool StandardErrorIsTerminal()
 #endif
 }
 
+} // namespace
+
 QString Bytes(std::uint64_t bytes)
 {
     static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
@@ -41,6 +44,8 @@ QString Bytes(std::uint64_t bytes)
     return unit == 0 ? QStringLiteral("%1 B").arg(bytes)
                      : QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(kUnits[unit]));
 }
+
+namespace {
 
 QString Duration(qint64 seconds)
 {
@@ -112,12 +117,36 @@ bool ConsoleDialogs::MessageBox(const QString& text, const QString&, Icon icon, 
 {
     if (icon == Icon::Warning)
         ++failures_;
-    if (!(quiet_ && text.startsWith(NoFilesMessage(QString()))))
+    const QString noFiles = NoFilesMessage(QString());
+    if (!text.startsWith(noFiles)) {
         PrintMessage(text);
+        return buttons == Buttons::Ok;
+    }
+    // A source without files: missing, unreadable, or really empty.
+    const QString folder = text.mid(noFiles.size());
+    const platform::FolderReader reader(ToFsPath(folder));
+    if (reader.OpenError()) {
+        ++failures_;
+        const QString reason = platform::IsNotFound(reader.OpenError())
+            ? QStringLiteral("no such folder")
+            : QString::fromStdString(reader.OpenError().message());
+        PrintMessage(QStringLiteral("source: %1: %2").arg(folder, reason));
+    } else if (treeFolders_.contains(folder)) {
+        emptyFolders_.insert(folder);
+    } else if (!quiet_) {
+        PrintMessage(text);
+    }
     return buttons == Buttons::Ok;
 }
 
-ConsoleProgress::ConsoleProgress(const QList<CopyRow>& rows, bool show) : show_(show && StandardErrorIsTerminal())
+void ConsoleDialogs::ErrorReportBox(const QString& description, const QString&)
+{
+    ++failures_;
+    PrintMessage(MessageLines(description).join(u' '));
+}
+
+ConsoleProgress::ConsoleProgress(const QList<CopyRow>& rows, bool show, bool verbose)
+    : show_(show && StandardErrorIsTerminal()), verbose_(verbose)
 {
     rowCount_ = static_cast<int>(rows.size());
     if (!show_)
@@ -147,6 +176,18 @@ void ConsoleProgress::CopyProgressing(std::uint64_t copiedBytes)
     StopIfInterrupted();
     currentCopied_ = copiedBytes;
     Draw();
+}
+
+void ConsoleProgress::RowCopied(const QString& written)
+{
+    if (!verbose_)
+        return;
+    // Beneath the progress line, which is drawn again.
+    if (show_ && drawn_) {
+        std::fputs("\r\x1b[K", stderr);
+        drawn_ = false;
+    }
+    written_ = PrintOut(PlanPath(written) + '\n') && written_;
 }
 
 void ConsoleProgress::Flushing(const QString& folder)

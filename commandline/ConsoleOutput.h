@@ -4,6 +4,7 @@
 #include "core/Dialogs.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -19,25 +20,38 @@ void PrintMessage(const QString& text);
 // Writes bytes on standard output; false when they could not all be written.
 bool PrintOut(const QByteArray& bytes);
 
+// "12.3 MiB": a size for people.
+QString Bytes(std::uint64_t bytes);
+
 // The window's message boxes, as lines on standard error. Quiet leaves out
 // what is no error: the notes on folders without files. Questions are
-// answered No; nothing else is asked on the command line.
+// answered No; nothing else is asked on the command line. A failed step
+// says its description alone, never the window's error report.
 class ConsoleDialogs final : public Dialogs {
 public:
     explicit ConsoleDialogs(bool quiet) : quiet_(quiet) {}
 
     bool MessageBox(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
+    void ErrorReportBox(const QString& description, const QString& reportText) override;
     QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
     QString BrowseForFolder(const QString&, const QString&) override { return {}; }
     QStringList OpenFiles(const QString&, const QString&) override { return {}; }
     void OpenInFileBrowser(const QString&) override {}
 
-    // Unexpected failures were reported.
+    // The folders of a tree: one of them without files is no news, and is
+    // only noted (EmptyFolders) for the tree's own message.
+    void NoteQuietlyForTrees(const QSet<QString>& folders) { treeFolders_ = folders; }
+    const QSet<QString>& EmptyFolders() const { return emptyFolders_; }
+
+    // Something failed: said already, and the run ends with status 1.
+    void CountFailure() { ++failures_; }
     bool FailuresReported() const { return failures_ > 0; }
 
 private:
     bool quiet_;
     int failures_ = 0;
+    QSet<QString> treeFolders_;
+    QSet<QString> emptyFolders_;
 };
 
 // Follows a copy run: on a terminal, one line with the files done of all,
@@ -46,10 +60,14 @@ private:
 // whether the user has interrupted the run.
 class ConsoleProgress final : public CopyRunObserver {
 public:
-    ConsoleProgress(const QList<CopyRow>& rows, bool show);
+    // verbose: each copied file's destination on standard output.
+    ConsoleProgress(const QList<CopyRow>& rows, bool show, bool verbose);
 
     void RowStarting(int rowNumber, int rowCount, const QString& rowText) override;
     void CopyProgressing(std::uint64_t copiedBytes) override;
+    void RowCopied(const QString& written) override;
+    // False when a verbose line could not be written.
+    bool Written() const { return written_; }
     // The copies are being flushed to the device that holds folder.
     void Flushing(const QString& folder);
     // Ends the line, if one was drawn.
@@ -60,6 +78,8 @@ private:
     void Show(const QString& line);
 
     bool show_;
+    bool verbose_;
+    bool written_ = true;
     std::vector<std::uint64_t> bytesBefore_; // of the rows before each row, and of all at the end
     int rowCount_ = 0;
     int current_ = 0;

@@ -93,6 +93,7 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
             case CopyOutcome::Result::Copied:
                 ++summary.copied;
                 summary.written.append(outcome.written);
+                observer.RowCopied(outcome.written);
                 break;
             case CopyOutcome::Result::SameFile: summary.sameFiles = true; break;
             case CopyOutcome::Result::Failed: NoteFailure(summary, rowText, outcome.reason); break;

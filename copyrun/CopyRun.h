@@ -19,6 +19,8 @@ public:
     virtual void RowStarting(int rowNumber, int rowCount, const QString& rowText) = 0;
     // Between the pieces of a large file: how much of it is copied.
     virtual void CopyProgressing(std::uint64_t copiedBytes) = 0;
+    // A row's copy is in place, at the path written.
+    virtual void RowCopied(const QString& written) { static_cast<void>(written); }
 };
 
 struct CopyRunSummary {

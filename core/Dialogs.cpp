@@ -11,3 +11,8 @@ bool Dialogs::AskYesNo(const QString& text)
 {
     return MessageBox(text, ApplicationTitle(), Icon::None, Buttons::YesNo);
 }
+
+void Dialogs::ErrorReportBox(const QString&, const QString& reportText)
+{
+    MessageBox(reportText, QStringLiteral("Application Error"), Icon::Warning, Buttons::Ok);
+}

@@ -28,6 +28,11 @@ public:
     // Shows the folder in the desktop's file browser.
     virtual void OpenInFileBrowser(const QString& folder) = 0;
 
+    // The report of a step that failed: the full text (procedure, line,
+    // where to write) as a warning under its own title. A face without a
+    // window may say the description alone.
+    virtual void ErrorReportBox(const QString& description, const QString& reportText);
+
     // A plain message: OK only, no icon, the application's short title.
     void MsgBox(const QString& text);
 

@@ -2,10 +2,6 @@
 
 #include "core/Contact.h"
 
-namespace {
-const QString kReportTitle = QStringLiteral("Application Error");
-}
-
 ErrorReport::ErrorReport(Dialogs& dialogs, QString procedureLabel)
     : dialogs_(dialogs), label_(std::move(procedureLabel))
 {
@@ -20,6 +16,5 @@ QString ErrorReport::MessageText(const QString& description, const QString& proc
 
 void ErrorReport::Report(const QString& description)
 {
-    dialogs_.MessageBox(MessageText(description, label_, lastStep_), kReportTitle, Dialogs::Icon::Warning,
-                        Dialogs::Buttons::Ok);
+    dialogs_.ErrorReportBox(description, MessageText(description, label_, lastStep_));
 }

@@ -132,9 +132,14 @@ void LoadListFromFile(RowListModel& list, const QString& path, Dialogs& dialogs)
     }
     QFile file;
     OpenForReading(file, path);
-    const ListRefusals refusals = AppendListRows(file, list);
+    LoadListFromDevice(list, file, path, dialogs);
+}
+
+void LoadListFromDevice(RowListModel& list, QIODevice& device, const QString& name, Dialogs& dialogs)
+{
+    const ListRefusals refusals = AppendListRows(device, list);
     if (refusals.tooLarge)
-        Warn(dialogs, TooLargeMessage(path));
+        Warn(dialogs, TooLargeMessage(name));
     else if (!refusals.nulLines.empty())
-        Warn(dialogs, NulLinesMessage(path, refusals.nulLines));
+        Warn(dialogs, NulLinesMessage(name, refusals.nulLines));
 }

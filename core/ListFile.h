@@ -31,5 +31,8 @@ struct ListRefusals {
 // opened or read throws Failure, keeping the rows read before.
 void LoadListFromFile(RowListModel& list, const QString& path, Dialogs& dialogs);
 
+// The same from an open device (standard input), named in messages as name.
+void LoadListFromDevice(RowListModel& list, QIODevice& device, const QString& name, Dialogs& dialogs);
+
 // The same rules on an open device, without the messages.
 ListRefusals AppendListRows(QIODevice& device, RowListModel& list);

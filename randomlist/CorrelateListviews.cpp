@@ -28,9 +28,12 @@ namespace {
 // Hands out destination names in plan order.
 class NameBook {
 public:
-    NameBook(const Selection& selection, const QStringList& destinationFolders) : selection_(selection)
+    NameBook(const Selection& selection, const QStringList& destinationFolders, const QSet<QString>& takenNames)
+        : selection_(selection)
     {
-        takenBy_.reserve(static_cast<qsizetype>(selection.size()));
+        takenBy_.reserve(static_cast<qsizetype>(selection.size() + takenNames.size()));
+        for (const QString& name : takenNames)
+            takenBy_[name.toCaseFolded()].position = kTakenBefore;
         names_.reserve(static_cast<qsizetype>(selection.size()));
         for (const QString& folder : destinationFolders) {
             if (const auto id = platform::IdOf(ToFsPath(folder)))
@@ -54,6 +57,15 @@ private:
         if (owner.position == kNobody) {
             owner.position = position;
             return name;
+        }
+        if (owner.position == kTakenBefore) {
+            // A file already in the destination under this name: when the
+            // drawn file lies there, it is that file, left alone as the same.
+            if (entry.repeat == 0 && LiesInADestination(position)) {
+                owner.position = position;
+                return name;
+            }
+            return NumberedName(position);
         }
         // The same file drawn again (a source folder listed twice, or under
         // another writing) lands on the same name: that is one file copied
@@ -163,6 +175,7 @@ private:
     using IdIdentity = std::tuple<std::uint64_t, std::uint64_t, std::uint32_t>;
 
     static constexpr qsizetype kNobody = -1;
+    static constexpr qsizetype kTakenBefore = -2; // by a file already in a destination
     // The entry that took a name; a name looked up for the first time has none.
     struct Owner {
         qsizetype position = kNobody;
@@ -181,12 +194,14 @@ private:
 
 } // namespace
 
-QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders)
+QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders,
+                             const QSet<QString>& takenNames)
 {
-    return NameBook(selection, destinationFolders).Names();
+    return NameBook(selection, destinationFolders, takenNames).Names();
 }
 
-CopyPlan PairWithDestinations(const Selection& selection, const QStringList& destinationRows)
+CopyPlan PairWithDestinations(const Selection& selection, const QStringList& destinationRows,
+                              const QSet<QString>& takenNames)
 {
     QStringList folders;
     folders.reserve(destinationRows.size());
@@ -197,7 +212,7 @@ CopyPlan PairWithDestinations(const Selection& selection, const QStringList& des
             folders.append(WithClosingSeparator(row));
     }
 
-    const QStringList names = DestinationNames(selection, folders);
+    const QStringList names = DestinationNames(selection, folders, takenNames);
     CopyPlan plan;
     plan.texts.reserve(static_cast<qsizetype>(selection.size()) * folders.size());
     plan.rows.reserve(plan.texts.capacity());
@@ -210,7 +225,7 @@ CopyPlan PairWithDestinations(const Selection& selection, const QStringList& des
 }
 
 CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
-                            RandomSource& random, Dialogs& dialogs)
+                            RandomSource& random, Dialogs& dialogs, const QSet<QString>& takenNames)
 {
     ErrorReport report(dialogs, ProcedureLabels::CorrelateListviews());
     CopyPlan rows;
@@ -220,6 +235,6 @@ CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& 
         withDestinations.destinationCount = static_cast<std::uint64_t>(destinationRows.size());
         selection = randomFileList(withDestinations, random, dialogs);
     });
-    report.Step(102, [&] { rows = PairWithDestinations(selection, destinationRows); });
+    report.Step(102, [&] { rows = PairWithDestinations(selection, destinationRows, takenNames); });
     return rows;
 }

@@ -4,6 +4,7 @@
 
 #include "core/CopyListRow.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -23,14 +24,17 @@ QString DestinationFileName(const QString& fileName, std::uint32_t repeat);
 // another. Names are compared without letter case, as FAT sticks do. One
 // file reached under two writings (a doubled separator, a linked folder) is
 // one file. A file that lies in one of the destination folders keeps its
-// own name, which a different file would otherwise take from it.
-QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders = {});
+// own name, which a different file would otherwise take from it. Names in
+// takenNames (files already in a destination) are taken from the start.
+QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders = {},
+                             const QSet<QString>& takenNames = {});
 
 // Draws a selection and pairs every drawn file with every destination
 // folder: the copy-list rows, each drawn file with each destination in
 // destination order.
 CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
-                            RandomSource& random, Dialogs& dialogs);
+                            RandomSource& random, Dialogs& dialogs, const QSet<QString>& takenNames = {});
 
 // Pairs a selection with the destination folders.
-CopyPlan PairWithDestinations(const Selection& selection, const QStringList& destinationRows);
+CopyPlan PairWithDestinations(const Selection& selection, const QStringList& destinationRows,
+                              const QSet<QString>& takenNames = {});

@@ -98,14 +98,17 @@ std::vector<RowListing> ReadRows(const QStringList& rows, bool inByteOrder)
     return listings;
 }
 
-// Adds what a folder row held; true when it held any file.
-bool AddListing(const QString& folder, const RowListing& listing, MasterFileList& files)
+// Adds what a folder row held and accept takes; true when it held any file.
+bool AddListing(const QString& folder, const RowListing& listing, MasterFileList& files,
+                const std::function<bool(platform::NativeStringView)>& accept)
 {
     if (files.Count() + listing.names.size() > std::numeric_limits<std::uint32_t>::max())
         throw Failure(QStringLiteral("Too many files in the source folders"));
     files.BeginFolder(folder);
-    for (const std::uint32_t name : listing.order)
-        files.AddName(listing.names[name]);
+    for (const std::uint32_t name : listing.order) {
+        if (!accept || accept(listing.names[name]))
+            files.AddName(listing.names[name]);
+    }
     if (!listing.failure.isEmpty())
         throw Failure(listing.failure);
     return !listing.names.empty();
@@ -197,15 +200,19 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
             continue;
         const QString folder = WithClosingSeparator(row);
         bool found = false;
+        std::function<bool(platform::NativeStringView)> accept;
+        if (request.accepts)
+            accept = [&request, position](platform::NativeStringView name) { return request.accepts(position, name); };
         // A row that names a file (a dropped file) is a source of that file.
         if (report.Test(106, [&] { return listing.isFile; })) {
             report.Step(108, [&] {
-                files.AddFile(row);
+                if (!accept || accept(ToFsPath(row).filename().native()))
+                    files.AddFile(row);
                 found = true;
             });
             continue;
         }
-        report.Step(110, [&] { found = AddListing(folder, listing, files); });
+        report.Step(110, [&] { found = AddListing(folder, listing, files, accept); });
         if (report.Test(112, [&] { return !found; }))
             report.Step(114, [&] { dialogs.MsgBox(NoFilesMessage(folder)); });
     }

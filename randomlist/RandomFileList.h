@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/FileSystem.h"
+
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -37,6 +40,10 @@ struct SelectionRequest {
     // go past it is passed over and the draw goes on. With a number of files
     // of +infinity, files are drawn until nothing more fits.
     std::optional<std::uint64_t> maxBytes;
+    // When set, only the files it accepts are drawn from; it is given the
+    // position of the source row a file was found in and the file's name. A
+    // folder is still named as holding no files only when it holds none.
+    std::function<bool(qsizetype row, platform::NativeStringView name)> accepts;
 };
 
 // Lists the plain files directly in each source folder and draws the files

@@ -1,0 +1,246 @@
+#include "commandline/Options.h"
+
+#include <QCommandLineParser>
+#include <QHash>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Qt's own options, which the window takes (QGuiApplication and
+// QApplication read them, with one dash or two); with any other option the
+// program runs without a window.
+struct WindowOption {
+    const char* name;
+    bool takesValue;
+};
+
+const WindowOption kWindowOptions[] = {
+    {"platform", true},   {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
+    {"qmljsdebugger", true}, {"qwindowgeometry", true}, {"qwindowicon", true},  {"qwindowtitle", true},
+    {"session", true},    {"style", true},              {"stylesheet", true},    {"display", true},
+    {"geometry", true},   {"reverse", false},           {"widgetcount", false},  {"nograb", false},
+    {"dograb", false},    {"sync", false},
+};
+
+// The window option an argument names, if any.
+const WindowOption* WindowOptionOf(const QString& argument)
+{
+    if (!argument.startsWith(u'-'))
+        return nullptr;
+    const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1).section(u'=', 0, 0);
+    for (const WindowOption& option : kWindowOptions) {
+        if (name == QLatin1String(option.name))
+            return &option;
+    }
+    return nullptr;
+}
+
+QString Canonical(const QString& name)
+{
+    for (const OptionRow& option : OptionTable()) {
+        if (option.names.contains(name))
+            return option.names.back();
+    }
+    return name;
+}
+
+// The values of every option in the order typed: the parser keeps them per
+// option only.
+std::vector<std::pair<QString, QString>> ValuesInOrder(const QCommandLineParser& parser)
+{
+    std::vector<std::pair<QString, QString>> ordered;
+    QHash<QString, qsizetype> used;
+    for (const QString& name : parser.optionNames()) {
+        const QString option = Canonical(name);
+        const QStringList values = parser.values(option);
+        qsizetype& next = used[option];
+        ordered.emplace_back(option, next < values.size() ? values[next] : QString());
+        ++next;
+    }
+    return ordered;
+}
+
+std::uint64_t WholeCount(const QString& value)
+{
+    static const QRegularExpression digits(QStringLiteral("^\\s*\\+?(\\d{1,15})\\s*$"));
+    const QRegularExpressionMatch match = digits.match(value);
+    const std::uint64_t count = match.hasMatch() ? match.captured(1).toULongLong() : 0;
+    if (count < 1)
+        throw UsageError(QStringLiteral("-n: the number of files is a whole number of at least 1, not \"%1\"").arg(value));
+    return count;
+}
+
+void CheckCombinations(const Options& options)
+{
+    if (options.skipExisting && options.keepExisting)
+        throw UsageError(QStringLiteral("--skip-existing and --keep-existing exclude each other"));
+    if (options.quiet && options.verbose)
+        throw UsageError(QStringLiteral("-q and -v exclude each other"));
+    if (!options.plan.isEmpty()) {
+        if (!options.sources.empty() || !options.destinations.empty())
+            throw UsageError(QStringLiteral("--plan carries out a saved plan; it takes no sources or destinations"));
+        if (options.count || options.seed || options.maxBytes || options.repeats || options.keepExisting)
+            throw UsageError(QStringLiteral(
+                "--plan carries out a saved plan; -n, -r, --seed, --max-size and --keep-existing cannot change it"));
+    } else if (options.repeats && options.maxBytes && !options.count) {
+        throw UsageError(QStringLiteral("with -r, --max-size needs -n: the same files could be drawn without end"));
+    } else if (options.sources.empty() || options.destinations.empty()) {
+        throw UsageError(QStringLiteral("give at least one source (-s, --source-tree, --source-list) and one "
+                                        "destination (-d, --dest-tree, --dest-list), or a saved plan (--plan)"));
+    }
+    const auto fromStandardInput = [](const std::vector<FolderOption>& folders) {
+        return std::count_if(folders.begin(), folders.end(), [](const FolderOption& folder) {
+            return folder.kind == FolderSource::ListFile && folder.value == u"-";
+        });
+    };
+    if (fromStandardInput(options.sources) + fromStandardInput(options.destinations) + (options.plan == u"-") > 1)
+        throw UsageError(QStringLiteral("standard input (-) can be read only once"));
+}
+
+} // namespace
+
+const char* const kHelpEpilogue = R"(
+PATTERN: with *, ? or [ it is a glob on the file's name (--only '*.mp3');
+otherwise a part of the file's path below its source folder. Letter case is
+ignored. Filters thin the files before the draw, in the order given.
+Sources, destinations and filters are taken in the order given.
+Without -n, --max-size draws until nothing more fits (with -r, give -n).
+Exit status: 0 all done, 1 some rows failed, 2 usage error (nothing done),
+130 interrupted.
+)";
+
+const std::vector<OptionRow>& OptionTable()
+{
+    static const std::vector<OptionRow> rows = {
+        {{"s", "source"}, "DIR", "Draw files from the folder DIR (or the file DIR)."},
+        {{"source-tree"}, "DIR", "Draw files from DIR and every folder below it."},
+        {{"source-list"}, "FILE", "Draw files from the folders listed in FILE, one per line (- reads standard input)."},
+        {{"d", "dest"}, "DIR", "Copy the draw into the folder DIR."},
+        {{"dest-tree"}, "DIR", "Copy the draw into DIR and every folder below it."},
+        {{"dest-list"}, "FILE", "Copy the draw into the folders listed in FILE (- reads standard input)."},
+        {{"n", "count"}, "N", "Files per destination, a whole number (default: the window's stored number, or 100)."},
+        {{"r", "repeats"}, nullptr, "Allow the same file to be drawn more than once."},
+        {{"exclude"}, "PATTERN", "Draw from no file that matches PATTERN."},
+        {{"only"}, "PATTERN", "Draw only from files that match PATTERN."},
+        {{"seed"}, "N", "Draw with the seed N: the same seed and trees give the same plan."},
+        {{"max-size"}, "SIZE", "Put at most SIZE into each destination (K, M, G, T: powers of 1024)."},
+        {{"skip-existing"}, nullptr, "Leave out every row whose destination name already exists."},
+        {{"keep-existing"}, nullptr, "Replace nothing: drawn files take free numbered names beside existing ones."},
+        {{"dry-run"}, nullptr, "Print the plan's rows and copy nothing."},
+        {{"save-plan"}, "FILE", "Write the plan's rows to FILE, then carry them out (unless --dry-run)."},
+        {{"plan"}, "FILE", "Carry out a saved plan (- reads standard input)."},
+        {{"v", "verbose"}, nullptr, "Print each copied file's destination on standard output."},
+        {{"q", "quiet"}, nullptr, "Print nothing unless something failed."},
+        {{"V", "version"}, nullptr, "Show the version."},
+    };
+    return rows;
+}
+
+void AddOptions(QCommandLineParser& parser)
+{
+    for (const OptionRow& row : OptionTable()) {
+        QCommandLineOption option(row.names, QString::fromUtf8(row.description));
+        if (row.valueName != nullptr)
+            option.setValueName(QString::fromUtf8(row.valueName));
+        parser.addOption(option);
+    }
+}
+
+std::optional<std::uint64_t> ParseSize(const QString& text)
+{
+    static const QRegularExpression size(QStringLiteral("^\\s*(\\d+(?:\\.\\d*)?|\\.\\d+)\\s*([kmgt]?)(?:i?b)?\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = size.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const int power = QStringLiteral(" kmgt").indexOf(match.captured(2).toLower());
+    const double bytes = match.captured(1).toDouble() * std::pow(1024.0, power > 0 ? power : 0);
+    if (!(bytes < 18e18))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(bytes);
+}
+
+Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    for (const QString& argument : arguments.mid(1)) {
+        if (WindowOptionOf(argument))
+            throw UsageError(QStringLiteral("%1 is an option of the window; with options of the command line the "
+                                            "window does not open").arg(argument));
+    }
+    if (!parser.positionalArguments().isEmpty())
+        throw UsageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().front()));
+    Options options;
+    for (const auto& [option, value] : ValuesInOrder(parser)) {
+        if (option == u"source")
+            options.sources.push_back({FolderSource::Folder, value});
+        else if (option == u"source-tree")
+            options.sources.push_back({FolderSource::Tree, value});
+        else if (option == u"source-list")
+            options.sources.push_back({FolderSource::ListFile, value});
+        else if (option == u"dest")
+            options.destinations.push_back({FolderSource::Folder, value});
+        else if (option == u"dest-tree")
+            options.destinations.push_back({FolderSource::Tree, value});
+        else if (option == u"dest-list")
+            options.destinations.push_back({FolderSource::ListFile, value});
+        else if (option == u"exclude" || option == u"only") {
+            if (value.isEmpty())
+                throw UsageError(QStringLiteral("--%1 needs a pattern").arg(option));
+            options.filters.push_back({option == u"only", value});
+        } else if (option == u"count") {
+            options.count = WholeCount(value);
+        } else if (option == u"seed") {
+            bool number = false;
+            options.seed = value.trimmed().toUInt(&number);
+            if (!number)
+                throw UsageError(QStringLiteral("--seed: a seed is a whole number from 0 to 4294967295, not \"%1\"").arg(value));
+        } else if (option == u"max-size") {
+            options.maxBytes = ParseSize(value);
+            if (!options.maxBytes)
+                throw UsageError(QStringLiteral("--max-size: \"%1\" is no size; for example 700M or 14.5G").arg(value));
+        }
+    }
+    options.repeats = parser.isSet(QStringLiteral("repeats"));
+    options.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
+    options.keepExisting = parser.isSet(QStringLiteral("keep-existing"));
+    options.dryRun = parser.isSet(QStringLiteral("dry-run"));
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
+    options.verbose = parser.isSet(QStringLiteral("verbose"));
+    options.savePlan = parser.value(QStringLiteral("save-plan"));
+    options.plan = parser.value(QStringLiteral("plan"));
+    CheckCombinations(options);
+    return options;
+}
+
+QString RefusedArgumentsText(const QCommandLineParser& parser, const QStringList& arguments)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    for (const QString& argument : arguments.mid(1)) {
+        if (WindowOptionOf(argument))
+            return QStringLiteral("%1 is an option of the window; with options of the command line the window "
+                                  "does not open").arg(argument);
+        const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1).section(u'=', 0, 0);
+        if (argument.startsWith(u'-') && !unknown.isEmpty() && (unknown.contains(name) || name.contains(unknown.front())))
+            return QStringLiteral("unknown option %1").arg(argument);
+    }
+    return parser.errorText();
+}
+
+bool HasOptionOfItsOwn(const QStringList& arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument.size() < 2 || !argument.startsWith(u'-'))
+            continue;
+        if (const WindowOption* option = WindowOptionOf(argument)) {
+            if (option->takesValue && !argument.contains(u'='))
+                ++i;
+            continue;
+        }
+        return true;
+    }
+    return false;
+}

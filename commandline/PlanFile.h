@@ -1,0 +1,24 @@
+#pragma once
+
+#include "core/CopyListRow.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+// Saved plans: one row a line (see PlanText.h), after comment lines that
+// start with "#"; a row always starts with an absolute path.
+
+// The rows of a saved plan; path empty: standard input. A line that is no
+// row is named with its number and counted in failedLines. Throws Failure
+// when the plan cannot be read.
+CopyPlan ReadPlan(const QString& path, int& failedLines);
+
+// The rows as plan lines.
+QByteArray PlanText(const QList<CopyRow>& rows);
+
+// Writes a plan, headed by the seed that drew it; false (and said) when it
+// could not be written.
+bool SavePlan(const QString& path, const QList<CopyRow>& rows, std::optional<std::uint32_t> seed);
