@@ -7,11 +7,16 @@
 
 namespace {
 
-bool Run(const QString& program, const QStringList& arguments)
+// Empty when the program ran and succeeded; else what went wrong.
+QString Run(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    return process.waitForFinished(30'000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (!process.waitForFinished(30'000))
+        return program + QStringLiteral(": ") + process.errorString();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    return {};
 }
 
 bool IsFuse(const QString& folder)
@@ -26,14 +31,19 @@ bool IsFuse(const QString& folder)
 FatStick::FatStick()
 {
     const QString image = root_.filePath(QStringLiteral("stick.img"));
-    if (!root_.isValid() || !QDir().mkdir(Folder()) || !Run(QStringLiteral("mkfs.fat"), {"-C", image, "16384"}))
-        return;
-    mounted_ = Run(QStringLiteral("fusefat"), {"-o", "rw+", image, Folder()}) && IsFuse(Folder());
+    if (!root_.isValid() || !QDir().mkdir(Folder()))
+        problem_ = QStringLiteral("no temporary folder for the image");
+    if (problem_.isEmpty())
+        problem_ = Run(QStringLiteral("mkfs.fat"), {"-C", image, "16384"});
+    if (problem_.isEmpty())
+        problem_ = Run(QStringLiteral("fusefat"), {"-o", "rw+", image, Folder()});
+    if (problem_.isEmpty() && !IsFuse(Folder()))
+        problem_ = QStringLiteral("fusefat mounted no FUSE file system");
 }
 
 FatStick::~FatStick()
 {
-    if (mounted_)
+    if (IsMounted())
         Run(QStringLiteral("fusermount"), {"-u", Folder()});
 }
 

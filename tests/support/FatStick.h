@@ -13,11 +13,13 @@ public:
     FatStick(const FatStick&) = delete;
     FatStick& operator=(const FatStick&) = delete;
 
-    // False where the machine offers no FUSE or lacks the tools.
-    bool IsMounted() const { return mounted_; }
+    // False where the machine offers no FUSE or lacks the tools; Problem()
+    // then tells which.
+    bool IsMounted() const { return problem_.isEmpty(); }
+    const QString& Problem() const { return problem_; }
     QString Folder() const;
 
 private:
     QTemporaryDir root_;
-    bool mounted_ = false;
+    QString problem_;
 };

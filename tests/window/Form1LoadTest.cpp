@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -174,14 +175,20 @@ TEST(CursorFile, HotspotComesFromTheFirstEntry)
     EXPECT_EQ(CursorHotspot(QByteArray("short")), QPoint(-1, -1));
 }
 
-// Every control of the layout table: its place in twips, its caption and its
-// font. A push button's caption fits inside it (with Arial, or Liberation
-// Sans, which has Arial's widths).
+// Every control of the layout table: its place in twips, its caption and the
+// font it shows. A push button's caption fits inside it (with Arial, or
+// Liberation Sans, which has Arial's widths).
 TEST(Form1Layout, EveryControlFollowsTheLayoutTable)
 {
     FormFixture fixture;
     Form1& form = fixture.Open();
-    EXPECT_EQ(form.size(), QSize(form.TwipsToPixelsX(15960), form.TwipsToPixelsY(6315)));
+    // Offscreen an inch is 96 pixels, as on most screens: a pixel is 15 twips.
+    ASSERT_EQ(QPoint(form.logicalDpiX(), form.logicalDpiY()), QPoint(96, 96));
+    const auto pixels = [](int twips) { return qRound(twips / 15.0); };
+    EXPECT_EQ(form.size(), QSize(1064, 421));
+    EXPECT_EQ(form.PushButton12->geometry(), QRect(536, 62, 520, 27));
+    EXPECT_EQ(form.PushButton13->geometry(), QRect(800, 285, 256, 27)); // 4270 twips: 284.7 pixels
+    EXPECT_EQ(form.Check11->geometry(), QRect(16, 20, 273, 17));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -231,17 +238,18 @@ TEST(Form1Layout, EveryControlFollowsTheLayoutTable)
     };
     for (const auto& row : table) {
         const std::string name = row.control->objectName().toStdString();
-        EXPECT_EQ(row.control->geometry(), QRect(form.TwipsToPixelsX(row.left), form.TwipsToPixelsY(row.top),
-                                                 form.TwipsToPixelsX(row.width), form.TwipsToPixelsY(row.height)))
-            << name;
+        const QRect place(pixels(row.left), pixels(row.top), pixels(row.width), pixels(row.height));
+        EXPECT_EQ(row.control->geometry(), place) << name;
         EXPECT_EQ(row.control->parentWidget(), row.parent) << name;
         if (row.control != form.Text1) {
             EXPECT_EQ(caption(row.control), QString::fromUtf8(row.caption)) << name;
         }
         const bool isButton = qobject_cast<QPushButton*>(row.control) != nullptr;
-        EXPECT_TRUE(row.control->font().bold()) << name;
-        EXPECT_DOUBLE_EQ(row.control->font().pointSizeF(), isButton ? 11.25 : 9.0) << name;
-        EXPECT_EQ(row.control->font().family(), QStringLiteral("Arial")) << name;
+        const QFontInfo shown = row.control->fontInfo();
+        EXPECT_TRUE(shown.bold()) << name;
+        EXPECT_DOUBLE_EQ(shown.pointSizeF(), isButton ? 11.25 : 9.0) << name;
+        EXPECT_TRUE(shown.family() == "Arial" || shown.family() == "Liberation Sans")
+            << name << ": " << shown.family().toStdString();
         if (isButton) {
             EXPECT_LE(row.control->sizeHint().width(), row.control->width()) << name << " clips its caption";
         }
