@@ -105,7 +105,7 @@ void CheckCombinations(const Options& options)
 const char* const kHelpEpilogue = R"(
 PATTERN: with *, ? or [ it is a glob on the file's name (--only '*.mp3');
 otherwise a part of the file's path below its source folder. Letter case is
-ignored. Filters thin the files before the draw, in the order given.
+ignored. Filters thin the files before the draw.
 Sources, destinations and filters are taken in the order given.
 Without -n, --max-size draws until nothing more fits (with -r, give -n).
 Exit status: 0 all done, 1 some rows failed, 2 usage error (nothing done),

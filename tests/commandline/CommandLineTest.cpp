@@ -103,10 +103,11 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         QStringLiteral("destinations.txt"),
         (tree.MakeFolder(QStringLiteral("d1")) + u'\n' + tree.MakeFolder(QStringLiteral("d2"))).toUtf8());
     tree.MakeFolder(QStringLiteral("stick/sub"));
+    tree.MakeFolder(QStringLiteral("bare/only/folders"));
     const struct {
         QStringList arguments;
         int status;
-        const char* message;
+        QByteArray message;
     } cases[] = {
         {{"-q"}, 2, "give at least one source"},
         {{"-s", library, "-d", out, "-n", "0"}, 2, "at least 1"},
@@ -121,16 +122,33 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
          "1 file could not be copied"},
         {{"-s", library + "/1", "-d", out, "-n", "1", "--dry-run"}, 0, "quorvex: seed "},
         {{"--source-list", sourceList, "-d", tree.Path(QStringLiteral("d1")), "-n", "6", "--seed", "1"}, 0,
-         "6 copied, 0 skipped, 0 failed"},
+         "6 copied (21 B in "},
         {{"-s", library + "/1", "--dest-list", destinationList, "-n", "1", "--seed", "1"}, 0, "2 copied"},
         {{"-s", library + "/1", "--dest-tree", tree.Path(QStringLiteral("stick")), "-n", "1", "--seed", "1"}, 0,
          "2 copied"},
-        {{"--source-tree", library, "-d", out, "-n", "2", "--seed", "1"}, 0, "2 copied, 0 skipped, 0 failed"},
+        {{"--bogus"}, 2, "unknown option --bogus"},
+        {{"--sorce", library, "-d", out}, 2, "unknown option --sorce"},
+        {{"-s", library, "-d", out, "-n", "1.5"}, 2, "a whole number of at least 1, not \"1.5\""},
+        {{"--plan", tree.Path(QStringLiteral("nosuch.txt"))}, 2, "--plan: " + tree.Path(QStringLiteral("nosuch.txt")).toUtf8()
+                                                                   + ": No such file or directory"},
+        {{"--source-list", library, "-d", out}, 2, "--source-list: " + library.toUtf8() + ": Is a directory"},
+        {{"-s", library + "/1", "-d", out, "-n", "3", "--max-size", "0", "--seed", "1", "--dry-run"}, 1,
+         "no file fits in 0 bytes"},
+        {{"-s", library + "/1", "-d", out, "-n", "5", "--seed", "1", "--dry-run"}, 0, "only 3 files to draw from: 3 drawn"},
+        {{"-s", tree.Path(QStringLiteral("gone")), "-s", library + "/1", "-d", out, "-n", "1", "--seed", "1", "--dry-run"}, 1,
+         "source: " + tree.Path(QStringLiteral("gone/")).toUtf8() + ": no such folder"},
+        {{"--source-tree", tree.Path(QStringLiteral("bare")), "-d", out, "--seed", "1"}, 1,
+         "bare/: no files in this folder or below"},
+        {{"--source-tree", library, "-d", out, "-n", "2", "--seed", "1"}, 0, " s), 0 skipped, 0 failed"},
     };
     for (const auto& [arguments, status, message] : cases) {
         const Outcome outcome = Run(arguments);
         EXPECT_EQ(outcome.status, status) << arguments.join(u' ').toStdString() << "\n" << outcome.err.toStdString();
         EXPECT_TRUE(outcome.err.contains(QString::fromUtf8(message))) << outcome.err.toStdString();
+        // Messages are plain lines; in a tree, folders that hold only folders are no news.
+        EXPECT_FALSE(outcome.err.contains(QStringLiteral("Please email"))) << outcome.err.toStdString();
+        if (arguments.contains(QStringLiteral("--source-tree")))
+            EXPECT_FALSE(outcome.err.contains(QStringLiteral("There are no files"))) << outcome.err.toStdString();
         // A usage error reads and copies nothing; no run draws without saying its seed.
         EXPECT_EQ(outcome.err.contains(QStringLiteral("quorvex: seed ")), status != 2 && !arguments.contains("--seed"));
     }
@@ -274,7 +292,7 @@ TEST_F(CommandLine, TheSizeBudgetIsFilledAsFarAsTheDrawAllows)
     }
 }
 
-TEST_F(CommandLine, AnEditedPlanIsCarriedOutAndExistingCopiesAreSkipped)
+TEST_F(CommandLine, AnEditedPlanIsCarriedOut)
 {
     const QString library = Library();
     const QString out = tree.MakeFolder(QStringLiteral("out"));
@@ -282,13 +300,15 @@ TEST_F(CommandLine, AnEditedPlanIsCarriedOutAndExistingCopiesAreSkipped)
     ASSERT_EQ(Run({"--source-tree", library, "-d", out, "-n", "3", "--save-plan", plan, "--dry-run"}).status, 0);
     EXPECT_TRUE(Names(out).empty());
     std::ifstream saved(ToFsPath(plan));
-    std::string first, second;
+    std::string seedLine, first, second;
+    std::getline(saved, seedLine);
+    EXPECT_EQ(seedLine.rfind("# seed ", 0), 0u) << seedLine;
     std::getline(saved, first);
     std::getline(saved, second);
     // By hand: one row renamed, one gone, a blank line and broken lines added:
     // one without a join, one that could be split in two ways, one with a NUL.
     first.replace(first.rfind('/') + 1, std::string::npos, "renamed.txt");
-    std::ofstream(ToFsPath(plan)) << first << "\n\n" << second << "\nno row here\n"
+    std::ofstream(ToFsPath(plan)) << first << "\n# a comment\n" << second << "\nno row here\n"
                                   << second << " will be copied to /tmp/x\n" << second << "\\x00\n";
     const Outcome edited = Run({"--plan", plan});
     EXPECT_EQ(edited.status, 1);
@@ -297,12 +317,76 @@ TEST_F(CommandLine, AnEditedPlanIsCarriedOutAndExistingCopiesAreSkipped)
     EXPECT_EQ(Names(out).size(), 2u);
     EXPECT_TRUE(Names(out).count("renamed.txt"));
 
-    const Outcome again = Run({"--plan", plan, "--skip-existing", "--exclude", "no row"});
-    EXPECT_TRUE(again.err.contains(QStringLiteral("0 copied, 2 skipped"))) << again.err.toStdString();
-    // A copy whose time differs by more than FAT's two seconds is copied again.
-    const std::filesystem::path renamed = ToFsPath(out + "/renamed.txt");
-    std::filesystem::last_write_time(renamed, std::filesystem::last_write_time(renamed) - std::chrono::seconds(3));
-    EXPECT_TRUE(Run({"--plan", plan, "--skip-existing"}).err.contains(QStringLiteral("1 copied, 1 skipped")));
+}
+
+// A user's own file where a drawn file would land: replaced by default, as
+// cp does; left with the row skipped; or kept with the draw beside it.
+TEST_F(CommandLine, ExistingFilesAreReplacedSkippedOrKept)
+{
+    const QString library = Library(); // lib/1 holds f1, f3 and f5
+    const struct {
+        const char* option;
+        std::set<std::string> names;
+        const char* own;
+        const char* summary;
+    } cases[] = {
+        {"--seed", {"f1.txt", "f3.txt", "f5.txt"}, "x", "3 copied"},
+        {"--skip-existing", {"f1.txt", "f3.txt", "f5.txt"}, "mine", "2 copied (8 B in "},
+        {"--keep-existing", {"f1.txt", "f11.txt", "f3.txt", "f5.txt"}, "mine", "3 copied"},
+    };
+    for (const auto& [option, names, own, summary] : cases) {
+        const QString out = tree.MakeFolder(QStringLiteral("out-") + QString::fromLatin1(option).mid(2));
+        tree.WriteFile(QStringLiteral("out-%1/f1.txt").arg(QString::fromLatin1(option).mid(2)), "mine");
+        QStringList arguments = {"-s", library + "/1", "-d", out, "-n", "3", option};
+        if (arguments.last() == u"--seed")
+            arguments << "1";
+        const QString dryRun = Run(arguments + QStringList {"--dry-run"}).out;
+        const Outcome outcome = Run(arguments);
+        EXPECT_EQ(outcome.status, 0) << option << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(QString::fromLatin1(summary))) << option << outcome.err.toStdString();
+        EXPECT_EQ(Names(out), names) << option;
+        std::ifstream mine(ToFsPath(out + "/f1.txt"));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), own) << option;
+        EXPECT_EQ(dryRun.count(u'\n'), std::string(option) == "--skip-existing" ? 2 : 3) << option;
+    }
+}
+
+// Filters thin the files before the draw, so -n still holds; a word of the
+// source folder's own name or of the destination matches nothing.
+TEST_F(CommandLine, FiltersActBeforeTheDraw)
+{
+    const QString library = Library(); // lib/0: f2, f4, f6; lib/1: f1, f3, f5
+    const QString out = tree.MakeFolder(QStringLiteral("LibMix"));
+    const std::pair<QStringList, std::set<std::string>> cases[] = {
+        {{"--exclude", "LIB", "-n", "6"}, {"f1.txt", "f2.txt", "f3.txt", "f4.txt", "f5.txt", "f6.txt"}},
+        {{"--exclude", "f1", "--exclude", "1/F3", "-n", "4"}, {"f2.txt", "f4.txt", "f5.txt", "f6.txt"}},
+        {{"--only", "*.TXT", "--exclude", "0/", "-n", "3"}, {"f1.txt", "f3.txt", "f5.txt"}},
+        {{"--only", "f[12].*", "-n", "2"}, {"f1.txt", "f2.txt"}},
+    };
+    for (const auto& [filters, names] : cases) {
+        const QStringList rows =
+            Run(QStringList {"--source-tree", library, "-d", out, "--seed", "1", "--dry-run"} + filters).out.split(u'\n', Qt::SkipEmptyParts);
+        std::set<std::string> drawn;
+        for (const QString& row : rows)
+            drawn.insert(row.section(u'/', -1).toStdString());
+        EXPECT_EQ(drawn, names) << filters.join(u' ').toStdString();
+    }
+}
+
+// -q prints nothing, not even the seed, unless something failed; -v lists
+// each copy on standard output, as a dry run writes paths.
+TEST_F(CommandLine, QuietIsSilentAndVerboseListsTheCopies)
+{
+    const QString library = Library();
+    const QString out = tree.MakeFolder(QStringLiteral("out"));
+    const Outcome quiet = Run({"-q", "--source-tree", library, "-d", out, "-n", "2"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out + quiet.err, QString());
+    const Outcome verbose = Run({"-v", "-s", library + "/1", "-d", out, "-n", "3", "--seed", "1"});
+    QStringList listed = verbose.out.split(u'\n', Qt::SkipEmptyParts);
+    listed.sort();
+    EXPECT_EQ(listed, (QStringList {out + "/f1.txt", out + "/f3.txt", out + "/f5.txt"}));
+    EXPECT_EQ(Run({"-V"}).out, QStringLiteral("quorvex " QUORVEX_VERSION "\n"));
 }
 
 // A script hands over a folder's name as the bytes it is: Latin-1 here.
@@ -332,7 +416,7 @@ TEST_F(CommandLine, AFailedFlushIsSaidBeforeTheSummaryAndFailsTheRun)
     const Outcome outcome = Run({"--source-tree", library, "-d", out, "-n", "2", "--seed", "1"});
     EXPECT_EQ(outcome.status, 1) << outcome.err.toStdString();
     const qsizetype failed = outcome.err.indexOf(QStringLiteral("may not all have reached the device"));
-    const qsizetype summary = outcome.err.indexOf(QStringLiteral("2 copied, 0 skipped, 0 failed"));
+    const qsizetype summary = outcome.err.indexOf(QStringLiteral("2 copied ("));
     EXPECT_GE(failed, 0) << outcome.err.toStdString();
     EXPECT_GT(summary, failed) << outcome.err.toStdString();
     EXPECT_TRUE(outcome.err.contains(QStringLiteral("Input/output error"))) << outcome.err.toStdString();
