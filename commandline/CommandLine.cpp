@@ -98,6 +98,7 @@ struct FolderRows {
     RowListModel list {QStringLiteral("Folders")};
     QStringList roots;       // beside each row: the folder its files' paths are taken below
     QSet<QString> treeRows;  // the rows found in trees
+    FolderFiles files;       // the files the trees' scans found, not to be read again
     std::vector<std::pair<QString, QStringList>> trees; // each tree's top and rows
 };
 
@@ -116,7 +117,7 @@ void AddFolderOption(const FolderOption& folder, FolderRows& rows, Dialogs& dial
     case FolderSource::Tree: {
         root = WithClosingSeparator(CollapseBackslashes(AbsolutePath(folder.value)));
         rows.list.Append(root);
-        rows.list.Append(FoldersBelow(root, dialogs, true));
+        rows.list.Append(FoldersBelow(root, dialogs, true, &rows.files));
         const QStringList tree = rows.list.Rows().mid(before);
         rows.treeRows.unite(QSet<QString>(tree.begin(), tree.end()));
         rows.trees.emplace_back(root, tree);
@@ -191,6 +192,7 @@ DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& 
     request.allowRepeats = options.repeats;
     request.namesInByteOrder = true;
     request.maxBytes = options.maxBytes;
+    request.listed = &sources.files;
     // With a size budget and no number, the budget alone says how many.
     if (options.count)
         request.numberOfFiles = static_cast<double>(*options.count);

@@ -69,7 +69,7 @@ bool IsAcceptedName(const QString& name)
 
 class Scan {
 public:
-    explicit Scan(bool inByteOrder) : inByteOrder_(inByteOrder) {}
+    Scan(bool inByteOrder, FolderFiles* files) : inByteOrder_(inByteOrder), files_(files) {}
 
     // Lists the subfolders of one entry into the next level.
     void Enter(ScanEntry& entry, Level& next)
@@ -101,15 +101,20 @@ public:
             ancestry = std::make_shared<const Ancestry>(Ancestry {*reader.Id(), entry.above});
         }
         const std::size_t first = next.size();
+        std::vector<platform::NativeString> files;
         platform::FolderEntry found;
         while (reader.Next(found)) {
             yield_.Poll();
+            if (found.kind == platform::EntryKind::File && files_ && !found.hidden && !found.system)
+                files.push_back(std::move(found.name));
             if (found.kind != platform::EntryKind::Folder)
                 continue;
             const QString name = FromFsName(found.name);
             if (IsAcceptedName(name))
                 next.push_back({entry.path + name + NativeSeparator(), found.protectedFolder, ancestry, found.link});
         }
+        if (files_ && !reader.ReadError())
+            files_->insert(entry.path, std::move(files));
         if (inByteOrder_) {
             std::sort(next.begin() + static_cast<std::ptrdiff_t>(first), next.end(),
                       [](const ScanEntry& a, const ScanEntry& b) { return ToFsPath(a.path) < ToFsPath(b.path); });
@@ -128,16 +133,17 @@ public:
 
 private:
     bool inByteOrder_;
+    FolderFiles* files_;
     ThrottledYield yield_;
     std::map<platform::FileId, int> timesLinkedTo_;
 };
 
 } // namespace
 
-QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder)
+QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder, FolderFiles* files)
 {
     QStringList folders {top};
-    GetSubDirectories2016(folders, true, dialogs, inByteOrder);
+    GetSubDirectories2016(folders, true, dialogs, inByteOrder, files);
     // The scan leaves the chosen folder out of its list only when it could
     // not be listed; whatever it found still counts.
     if (!folders.isEmpty() && folders.front() == top)
@@ -145,10 +151,10 @@ QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder)
     return folders;
 }
 
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder)
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder, FolderFiles* files)
 {
     ErrorReport report(dialogs, ProcedureLabels::GetSubDirectories2016());
-    Scan scan(inByteOrder);
+    Scan scan(inByteOrder, files);
     std::vector<Level> levels(1);
     report.Step(100, [&] {
         for (const QString& folder : folders)

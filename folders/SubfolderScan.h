@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/FolderFiles.h"
+
 #include <QStringList>
 
 class Dialogs;
@@ -21,10 +23,14 @@ class Dialogs;
 // second scan started meanwhile runs to its end without disturbing this one.
 // inByteOrder takes each folder's subfolders in the byte order of their
 // names rather than the file system's listing order (the command line's
-// seeds must give the same plan on any machine).
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder = false);
+// seeds must give the same plan on any machine). With files, the plain files
+// of every folder entered are kept there too, so that they need not be read
+// again.
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder = false,
+                           FolderFiles* files = nullptr);
 
 // The rows "Add All Subfolders In Folder" adds after the chosen folder's own
 // row, top (which ends in the separator): every folder below it that the
 // scan accepts.
-QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder = false);
+QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder = false,
+                         FolderFiles* files = nullptr);

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <set>
 
 namespace {
 
@@ -51,27 +52,32 @@ bool NamesAFile(const QString& row)
 }
 
 // The folder's plain files: no folders, hidden or system files, or anything
-// else that is not a regular file.
-RowListing ReadRow(const QString& row, bool inByteOrder)
+// else that is not a regular file. A folder read before (listed) is not
+// read again.
+RowListing ReadRow(const QString& row, bool inByteOrder, std::vector<platform::NativeString>* listed)
 {
     RowListing listing;
-    listing.isFile = NamesAFile(row);
-    if (listing.isFile)
-        return listing;
-    const QString folder = WithClosingSeparator(row);
-    platform::FolderReader reader(ToFsPath(folder));
-    if (reader.OpenError()) {
-        if (!MeansNoFolder(reader.OpenError()))
-            listing.failure = QString::fromStdString(reader.OpenError().message()) + QStringLiteral(": ") + folder;
-        return listing;
+    if (listed) {
+        listing.names = std::move(*listed);
+    } else {
+        listing.isFile = NamesAFile(row);
+        if (listing.isFile)
+            return listing;
+        const QString folder = WithClosingSeparator(row);
+        platform::FolderReader reader(ToFsPath(folder));
+        if (reader.OpenError()) {
+            if (!MeansNoFolder(reader.OpenError()))
+                listing.failure = QString::fromStdString(reader.OpenError().message()) + QStringLiteral(": ") + folder;
+            return listing;
+        }
+        platform::FolderEntry entry;
+        while (reader.Next(entry)) {
+            if (entry.kind == platform::EntryKind::File && !entry.hidden && !entry.system)
+                listing.names.push_back(std::move(entry.name));
+        }
+        if (reader.ReadError())
+            listing.failure = QString::fromStdString(reader.ReadError().message()) + QStringLiteral(": ") + folder;
     }
-    platform::FolderEntry entry;
-    while (reader.Next(entry)) {
-        if (entry.kind == platform::EntryKind::File && !entry.hidden && !entry.system)
-            listing.names.push_back(std::move(entry.name));
-    }
-    if (reader.ReadError())
-        listing.failure = QString::fromStdString(reader.ReadError().message()) + QStringLiteral(": ") + folder;
     listing.order.resize(listing.names.size());
     std::iota(listing.order.begin(), listing.order.end(), 0u);
     if (inByteOrder) {
@@ -81,16 +87,25 @@ RowListing ReadRow(const QString& row, bool inByteOrder)
     return listing;
 }
 
-std::vector<RowListing> ReadRows(const QStringList& rows, bool inByteOrder)
+std::vector<RowListing> ReadRows(const QStringList& rows, bool inByteOrder, FolderFiles* listed)
 {
     std::vector<RowListing> listings(static_cast<std::size_t>(rows.size()));
+    // Looked up before the threads start: the map is not for sharing.
+    // A folder listed twice is read again the second time: its names were moved.
+    std::vector<std::vector<platform::NativeString>*> known(listings.size(), nullptr);
+    std::set<const void*> taken;
+    for (std::size_t row = 0; listed && row < known.size(); ++row) {
+        const auto found = listed->find(rows[static_cast<qsizetype>(row)]);
+        if (found != listed->end() && taken.insert(&found.value()).second)
+            known[row] = &found.value();
+    }
     ForEachInParallel(listings.size(), [&](std::size_t row) {
         // A blank row (an empty line of a list file) names no folder; taken
         // as one it would mean the root of the file system.
         if (rows[static_cast<qsizetype>(row)].trimmed().isEmpty())
             return;
         try {
-            listings[row] = ReadRow(rows[static_cast<qsizetype>(row)], inByteOrder);
+            listings[row] = ReadRow(rows[static_cast<qsizetype>(row)], inByteOrder, known[row]);
         } catch (...) {
             listings[row].failure = QStringLiteral("The folder could not be read: ") + rows[static_cast<qsizetype>(row)];
         }
@@ -192,7 +207,7 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
     }
     MasterFileList files;
     std::vector<RowListing> listings;
-    report.Step(104, [&] { listings = ReadRows(request.sourceRows, request.namesInByteOrder); });
+    report.Step(104, [&] { listings = ReadRows(request.sourceRows, request.namesInByteOrder, request.listed); });
     for (qsizetype position = 0; position < request.sourceRows.size() && position < qsizetype(listings.size()); ++position) {
         const QString& row = request.sourceRows[position];
         const RowListing& listing = listings[static_cast<std::size_t>(position)];

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/FolderFiles.h"
 #include "platform/FileSystem.h"
 
 #include <cstdint>
@@ -44,6 +45,9 @@ struct SelectionRequest {
     // position of the source row a file was found in and the file's name. A
     // folder is still named as holding no files only when it holds none.
     std::function<bool(qsizetype row, platform::NativeStringView name)> accepts;
+    // Folders already read (by a scan): their files are taken from here, and
+    // taken out, rather than read again.
+    FolderFiles* listed = nullptr;
 };
 
 // Lists the plain files directly in each source folder and draws the files
