@@ -4,6 +4,8 @@
 #
 #   cmake -DSOURCE_DIR=<checkout> -P cmake/CheckLayers.cmake
 
+cmake_minimum_required(VERSION 3.25)
+
 # Each folder's floor: a file may include its own floor and those below.
 set(floor_platform 0)
 set(floor_core 1)
@@ -29,8 +31,12 @@ file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/randomlist/*.cpp ${SOURCE_DIR}/randomlist/*.h
     ${SOURCE_DIR}/copyrun/*.cpp ${SOURCE_DIR}/copyrun/*.h
     ${SOURCE_DIR}/window/*.cpp ${SOURCE_DIR}/window/*.h
-    ${SOURCE_DIR}/commandline/*.cpp ${SOURCE_DIR}/commandline/*.h
-    ${SOURCE_DIR}/main.cpp)
+    ${SOURCE_DIR}/commandline/*.cpp ${SOURCE_DIR}/commandline/*.h)
+# Looked for on its own: a recursive glob from the top would walk the build
+# folders too.
+if(EXISTS ${SOURCE_DIR}/main.cpp)
+    list(APPEND sources main.cpp)
+endif()
 
 set(faults 0)
 foreach(source IN LISTS sources)
