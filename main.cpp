@@ -1,6 +1,7 @@
 #include "commandline/CommandLine.h"
 #include "core/PathHelpers.h"
 #include "core/RandomSource.h"
+#include "platform/FileSystem.h"
 #include "window/Form1.h"
 #include "window/PointerImage.h"
 #include "window/QtDialogs.h"
@@ -9,6 +10,9 @@
 
 int main(int argc, char* argv[])
 {
+    // A copy that meets the file size limit fails its row; the others go on.
+    platform::FailWritesPastTheFileSizeLimit();
+
     // With an option of its own the program runs without a window, and
     // needs no display: over ssh, in cron, in scripts.
     const QStringList arguments = ProgramArguments(argc, argv);

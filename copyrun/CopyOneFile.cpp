@@ -42,6 +42,8 @@ CopyOutcome CopyOneFile(const QString& source, const QString& destination, const
         return Failed(QStringLiteral("The destination folder does not exist."));
     if (const platform::CopyFailure failure =
             platform::CopyFileReplacing(fromPath, toPath, destinationId.has_value(), onProgress)) {
+        if (failure.sourceChanged)
+            return Failed(QStringLiteral("The source changed while it was being copied."));
         const QString reason = QString::fromStdString(failure.error.message());
         if (failure.nameRefused) {
             return Failed(QStringLiteral("The destination does not accept the file name \"%1\" (%2).")

@@ -21,7 +21,8 @@ bool IsAlreadyCopied(const QString& source, const QString& destination);
 // when the source is an existing file and the destination's folder exists.
 // A destination that names the source file itself, however it is written,
 // is left alone (SameFile): replacing it would destroy the source. An
-// existing destination is replaced only by a complete copy.
+// existing destination is replaced only by a complete copy, and a source
+// that changes while it is copied (a file still being written) fails the row.
 // A large file is copied in pieces, with onProgress told between them.
 CopyOutcome CopyOneFile(const QString& source, const QString& destination,
                         const platform::CopyProgress& onProgress = {});

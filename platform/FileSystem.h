@@ -111,27 +111,45 @@ using CopyProgress = std::function<void(std::uint64_t copiedBytes)>;
 
 // Why a copy failed. nameRefused: the destination's file system does not
 // take the destination's name (FAT refuses "?", ":", "|" and others).
+// sourceChanged: the source changed size or time while it was being copied
+// (a file still being written), so what was read is neither its old nor its
+// new content.
 struct CopyFailure {
     std::error_code error;
     bool nameRefused = false;
+    bool sourceChanged = false;
     explicit operator bool() const { return static_cast<bool>(error); }
 };
 
 // Copies a file's content, modification time and permissions to the
 // destination. The copy is written to a temporary file beside the
-// destination and takes the destination's name only when it is complete, so
-// an existing destination (even a read-only one) is replaced at once or not
-// at all, and a failed copy leaves nothing behind. Times and permissions are
-// kept where the destination's file system allows; a file system that keeps
-// none (FAT through FUSE) still gets the data. A large file is copied in
-// pieces, with onProgress called between them. replacing says whether the
-// destination exists: a new file can be written without a temporary name.
+// destination (where the file system allows, one without a name until it is
+// whole) and takes the destination's name only when it is complete, so an
+// existing destination (even a read-only one) is replaced at once or not at
+// all, and a failed copy leaves nothing behind. A source that changes while
+// it is copied fails the copy. Times and permissions are kept where the
+// destination's file system allows; a file system that keeps none (FAT
+// through FUSE) still gets the data. A large file is copied in pieces, with
+// onProgress called between them. replacing says whether the destination
+// exists: a new file can be written without a temporary name.
+// The first copy of a process into a folder removes the temporary files that
+// runs no longer alive left there (see TemporaryFileName).
 CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
                               bool replacing, const CopyProgress& onProgress = {});
 
-// Removes the temporary files of copies still in progress: for a program
-// that ends in the middle of one.
+// The name of a copy's temporary file: ".qvx-<host>-<process>-<count>.part".
+// The host and the process id tell whether the run that wrote it is still
+// alive; another host's temporary files, and those whose names carry no host
+// and process, are never removed.
+NativeString TemporaryFileName(std::uint64_t process, std::uint64_t count);
+
+// Removes the temporary files of copies still in progress, which then never
+// finish: for a program that ends in the middle of one.
 void RemoveUnfinishedCopies();
+
+// A write past the file size limit (ulimit -f) fails with "File too large"
+// instead of ending the program. Called once at start.
+void FailWritesPastTheFileSizeLimit();
 
 // What the copy run compares: a file's size and modification time.
 struct FileFacts {

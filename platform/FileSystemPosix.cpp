@@ -2,11 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
-#include <cstdio>
+#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
-#include <random>
+#include <limits>
+#include <mutex>
+#include <set>
+#include <signal.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -202,81 +208,226 @@ private:
     int fd_;
 };
 
-// ".qvx-<16 hex digits>.part": hidden, short, and unlikely to be taken.
-std::string RandomTemporaryName()
+constexpr std::string_view kTemporaryPrefix = ".qvx-";
+constexpr std::string_view kTemporarySuffix = ".part";
+
+// This host's name as temporary names carry it. A run in a process namespace
+// of its own (a sandbox) shares the host's name but not its process ids, so
+// it tells its namespace too.
+const std::string& HostToken()
 {
-    static std::mt19937_64 engine {std::random_device {}()};
-    std::array<char, 17> digits {};
-    std::snprintf(digits.data(), digits.size(), "%016llx", static_cast<unsigned long long>(engine()));
-    return std::string(".qvx-") + digits.data() + ".part";
+    static const std::string token = [] {
+        std::array<char, 256> name {};
+        std::string host = ::gethostname(name.data(), name.size() - 1) == 0 ? name.data() : "";
+        for (char& c : host) {
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-')
+                c = '_';
+        }
+        if (host.empty())
+            host = "host";
+#ifdef __linux__
+        constexpr ino_t kInitialProcessNamespace = 0xEFFFFFFC;
+        struct stat space {};
+        if (::stat("/proc/self/ns/pid", &space) == 0 && space.st_ino != kInitialProcessNamespace)
+            host += '~' + std::to_string(space.st_ino);
+#endif
+        return host;
+    }();
+    return token;
 }
 
-// The temporary files of the copies in progress (more than one when a copy
-// starts during another's yield).
-std::vector<std::filesystem::path>& UnfinishedCopies()
+std::string NextTemporaryName()
 {
-    static std::vector<std::filesystem::path> paths;
-    return paths;
+    static std::atomic<std::uint64_t> count {0};
+    return TemporaryFileName(static_cast<std::uint64_t>(::getpid()), ++count);
 }
 
-// Removes the temporary file unless the copy got to rename it.
+// The temporary files of this process's copies in progress: more than one
+// when a copy starts during another's yield, or on other threads.
+std::mutex unfinishedMutex;
+std::vector<std::filesystem::path> unfinishedCopies;
+// Counts the calls of RemoveUnfinishedCopies: a copy begun before one never
+// finishes.
+std::atomic<unsigned> abandonments {0};
+
+void Register(const std::filesystem::path& path)
+{
+    const std::lock_guard lock(unfinishedMutex);
+    unfinishedCopies.push_back(path);
+}
+
+void Unregister(const std::filesystem::path& path)
+{
+    const std::lock_guard lock(unfinishedMutex);
+    if (const auto found = std::find(unfinishedCopies.begin(), unfinishedCopies.end(), path);
+        found != unfinishedCopies.end())
+        unfinishedCopies.erase(found);
+}
+
+// Registered before it exists and removed before it is forgotten, so that
+// the sweep of dead runs' temporaries never takes one of this process's.
 class TemporaryFile {
 public:
     TemporaryFile() = default;
     ~TemporaryFile()
     {
-        if (!path_.empty())
+        if (!path_.empty()) {
+            const int error = errno; // the failure that ends the copy
             ::unlink(path_.c_str());
-        Forget();
+            Unregister(path_);
+            errno = error;
+        }
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    // Creates "<folder>/.qvx-<random>.part", owner-only until finished. The
-    // name is short, so that it fits wherever the destination's name fits.
+    // Creates "<folder>/.qvx-<host>-<process>-<count>.part", owner-only until
+    // finished. The name is short, so that it fits wherever the
+    // destination's name fits.
     int Create(const std::filesystem::path& destination)
     {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::filesystem::path candidate = destination;
-            candidate.replace_filename(RandomTemporaryName());
-            const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-            if (fd >= 0) {
-                path_ = std::move(candidate);
-                UnfinishedCopies().push_back(path_);
-                return fd;
-            }
-            if (errno != EEXIST)
-                return -1;
-        }
-        errno = EEXIST;
-        return -1;
+        return Make(destination, [](const std::filesystem::path& candidate) {
+            return ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        });
     }
+
+#ifdef O_TMPFILE
+    // Gives a finished unnamed file such a name.
+    bool Name(int fd, const std::filesystem::path& destination)
+    {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        return Make(destination, [&](const std::filesystem::path& candidate) {
+            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
+        }) >= 0;
+    }
+#endif
+
     const std::filesystem::path& Path() const { return path_; }
+
+    // The temporary file has been renamed: nothing is left to remove.
     void Keep()
     {
-        Forget();
+        Unregister(path_);
         path_.clear();
     }
 
 private:
-    void Forget()
+    // Tries fresh names until one is free; make returns -1 and sets errno
+    // when it fails.
+    template <typename MakeFile>
+    int Make(const std::filesystem::path& destination, MakeFile make)
     {
-        auto& paths = UnfinishedCopies();
-        if (const auto found = std::find(paths.begin(), paths.end(), path_); found != paths.end())
-            paths.erase(found);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::filesystem::path candidate = destination;
+            candidate.replace_filename(NextTemporaryName());
+            Register(candidate);
+            const int result = make(candidate);
+            if (result >= 0) {
+                path_ = std::move(candidate);
+                return result;
+            }
+            const int error = errno;
+            Unregister(candidate);
+            if (error != EEXIST) {
+                errno = error;
+                return -1;
+            }
+        }
+        errno = EEXIST;
+        return -1;
     }
 
     std::filesystem::path path_;
 };
 
+// True while a process of that id runs on this machine (or when that cannot
+// be ruled out).
+bool ProcessLives(std::uint64_t process)
+{
+    if (process == 0 || process > static_cast<std::uint64_t>(std::numeric_limits<pid_t>::max()))
+        return process == 0; // 0 names no run; an id past the largest cannot be one
+    return ::kill(static_cast<pid_t>(process), 0) == 0 || errno != ESRCH;
+}
+
+// True for a temporary file that a run of this program on this host left
+// when it ended before finishing. Names of another host, or that carry no
+// host and process, are never judged.
+bool IsDeadRunsTemporary(const std::string_view whole)
+{
+    std::string_view name = whole;
+    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix))
+        return false;
+    name.remove_prefix(kTemporaryPrefix.size());
+    name.remove_suffix(kTemporarySuffix.size());
+    // "<host>-<process>-<count>", read from the end: a host name may hold "-".
+    std::uint64_t numbers[2] {};
+    for (std::uint64_t& number : numbers) {
+        const std::size_t dash = name.rfind('-');
+        if (dash == std::string_view::npos)
+            return false;
+        const std::string_view digits = name.substr(dash + 1);
+        if (digits.empty() || digits.size() > 19 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+            return false;
+        number = std::stoull(std::string(digits));
+        name = name.substr(0, dash);
+    }
+    const std::uint64_t process = numbers[1];
+    if (name != HostToken())
+        return false;
+    // A name of this process's own is dead unless one of its copies holds it
+    // (in whichever folder, as the count makes it unique): a run before a
+    // restart may have had the same id.
+    if (process == static_cast<std::uint64_t>(::getpid()))
+        return std::none_of(unfinishedCopies.begin(), unfinishedCopies.end(),
+                            [&](const std::filesystem::path& held) { return held.filename().native() == whole; });
+    return !ProcessLives(process);
+}
+
+// Removes the temporary files that dead runs left in a folder; false when
+// the folder cannot be read.
+bool RemoveDeadRunsTemporaries(const std::filesystem::path& folder)
+{
+    DIR* stream = ::opendir(folder.c_str());
+    if (stream == nullptr)
+        return false;
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::lock_guard lock(unfinishedMutex);
+        if (IsDeadRunsTemporary(entry->d_name))
+            ::unlinkat(::dirfd(stream), entry->d_name, 0);
+    }
+    ::closedir(stream);
+    return true;
+}
+
+// Sweeps a destination folder when this process first writes there.
+void SweepOnce(const std::filesystem::path& destination)
+{
+    static std::mutex sweptMutex;
+    static std::set<std::filesystem::path> swept;
+    std::filesystem::path folder = destination.parent_path().lexically_normal();
+    if (folder.empty())
+        folder = ".";
+    {
+        const std::lock_guard lock(sweptMutex);
+        if (!swept.insert(folder).second)
+            return;
+    }
+    if (!RemoveDeadRunsTemporaries(folder)) {
+        // Not there yet, or not readable: tried again on the next write.
+        const std::lock_guard lock(sweptMutex);
+        swept.erase(folder);
+    }
+}
+
 // Small enough that the window is told of progress every few milliseconds.
 constexpr off_t kPieceSize = 8 * 1024 * 1024;
 
 // Copies the whole content: in the kernel where it can, by reading and
-// writing where it cannot (another file system, an old kernel).
-bool CopyContent(int in, int out, off_t size, const CopyProgress& onProgress)
+// writing where it cannot (another file system, an old kernel). copied
+// tells how many bytes were written.
+bool CopyContent(int in, int out, off_t size, const CopyProgress& onProgress, std::uint64_t& copied)
 {
-    std::uint64_t copied = 0;
+    copied = 0;
 #ifdef __linux__
     off_t left = size;
     while (left > 0) {
@@ -309,9 +460,8 @@ bool CopyContent(int in, int out, off_t size, const CopyProgress& onProgress)
         if (got == 0)
             return true;
         sinceProgress += got > 0 ? got : 0;
-        copied += got > 0 ? static_cast<std::uint64_t>(got) : 0;
         if (onProgress && sinceProgress >= kPieceSize) {
-            onProgress(copied);
+            onProgress(copied + static_cast<std::uint64_t>(got));
             sinceProgress = 0;
         }
         if (got < 0) {
@@ -327,11 +477,40 @@ bool CopyContent(int in, int out, off_t size, const CopyProgress& onProgress)
                 return false;
             }
             written += now;
+            copied += static_cast<std::uint64_t>(now);
         }
     }
 }
 
+// True when the copy is not the source as it was opened: fewer or more
+// bytes than its size then, or a size or modification time that has changed
+// since. A file that tells no size (as those of /proc) is whole when it ends.
+bool SourceChanged(int in, const struct stat& opened, std::uint64_t copied)
+{
+    struct stat now {};
+    if (::fstat(in, &now) != 0)
+        return true;
+    const bool sameFacts = now.st_size == opened.st_size && now.st_mtim.tv_sec == opened.st_mtim.tv_sec
+        && now.st_mtim.tv_nsec == opened.st_mtim.tv_nsec;
+    const bool wholeCount = copied == static_cast<std::uint64_t>(opened.st_size) || opened.st_size == 0;
+    return !sameFacts || !wholeCount;
+}
+
+CopyFailure SourceChangedFailure()
+{
+    return {std::make_error_code(std::errc::resource_unavailable_try_again), false, true};
+}
+
+// The run that began the copy is ending: the copy must not take its name.
+CopyFailure AbandonedFailure() { return {std::make_error_code(std::errc::operation_canceled)}; }
+
 } // namespace
+
+NativeString TemporaryFileName(std::uint64_t process, std::uint64_t count)
+{
+    return std::string(kTemporaryPrefix) + HostToken() + '-' + std::to_string(process) + '-' + std::to_string(count)
+        + std::string(kTemporarySuffix);
+}
 
 namespace {
 
@@ -367,16 +546,11 @@ bool NameUnnamed(int fd, const std::filesystem::path& destination)
         return true;
     if (errno != EEXIST)
         return false;
-    std::filesystem::path temporary = destination;
-    temporary.replace_filename(RandomTemporaryName());
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0)
+    TemporaryFile temporary;
+    if (!temporary.Name(fd, destination) || ::rename(temporary.Path().c_str(), destination.c_str()) != 0)
         return false;
-    if (::rename(temporary.c_str(), destination.c_str()) == 0)
-        return true;
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    errno = error;
-    return false;
+    temporary.Keep();
+    return true;
 }
 #endif
 
@@ -408,6 +582,7 @@ CopyFailure LastCopyError(bool naming = false)
 CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
                               bool replacing, const CopyProgress& onProgress)
 {
+    const unsigned abandonedBefore = abandonments;
     Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return LastCopyError();
@@ -416,16 +591,33 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
         return LastCopyError();
     if (!S_ISREG(status.st_mode))
         return {std::make_error_code(std::errc::invalid_argument)};
+    SweepOnce(destination);
+    std::uint64_t copied = 0;
 
 #ifdef O_TMPFILE
-    // A new file is written without a name and named when complete: nothing
-    // half-made ever shows, even if the program or the machine stops.
-    if (!replacing) {
-        Descriptor unnamed(OpenUnnamed(destination));
-        if (unnamed.get() >= 0) {
-            if (!CopyContent(in.get(), unnamed.get(), status.st_size, onProgress))
+    // The copy is written without a name and named when complete: nothing
+    // half-made ever shows, even if the program or the machine stops. A new
+    // file takes its name at once; a replacement takes a temporary name
+    // first and is renamed over the old file.
+    Descriptor unnamed(OpenUnnamed(destination));
+    if (unnamed.get() >= 0) {
+        if (!CopyContent(in.get(), unnamed.get(), status.st_size, onProgress, copied))
+            return LastCopyError();
+        if (SourceChanged(in.get(), status, copied))
+            return SourceChangedFailure();
+        if (abandonments != abandonedBefore)
+            return AbandonedFailure();
+        CopyPermissions(unnamed.get(), status);
+        if (replacing) {
+            TemporaryFile temporary;
+            if (!temporary.Name(unnamed.get(), destination))
                 return LastCopyError();
-            CopyPermissions(unnamed.get(), status);
+            if (!unnamed.Close())
+                return LastCopyError();
+            if (::rename(temporary.Path().c_str(), destination.c_str()) != 0)
+                return LastCopyError(true);
+            temporary.Keep();
+        } else {
             if (!NameUnnamed(unnamed.get(), destination))
                 return LastCopyError(true);
             if (!unnamed.Close()) {
@@ -434,23 +626,28 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
                 ::unlink(destination.c_str());
                 return failure;
             }
-            CopyTimes(destination, status);
-            return {};
         }
-        if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS)
-            return LastCopyError();
+        CopyTimes(destination, status);
+        return {};
     }
+    if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS)
+        return LastCopyError();
 #endif
-    // An existing file is replaced by renaming a finished copy over it.
+    // Elsewhere the copy is written under a temporary name beside the
+    // destination and renamed when complete.
     TemporaryFile temporary;
     Descriptor out(temporary.Create(destination));
     if (out.get() < 0)
         return LastCopyError();
-    if (!CopyContent(in.get(), out.get(), status.st_size, onProgress))
+    if (!CopyContent(in.get(), out.get(), status.st_size, onProgress, copied))
         return LastCopyError();
+    if (SourceChanged(in.get(), status, copied))
+        return SourceChangedFailure();
     CopyPermissions(out.get(), status);
     if (!out.Close())
         return LastCopyError();
+    if (abandonments != abandonedBefore)
+        return AbandonedFailure();
     if (::rename(temporary.Path().c_str(), destination.c_str()) != 0)
         return LastCopyError(true);
     temporary.Keep();
@@ -460,10 +657,14 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
 
 void RemoveUnfinishedCopies()
 {
-    for (const std::filesystem::path& path : UnfinishedCopies())
+    const std::lock_guard lock(unfinishedMutex);
+    ++abandonments;
+    for (const std::filesystem::path& path : unfinishedCopies)
         ::unlink(path.c_str());
-    UnfinishedCopies().clear();
+    unfinishedCopies.clear();
 }
+
+void FailWritesPastTheFileSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }
 
 std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
 {

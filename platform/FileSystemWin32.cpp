@@ -6,7 +6,12 @@
 #include <io.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -128,10 +133,151 @@ std::optional<FileId> RegularFileId(const std::filesystem::path& path)
 
 namespace {
 
-std::vector<std::filesystem::path>& UnfinishedCopies()
+constexpr std::wstring_view kTemporaryPrefix = L".qvx-";
+constexpr std::wstring_view kTemporarySuffix = L".part";
+
+// This computer's name as temporary names carry it.
+const std::wstring& HostToken()
 {
-    static std::vector<std::filesystem::path> paths;
-    return paths;
+    static const std::wstring token = [] {
+        std::array<wchar_t, 256> name {};
+        DWORD size = static_cast<DWORD>(name.size());
+        std::wstring host = ::GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size) ? name.data() : L"";
+        for (wchar_t& c : host) {
+            const bool plain = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+            if (!plain && c != L'.' && c != L'-')
+                c = L'_';
+        }
+        return host.empty() ? std::wstring(L"host") : host;
+    }();
+    return token;
+}
+
+std::wstring NextTemporaryName()
+{
+    static std::atomic<std::uint64_t> count {0};
+    return TemporaryFileName(::GetCurrentProcessId(), ++count);
+}
+
+// The temporary files of this process's copies in progress, registered
+// before they exist, so that the sweep of dead runs' temporaries never takes
+// one of them.
+std::mutex unfinishedMutex;
+std::vector<std::filesystem::path> unfinishedCopies;
+// Counts the calls of RemoveUnfinishedCopies: a copy begun before one never
+// finishes.
+std::atomic<unsigned> abandonments {0};
+
+void Register(const std::filesystem::path& path)
+{
+    const std::lock_guard lock(unfinishedMutex);
+    unfinishedCopies.push_back(path);
+}
+
+void Unregister(const std::filesystem::path& path)
+{
+    const std::lock_guard lock(unfinishedMutex);
+    if (const auto found = std::find(unfinishedCopies.begin(), unfinishedCopies.end(), path);
+        found != unfinishedCopies.end())
+        unfinishedCopies.erase(found);
+}
+
+// Removes a temporary file, also one that took the source's read-only
+// attribute.
+void RemoveTemporary(const std::filesystem::path& path)
+{
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+}
+
+// True while a process of that id runs (or when that cannot be ruled out).
+bool ProcessLives(std::uint64_t process)
+{
+    if (process == 0 || process > 0xFFFFFFFFull)
+        return process == 0; // 0 names no run; an id past the largest cannot be one
+    const HANDLE handle = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                                        static_cast<DWORD>(process));
+    if (handle == nullptr)
+        return ::GetLastError() != ERROR_INVALID_PARAMETER; // refused: it lives
+    // An ended process lingers while a handle to it is open.
+    const bool lives = ::WaitForSingleObject(handle, 0) != WAIT_OBJECT_0;
+    ::CloseHandle(handle);
+    return lives;
+}
+
+// True for a temporary file that a run of this program on this computer left
+// when it ended before finishing. Names of another computer, or that carry
+// no computer and process, are never judged.
+bool IsDeadRunsTemporary(const std::wstring_view whole)
+{
+    std::wstring_view name = whole;
+    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix))
+        return false;
+    name.remove_prefix(kTemporaryPrefix.size());
+    name.remove_suffix(kTemporarySuffix.size());
+    // "<host>-<process>-<count>", read from the end: a host name may hold "-".
+    std::uint64_t numbers[2] {};
+    for (std::uint64_t& number : numbers) {
+        const std::size_t dash = name.rfind(L'-');
+        if (dash == std::wstring_view::npos)
+            return false;
+        const std::wstring_view digits = name.substr(dash + 1);
+        if (digits.empty() || digits.size() > 19 || digits.find_first_not_of(L"0123456789") != std::wstring_view::npos)
+            return false;
+        number = std::stoull(std::wstring(digits));
+        name = name.substr(0, dash);
+    }
+    const std::uint64_t process = numbers[1];
+    if (name != HostToken())
+        return false;
+    // A name of this process's own is dead unless one of its copies holds it
+    // (in whichever folder, as the count makes it unique): a run before a
+    // restart may have had the same id.
+    if (process == ::GetCurrentProcessId())
+        return std::none_of(unfinishedCopies.begin(), unfinishedCopies.end(),
+                            [&](const std::filesystem::path& held) { return held.filename().native() == whole; });
+    return !ProcessLives(process);
+}
+
+// Removes the temporary files that dead runs left in a folder; false when
+// the folder cannot be read.
+bool RemoveDeadRunsTemporaries(const std::filesystem::path& folder)
+{
+    const std::wstring pattern = (folder / (std::wstring(kTemporaryPrefix) + L"*")).wstring();
+    WIN32_FIND_DATAW data {};
+    const HANDLE search =
+        ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            continue;
+        const std::lock_guard lock(unfinishedMutex);
+        if (IsDeadRunsTemporary(data.cFileName))
+            RemoveTemporary(folder / data.cFileName);
+    } while (::FindNextFileW(search, &data));
+    ::FindClose(search);
+    return true;
+}
+
+// Sweeps a destination folder when this process first writes there.
+void SweepOnce(const std::filesystem::path& destination)
+{
+    static std::mutex sweptMutex;
+    static std::set<std::filesystem::path> swept;
+    std::filesystem::path folder = destination.parent_path().lexically_normal();
+    if (folder.empty())
+        folder = L".";
+    {
+        const std::lock_guard lock(sweptMutex);
+        if (!swept.insert(folder).second)
+            return;
+    }
+    if (!RemoveDeadRunsTemporaries(folder)) {
+        // Not there yet, or not readable: tried again on the next write.
+        const std::lock_guard lock(sweptMutex);
+        swept.erase(folder);
+    }
 }
 
 struct ProgressContext {
@@ -150,18 +296,6 @@ DWORD CALLBACK OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_IN
     return PROGRESS_CONTINUE;
 }
 
-} // namespace
-
-// ".qvx-<process>-<count>.part": short, and unique for every copy of this
-// program, also for copies started during another one's yields.
-static std::wstring TemporaryName()
-{
-    static unsigned long long count = 0;
-    return L".qvx-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++count) + L".part";
-}
-
-namespace {
-
 // The errors by which Windows refuses a name.
 bool IsNameRefused(const std::error_code& error)
 {
@@ -169,18 +303,71 @@ bool IsNameRefused(const std::error_code& error)
         || error.value() == ERROR_FILENAME_EXCED_RANGE || error.value() == ERROR_DIRECTORY;
 }
 
+// A file's size and last write time, read from an open handle.
+struct OpenFileFacts {
+    ULONGLONG size = 0;
+    ULONGLONG written = 0;
+    bool operator==(const OpenFileFacts&) const = default;
+};
+
+std::optional<OpenFileFacts> FactsOfHandle(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION data {};
+    if (!::GetFileInformationByHandle(file, &data))
+        return std::nullopt;
+    return OpenFileFacts {(ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                          (ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime};
+}
+
+// True when the copy is not the source as it was opened: another size than
+// the source had then, or a size or write time of the source that has
+// changed since.
+bool SourceChanged(HANDLE source, const OpenFileFacts& opened, const std::filesystem::path& copy)
+{
+    const std::optional<OpenFileFacts> now = FactsOfHandle(source);
+    WIN32_FILE_ATTRIBUTE_DATA copied {};
+    if (!now || !::GetFileAttributesExW(copy.c_str(), GetFileExInfoStandard, &copied))
+        return true;
+    const ULONGLONG copiedSize = (ULONGLONG(copied.nFileSizeHigh) << 32) | copied.nFileSizeLow;
+    return *now != opened || copiedSize != opened.size;
+}
+
+// Closes a handle however the copy ends.
+struct HandleCloser {
+    HANDLE handle;
+    ~HandleCloser() { ::CloseHandle(handle); }
+};
+
 } // namespace
+
+NativeString TemporaryFileName(std::uint64_t process, std::uint64_t count)
+{
+    return std::wstring(kTemporaryPrefix) + HostToken() + L"-" + std::to_wstring(process) + L"-"
+        + std::to_wstring(count) + std::wstring(kTemporarySuffix);
+}
 
 CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
                               bool, const CopyProgress& onProgress)
 {
+    const unsigned abandonedBefore = abandonments;
+    // Held open during the copy, to see whether the source changes meanwhile.
+    const HANDLE held = ::CreateFileW(source.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE)
+        return {LastError()};
+    const HandleCloser closer {held};
+    const std::optional<OpenFileFacts> opened = FactsOfHandle(held);
+    if (!opened)
+        return {LastError()};
+    SweepOnce(destination);
+
     std::filesystem::path temporary = destination;
-    temporary.replace_filename(TemporaryName());
-    UnfinishedCopies().push_back(temporary);
-    const auto forget = [&] {
-        auto& paths = UnfinishedCopies();
-        if (const auto found = std::find(paths.begin(), paths.end(), temporary); found != paths.end())
-            paths.erase(found);
+    temporary.replace_filename(NextTemporaryName());
+    Register(temporary);
+    const auto discard = [&] {
+        RemoveTemporary(temporary);
+        Unregister(temporary);
     };
     // CopyFileEx carries the content, the times and the attributes over.
     ProgressContext context {&onProgress, ::GetTickCount64()};
@@ -188,9 +375,16 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
     if (!::CopyFileExW(source.c_str(), temporary.c_str(), &OnCopyProgress, &context, &cancel,
                        COPY_FILE_FAIL_IF_EXISTS)) {
         const std::error_code error = LastError();
-        ::DeleteFileW(temporary.c_str());
-        forget();
+        discard();
         return {error};
+    }
+    if (SourceChanged(held, *opened, temporary)) {
+        discard();
+        return {std::make_error_code(std::errc::resource_unavailable_try_again), false, true};
+    }
+    if (abandonments != abandonedBefore) {
+        discard();
+        return {std::make_error_code(std::errc::operation_canceled)};
     }
     // A read-only destination would refuse to be replaced; it gets its
     // attributes back if the replacement fails.
@@ -201,23 +395,24 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
         const std::error_code error = LastError();
         if (oldAttributes != INVALID_FILE_ATTRIBUTES)
             ::SetFileAttributesW(destination.c_str(), oldAttributes);
-        ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(temporary.c_str());
-        forget();
+        discard();
         return {error, IsNameRefused(error)};
     }
-    forget();
+    Unregister(temporary);
     return {};
 }
 
 void RemoveUnfinishedCopies()
 {
-    for (const std::filesystem::path& path : UnfinishedCopies()) {
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(path.c_str());
-    }
-    UnfinishedCopies().clear();
+    const std::lock_guard lock(unfinishedMutex);
+    ++abandonments;
+    for (const std::filesystem::path& path : unfinishedCopies)
+        RemoveTemporary(path);
+    unfinishedCopies.clear();
 }
+
+// Windows has no file size limit signal: a write past a limit fails.
+void FailWritesPastTheFileSizeLimit() {}
 
 bool IsProtectedFolder(const std::filesystem::path& path)
 {

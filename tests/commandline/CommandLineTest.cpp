@@ -436,10 +436,15 @@ TEST_F(CommandLine, AnInterruptLeavesTheOldFileAndNoTemporaryOne)
     tree.WriteFile(QStringLiteral("out/big.bin"), "old");
     process.start(QStringLiteral(QUORVEX_PROGRAM), {"-s", tree.Path(QStringLiteral("src")), "-d", out, "-n", "1"});
     ASSERT_TRUE(process.waitForStarted());
+    // The copy is being written once the program holds a file open in out/
+    // (with or without a name yet).
+    const std::string inside = std::filesystem::canonical(ToFsPath(out)).native() + '/';
+    const std::filesystem::path held = "/proc/" + std::to_string(process.processId()) + "/fd";
     bool seen = false;
     for (int wait = 0; wait < 20'000 && !seen && process.state() == QProcess::Running; ++wait) {
-        for (const std::string& name : Names(out))
-            seen = seen || name.find(".part") != std::string::npos;
+        std::error_code error;
+        for (auto it = std::filesystem::directory_iterator(held, error); !error && it != std::filesystem::directory_iterator(); it.increment(error))
+            seen = seen || std::filesystem::read_symlink(it->path(), error).native().starts_with(inside);
         if (!seen)
             ::usleep(500);
     }

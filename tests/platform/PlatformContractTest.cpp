@@ -15,6 +15,10 @@
 #include <windows.h>
 #else
 #include "support/FileSizeLimit.h"
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace platform {
@@ -86,6 +90,61 @@ protected:
     }
 
     fs::path root_;
+};
+
+// Another run of the program, alive until ended: a child process that waits
+// (on Windows this test program, held suspended).
+class OtherRun {
+public:
+    OtherRun()
+    {
+#ifdef _WIN32
+        std::wstring self(MAX_PATH, L'\0');
+        self.resize(::GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
+        std::wstring commandLine = L"\"" + self + L"\" --gtest_list_tests";
+        STARTUPINFOW startup {};
+        startup.cb = sizeof startup;
+        if (::CreateProcessW(self.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                             nullptr, &startup, &process_))
+            id_ = process_.dwProcessId;
+#else
+        const pid_t child = ::fork();
+        if (child == 0) {
+            for (;;)
+                ::pause();
+        }
+        id_ = child > 0 ? static_cast<std::uint64_t>(child) : 0;
+#endif
+    }
+    ~OtherRun() { End(); }
+    OtherRun(const OtherRun&) = delete;
+    OtherRun& operator=(const OtherRun&) = delete;
+
+    std::uint64_t Id() const { return id_; }
+
+    // Killed, as a run can be: its id names no process afterwards.
+    void End()
+    {
+        if (ended_ || id_ == 0)
+            return;
+        ended_ = true;
+#ifdef _WIN32
+        ::TerminateProcess(process_.hProcess, 9);
+        ::WaitForSingleObject(process_.hProcess, INFINITE);
+        ::CloseHandle(process_.hThread);
+        ::CloseHandle(process_.hProcess);
+#else
+        ::kill(static_cast<pid_t>(id_), SIGKILL);
+        ::waitpid(static_cast<pid_t>(id_), nullptr, 0);
+#endif
+    }
+
+private:
+    std::uint64_t id_ = 0;
+    bool ended_ = false;
+#ifdef _WIN32
+    PROCESS_INFORMATION process_ {};
+#endif
 };
 
 TEST_F(PlatformContract, AttributeValues)
@@ -174,4 +233,35 @@ TEST_F(PlatformContract, ANameTheFileSystemRefusesIsSaidSo)
     EXPECT_EQ(Names(), std::set<fs::path> {"a.txt"});
 }
 
+// The first write into a folder removes the temporary files that runs of
+// this host left there when they were killed, also read-only ones, and those
+// of this process's id that none of its copies holds (an earlier run of the
+// same id). A live run's, another host's, names that tell no run and every
+// other file stay.
+TEST_F(PlatformContract, AKilledRunsTemporaryFilesGoOnTheNextWrite)
+{
+    OtherRun killed;
+    const OtherRun alive;
+    ASSERT_NE(killed.Id(), 0u);
+    ASSERT_NE(alive.Id(), 0u);
+    killed.End();
+#ifdef _WIN32
+    const std::uint64_t self = ::GetCurrentProcessId();
+#else
+    const std::uint64_t self = static_cast<std::uint64_t>(::getpid());
+#endif
+    MakeReadOnly(Write(platform::TemporaryFileName(killed.Id(), 1), "half"));
+    Write(platform::TemporaryFileName(self, 999'999), "half");
+    const fs::path live = Write(platform::TemporaryFileName(alive.Id(), 1), "half");
+    fs::path::string_type elsewhere = platform::TemporaryFileName(killed.Id(), 2);
+    elsewhere.insert(5, 1, 'x'); // ".qvx-x<host>-...": another host's
+    Write(elsewhere, "half");
+    const fs::path oldStyle = Write(".qvx-0123456789abcdef.part", "half");
+    const fs::path source = Write("a.txt");
+
+    EXPECT_FALSE(platform::CopyFileReplacing(source, root_ / "b.txt", false));
+    EXPECT_EQ(Names(), (std::set<fs::path> {"a.txt", "b.txt", live.filename(), elsewhere, oldStyle.filename()}));
+}
+
 } // namespace
+
