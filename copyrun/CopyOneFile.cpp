@@ -5,20 +5,12 @@
 #include "folders/PathText.h"
 #include "platform/FileSystem.h"
 
-#include <cstdlib>
 
 namespace {
 
 CopyOutcome Failed(const QString& reason) { return {CopyOutcome::Result::Failed, reason, {}}; }
 
 } // namespace
-
-bool IsAlreadyCopied(const QString& source, const QString& destination)
-{
-    const auto from = platform::FactsOf(ToFsPath(CollapseBackslashes(source)));
-    const auto to = platform::FactsOf(ToFsPath(CollapseBackslashes(destination)));
-    return from && to && from->size == to->size && std::abs(from->modifiedSeconds - to->modifiedSeconds) <= 2;
-}
 
 CopyOutcome CopyOneFile(const QString& source, const QString& destination, const platform::CopyProgress& onProgress)
 {

@@ -12,11 +12,6 @@ struct CopyOutcome {
     QString written; // the file written, when copied
 };
 
-// True when the destination already holds a file of the source's size and
-// modification time; the times may differ by 2 seconds, as FAT keeps no
-// finer.
-bool IsAlreadyCopied(const QString& source, const QString& destination);
-
 // Copies one file. Both paths are normalised first; the copy happens only
 // when the source is an existing file and the destination's folder exists.
 // A destination that names the source file itself, however it is written,
