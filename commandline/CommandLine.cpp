@@ -137,6 +137,12 @@ void AddFolderOption(const FolderOption& folder, FolderRows& rows, Dialogs& dial
         }
         break;
     }
+    // A list's rows name folders from where the command runs, as paths
+    // typed do; plans and messages name them whole.
+    for (int row = static_cast<int>(before); folder.kind == FolderSource::ListFile && row < rows.list.Count(); ++row) {
+        if (!rows.list.Text(row).trimmed().isEmpty())
+            rows.list.SetText(row, AbsolutePath(rows.list.Text(row)));
+    }
     for (qsizetype row = before; row < rows.list.Count(); ++row)
         rows.roots.append(root.isEmpty() ? WithClosingSeparator(rows.list.Text(static_cast<int>(row))) : root);
 }

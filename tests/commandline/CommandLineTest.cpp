@@ -391,6 +391,14 @@ TEST_F(CommandLine, QuietIsSilentAndVerboseListsTheCopies)
     listed.sort();
     EXPECT_EQ(listed, (QStringList {out + "/f1.txt", out + "/f3.txt", out + "/f5.txt"}));
     EXPECT_EQ(Run({"-V"}).out, QStringLiteral("quorvex " QUORVEX_VERSION "\n"));
+
+    // A list on standard input, its rows taken from where the command runs.
+    process.setWorkingDirectory(library);
+    process.start(QStringLiteral(QUORVEX_PROGRAM), {"--source-list", "-", "-d", out, "-n", "1", "--dry-run", "-q"});
+    process.write("1\n");
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(60'000));
+    EXPECT_TRUE(process.readAllStandardOutput().startsWith((library + "/1/f").toUtf8()));
 }
 
 // A script hands over a folder's name as the bytes it is: Latin-1 here.
