@@ -222,8 +222,15 @@ QString RefusedArgumentsText(const QCommandLineParser& parser, const QStringList
         if (WindowOptionOf(argument))
             return QStringLiteral("%1 is an option of the window; with options of the command line the window "
                                   "does not open").arg(argument);
-        const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1).section(u'=', 0, 0);
-        if (argument.startsWith(u'-') && !unknown.isEmpty() && (unknown.contains(name) || name.contains(unknown.front())))
+        if (!argument.startsWith(u'-') || argument.size() < 2)
+            continue;
+        // "--name[=value]" is one option; "-abc" is the letters a, b and c.
+        const bool isLong = argument.startsWith(QLatin1String("--"));
+        const QString name = argument.mid(isLong ? 2 : 1).section(u'=', 0, 0);
+        const bool refused = isLong ? unknown.contains(name)
+                                    : std::any_of(name.begin(), name.end(),
+                                                  [&](QChar letter) { return unknown.contains(QString(letter)); });
+        if (refused)
             return QStringLiteral("unknown option %1").arg(argument);
     }
     return parser.errorText();

@@ -128,6 +128,7 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
          "2 copied"},
         {{"--bogus"}, 2, "unknown option --bogus"},
         {{"--sorce", library, "-d", out}, 2, "unknown option --sorce"},
+        {{"-s", library, "-d", out, "-rx"}, 2, "unknown option -rx"},
         {{"-s", library, "-d", out, "-n", "1.5"}, 2, "a whole number of at least 1, not \"1.5\""},
         {{"--plan", tree.Path(QStringLiteral("nosuch.txt"))}, 2, "--plan: " + tree.Path(QStringLiteral("nosuch.txt")).toUtf8()
                                                                    + ": No such file or directory"},
