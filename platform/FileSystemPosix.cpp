@@ -1,16 +1,14 @@
 #include "platform/FileSystem.h"
 
+#include "platform/CopyTemporaries.h"
+
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
-#include <mutex>
-#include <set>
 #include <signal.h>
 #include <string>
 #include <sys/stat.h>
@@ -208,23 +206,15 @@ private:
     int fd_;
 };
 
-constexpr std::string_view kTemporaryPrefix = ".qvx-";
-constexpr std::string_view kTemporarySuffix = ".part";
+} // namespace
 
-// This host's name as temporary names carry it. A run in a process namespace
-// of its own (a sandbox) shares the host's name but not its process ids, so
-// it tells its namespace too.
-const std::string& HostToken()
+// A run in a process namespace of its own (a sandbox) shares the host's name
+// but not its process ids, so it tells its namespace too.
+const NativeString& temporaries::HostToken()
 {
     static const std::string token = [] {
         std::array<char, 256> name {};
-        std::string host = ::gethostname(name.data(), name.size() - 1) == 0 ? name.data() : "";
-        for (char& c : host) {
-            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-')
-                c = '_';
-        }
-        if (host.empty())
-            host = "host";
+        std::string host = HostNameToken(::gethostname(name.data(), name.size() - 1) == 0 ? name.data() : "");
 #ifdef __linux__
         constexpr ino_t kInitialProcessNamespace = 0xEFFFFFFC;
         struct stat space {};
@@ -236,33 +226,18 @@ const std::string& HostToken()
     return token;
 }
 
-std::string NextTemporaryName()
+std::uint64_t temporaries::CurrentProcess() { return static_cast<std::uint64_t>(::getpid()); }
+
+bool temporaries::ProcessLives(std::uint64_t process)
 {
-    static std::atomic<std::uint64_t> count {0};
-    return TemporaryFileName(static_cast<std::uint64_t>(::getpid()), ++count);
+    if (process == 0 || process > static_cast<std::uint64_t>(std::numeric_limits<pid_t>::max()))
+        return process == 0; // 0 names no run; an id past the largest cannot be one
+    return ::kill(static_cast<pid_t>(process), 0) == 0 || errno != ESRCH;
 }
 
-// The temporary files of this process's copies in progress: more than one
-// when a copy starts during another's yield, or on other threads.
-std::mutex unfinishedMutex;
-std::vector<std::filesystem::path> unfinishedCopies;
-// Counts the calls of RemoveUnfinishedCopies: a copy begun before one never
-// finishes.
-std::atomic<unsigned> abandonments {0};
+void temporaries::RemoveTemporaryFile(const std::filesystem::path& path) { ::unlink(path.c_str()); }
 
-void Register(const std::filesystem::path& path)
-{
-    const std::lock_guard lock(unfinishedMutex);
-    unfinishedCopies.push_back(path);
-}
-
-void Unregister(const std::filesystem::path& path)
-{
-    const std::lock_guard lock(unfinishedMutex);
-    if (const auto found = std::find(unfinishedCopies.begin(), unfinishedCopies.end(), path);
-        found != unfinishedCopies.end())
-        unfinishedCopies.erase(found);
-}
+namespace {
 
 // Registered before it exists and removed before it is forgotten, so that
 // the sweep of dead runs' temporaries never takes one of this process's.
@@ -274,7 +249,7 @@ public:
         if (!path_.empty()) {
             const int error = errno; // the failure that ends the copy
             ::unlink(path_.c_str());
-            Unregister(path_);
+            temporaries::Unregister(path_);
             errno = error;
         }
     }
@@ -307,7 +282,7 @@ public:
     // The temporary file has been renamed: nothing is left to remove.
     void Keep()
     {
-        Unregister(path_);
+        temporaries::Unregister(path_);
         path_.clear();
     }
 
@@ -319,15 +294,15 @@ private:
     {
         for (int attempt = 0; attempt < 100; ++attempt) {
             std::filesystem::path candidate = destination;
-            candidate.replace_filename(NextTemporaryName());
-            Register(candidate);
+            candidate.replace_filename(temporaries::NextName());
+            temporaries::Register(candidate);
             const int result = make(candidate);
             if (result >= 0) {
                 path_ = std::move(candidate);
                 return result;
             }
             const int error = errno;
-            Unregister(candidate);
+            temporaries::Unregister(candidate);
             if (error != EEXIST) {
                 errno = error;
                 return -1;
@@ -339,85 +314,6 @@ private:
 
     std::filesystem::path path_;
 };
-
-// True while a process of that id runs on this machine (or when that cannot
-// be ruled out).
-bool ProcessLives(std::uint64_t process)
-{
-    if (process == 0 || process > static_cast<std::uint64_t>(std::numeric_limits<pid_t>::max()))
-        return process == 0; // 0 names no run; an id past the largest cannot be one
-    return ::kill(static_cast<pid_t>(process), 0) == 0 || errno != ESRCH;
-}
-
-// True for a temporary file that a run of this program on this host left
-// when it ended before finishing. Names of another host, or that carry no
-// host and process, are never judged.
-bool IsDeadRunsTemporary(const std::string_view whole)
-{
-    std::string_view name = whole;
-    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix))
-        return false;
-    name.remove_prefix(kTemporaryPrefix.size());
-    name.remove_suffix(kTemporarySuffix.size());
-    // "<host>-<process>-<count>", read from the end: a host name may hold "-".
-    std::uint64_t numbers[2] {};
-    for (std::uint64_t& number : numbers) {
-        const std::size_t dash = name.rfind('-');
-        if (dash == std::string_view::npos)
-            return false;
-        const std::string_view digits = name.substr(dash + 1);
-        if (digits.empty() || digits.size() > 19 || digits.find_first_not_of("0123456789") != std::string_view::npos)
-            return false;
-        number = std::stoull(std::string(digits));
-        name = name.substr(0, dash);
-    }
-    const std::uint64_t process = numbers[1];
-    if (name != HostToken())
-        return false;
-    // A name of this process's own is dead unless one of its copies holds it
-    // (in whichever folder, as the count makes it unique): a run before a
-    // restart may have had the same id.
-    if (process == static_cast<std::uint64_t>(::getpid()))
-        return std::none_of(unfinishedCopies.begin(), unfinishedCopies.end(),
-                            [&](const std::filesystem::path& held) { return held.filename().native() == whole; });
-    return !ProcessLives(process);
-}
-
-// Removes the temporary files that dead runs left in a folder; false when
-// the folder cannot be read.
-bool RemoveDeadRunsTemporaries(const std::filesystem::path& folder)
-{
-    DIR* stream = ::opendir(folder.c_str());
-    if (stream == nullptr)
-        return false;
-    while (const dirent* entry = ::readdir(stream)) {
-        const std::lock_guard lock(unfinishedMutex);
-        if (IsDeadRunsTemporary(entry->d_name))
-            ::unlinkat(::dirfd(stream), entry->d_name, 0);
-    }
-    ::closedir(stream);
-    return true;
-}
-
-// Sweeps a destination folder when this process first writes there.
-void SweepOnce(const std::filesystem::path& destination)
-{
-    static std::mutex sweptMutex;
-    static std::set<std::filesystem::path> swept;
-    std::filesystem::path folder = destination.parent_path().lexically_normal();
-    if (folder.empty())
-        folder = ".";
-    {
-        const std::lock_guard lock(sweptMutex);
-        if (!swept.insert(folder).second)
-            return;
-    }
-    if (!RemoveDeadRunsTemporaries(folder)) {
-        // Not there yet, or not readable: tried again on the next write.
-        const std::lock_guard lock(sweptMutex);
-        swept.erase(folder);
-    }
-}
 
 // Small enough that the window is told of progress every few milliseconds.
 constexpr off_t kPieceSize = 8 * 1024 * 1024;
@@ -504,16 +400,6 @@ CopyFailure SourceChangedFailure()
 // The run that began the copy is ending: the copy must not take its name.
 CopyFailure AbandonedFailure() { return {std::make_error_code(std::errc::operation_canceled)}; }
 
-} // namespace
-
-NativeString TemporaryFileName(std::uint64_t process, std::uint64_t count)
-{
-    return std::string(kTemporaryPrefix) + HostToken() + '-' + std::to_string(process) + '-' + std::to_string(count)
-        + std::string(kTemporarySuffix);
-}
-
-namespace {
-
 #ifdef O_TMPFILE
 // A file opened without a name can be named through /proc once complete.
 bool CanNameUnnamedFiles()
@@ -582,7 +468,7 @@ CopyFailure LastCopyError(bool naming = false)
 CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
                               bool replacing, const CopyProgress& onProgress)
 {
-    const unsigned abandonedBefore = abandonments;
+    const unsigned abandonedBefore = temporaries::Abandonments();
     Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return LastCopyError();
@@ -591,7 +477,7 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
         return LastCopyError();
     if (!S_ISREG(status.st_mode))
         return {std::make_error_code(std::errc::invalid_argument)};
-    SweepOnce(destination);
+    temporaries::SweepOnce(destination);
     std::uint64_t copied = 0;
 
 #ifdef O_TMPFILE
@@ -605,7 +491,7 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
             return LastCopyError();
         if (SourceChanged(in.get(), status, copied))
             return SourceChangedFailure();
-        if (abandonments != abandonedBefore)
+        if (temporaries::Abandonments() != abandonedBefore)
             return AbandonedFailure();
         CopyPermissions(unnamed.get(), status);
         if (replacing) {
@@ -646,22 +532,13 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
     CopyPermissions(out.get(), status);
     if (!out.Close())
         return LastCopyError();
-    if (abandonments != abandonedBefore)
+    if (temporaries::Abandonments() != abandonedBefore)
         return AbandonedFailure();
     if (::rename(temporary.Path().c_str(), destination.c_str()) != 0)
         return LastCopyError(true);
     temporary.Keep();
     CopyTimes(destination, status);
     return {};
-}
-
-void RemoveUnfinishedCopies()
-{
-    const std::lock_guard lock(unfinishedMutex);
-    ++abandonments;
-    for (const std::filesystem::path& path : unfinishedCopies)
-        ::unlink(path.c_str());
-    unfinishedCopies.clear();
 }
 
 void FailWritesPastTheFileSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }

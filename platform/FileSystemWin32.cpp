@@ -1,18 +1,15 @@
 #include "platform/FileSystem.h"
 
+#include "platform/CopyTemporaries.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
 
-#include <algorithm>
 #include <array>
-#include <atomic>
-#include <mutex>
-#include <set>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace platform {
 
@@ -131,67 +128,19 @@ std::optional<FileId> RegularFileId(const std::filesystem::path& path)
     return IdOfPath(path);
 }
 
-namespace {
-
-constexpr std::wstring_view kTemporaryPrefix = L".qvx-";
-constexpr std::wstring_view kTemporarySuffix = L".part";
-
-// This computer's name as temporary names carry it.
-const std::wstring& HostToken()
+const NativeString& temporaries::HostToken()
 {
     static const std::wstring token = [] {
         std::array<wchar_t, 256> name {};
         DWORD size = static_cast<DWORD>(name.size());
-        std::wstring host = ::GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size) ? name.data() : L"";
-        for (wchar_t& c : host) {
-            const bool plain = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
-            if (!plain && c != L'.' && c != L'-')
-                c = L'_';
-        }
-        return host.empty() ? std::wstring(L"host") : host;
+        return HostNameToken(::GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size) ? name.data() : L"");
     }();
     return token;
 }
 
-std::wstring NextTemporaryName()
-{
-    static std::atomic<std::uint64_t> count {0};
-    return TemporaryFileName(::GetCurrentProcessId(), ++count);
-}
+std::uint64_t temporaries::CurrentProcess() { return ::GetCurrentProcessId(); }
 
-// The temporary files of this process's copies in progress, registered
-// before they exist, so that the sweep of dead runs' temporaries never takes
-// one of them.
-std::mutex unfinishedMutex;
-std::vector<std::filesystem::path> unfinishedCopies;
-// Counts the calls of RemoveUnfinishedCopies: a copy begun before one never
-// finishes.
-std::atomic<unsigned> abandonments {0};
-
-void Register(const std::filesystem::path& path)
-{
-    const std::lock_guard lock(unfinishedMutex);
-    unfinishedCopies.push_back(path);
-}
-
-void Unregister(const std::filesystem::path& path)
-{
-    const std::lock_guard lock(unfinishedMutex);
-    if (const auto found = std::find(unfinishedCopies.begin(), unfinishedCopies.end(), path);
-        found != unfinishedCopies.end())
-        unfinishedCopies.erase(found);
-}
-
-// Removes a temporary file, also one that took the source's read-only
-// attribute.
-void RemoveTemporary(const std::filesystem::path& path)
-{
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(path.c_str());
-}
-
-// True while a process of that id runs (or when that cannot be ruled out).
-bool ProcessLives(std::uint64_t process)
+bool temporaries::ProcessLives(std::uint64_t process)
 {
     if (process == 0 || process > 0xFFFFFFFFull)
         return process == 0; // 0 names no run; an id past the largest cannot be one
@@ -205,80 +154,15 @@ bool ProcessLives(std::uint64_t process)
     return lives;
 }
 
-// True for a temporary file that a run of this program on this computer left
-// when it ended before finishing. Names of another computer, or that carry
-// no computer and process, are never judged.
-bool IsDeadRunsTemporary(const std::wstring_view whole)
+// Clears the attributes first: a temporary file takes the source's
+// read-only attribute.
+void temporaries::RemoveTemporaryFile(const std::filesystem::path& path)
 {
-    std::wstring_view name = whole;
-    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix))
-        return false;
-    name.remove_prefix(kTemporaryPrefix.size());
-    name.remove_suffix(kTemporarySuffix.size());
-    // "<host>-<process>-<count>", read from the end: a host name may hold "-".
-    std::uint64_t numbers[2] {};
-    for (std::uint64_t& number : numbers) {
-        const std::size_t dash = name.rfind(L'-');
-        if (dash == std::wstring_view::npos)
-            return false;
-        const std::wstring_view digits = name.substr(dash + 1);
-        if (digits.empty() || digits.size() > 19 || digits.find_first_not_of(L"0123456789") != std::wstring_view::npos)
-            return false;
-        number = std::stoull(std::wstring(digits));
-        name = name.substr(0, dash);
-    }
-    const std::uint64_t process = numbers[1];
-    if (name != HostToken())
-        return false;
-    // A name of this process's own is dead unless one of its copies holds it
-    // (in whichever folder, as the count makes it unique): a run before a
-    // restart may have had the same id.
-    if (process == ::GetCurrentProcessId())
-        return std::none_of(unfinishedCopies.begin(), unfinishedCopies.end(),
-                            [&](const std::filesystem::path& held) { return held.filename().native() == whole; });
-    return !ProcessLives(process);
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
 }
 
-// Removes the temporary files that dead runs left in a folder; false when
-// the folder cannot be read.
-bool RemoveDeadRunsTemporaries(const std::filesystem::path& folder)
-{
-    const std::wstring pattern = (folder / (std::wstring(kTemporaryPrefix) + L"*")).wstring();
-    WIN32_FIND_DATAW data {};
-    const HANDLE search =
-        ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE)
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
-    do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            continue;
-        const std::lock_guard lock(unfinishedMutex);
-        if (IsDeadRunsTemporary(data.cFileName))
-            RemoveTemporary(folder / data.cFileName);
-    } while (::FindNextFileW(search, &data));
-    ::FindClose(search);
-    return true;
-}
-
-// Sweeps a destination folder when this process first writes there.
-void SweepOnce(const std::filesystem::path& destination)
-{
-    static std::mutex sweptMutex;
-    static std::set<std::filesystem::path> swept;
-    std::filesystem::path folder = destination.parent_path().lexically_normal();
-    if (folder.empty())
-        folder = L".";
-    {
-        const std::lock_guard lock(sweptMutex);
-        if (!swept.insert(folder).second)
-            return;
-    }
-    if (!RemoveDeadRunsTemporaries(folder)) {
-        // Not there yet, or not readable: tried again on the next write.
-        const std::lock_guard lock(sweptMutex);
-        swept.erase(folder);
-    }
-}
+namespace {
 
 struct ProgressContext {
     const CopyProgress* onProgress;
@@ -340,16 +224,10 @@ struct HandleCloser {
 
 } // namespace
 
-NativeString TemporaryFileName(std::uint64_t process, std::uint64_t count)
-{
-    return std::wstring(kTemporaryPrefix) + HostToken() + L"-" + std::to_wstring(process) + L"-"
-        + std::to_wstring(count) + std::wstring(kTemporarySuffix);
-}
-
 CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
                               bool, const CopyProgress& onProgress)
 {
-    const unsigned abandonedBefore = abandonments;
+    const unsigned abandonedBefore = temporaries::Abandonments();
     // Held open during the copy, to see whether the source changes meanwhile.
     const HANDLE held = ::CreateFileW(source.c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -360,14 +238,14 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
     const std::optional<OpenFileFacts> opened = FactsOfHandle(held);
     if (!opened)
         return {LastError()};
-    SweepOnce(destination);
+    temporaries::SweepOnce(destination);
 
     std::filesystem::path temporary = destination;
-    temporary.replace_filename(NextTemporaryName());
-    Register(temporary);
+    temporary.replace_filename(temporaries::NextName());
+    temporaries::Register(temporary);
     const auto discard = [&] {
-        RemoveTemporary(temporary);
-        Unregister(temporary);
+        temporaries::RemoveTemporaryFile(temporary);
+        temporaries::Unregister(temporary);
     };
     // CopyFileEx carries the content, the times and the attributes over.
     ProgressContext context {&onProgress, ::GetTickCount64()};
@@ -382,7 +260,7 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
         discard();
         return {std::make_error_code(std::errc::resource_unavailable_try_again), false, true};
     }
-    if (abandonments != abandonedBefore) {
+    if (temporaries::Abandonments() != abandonedBefore) {
         discard();
         return {std::make_error_code(std::errc::operation_canceled)};
     }
@@ -398,17 +276,8 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
         discard();
         return {error, IsNameRefused(error)};
     }
-    Unregister(temporary);
+    temporaries::Unregister(temporary);
     return {};
-}
-
-void RemoveUnfinishedCopies()
-{
-    const std::lock_guard lock(unfinishedMutex);
-    ++abandonments;
-    for (const std::filesystem::path& path : unfinishedCopies)
-        RemoveTemporary(path);
-    unfinishedCopies.clear();
 }
 
 // Windows has no file size limit signal: a write past a limit fails.
