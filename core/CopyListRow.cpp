@@ -15,8 +15,8 @@ QString CopyRowText(const CopyRow& row)
     return text;
 }
 
-void CopyPlan::Append(const CopyRow& row)
+void CopyPlan::Append(CopyRow row)
 {
     texts.append(CopyRowText(row));
-    rows.append(row);
+    rows.append(std::move(row));
 }

@@ -39,5 +39,5 @@ struct CopyPlan {
     QStringList texts;
     QList<CopyRow> rows;
 
-    void Append(const CopyRow& row);
+    void Append(CopyRow row);
 };

@@ -95,8 +95,8 @@ private:
             // The name may itself be a numbered one: it is not theirs to keep.
             const SelectionEntry& entry = selection_[earlier];
             numbered_.remove({entry.path, entry.repeat});
-            if (const auto id = ids_.value(entry.path))
-                numberedById_.erase({id->device, id->index, entry.repeat});
+            if (const auto place = PlaceOf(earlier))
+                numberedByPlace_.erase(*place);
         }
         for (const qsizetype earlier : moving)
             names_[earlier] = NumberedName(earlier);
@@ -109,10 +109,9 @@ private:
         const Identity identity {entry.path, entry.repeat};
         if (const auto earlier = numbered_.constFind(identity); earlier != numbered_.constEnd())
             return *earlier;
-        const std::optional<platform::FileId> id = IdOfEntry(position);
-        if (id) {
-            if (const auto earlier = numberedById_.find({id->device, id->index, entry.repeat});
-                earlier != numberedById_.end())
+        const std::optional<Place> place = PlaceOf(position);
+        if (place) {
+            if (const auto earlier = numberedByPlace_.find(*place); earlier != numberedByPlace_.end())
                 return earlier->second;
         }
         // Every number below the last one handed out for this name was taken
@@ -129,13 +128,15 @@ private:
             }
         }
         numbered_.insert(identity, name);
-        if (id)
-            numberedById_.emplace(IdIdentity {id->device, id->index, entry.repeat}, name);
+        if (place)
+            numberedByPlace_.emplace(*place, name);
         return name;
     }
 
     // Two entries are one file drawn as often: the same text, or, where the
-    // texts differ, the same file on disk. The disk is asked only then.
+    // texts differ, one name in one folder however the folder is reached.
+    // Folders are asked once each; a file itself only for names that differ
+    // in letter case alone, which one file has on a case-blind file system.
     bool IsSame(qsizetype first, qsizetype second)
     {
         const SelectionEntry& a = selection_[first];
@@ -144,35 +145,46 @@ private:
             return false;
         if (a.path == b.path)
             return true;
-        const std::optional<platform::FileId> id = IdOfEntry(first);
-        return id && id == IdOfEntry(second);
+        const QString nameA = FileNameOf(a.path);
+        const QString nameB = FileNameOf(b.path);
+        if (nameA == nameB) {
+            const auto folder = FolderIdOf(FolderOf(a.path));
+            return folder && folder == FolderIdOf(FolderOf(b.path));
+        }
+        if (nameA.compare(nameB, Qt::CaseInsensitive) != 0)
+            return false;
+        const auto file = platform::RegularFileId(ToFsPath(a.path));
+        return file && file == platform::RegularFileId(ToFsPath(b.path));
     }
 
-    std::optional<platform::FileId> IdOfEntry(qsizetype position)
+    std::optional<platform::FileId> FolderIdOf(const QString& folder)
     {
-        const QString& path = selection_[position].path;
-        auto known = ids_.find(path);
-        if (known == ids_.end())
-            known = ids_.insert(path, platform::RegularFileId(ToFsPath(path)));
+        auto known = folderIds_.find(folder);
+        if (known == folderIds_.end())
+            known = folderIds_.insert(folder, platform::IdOf(ToFsPath(folder)));
         return *known;
+    }
+
+    // Where an entry's file lies: its folder's id and its name, as drawn.
+    using Place = std::tuple<std::uint64_t, std::uint64_t, QString, std::uint32_t>;
+    std::optional<Place> PlaceOf(qsizetype position)
+    {
+        const SelectionEntry& entry = selection_[position];
+        const auto folder = FolderIdOf(FolderOf(entry.path));
+        if (!folder)
+            return std::nullopt;
+        return Place {folder->device, folder->index, FileNameOf(entry.path), entry.repeat};
     }
 
     bool LiesInADestination(qsizetype position)
     {
         if (destinationIds_.empty())
             return false;
-        const QString folder = FolderOf(selection_[position].path);
-        auto known = inADestination_.find(folder);
-        if (known == inADestination_.end()) {
-            const auto id = platform::IdOf(ToFsPath(folder));
-            known = inADestination_.insert(
-                folder, id && std::find(destinationIds_.begin(), destinationIds_.end(), *id) != destinationIds_.end());
-        }
-        return *known;
+        const auto id = FolderIdOf(FolderOf(selection_[position].path));
+        return id && std::find(destinationIds_.begin(), destinationIds_.end(), *id) != destinationIds_.end();
     }
 
     using Identity = std::pair<QString, std::uint32_t>;
-    using IdIdentity = std::tuple<std::uint64_t, std::uint64_t, std::uint32_t>;
 
     static constexpr qsizetype kNobody = -1;
     static constexpr qsizetype kTakenBefore = -2; // by a file already in a destination
@@ -186,10 +198,9 @@ private:
     std::vector<platform::FileId> destinationIds_;
     QHash<QString, Owner> takenBy_;                     // case-folded name -> the entry that took it
     QHash<Identity, QString> numbered_;                 // a file that took a numbered name -> that name
-    std::map<IdIdentity, QString> numberedById_;        // the same, by the file's id where it was asked
+    std::map<Place, QString> numberedByPlace_;          // the same, by where the file lies
     QHash<QString, std::uint32_t> nextNumber_;          // case-folded file name -> the last number tried
-    QHash<QString, std::optional<platform::FileId>> ids_; // path -> its file, asked at most once
-    QHash<QString, bool> inADestination_;               // folder -> whether it is a destination
+    QHash<QString, std::optional<platform::FileId>> folderIds_; // folder -> its id, asked at most once
 };
 
 } // namespace
