@@ -392,6 +392,7 @@ TEST_F(CommandLine, QuietIsSilentAndVerboseListsTheCopies)
     listed.sort();
     EXPECT_EQ(listed, (QStringList {out + "/f1.txt", out + "/f3.txt", out + "/f5.txt"}));
     EXPECT_EQ(Run({"-V"}).out, QStringLiteral("quorvex " QUORVEX_VERSION "\n"));
+    EXPECT_TRUE(Run({"--help"}).out.contains(QStringLiteral("Exit status: 0 all done, 1 some rows failed")));
 
     // A list on standard input, its rows taken from where the command runs.
     process.setWorkingDirectory(library);
