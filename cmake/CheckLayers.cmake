@@ -22,6 +22,7 @@ function(floor_of folder out)
     endif()
 endfunction()
 
+cmake_policy(SET CMP0009 NEW) # a recursive glob follows no link
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/platform/*.cpp ${SOURCE_DIR}/platform/*.h
     ${SOURCE_DIR}/core/*.cpp ${SOURCE_DIR}/core/*.h
@@ -29,8 +30,10 @@ file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/randomlist/*.cpp ${SOURCE_DIR}/randomlist/*.h
     ${SOURCE_DIR}/copyrun/*.cpp ${SOURCE_DIR}/copyrun/*.h
     ${SOURCE_DIR}/window/*.cpp ${SOURCE_DIR}/window/*.h
-    ${SOURCE_DIR}/commandline/*.cpp ${SOURCE_DIR}/commandline/*.h
-    ${SOURCE_DIR}/main.cpp)
+    ${SOURCE_DIR}/commandline/*.cpp ${SOURCE_DIR}/commandline/*.h)
+# Not in the recursive glob: a plain name there would search the whole
+# checkout, build folders too, and a Wine prefix's z: leads back to "/".
+list(APPEND sources main.cpp)
 
 set(faults 0)
 foreach(source IN LISTS sources)
