@@ -24,6 +24,7 @@ function(floor_of folder out)
     endif()
 endfunction()
 
+cmake_policy(SET CMP0009 NEW) # a recursive glob follows no link
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/platform/*.cpp ${SOURCE_DIR}/platform/*.h
     ${SOURCE_DIR}/core/*.cpp ${SOURCE_DIR}/core/*.h

@@ -107,9 +107,11 @@ bool PathExists(const QString& path)
 {
     if (path.isEmpty())
         return false;
+    // status, not last_write_time: MinGW's last_write_time fails for a
+    // folder written with its closing separator.
     std::error_code error;
-    static_cast<void>(fs::last_write_time(ToFsPath(path), error));
-    return !error;
+    const fs::file_status status = fs::status(ToFsPath(path), error);
+    return !error && fs::exists(status);
 }
 
 bool IsFolder(const QString& path)

@@ -8,12 +8,13 @@ namespace SettingsStore {
 
 // The application key names the store and the section one set of values in it:
 // ~/.config/Marrowind/Quorvex.conf on Linux, HKCU\Software\Marrowind\Quorvex on
-// Windows.
+// Windows. The format is QSettings' default, the native one unless a test
+// has chosen files (Windows' registry has no folder to move elsewhere).
 
 QString GetSetting(const QString& applicationKey, const QString& section, const QString& valueName,
                    const QString& defaultValue)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, applicationKey, section);
+    QSettings settings(QSettings::defaultFormat(), QSettings::UserScope, applicationKey, section);
     const QVariant value = settings.value(valueName);
     if (settings.status() != QSettings::NoError)
         throw Failure(QStringLiteral("The settings store could not be read: ") + settings.fileName());
@@ -32,7 +33,7 @@ QString Read(const QString& valueName, const QString& defaultValue)
 
 QString Location(const QString& applicationKey, const QString& section)
 {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, applicationKey, section).fileName();
+    return QSettings(QSettings::defaultFormat(), QSettings::UserScope, applicationKey, section).fileName();
 }
 
 } // namespace SettingsStore

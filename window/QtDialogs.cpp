@@ -45,17 +45,17 @@ std::unique_ptr<QFileDialog> QtDialogs::OpenFilesDialog(const QString& title, co
 {
     auto dialog = std::make_unique<QFileDialog>(owner_, title);
     dialog->setFileMode(QFileDialog::ExistingFiles);
-#ifdef Q_OS_WIN
-    dialog->setNameFilter(filter); // Windows' own chooser lists every file for "*.*"
-#else
     // "*.*" means every file, as on Windows; Qt's own "*.*" hides names
     // without a dot. Qt takes the patterns from the last parentheses and,
     // with the details hidden, shows the text before them: "(*.*)" is shown,
-    // "(*)" is used. The desktop's own choosers would show both.
+    // "(*)" is used. Windows' own chooser, and Qt's where it has none (as
+    // without a display), read the filter the same way.
+#ifndef Q_OS_WIN
+    // The desktop's own choosers would show both parentheses.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
+#endif
     dialog->setOption(QFileDialog::HideNameFilterDetails);
     dialog->setNameFilter(filter.endsWith(QLatin1String("(*.*)")) ? filter + QLatin1String(" (*)") : filter);
-#endif
     return dialog;
 }
 

@@ -11,7 +11,7 @@ namespace {
 // The program never writes settings; the tests play the user who did.
 void Store(const QString& name, const QVariant& value)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::kApplicationKey,
+    QSettings settings(QSettings::defaultFormat(), QSettings::UserScope, SettingsStore::kApplicationKey,
                        SettingsStore::kSection);
     settings.setValue(name, value);
     settings.sync();
@@ -20,7 +20,7 @@ void Store(const QString& name, const QVariant& value)
 
 void Forget(const QString& name)
 {
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::kApplicationKey, SettingsStore::kSection)
+    QSettings(QSettings::defaultFormat(), QSettings::UserScope, SettingsStore::kApplicationKey, SettingsStore::kSection)
         .remove(name);
 }
 

@@ -1,11 +1,24 @@
 #include "folders/ListFileSelection.h"
 #include "folders/PathText.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 namespace {
 const QChar kBackslash = u'\\';
 const QChar kSlash = u'/';
+
+// The chooser hands over native absolute paths: written here as on POSIX,
+// on a drive on Windows (where a leading "\\" would start a network path).
+QString Native(const char* path)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:") + QDir::toNativeSeparators(QString::fromUtf8(path));
+#else
+    return QString::fromUtf8(path);
+#endif
+}
 } // namespace
 
 TEST(CollapseBackslashes, CollapsesPairsInsideThePath)
@@ -68,19 +81,18 @@ TEST(ListFileSelection, FitsTheChoosersCapacity)
     // Folder "/d/" (3) + NUL, then names of 9 characters + NUL each, and a final NUL.
     QStringList many;
     for (int i = 0; i < 2999; ++i)
-        many << QStringLiteral("/d/%1.txt").arg(i, 5, 10, QChar(u'0'));
+        many << Native("/d/%1.txt").arg(i, 5, 10, QChar(u'0'));
     EXPECT_TRUE(SelectionFitsDialog(many)); // 4 + 2999 * 10 + 1 = 29995
-    many << QStringLiteral("/d/abcde.txt");
+    many << Native("/d/abcde.txt");
     EXPECT_FALSE(SelectionFitsDialog(many)); // 30005
 }
 
 TEST(ListFileSelection, PathsToLoadKeepOneAsItIsAndNormaliseSeveral)
 {
-    EXPECT_EQ(PathsToLoad({QStringLiteral("/a//b.txt")}), QStringList{QStringLiteral("/a//b.txt")});
-    EXPECT_EQ(PathsToLoad({QStringLiteral("/x.txt"), QStringLiteral("/y.txt")}),
-              (QStringList{QStringLiteral("/x.txt"), QStringLiteral("/y.txt")}));
-    EXPECT_EQ(PathsToLoad({QStringLiteral("/lists//a.txt"), QStringLiteral("/lists//b.txt")}),
-              (QStringList{QStringLiteral("/lists/a.txt"), QStringLiteral("/lists/b.txt")}));
+    EXPECT_EQ(PathsToLoad({Native("/a//b.txt")}), QStringList{Native("/a//b.txt")});
+    EXPECT_EQ(PathsToLoad({Native("/x.txt"), Native("/y.txt")}), (QStringList{Native("/x.txt"), Native("/y.txt")}));
+    EXPECT_EQ(PathsToLoad({Native("/lists//a.txt"), Native("/lists//b.txt")}),
+              (QStringList{Native("/lists/a.txt"), Native("/lists/b.txt")}));
     EXPECT_EQ(BadCharactersMessage(QStringLiteral("/l/a.txt")),
               QStringLiteral("/l/a.txt\r\rwas not added because it has bad characters in the filename."));
     EXPECT_EQ(kTooManyFilesMessage,

@@ -109,8 +109,14 @@ TEST(DestinationNames, OneFileIsOneFileHoweverItIsReached)
     TempTree tree;
     const QString p = tree.WriteFile(QStringLiteral("p/a.jpg"), "p");
     const QString q = tree.WriteFile(QStringLiteral("q/a.jpg"), "q");
+#ifdef Q_OS_WIN
+    // There QFile::link makes a shortcut, not a link; letter case reaches
+    // the same folder.
+    const QString linked = tree.Path(QStringLiteral("P"));
+#else
     const QString linked = tree.Path(QStringLiteral("link"));
     ASSERT_TRUE(QFile::link(tree.Path(QStringLiteral("p")), linked));
+#endif
     const QString doubled = tree.Path(QStringLiteral("p")) + kSep + kSep + QStringLiteral("a.jpg");
     const Selection writings = {{p, 0}, {doubled, 0}, {linked + kSep + "a.jpg", 0}, {q, 0}, {doubled, 1}};
     EXPECT_EQ(DestinationNames(writings), (QStringList{"a.jpg", "a.jpg", "a.jpg", "a1.jpg", "a2.jpg"}));

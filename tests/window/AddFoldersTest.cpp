@@ -22,7 +22,7 @@ const QString kPickerTitle = QStringLiteral("Please select folder:");
 
 void StoreStartFolder(const QString& folder)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::kApplicationKey,
+    QSettings settings(QSettings::defaultFormat(), QSettings::UserScope, SettingsStore::kApplicationKey,
                        SettingsStore::kSection);
     if (folder.isNull())
         settings.remove(QStringLiteral("LastFolderDot"));

@@ -24,14 +24,14 @@ namespace {
 
 void StoreSetting(const QString& name, const QString& value)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::kApplicationKey,
+    QSettings settings(QSettings::defaultFormat(), QSettings::UserScope, SettingsStore::kApplicationKey,
                        SettingsStore::kSection);
     settings.setValue(name, value);
 }
 
 void ForgetSetting(const QString& name)
 {
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, SettingsStore::kApplicationKey, SettingsStore::kSection)
+    QSettings(QSettings::defaultFormat(), QSettings::UserScope, SettingsStore::kApplicationKey, SettingsStore::kSection)
         .remove(name);
 }
 

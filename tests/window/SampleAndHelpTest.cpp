@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -45,7 +46,12 @@ protected:
 
 TEST_F(SampleFiles, SetsUpTheExampleAndOpensTheFolderOnYes)
 {
+#ifdef Q_OS_WIN
+    // Windows asks the shell for the desktop, which no variable steers.
+    const QString desktop = QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)) + kSep;
+#else
     const QString desktop = fixture.tree.MakeFolder(QStringLiteral("home/Desktop")) + kSep;
+#endif
     const QString samples = fixture.AppFolder() + kSep + QStringLiteral("Samples") + kSep;
     form->Text1->setText(QStringLiteral("3"));
     fixture.random.values = Draws(15);
@@ -84,6 +90,7 @@ TEST_F(SampleFiles, NoOpensNothingAndASecondRunKeepsEarlierRows)
         EXPECT_NE(shown.kind, QStringLiteral("open"));
 }
 
+#ifndef Q_OS_WIN // a desktop that cannot be had cannot be staged there
 TEST_F(SampleFiles, ADesktopThatCannotBeMadeIsReportedAndTheRestRuns)
 {
     fixture.tree.WriteFile(QStringLiteral("home"), "a file where the home folder should be");
@@ -100,6 +107,7 @@ TEST_F(SampleFiles, ADesktopThatCannotBeMadeIsReportedAndTheRestRuns)
     EXPECT_EQ(form->Text1->text(), QStringLiteral("15"));
     EXPECT_EQ(form->MousePointer(), Form1::kDefaultPointer);
 }
+#endif
 
 TEST(HelpButtons, BothSayWhereToAsk)
 {

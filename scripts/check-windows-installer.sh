@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Builds the Windows installer from a Windows build folder and tries it in
+# the Wine prefix that WINEPREFIX names, as a user would: installs it
+# silently, runs the installed program (a dry run over its samples, then a
+# copy of them) with nothing but what it installed, and uninstalls it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${1:-build-windows}
+: "${WINEPREFIX:?the Wine prefix to install into}"
+
+rm -f "$build_dir"/quorvex-*-win64.exe
+(cd "$build_dir" && cpack -G NSIS >/dev/null)
+installer=$(ls "$build_dir"/quorvex-*-win64.exe)
+echo "Installer: $installer ($(du -h "$installer" | cut -f1))"
+
+fail() { echo "installer check: $*" >&2; exit 1; }
+# Only what the installer put there: no DLL or plugin from the build.
+unset WINEPATH WINEQT_PLUGIN_PATH WINEQT_QPA_FONTDIR
+folder='C:\Program Files\Quorvex'
+installed=$WINEPREFIX/drive_c/Program\ Files/Quorvex
+copies_unix=$WINEPREFIX/drive_c/quorvex-copies
+rm -rf "$copies_unix"
+
+wine "$installer" /S </dev/null
+for file in Quorvex.exe Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll libstdc++-6.dll x/o.cjs HAND-M.CUR Uninstall.exe; do
+    [ -f "$installed/$file" ] || fail "$file was not installed"
+done
+menu_entry=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Quorvex/Quorvex.lnk' | head -n 1)
+[ -n "$menu_entry" ] || fail "no Start-menu entry"
+
+program="$folder\\Quorvex.exe"
+samples="$folder\\Samples"
+count=$(ls "$installed/Samples" | wc -l)
+[ "$count" -ge 5 ] || fail "only $count samples were installed"
+rows=$(wine "$program" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' --dry-run </dev/null | tr -d '\r')
+[ "$(printf '%s\n' "$rows" | grep -c ' will be copied to C:\\quorvex-copies\\')" -eq 5 ] || fail "the dry run gave: $rows"
+mkdir "$copies_unix"
+wine "$program" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' </dev/null || fail "the copy failed"
+[ "$(ls "$copies_unix" | wc -l)" -eq 5 ] || fail "the copy left $(ls "$copies_unix" | wc -l) files, not 5"
+for copy in "$copies_unix"/*; do
+    cmp -s "$copy" "$installed/Samples/$(basename "$copy")" || fail "$copy differs from its sample"
+done
+rm -rf "$copies_unix"
+
+# The uninstaller copies itself away and goes on alone: wait for it.
+wine "$installed/Uninstall.exe" /S </dev/null
+for _ in $(seq 120); do
+    [ -e "$installed/Quorvex.exe" ] || [ -e "$installed/Uninstall.exe" ] || break
+    sleep 0.5
+done
+for file in Quorvex.exe Qt6Core.dll platforms/qwindows.dll Samples Uninstall.exe; do
+    [ ! -e "$installed/$file" ] || fail "$file is still there after the uninstall"
+done
+[ ! -e "$menu_entry" ] || fail "the Start-menu entry is still there after the uninstall"
+rm -rf "$installed"
+echo "The installer installs, runs and uninstalls."

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Provides Qt for 64-bit Windows, cross-built once from Debian's own qt6-base
+# source with Debian's MinGW-w64 compilers, in a cache outside the clone that
+# later clones and CI runs on this machine reuse. Prints the Qt prefix.
+#
+#   scripts/windows-qt.sh            # builds it if the cache lacks it
+#
+# The cache holds one folder per Qt version, QUORVEX_QT_CACHE (default
+# /var/cache/quorvex) /qt6-windows-<version>, with a stamp naming the Debian
+# version and this recipe. The build runs in a temporary folder beside it and
+# is moved into place under a lock, so an interrupted build or two clones at
+# once never leave half a cache. Nothing is downloaded but Debian's source
+# package. It takes about 15 minutes on 2 free cores.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+script_dir=$PWD/scripts
+
+cache_root=${QUORVEX_QT_CACHE:-/var/cache/quorvex}
+# The host's moc, rcc and uic generate code for this Qt, so both must be the
+# same version: the source is the one of the installed qt6-base-dev.
+"$script_dir/install-deps.sh" qt6-base-dev qt6-base-dev-tools dpkg-dev \
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix cmake ninja-build perl >&2
+debian_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+qt_version=${debian_version%%+*}
+qt_version=${qt_version#*:}
+# Raised whenever the options below change, so an older cache is rebuilt.
+recipe=1
+stamp="qt6-base $debian_version recipe $recipe"
+prefix=$cache_root/qt6-windows-$qt_version
+
+cache_is_current() {
+    [ -f "$prefix/quorvex-stamp" ] && [ "$(cat "$prefix/quorvex-stamp")" = "$stamp" ]
+}
+
+if cache_is_current; then
+    echo "$prefix"
+    exit 0
+fi
+
+mkdir -p "$cache_root"
+exec 9>"$cache_root/qt6-windows.lock"
+if ! flock -n 9; then
+    echo "Waiting for another build of Qt for Windows to end ($cache_root/qt6-windows.lock)" >&2
+    flock 9
+fi
+# Another clone may have built it while this one waited.
+if cache_is_current; then
+    echo "$prefix"
+    exit 0
+fi
+
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+
+# apt-get source needs a deb-src entry for each Debian deb entry. A fresh
+# machine has only the deb ones: add their deb-src twins in a file of our own.
+has_source() {
+    apt-cache showsrc qt6-base 2>/dev/null | grep -qx "Version: $debian_version"
+}
+if ! has_source; then
+    sources=$(mktemp)
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$file" ] || continue
+        sed -n 's|^[[:space:]]*deb[[:space:]]\+\(.*debian.*\)$|deb-src \1|p' "$file"
+    done >"$sources.list"
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] || continue
+        # Each paragraph that lists deb (and not yet deb-src) from a Debian
+        # archive comes out again with deb-src alone.
+        awk 'BEGIN { RS = ""; ORS = "\n\n" }
+             /(^|\n)Types:[^\n]*[[:space:]]deb([[:space:]]|$)/ && !/deb-src/ && /URIs:[^\n]*debian/ {
+                 sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$file"
+    done >"$sources.sources"
+    [ -s "$sources.list" ] && "${sudo[@]}" install -m 644 "$sources.list" /etc/apt/sources.list.d/quorvex-deb-src.list
+    [ -s "$sources.sources" ] && "${sudo[@]}" install -m 644 "$sources.sources" /etc/apt/sources.list.d/quorvex-deb-src.sources
+    rm -f "$sources" "$sources.list" "$sources.sources"
+    echo "Added deb-src entries; updating apt's lists" >&2
+    "${sudo[@]}" apt-get update -q >&2
+    has_source || { echo "Debian's archive has no source for qt6-base $debian_version" >&2; exit 1; }
+fi
+
+work=$(mktemp -d "$cache_root/qt6-windows-build.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+echo "Fetching Debian's source of qt6-base $debian_version into $work" >&2
+apt-get source -q "qt6-base=$debian_version" >&2
+source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
+
+# The -posix compilers: Qt's threads need std::thread and std::mutex.
+cat >"$work/toolchain.cmake" <<'EOF'
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+
+staged=$work/qt
+mkdir -p "$work/build"
+cd "$work/build"
+# Only what Quorvex links: Core, Gui, Widgets, Test and the windows and
+# offscreen platform plugins. The third-party libraries are Qt's bundled
+# ones (the MinGW sysroot has none). Debian's source leaves out the tablet
+# header the windows plugin would include, hence no tablet events.
+"$source_dir/configure" -prefix "$staged" -release -shared \
+    -xplatform win32-g++ -device-option CROSS_COMPILE=x86_64-w64-mingw32- -qt-host-path /usr \
+    -nomake examples -nomake tests \
+    -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz \
+    -no-opengl -no-dbus -no-icu -no-sql-sqlite -no-feature-sql -no-feature-network \
+    -no-feature-printsupport -no-feature-concurrent -no-feature-xml \
+    -- -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DFEATURE_tabletevent=OFF >&2
+cmake --build . --parallel "${QUORVEX_QT_JOBS:-$(nproc)}" >&2
+cmake --install . >&2
+echo "$stamp" >"$staged/quorvex-stamp"
+
+# The move is the commit point: the prefix is either whole or absent.
+rm -rf "$prefix.old"
+[ -e "$prefix" ] && mv "$prefix" "$prefix.old"
+mv "$staged" "$prefix"
+rm -rf "$prefix.old"
+echo "$prefix"
