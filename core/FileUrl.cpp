@@ -61,7 +61,8 @@ QStringList LocalPathsOfUriList(const QByteArray& uriList)
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         const QByteArray bytes = LocalPathBytes(line.trimmed());
-        if (!bytes.isEmpty())
+        // A "%00" names no file: cut there, the path would name another.
+        if (!bytes.isEmpty() && !bytes.contains('\0'))
             paths.append(PathOfBytes(bytes));
     }
     return paths;

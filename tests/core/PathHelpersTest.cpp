@@ -102,7 +102,7 @@ TEST(PathTexts, UriListsGiveLocalPaths)
     const QString file = tree.WriteFile(QStringLiteral("caf\u00e9 100%.txt"), "x");
     EXPECT_EQ(LocalPathsOfUriList(FileUrlOf(file) + "\r\n"), QStringList{file});
     const QByteArray list = "# comment\r\nfile:///a%20b\r\nhttp://example.org/x\r\nfile://elsewhere/c\r\n"
-                            "file://localhost/d%25\nfile:/e\r\n";
+                            "file://localhost/d%25\nfile:/e\r\nfile:///etc%00/passwd\r\n";
 #ifdef Q_OS_WIN
     // A file on another host is a network path there.
     EXPECT_EQ(LocalPathsOfUriList(list), (QStringList{"\\a b", "\\\\elsewhere\\c", "\\d%", "\\e"}));
