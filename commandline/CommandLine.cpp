@@ -102,7 +102,7 @@ struct FolderRows {
     std::vector<std::pair<QString, QStringList>> trees; // each tree's top and rows
 };
 
-void AddFolderOption(const FolderOption& folder, FolderRows& rows, Dialogs& dialogs)
+void AddFolderOption(const FolderOption& folder, FolderRows& rows, ConsoleDialogs& dialogs)
 {
     const qsizetype before = rows.list.Count();
     QString root;
@@ -117,7 +117,14 @@ void AddFolderOption(const FolderOption& folder, FolderRows& rows, Dialogs& dial
     case FolderSource::Tree: {
         root = WithClosingSeparator(CollapseBackslashes(AbsolutePath(folder.value)));
         rows.list.Append(root);
-        rows.list.Append(FoldersBelow(root, dialogs, true, &rows.files));
+        QStringList unreadable;
+        rows.list.Append(FoldersBelow(root, dialogs, true, &rows.files, &unreadable));
+        // As find does: named, the rest still read, and the run fails in the end.
+        for (const QString& denied : unreadable) {
+            PrintMessage(QStringLiteral("source: %1: %2").arg(denied, QString::fromStdString(
+                std::make_error_code(std::errc::permission_denied).message())));
+            dialogs.CountFailure();
+        }
         const QStringList tree = rows.list.Rows().mid(before);
         rows.treeRows.unite(QSet<QString>(tree.begin(), tree.end()));
         rows.trees.emplace_back(root, tree);
@@ -147,7 +154,7 @@ void AddFolderOption(const FolderOption& folder, FolderRows& rows, Dialogs& dial
         rows.roots.append(root.isEmpty() ? WithClosingSeparator(rows.list.Text(static_cast<int>(row))) : root);
 }
 
-void AddFolders(const std::vector<FolderOption>& folders, FolderRows& rows, ErrorReport& report, Dialogs& dialogs)
+void AddFolders(const std::vector<FolderOption>& folders, FolderRows& rows, ErrorReport& report, ConsoleDialogs& dialogs)
 {
     for (const FolderOption& folder : folders)
         report.Step(100, [&] { AddFolderOption(folder, rows, dialogs); });

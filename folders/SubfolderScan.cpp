@@ -69,7 +69,10 @@ bool IsAcceptedName(const QString& name)
 
 class Scan {
 public:
-    Scan(bool inByteOrder, FolderFiles* files) : inByteOrder_(inByteOrder), files_(files) {}
+    Scan(bool inByteOrder, FolderFiles* files, QStringList* unreadable)
+        : inByteOrder_(inByteOrder), files_(files), unreadable_(unreadable)
+    {
+    }
 
     // Lists the subfolders of one entry into the next level.
     void Enter(ScanEntry& entry, Level& next)
@@ -86,6 +89,8 @@ public:
             // missing or no folder is passed over; other failures leave it be.
             entry.removed = platform::IsPermissionDenied(reader.OpenError());
             entry.missing = platform::IsNotFound(reader.OpenError());
+            if (entry.removed && unreadable_)
+                unreadable_->append(entry.path);
             return;
         }
         // A folder whose id cannot be read is entered: better twice than never.
@@ -134,16 +139,18 @@ public:
 private:
     bool inByteOrder_;
     FolderFiles* files_;
+    QStringList* unreadable_;
     ThrottledYield yield_;
     std::map<platform::FileId, int> timesLinkedTo_;
 };
 
 } // namespace
 
-QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder, FolderFiles* files)
+QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder, FolderFiles* files,
+                         QStringList* unreadable)
 {
     QStringList folders {top};
-    GetSubDirectories2016(folders, true, dialogs, inByteOrder, files);
+    GetSubDirectories2016(folders, true, dialogs, inByteOrder, files, unreadable);
     // The scan leaves the chosen folder out of its list only when it could
     // not be listed; whatever it found still counts.
     if (!folders.isEmpty() && folders.front() == top)
@@ -151,10 +158,11 @@ QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder,
     return folders;
 }
 
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder, FolderFiles* files)
+void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder, FolderFiles* files,
+                           QStringList* unreadable)
 {
     ErrorReport report(dialogs, ProcedureLabels::GetSubDirectories2016());
-    Scan scan(inByteOrder, files);
+    Scan scan(inByteOrder, files, unreadable);
     std::vector<Level> levels(1);
     report.Step(100, [&] {
         for (const QString& folder : folders)

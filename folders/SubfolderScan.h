@@ -25,12 +25,13 @@ class Dialogs;
 // names rather than the file system's listing order (the command line's
 // seeds must give the same plan on any machine). With files, the plain files
 // of every folder entered are kept there too, so that they need not be read
-// again.
+// again; with unreadable, the folders left out for a denied listing are
+// named there.
 void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder = false,
-                           FolderFiles* files = nullptr);
+                           FolderFiles* files = nullptr, QStringList* unreadable = nullptr);
 
 // The rows "Add All Subfolders In Folder" adds after the chosen folder's own
 // row, top (which ends in the separator): every folder below it that the
 // scan accepts.
 QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder = false,
-                         FolderFiles* files = nullptr);
+                         FolderFiles* files = nullptr, QStringList* unreadable = nullptr);

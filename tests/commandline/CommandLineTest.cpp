@@ -416,6 +416,28 @@ TEST_F(CommandLine, AFolderNamedInBytesThatAreNotUtf8IsReached)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "latin");
 }
 
+// A subfolder that cannot be read is named, as find names it; the rest is
+// still drawn and the run fails in the end. Root reads everything, so the
+// program runs without that power here.
+TEST_F(CommandLine, AnUnreadableSubfolderIsNamedAndTheRestDrawn)
+{
+    const QString file = tree.WriteFile(QStringLiteral("tree/ok/a.txt"), "a");
+    tree.WriteFile(QStringLiteral("tree/shut/b.txt"), "b");
+    ASSERT_EQ(::chmod(ToFsPath(tree.Path(QStringLiteral("tree/shut"))).c_str(), 0), 0);
+    QStringList arguments = {QStringLiteral(QUORVEX_PROGRAM), "--source-tree", tree.Path(QStringLiteral("tree")), "-d",
+                             tree.MakeFolder(QStringLiteral("out")), "-n", "5", "--seed", "1", "--dry-run"};
+    if (::geteuid() == 0)
+        arguments = QStringList {"--bounding-set=-dac_override,-dac_read_search", "--"} + arguments;
+    process.start(::geteuid() == 0 ? QStringLiteral("setpriv") : arguments.takeFirst(), arguments);
+    ASSERT_TRUE(process.waitForFinished(60'000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    ::chmod(ToFsPath(tree.Path(QStringLiteral("tree/shut"))).c_str(), 0755);
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("source: ") + tree.Path(QStringLiteral("tree/shut/")) + ": Permission denied"))
+        << err.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardOutput()).startsWith(file)) << err.toStdString();
+}
+
 // A stick pulled out too early: the flush fails, which is said before the
 // closing summary, and the run fails.
 TEST_F(CommandLine, AFailedFlushIsSaidBeforeTheSummaryAndFailsTheRun)
