@@ -6,7 +6,6 @@
 #include "commandline/PlanFile.h"
 #include "copyrun/CopyRun.h"
 #include "copyrun/DeviceFlush.h"
-#include "copyrun/PlanText.h"
 #include "core/ErrorReport.h"
 #include "core/ListFile.h"
 #include "core/NumericValue.h"
@@ -110,8 +109,9 @@ void AddFolderOption(const FolderOption& folder, FolderRows& rows, ConsoleDialog
     case FolderSource::Folder: {
         const QString path = AbsolutePath(folder.value);
         // A file is its own source, as a dropped file is.
-        root = IsExistingFile(path) ? FolderOf(path) : WithClosingSeparator(CollapseBackslashes(path));
-        rows.list.Append(IsExistingFile(path) ? path : root);
+        const bool isFile = IsExistingFile(path);
+        root = isFile ? FolderOf(path) : WithClosingSeparator(CollapseBackslashes(path));
+        rows.list.Append(isFile ? path : root);
         break;
     }
     case FolderSource::Tree: {
@@ -214,19 +214,23 @@ DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& 
     else
         request.numberOfFiles = StoredNumberOfFiles();
     const FileFilter filter(options.filters);
+    // Counted only for the budget's message; asked of every file, so set
+    // only when filters or a budget need it.
     std::uint64_t candidates = 0;
-    request.accepts = [&](qsizetype row, platform::NativeStringView nativeName) {
-        if (!filter.IsEmpty()) {
-            const QString name = FromFsName(nativeName);
-            const QString& folder = request.sourceRows[row];
-            const QString below = (folder.endsWith(NativeSeparator()) ? folder : FolderOf(folder))
-                                      .mid(sources.roots[row].size()) + name;
-            if (!filter.Accepts(name, below))
-                return false;
-        }
-        ++candidates;
-        return true;
-    };
+    if (!filter.IsEmpty() || options.maxBytes) {
+        request.accepts = [&](qsizetype row, platform::NativeStringView nativeName) {
+            if (!filter.IsEmpty()) {
+                const QString name = FromFsName(nativeName);
+                const QString& folder = request.sourceRows[row];
+                const QString below = (folder.endsWith(NativeSeparator()) ? folder : FolderOf(folder))
+                                          .mid(sources.roots[row].size()) + name;
+                if (!filter.Accepts(name, below))
+                    return false;
+            }
+            ++candidates;
+            return true;
+        };
+    }
     const QSet<QString> taken = options.keepExisting ? NamesIn(destinations.list.Rows()) : QSet<QString>();
     report.Step(102, [&] {
         plan.rows = CorrelateListviews(request, destinations.list.Rows(), random, dialogs, taken);

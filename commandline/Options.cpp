@@ -25,12 +25,18 @@ const WindowOption kWindowOptions[] = {
     {"dograb", false},    {"sync", false},
 };
 
+// An option's name as typed: without its dashes and any "=value".
+QString OptionName(const QString& argument)
+{
+    return argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1).section(u'=', 0, 0);
+}
+
 // The window option an argument names, if any.
 const WindowOption* WindowOptionOf(const QString& argument)
 {
     if (!argument.startsWith(u'-'))
         return nullptr;
-    const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1).section(u'=', 0, 0);
+    const QString name = OptionName(argument);
     for (const WindowOption& option : kWindowOptions) {
         if (name == QLatin1String(option.name))
             return &option;
@@ -225,9 +231,8 @@ QString RefusedArgumentsText(const QCommandLineParser& parser, const QStringList
         if (!argument.startsWith(u'-') || argument.size() < 2)
             continue;
         // "--name[=value]" is one option; "-abc" is the letters a, b and c.
-        const bool isLong = argument.startsWith(QLatin1String("--"));
-        const QString name = argument.mid(isLong ? 2 : 1).section(u'=', 0, 0);
-        const bool refused = isLong ? unknown.contains(name)
+        const QString name = OptionName(argument);
+        const bool refused = argument.startsWith(QLatin1String("--")) ? unknown.contains(name)
                                     : std::any_of(name.begin(), name.end(),
                                                   [&](QChar letter) { return unknown.contains(QString(letter)); });
         if (refused)
