@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// What the file system that holds a folder can take: learnt from its type,
+// so that a plan can fit it before anything is copied.
+struct VolumeFacts {
+    // A name for messages: "FAT", "exFAT", "NTFS", "SMB", or the system's
+    // own name of the type ("ext4"); empty when it cannot be told.
+    std::string typeName;
+    // Refuses ? * : " < > | \ and control characters in names, and trailing
+    // dots and blanks, as FAT, exFAT, NTFS and SMB shares do.
+    bool windowsNames = false;
+    // The largest file it holds (FAT: 4 GiB less one byte); empty for no
+    // limit worth knowing.
+    std::optional<std::uint64_t> maxFileSize;
+    // Every file takes a whole number of these (FAT's cluster).
+    std::uint64_t allocationUnit = 1;
+    // What this process may still write.
+    std::uint64_t freeBytes = 0;
+    // The same for two folders on one file system.
+    std::uint64_t device = 0;
+};
+
+// The facts of the file system holding folder; empty when it cannot be read.
+std::optional<VolumeFacts> VolumeOf(const std::filesystem::path& folder);
+
+// The space a file of size bytes takes on a file system that allocates in
+// units of unit bytes.
+constexpr std::uint64_t AllocatedSize(std::uint64_t size, std::uint64_t unit)
+{
+    return unit <= 1 ? size : (size + unit - 1) / unit * unit;
+}
+
+} // namespace platform
