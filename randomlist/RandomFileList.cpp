@@ -134,8 +134,14 @@ std::uint64_t MaxEntries(const SelectionRequest& request)
     return request.maxRows / std::max<std::uint64_t>(1, request.destinationCount);
 }
 
+// Drawn files are looked at before they are taken.
+bool LooksAtDrawnFiles(const SelectionRequest& request) { return request.maxBytes || request.fits; }
+
 // Without a limit on the number, a size budget decides how many files there are.
-bool IsUnlimited(const SelectionRequest& request) { return request.maxBytes && std::isinf(request.numberOfFiles); }
+bool IsUnlimited(const SelectionRequest& request)
+{
+    return LooksAtDrawnFiles(request) && std::isinf(request.numberOfFiles);
+}
 
 bool TooManyRows(std::uint32_t fileCount, const SelectionRequest& request)
 {
@@ -143,20 +149,33 @@ bool TooManyRows(std::uint32_t fileCount, const SelectionRequest& request)
 }
 
 // Draws as usual, passing over every drawn file that would take the total
-// past the budget.
+// past the budget or that the request's own test refuses.
 Selection DrawWithinBudget(const MasterFileList& files, const SelectionRequest& request, RandomSource& random)
 {
     std::uint64_t total = 0;
     const auto fits = [&](std::uint32_t position) {
-        const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(files.Path(position)));
-        if (!facts || facts->size > *request.maxBytes - total)
+        const QString path = files.Path(position);
+        const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
+        if (!facts || (request.maxBytes && facts->size > *request.maxBytes - total))
+            return false;
+        if (request.fits && !request.fits(path, facts->size))
             return false;
         total += facts->size;
         return true;
     };
+    Selection selection;
+    // Fewer files than asked for, and no budget: every file that fits, in
+    // listing order, as without the test.
+    if (!request.maxBytes && !IsUnlimited(request) && !request.allowRepeats
+        && files.Count() < request.numberOfFiles) {
+        for (std::uint32_t position = 0; position < files.Count(); ++position) {
+            if (fits(position))
+                selection.push_back({files.Path(position), 0});
+        }
+        return selection;
+    }
     // Even with fewer files than asked for, they are drawn: in listing order
     // the budget would always be filled from the same first files.
-    Selection selection;
     const std::uint64_t count = std::min(DrawCount(request.numberOfFiles), MaxEntries(request));
     for (const RepeatPick& pick : DrawAccepted(files.Count(), count, request.allowRepeats, random, fits))
         selection.push_back({files.Path(pick.position), pick.repeat});
@@ -165,7 +184,7 @@ Selection DrawWithinBudget(const MasterFileList& files, const SelectionRequest& 
 
 Selection Draw(const MasterFileList& files, const SelectionRequest& request, RandomSource& random)
 {
-    if (request.maxBytes)
+    if (LooksAtDrawnFiles(request))
         return DrawWithinBudget(files, request, random);
     Selection selection;
     const std::uint32_t fileCount = files.Count();

@@ -41,6 +41,11 @@ struct SelectionRequest {
     // go past it is passed over and the draw goes on. With a number of files
     // of +infinity, files are drawn until nothing more fits.
     std::optional<std::uint64_t> maxBytes;
+    // When set, every drawn file is offered to it with its size before it is
+    // taken: a file it refuses is passed over for the whole draw and another
+    // is drawn in its place. With a number of files of +infinity, files are
+    // drawn until it refuses every one left.
+    std::function<bool(const QString& path, std::uint64_t size)> fits;
     // When set, only the files it accepts are drawn from; it is given the
     // position of the source row a file was found in and the file's name. A
     // folder is still named as holding no files only when it holds none.
