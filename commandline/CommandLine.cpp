@@ -2,10 +2,13 @@
 
 #include "commandline/ConsoleOutput.h"
 #include "commandline/FileFilter.h"
+#include "commandline/FillBudget.h"
 #include "commandline/Options.h"
 #include "commandline/PlanFile.h"
+#include "commandline/Refresh.h"
 #include "copyrun/CopyRun.h"
 #include "copyrun/DeviceFlush.h"
+#include "copyrun/PlanText.h"
 #include "core/ErrorReport.h"
 #include "core/ListFile.h"
 #include "core/NumericValue.h"
@@ -168,15 +171,19 @@ double StoredNumberOfFiles()
     return stored == 0.0 ? 1.0 : stored;
 }
 
-// The names already in the destination folders, which --keep-existing keeps.
-QSet<QString> NamesIn(const QStringList& folders)
+// The names already in the destination folders, which --keep-existing and
+// --refresh keep: all but the copies --refresh removes.
+QSet<QString> NamesIn(const QStringList& folders, const Refresh& refresh)
 {
     QSet<QString> names;
     for (const QString& folder : folders) {
         platform::FolderReader reader(ToFsPath(folder));
         platform::FolderEntry entry;
-        while (reader.Next(entry))
-            names.insert(FromFsName(entry.name));
+        while (reader.Next(entry)) {
+            const QString name = FromFsName(entry.name);
+            if (!refresh.IsRemovable(WithClosingSeparator(folder) + name))
+                names.insert(name);
+        }
     }
     return names;
 }
@@ -186,7 +193,24 @@ struct DrawnPlan {
     std::uint32_t seed = 0;
 };
 
-DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& dialogs)
+// The budget of --fill, named beside the draw's request for its hook.
+std::optional<FillBudget> FillBudgetOf(const Options& options, const QStringList& destinations,
+                                       const Refresh& refresh, ConsoleDialogs& dialogs)
+{
+    if (!options.fill)
+        return std::nullopt;
+    QStringList unknown;
+    FillBudget budget(destinations, refresh.RemovableSizes(), unknown);
+    for (const QString& folder : unknown) {
+        PrintMessage(QStringLiteral("fill: %1: the free space cannot be told").arg(folder));
+        dialogs.CountFailure();
+    }
+    return budget;
+}
+
+// Draws the plan; with --refresh, reads the destinations' records first, so
+// that the copies it will remove free their names and space.
+DrawnPlan DrawPlan(const Options& options, Refresh& refresh, ErrorReport& report, ConsoleDialogs& dialogs)
 {
     DrawnPlan plan;
     plan.seed = options.seed ? *options.seed : std::random_device {}();
@@ -199,6 +223,8 @@ DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& 
     AddFolders(options.sources, sources, report, dialogs);
     AddFolders(options.destinations, destinations, report, dialogs);
     dialogs.NoteQuietlyForTrees(sources.treeRows);
+    if (options.refresh)
+        refresh.Read(destinations.list.Rows());
 
     SelectionRequest request;
     request.sourceRows = sources.list.Rows();
@@ -209,7 +235,7 @@ DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& 
     // With a size budget and no number, the budget alone says how many.
     if (options.count)
         request.numberOfFiles = static_cast<double>(*options.count);
-    else if (options.maxBytes)
+    else if (options.maxBytes || options.fill)
         request.numberOfFiles = std::numeric_limits<double>::infinity();
     else
         request.numberOfFiles = StoredNumberOfFiles();
@@ -217,7 +243,7 @@ DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& 
     // Counted only for the budget's message; asked of every file, so set
     // only when filters or a budget need it.
     std::uint64_t candidates = 0;
-    if (!filter.IsEmpty() || options.maxBytes) {
+    if (!filter.IsEmpty() || options.maxBytes || options.fill) {
         request.accepts = [&](qsizetype row, platform::NativeStringView nativeName) {
             if (!filter.IsEmpty()) {
                 const QString name = FromFsName(nativeName);
@@ -231,7 +257,12 @@ DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& 
             return true;
         };
     }
-    const QSet<QString> taken = options.keepExisting ? NamesIn(destinations.list.Rows()) : QSet<QString>();
+    std::optional<FillBudget> budget = FillBudgetOf(options, destinations.list.Rows(), refresh, dialogs);
+    if (budget)
+        request.fits = [&](const QString& path, std::uint64_t size) { return budget->Take(FileNameOf(path), size); };
+    // --refresh replaces no one's file: names in use are taken, as --keep-existing takes them.
+    const bool keepNames = options.keepExisting || (options.refresh && !options.skipExisting);
+    const QSet<QString> taken = keepNames ? NamesIn(destinations.list.Rows(), refresh) : QSet<QString>();
     report.Step(102, [&] {
         plan.rows = CorrelateListviews(request, destinations.list.Rows(), random, dialogs, taken);
     });
@@ -244,10 +275,11 @@ DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& 
     const qsizetype folders = std::count_if(destinations.list.Rows().begin(), destinations.list.Rows().end(),
                                             [](const QString& row) { return !row.trimmed().isEmpty(); });
     const qsizetype drawn = folders > 0 ? plan.rows.rows.size() / folders : 0;
-    if (options.maxBytes && drawn == 0 && candidates > 0) {
-        PrintMessage(QStringLiteral("no file fits in %1 bytes").arg(*options.maxBytes));
+    if ((options.maxBytes || options.fill) && drawn == 0 && candidates > 0) {
+        PrintMessage(options.maxBytes ? QStringLiteral("no file fits in %1 bytes").arg(*options.maxBytes)
+                                      : QStringLiteral("no file fits in the destinations' free space"));
         dialogs.CountFailure();
-    } else if (options.count && !options.repeats && !options.maxBytes && drawn > 0
+    } else if (options.count && !options.repeats && !options.maxBytes && !options.fill && drawn > 0
                && static_cast<std::uint64_t>(drawn) < *options.count && !options.quiet) {
         PrintMessage(QStringLiteral("only %1 files to draw from: %1 drawn").arg(drawn));
     }
@@ -271,13 +303,16 @@ void FilterPlan(CopyPlan& plan, const std::vector<NameFilter>& filters)
     plan = std::move(kept);
 }
 
-// Leaves out every row whose destination name exists, whatever it holds.
-int LeaveOutExisting(RowListModel& copyList)
+// Leaves out every row whose destination name exists, whatever it holds,
+// but for the copies --refresh removes.
+int LeaveOutExisting(RowListModel& copyList, const Refresh& refresh)
 {
     std::vector<int> existing;
     for (int row = 0; row < copyList.Count(); ++row) {
+        const QString destination = copyList.CopyRowAt(row).Destination();
         std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(ToFsPath(copyList.CopyRowAt(row).Destination()), error)))
+        if (!refresh.IsRemovable(destination)
+            && std::filesystem::exists(std::filesystem::symlink_status(ToFsPath(destination), error)))
             existing.push_back(row);
     }
     copyList.Remove(existing);
@@ -324,27 +359,31 @@ int Run(const Options& options)
     ErrorReport report(dialogs, ProcedureLabels::CommandLineRun());
     int failedLines = 0;
     DrawnPlan drawn;
+    Refresh refresh;
     if (options.plan.isEmpty()) {
-        drawn = DrawPlan(options, report, dialogs);
+        drawn = DrawPlan(options, refresh, report, dialogs);
     } else {
         report.Step(104, [&] { drawn.rows = ReadPlan(options.plan == u"-" ? QString() : AbsolutePath(options.plan), failedLines); });
         FilterPlan(drawn.rows, options.filters);
     }
     RowListModel copyList(QStringLiteral("Random Copy List"));
     copyList.SetRows(drawn.rows);
-    const int skipped = options.skipExisting ? LeaveOutExisting(copyList) : 0;
+    const int skipped = options.skipExisting ? LeaveOutExisting(copyList, refresh) : 0;
     if (copyList.IsEmpty() && failedLines == 0 && skipped == 0) {
         if (!dialogs.FailuresReported())
             dialogs.MsgBox(kNoFilesAddedMessage);
         return kFailedStatus;
     }
-    if (options.maxBytes && !options.quiet)
+    if ((options.maxBytes || options.fill) && !options.quiet)
         report.Step(106, [&] { PrintPlanSize(copyList.CopyRows()); });
     const std::optional<std::uint32_t> seed = options.plan.isEmpty() ? std::optional(drawn.seed) : std::nullopt;
     if (!options.savePlan.isEmpty() && !SavePlan(AbsolutePath(options.savePlan), copyList.CopyRows(), seed))
         return kFailedStatus;
     if (options.dryRun) {
-        if (!PrintOut(PlanText(copyList.CopyRows()))) {
+        QByteArray removals;
+        for (const QString& path : refresh.Removable())
+            removals += "# remove " + PlanPath(path) + '\n';
+        if (!PrintOut(removals + PlanText(copyList.CopyRows()))) {
             PrintMessage(QStringLiteral("standard output: the rows could not be written"));
             return kFailedStatus;
         }
@@ -353,6 +392,7 @@ int Run(const Options& options)
 
     QElapsedTimer timer;
     timer.start();
+    const int removed = options.refresh ? refresh.Remove(dialogs) : 0;
     ConsoleProgress progress(copyList.CopyRows(), !options.quiet, options.verbose);
     SetCopying(true);
     const CopyRunSummary run = RunCopyList(copyList, progress, report);
@@ -361,6 +401,8 @@ int Run(const Options& options)
     const QStringList flushFailures =
         FlushToDevices(run.written, flusher, [&](const FlushGroup& group) { progress.Flushing(group.folder); });
     progress.Finish();
+    if (options.refresh)
+        refresh.WriteRecords(run.written, dialogs);
     if (run.sameFiles)
         dialogs.MsgBox(kSameFilesMessage);
     if (run.failed > 0)
@@ -369,12 +411,13 @@ int Run(const Options& options)
         dialogs.MsgBox(failure);
     if (!progress.Written())
         PrintMessage(QStringLiteral("standard output: the copied files could not all be listed"));
-    const int failed = run.failed + failedLines;
+    const int failed = run.failed + failedLines + refresh.RemovalFailures();
     if (!options.quiet) {
-        PrintMessage(QStringLiteral("%1 copied (%2 in %3 s), %4 skipped, %5 failed")
+        PrintMessage(QStringLiteral("%1 copied (%2 in %3 s), %4%5 skipped, %6 failed")
                          .arg(run.copied)
                          .arg(Bytes(BytesOf(run.written)))
                          .arg(timer.elapsed() / 1000.0, 0, 'f', 1)
+                         .arg(options.refresh ? QStringLiteral("%1 removed, ").arg(removed) : QString())
                          .arg(skipped)
                          .arg(failed));
     }

@@ -88,11 +88,13 @@ void CheckCombinations(const Options& options)
     if (!options.plan.isEmpty()) {
         if (!options.sources.empty() || !options.destinations.empty())
             throw UsageError(QStringLiteral("--plan carries out a saved plan; it takes no sources or destinations"));
-        if (options.count || options.seed || options.maxBytes || options.repeats || options.keepExisting)
-            throw UsageError(QStringLiteral(
-                "--plan carries out a saved plan; -n, -r, --seed, --max-size and --keep-existing cannot change it"));
-    } else if (options.repeats && options.maxBytes && !options.count) {
-        throw UsageError(QStringLiteral("with -r, --max-size needs -n: the same files could be drawn without end"));
+        if (options.count || options.seed || options.maxBytes || options.repeats || options.keepExisting
+            || options.refresh || options.fill)
+            throw UsageError(QStringLiteral("--plan carries out a saved plan; -n, -r, --seed, --max-size, "
+                                            "--keep-existing, --refresh and --fill cannot change it"));
+    } else if (options.repeats && (options.maxBytes || options.fill) && !options.count) {
+        throw UsageError(QStringLiteral("with -r, --max-size and --fill need -n: the same files could be drawn "
+                                        "without end"));
     } else if (options.sources.empty() || options.destinations.empty()) {
         throw UsageError(QStringLiteral("give at least one source (-s, --source-tree, --source-list) and one "
                                         "destination (-d, --dest-tree, --dest-list), or a saved plan (--plan)"));
@@ -113,7 +115,10 @@ PATTERN: with *, ? or [ it is a glob on the file's name (--only '*.mp3');
 otherwise a part of the file's path below its source folder. Letter case is
 ignored. Filters thin the files before the draw.
 Sources, destinations and filters are taken in the order given.
-Without -n, --max-size draws until nothing more fits (with -r, give -n).
+Without -n, --max-size and --fill draw until nothing more fits (with -r,
+give -n). --fill counts each file in whole clusters and, on FAT, its name's
+folder entries, after the --refresh removals; a file system holding several
+destinations takes each file once for each.
 Exit status: 0 all done, 1 some rows failed, 2 usage error (nothing done),
 130 interrupted.
 )";
@@ -133,6 +138,10 @@ const std::vector<OptionRow>& OptionTable()
         {{"only"}, "PATTERN", "Draw only from files that match PATTERN."},
         {{"seed"}, "N", "Draw with the seed N: the same seed and trees give the same plan."},
         {{"max-size"}, "SIZE", "Put at most SIZE into each destination (K, M, G, T: powers of 1024)."},
+        {{"fill"}, nullptr, "Draw as much as fits on every destination's file system, keeping 1 MiB free "
+                            "(with -n or --max-size as a cap)."},
+        {{"refresh"}, nullptr, "First remove the copies the last --refresh run made in each destination, where "
+                               "unchanged since; the user's own files stay, and no existing name is replaced."},
         {{"skip-existing"}, nullptr, "Leave out every row whose destination name already exists."},
         {{"keep-existing"}, nullptr, "Replace nothing: drawn files take free numbered names beside existing ones."},
         {{"dry-run"}, nullptr, "Print the plan's rows and copy nothing."},
@@ -212,6 +221,8 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
     options.repeats = parser.isSet(QStringLiteral("repeats"));
     options.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
     options.keepExisting = parser.isSet(QStringLiteral("keep-existing"));
+    options.refresh = parser.isSet(QStringLiteral("refresh"));
+    options.fill = parser.isSet(QStringLiteral("fill"));
     options.dryRun = parser.isSet(QStringLiteral("dry-run"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.verbose = parser.isSet(QStringLiteral("verbose"));

@@ -34,6 +34,8 @@ struct Options {
     bool repeats = false;
     bool skipExisting = false;
     bool keepExisting = false;
+    bool refresh = false; // removes the last --refresh run's unchanged copies first
+    bool fill = false;    // draws as much as fits on every destination
     bool dryRun = false;
     bool quiet = false;
     bool verbose = false;

@@ -25,6 +25,11 @@ bool RemoveFile(const std::filesystem::path& path);
 // system and archive); on POSIX gives the owner write permission.
 bool MakeNormal(const std::filesystem::path& path);
 
+// Sets the hidden attribute where the file system keeps one (Windows, FAT
+// through the Linux kernel); a name starting with "." hides a file on POSIX
+// anyway. False when it could not be set where it is kept.
+bool MarkHidden(const std::filesystem::path& path);
+
 // True when the path names a regular file (after following links).
 bool IsRegularFile(const std::filesystem::path& path);
 

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
 #include <sys/vfs.h>
 #endif
 #include <vector>
@@ -125,6 +127,27 @@ bool MakeNormal(const std::filesystem::path& path)
     if (S_ISLNK(status.st_mode))
         return true; // a link has no permissions of its own
     return ::chmod(path.c_str(), status.st_mode | S_IWUSR) == 0;
+}
+
+bool MarkHidden(const std::filesystem::path& path)
+{
+#ifdef __linux__
+    const int file = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (file < 0)
+        return false;
+    std::uint32_t attributes = 0;
+    bool marked = true;
+    // Only the kernel's FAT driver knows the attribute; elsewhere the dot hides it.
+    if (::ioctl(file, FAT_IOCTL_GET_ATTRIBUTES, &attributes) == 0) {
+        attributes |= ATTR_HIDDEN;
+        marked = ::ioctl(file, FAT_IOCTL_SET_ATTRIBUTES, &attributes) == 0;
+    }
+    ::close(file);
+    return marked;
+#else
+    static_cast<void>(path);
+    return true;
+#endif
 }
 
 bool IsRegularFile(const std::filesystem::path& path)

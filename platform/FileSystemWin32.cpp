@@ -283,6 +283,13 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
 // Windows has no file size limit signal: a write past a limit fails.
 void FailWritesPastTheFileSizeLimit() {}
 
+bool MarkHidden(const std::filesystem::path& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES
+        && ::SetFileAttributesW(path.c_str(), (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
+}
+
 bool IsProtectedFolder(const std::filesystem::path& path)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -116,7 +117,9 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         {{"--plan", "p.txt", "-s", library}, 2, "takes no sources"},
         {{"-s", library, "-d", out, "stray"}, 2, "unexpected argument"},
         {{"-s", library, "-d", out, "-platform", "offscreen"}, 2, "-platform is an option of the window"},
-        {{"-s", library, "-d", out, "-r", "--max-size", "1G"}, 2, "with -r, --max-size needs -n"},
+        {{"-s", library, "-d", out, "-r", "--max-size", "1G"}, 2, "with -r, --max-size and --fill need -n"},
+        {{"-s", library, "-d", out, "-r", "--fill"}, 2, "with -r, --max-size and --fill need -n"},
+        {{"--plan", "p.txt", "--refresh"}, 2, "--refresh and --fill cannot change it"},
         {{"-s", empty, "-d", out, "--seed", "1"}, 1, "No files added."},
         {{"-s", library + "/1", "-d", tree.Path(QStringLiteral("missing")), "-n", "1", "--seed", "1"}, 1,
          "1 file could not be copied"},
@@ -297,6 +300,33 @@ TEST_F(CommandLine, TheSizeBudgetIsFilledAsFarAsTheDrawAllows)
     }
 }
 
+// --fill on a small file system of its own (tmpfs, mounted in a namespace
+// of the test's own): as much as fits, every row copied, and no file left
+// out that would still have fitted beside the reserve.
+TEST_F(CommandLine, TheFillTakesWhatFitsAndNoRowFails)
+{
+    constexpr int kFileSize = 100 * 1024;
+    for (int i = 1; i <= 40; ++i)
+        tree.WriteFile(QStringLiteral("big/f%1.bin").arg(i), QByteArray(kFileSize, 'x'));
+    const QString small = tree.MakeFolder(QStringLiteral("small"));
+    process.start(QStringLiteral("unshare"),
+                  {"-rm", "sh", "-c",
+                   "mount -t tmpfs -o size=2m tmpfs \"$1\" || exit 99; \"$2\" -s \"$3\" -d \"$1\" --fill --seed 1; "
+                   "echo \"status $?\"; df -B1 --output=avail \"$1\" | tail -1",
+                   "sh", small, QStringLiteral(QUORVEX_PROGRAM), tree.Path(QStringLiteral("big"))});
+    ASSERT_TRUE(process.waitForFinished(60'000));
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    if (process.exitCode() == 99 && qEnvironmentVariableIsEmpty("QUORVEX_REQUIRE_FAT_STICK"))
+        GTEST_SKIP() << "no tmpfs of our own here: " << err.toStdString();
+    ASSERT_TRUE(out.startsWith(QStringLiteral("status 0\n"))) << out.toStdString() << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral(" 0 failed"))) << err.toStdString();
+    const long long available = out.section(u'\n', 1, 1).trimmed().toLongLong();
+    const long long reserve = 1024 * 1024 + 4 * 4096;
+    EXPECT_GE(available, reserve);
+    EXPECT_LT(available - reserve, kFileSize) << "one more file would have fitted";
+}
+
 TEST_F(CommandLine, AnEditedPlanIsCarriedOut)
 {
     const QString library = Library();
@@ -354,6 +384,64 @@ TEST_F(CommandLine, ExistingFilesAreReplacedSkippedOrKept)
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), own) << option;
         EXPECT_EQ(dryRun.count(u'\n'), std::string(option) == "--skip-existing" ? 2 : 3) << option;
     }
+}
+
+// --refresh takes away its own last mix, and nothing else: not the user's
+// files, not a copy edited since, not what a doctored record names.
+TEST_F(CommandLine, ARefreshReplacesItsOwnLastMixOnly)
+{
+    const QString library = Library();
+    const QString out = tree.MakeFolder(QStringLiteral("out"));
+    tree.WriteFile(QStringLiteral("out/f1.txt"), "mine");
+    tree.WriteFile(QStringLiteral("out/mine.txt"), "mine");
+    const QStringList arguments = {"--source-tree", library, "-d", out, "-n", "3", "--refresh"};
+    const auto recorded = [&] {
+        std::set<std::string> names;
+        std::ifstream record(ToFsPath(out + "/.quorvex-refresh"));
+        std::string line;
+        while (std::getline(record, line))
+            if (!line.starts_with('#'))
+                names.insert(line.substr(line.rfind('\t') + 1));
+        return names;
+    };
+    const Outcome first = Run(arguments + QStringList {"--seed", "1"});
+    EXPECT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_TRUE(first.err.contains(QStringLiteral("3 copied (")) && first.err.contains(QStringLiteral(", 0 removed,")))
+        << first.err.toStdString();
+    const std::set<std::string> firstMix = recorded();
+    ASSERT_EQ(firstMix.size(), 3u);
+    EXPECT_FALSE(firstMix.count("f1.txt")) << "the user's f1.txt is no copy of ours";
+    const std::string edited = out.toStdString() + "/" + *firstMix.begin();
+    std::ofstream(edited, std::ios::app) << "edited";
+
+    const Outcome dryRun = Run(arguments + QStringList {"--seed", "2", "--dry-run"});
+    EXPECT_EQ(dryRun.out.count(QStringLiteral("# remove ")), 2) << dryRun.out.toStdString();
+    EXPECT_EQ(Names(out).size(), 6u) << "a dry run removes nothing";
+
+    const Outcome second = Run(arguments + QStringList {"--seed", "2"});
+    EXPECT_EQ(second.status, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.err.contains(QStringLiteral(", 2 removed,"))) << second.err.toStdString();
+    const std::set<std::string> names = Names(out);
+    for (const std::string& name : firstMix)
+        EXPECT_EQ(names.count(name), out.toStdString() + "/" + name == edited || recorded().count(name) ? 1u : 0u) << name;
+    for (const char* own : {"f1.txt", "mine.txt"}) {
+        std::ifstream mine(ToFsPath(out + "/" + own));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), "mine") << own;
+    }
+    EXPECT_EQ(recorded().size(), 3u);
+    EXPECT_FALSE(recorded().count(edited.substr(edited.rfind('/') + 1)));
+
+    // A record that names a path outside its folder is refused whole.
+    const QString other = tree.MakeFolder(QStringLiteral("other"));
+    const std::filesystem::path victim = ToFsPath(tree.WriteFile(QStringLiteral("victim.txt"), "victim"));
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::file_clock::to_sys(std::filesystem::last_write_time(victim)).time_since_epoch()).count();
+    std::ofstream(ToFsPath(other + "/.quorvex-refresh"))
+        << "# quorvex: the copies the last --refresh run made here, removed by the next one\n6\t" << seconds
+        << "\t..%2Fvictim.txt\n";
+    const Outcome doctored = Run({"--source-tree", library, "-d", other, "-n", "1", "--refresh"});
+    EXPECT_TRUE(doctored.err.contains(QStringLiteral("the record cannot be read"))) << doctored.err.toStdString();
+    EXPECT_TRUE(std::filesystem::exists(victim));
 }
 
 // Filters thin the files before the draw, so -n still holds; a word of the

@@ -1,0 +1,73 @@
+#include "commandline/FillBudget.h"
+
+#include "core/PathHelpers.h"
+#include "platform/Volume.h"
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+// FAT keeps a long name in entries of 13 characters each, and one more for
+// the short name, 32 bytes apiece. A numbered name may grow by a few.
+std::uint64_t FolderEntryBytes(const QString& name)
+{
+    constexpr std::uint64_t kEntry = 32;
+    constexpr std::uint64_t kNumberRoom = 4;
+    return kEntry * (1 + (static_cast<std::uint64_t>(name.size()) + kNumberRoom + 12) / 13);
+}
+
+} // namespace
+
+FillBudget::FillBudget(const QStringList& folders, const std::vector<std::pair<QString, std::uint64_t>>& freed,
+                       QStringList& unknown)
+{
+    std::map<QString, std::size_t> volumeOfFolder;
+    for (const QString& row : folders) {
+        if (row.trimmed().isEmpty())
+            continue;
+        const QString folder = WithClosingSeparator(row);
+        if (volumeOfFolder.count(folder))
+            continue; // the same folder twice gets each file once
+        const std::optional<platform::VolumeFacts> facts = platform::VolumeOf(ToFsPath(folder));
+        if (!facts) {
+            unknown.append(folder);
+            volumes_.push_back({}); // holds nothing
+            volumeOfFolder[folder] = volumes_.size() - 1;
+            continue;
+        }
+        auto volume = std::find_if(volumes_.begin(), volumes_.end(), [&](const Volume& known) {
+            return known.folders > 0 && known.device == facts->device;
+        });
+        if (volume == volumes_.end()) {
+            volumes_.push_back({facts->device, facts->allocationUnit, facts->windowsNames, 0, facts->freeBytes, 0, 0});
+            volume = volumes_.end() - 1;
+        }
+        ++volume->folders;
+        volumeOfFolder[folder] = static_cast<std::size_t>(volume - volumes_.begin());
+    }
+    for (const auto& [folder, size] : freed) {
+        const auto volume = volumeOfFolder.find(folder);
+        if (volume != volumeOfFolder.end() && volumes_[volume->second].folders > 0)
+            volumes_[volume->second].free += platform::AllocatedSize(size, volumes_[volume->second].unit);
+    }
+    for (Volume& volume : volumes_) {
+        const std::uint64_t reserve = kReserve + kClustersPerFolder * volume.unit * volume.folders;
+        volume.budget = volume.free > reserve ? volume.free - reserve : 0;
+    }
+}
+
+bool FillBudget::Take(const QString& name, std::uint64_t size)
+{
+    const auto cost = [&](const Volume& volume) {
+        const std::uint64_t entries = volume.fatEntries ? FolderEntryBytes(name) : 0;
+        return volume.folders * (platform::AllocatedSize(size, volume.unit) + entries);
+    };
+    for (const Volume& volume : volumes_) {
+        if (volume.folders == 0 || cost(volume) > volume.budget - volume.used)
+            return false;
+    }
+    for (Volume& volume : volumes_)
+        volume.used += cost(volume);
+    return true;
+}
