@@ -7,6 +7,7 @@
 
 #include <QUrl>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -22,6 +23,11 @@ QString ReasonOf(const std::error_code& error) { return QString::fromStdString(e
 // elsewhere, whatever the record holds.
 bool IsPlainName(const QString& name)
 {
+#ifdef Q_OS_WIN
+    // "C:name" leads to another drive's folder, "name:stream" into a file.
+    if (name.contains(u':'))
+        return false;
+#endif
     return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') && !name.contains(QChar(0))
         && !name.contains(NativeSeparator());
 }
