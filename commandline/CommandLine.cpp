@@ -232,9 +232,15 @@ DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& 
         };
     }
     const QSet<QString> taken = options.keepExisting ? NamesIn(destinations.list.Rows()) : QSet<QString>();
+    PassedOverFiles passedOver;
     report.Step(102, [&] {
-        plan.rows = CorrelateListviews(request, destinations.list.Rows(), random, dialogs, taken);
+        plan.rows = CorrelateListviews(request, destinations.list.Rows(), random, dialogs, taken, &passedOver);
     });
+    // A note, not a failure: others were drawn in their place.
+    for (const QString& file : passedOver.files) {
+        if (!options.quiet)
+            PrintMessage(TooLargeNote(file, passedOver));
+    }
 
     for (const auto& [top, rows] : sources.trees) {
         if (std::all_of(rows.begin(), rows.end(), [&](const QString& row) { return dialogs.EmptyFolders().contains(row); })
