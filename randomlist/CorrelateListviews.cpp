@@ -243,8 +243,10 @@ CopyPlan PairWithFolders(const Selection& selection, const QStringList& folders,
         foldersOfRule[static_cast<std::size_t>(volumes.RuleOf(folder))].append(folders[folder]);
     std::array<QStringList, kRules> namesOfRule;
     for (std::size_t rule = 0; rule < kRules; ++rule) {
-        if (!foldersOfRule[rule].isEmpty())
-            namesOfRule[rule] = DestinationNames(selection, foldersOfRule[rule], takenNames, static_cast<NameRule>(rule));
+        if (!foldersOfRule[rule].isEmpty()) {
+            namesOfRule[rule] =
+                DestinationNames(selection, foldersOfRule[rule], takenNames, static_cast<NameRule>(rule));
+        }
     }
 
     CopyPlan plan;
@@ -260,19 +262,15 @@ CopyPlan PairWithFolders(const Selection& selection, const QStringList& folders,
     return plan;
 }
 
-// Refuses a drawn file that some destination cannot hold, and notes it once;
-// the others go on to the caller's own test, if any.
+// Refuses a drawn file that some destination cannot hold, and notes it; the
+// others go on to the caller's own test, if any.
 std::function<bool(const QString&, std::uint64_t)> HeldByEveryDestination(
     const DestinationVolumes& volumes, std::function<bool(const QString&, std::uint64_t)> callerFits,
     PassedOverFiles& passed)
 {
-    return [&volumes, &passed, callerFits = std::move(callerFits), noted = QSet<QString>()](
-               const QString& path, std::uint64_t size) mutable {
+    return [&volumes, &passed, callerFits = std::move(callerFits)](const QString& path, std::uint64_t size) {
         if (!volumes.Holds(size)) {
-            if (!noted.contains(path)) {
-                noted.insert(path);
-                passed.files.append(path);
-            }
+            passed.files.append(path);
             return false;
         }
         return !callerFits || callerFits(path, size);
@@ -305,6 +303,8 @@ CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& 
         if (volumes.LimitsFileSize())
             withDestinations.fits = HeldByEveryDestination(volumes, request.fits, passed);
         selection = randomFileList(withDestinations, random, dialogs);
+        // A file listed under two source rows is offered twice, but said once.
+        passed.files.removeDuplicates();
     });
     report.Step(102, [&] { rows = PairWithFolders(selection, folders, volumes, takenNames); });
     if (passedOver)

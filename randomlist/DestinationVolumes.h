@@ -7,10 +7,11 @@
 #include <optional>
 #include <vector>
 
-// How a destination's file system takes file names.
+// How a destination's file system takes file names (numbered from 0, so
+// that a plan can keep one list of names per rule).
 enum class NameRule {
-    AsIs,    // any name the system takes; it answers for itself
-    Windows, // no ? * : " < > | \ or control characters, no trailing dot or blank
+    AsIs = 0,    // any name the system takes; it answers for itself
+    Windows = 1, // no ? * : " < > | \ or control characters, no trailing dot or blank
 };
 
 // A file name as a file system with Windows' rules takes it: each character

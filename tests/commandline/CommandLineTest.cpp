@@ -433,7 +433,6 @@ TEST_F(CommandLine, AFatStickGetsTheFilesItHoldsUnderNamesItTakes)
     EXPECT_TRUE(outcome.err.contains(QStringLiteral("quorvex: huge.mkv is too large for the FAT file system of ")
                                      + stick.Folder() + ": passed over\n"))
         << outcome.err.toStdString();
-    EXPECT_TRUE(outcome.err.contains(QStringLiteral("2 copied"))) << outcome.err.toStdString();
     EXPECT_EQ(Names(stick.Folder()), (std::set<std::string> {"AC_DC.mp3", "What's Up_.mp3"}));
 }
 

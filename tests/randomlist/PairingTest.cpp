@@ -39,8 +39,10 @@ TEST(WindowsFileName, ReplacesWhatWindowsRefusesAndDropsTrailingDotsAndBlanks)
         {u" . ", u"_"},                         {u"...", u"_"},
         {u" lead.txt", u" lead.txt"},           {u"Ü.mp3", u"Ü.mp3"},
     };
-    for (const auto& [name, expected] : cases)
-        EXPECT_EQ(WindowsFileName(QString::fromUtf16(name)), QString::fromUtf16(expected)) << QString::fromUtf16(name).toStdString();
+    for (const auto& [name, expected] : cases) {
+        const QString text = QString::fromUtf16(name);
+        EXPECT_EQ(WindowsFileName(text), QString::fromUtf16(expected)) << text.toStdString();
+    }
     EXPECT_EQ(WindowsFileName(QString(QChar(u'\0')) + "x"), QStringLiteral("_x"));
 }
 
