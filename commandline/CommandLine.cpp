@@ -263,9 +263,15 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, ErrorReport& report
     // --refresh replaces no one's file: names in use are taken, as --keep-existing takes them.
     const bool keepNames = options.keepExisting || (options.refresh && !options.skipExisting);
     const QSet<QString> taken = keepNames ? NamesIn(destinations.list.Rows(), refresh) : QSet<QString>();
+    PassedOverFiles passedOver;
     report.Step(102, [&] {
-        plan.rows = CorrelateListviews(request, destinations.list.Rows(), random, dialogs, taken);
+        plan.rows = CorrelateListviews(request, destinations.list.Rows(), random, dialogs, taken, &passedOver);
     });
+    // A note, not a failure: others were drawn in their place.
+    for (const QString& file : passedOver.files) {
+        if (!options.quiet)
+            PrintMessage(TooLargeNote(file, passedOver));
+    }
 
     for (const auto& [top, rows] : sources.trees) {
         if (std::all_of(rows.begin(), rows.end(), [&](const QString& row) { return dialogs.EmptyFolders().contains(row); })
@@ -279,7 +285,8 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, ErrorReport& report
         PrintMessage(options.maxBytes ? QStringLiteral("no file fits in %1 bytes").arg(*options.maxBytes)
                                       : QStringLiteral("no file fits in the destinations' free space"));
         dialogs.CountFailure();
-    } else if (options.count && !options.repeats && !options.maxBytes && !options.fill && drawn > 0
+    } else if (options.count && !options.repeats && !options.maxBytes && !options.fill && passedOver.files.isEmpty()
+               && drawn > 0
                && static_cast<std::uint64_t>(drawn) < *options.count && !options.quiet) {
         PrintMessage(QStringLiteral("only %1 files to draw from: %1 drawn").arg(drawn));
     }

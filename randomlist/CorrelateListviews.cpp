@@ -9,6 +9,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <map>
 #include <tuple>
 #include <vector>
@@ -28,8 +30,9 @@ namespace {
 // Hands out destination names in plan order.
 class NameBook {
 public:
-    NameBook(const Selection& selection, const QStringList& destinationFolders, const QSet<QString>& takenNames)
-        : selection_(selection)
+    NameBook(const Selection& selection, const QStringList& destinationFolders, const QSet<QString>& takenNames,
+             NameRule rule)
+        : selection_(selection), rule_(rule)
     {
         takenBy_.reserve(static_cast<qsizetype>(selection.size() + takenNames.size()));
         for (const QString& name : takenNames)
@@ -52,7 +55,7 @@ private:
     QString NameFor(qsizetype position)
     {
         const SelectionEntry& entry = selection_[position];
-        const QString name = DestinationFileName(FileNameOf(entry.path), entry.repeat);
+        const QString name = DestinationFileName(NameUnder(rule_, FileNameOf(entry.path)), entry.repeat);
         Owner& owner = takenBy_[name.toCaseFolded()];
         if (owner.position == kNobody) {
             owner.position = position;
@@ -116,7 +119,7 @@ private:
         }
         // Every number below the last one handed out for this name was taken
         // then and still is, so the search goes on from there.
-        const QString fileName = FileNameOf(entry.path);
+        const QString fileName = NameUnder(rule_, FileNameOf(entry.path));
         std::uint32_t& number = nextNumber_[fileName.toCaseFolded()];
         QString name;
         for (;;) {
@@ -194,6 +197,7 @@ private:
     };
 
     const Selection& selection_;
+    const NameRule rule_;
     QStringList names_;
     std::vector<platform::FileId> destinationIds_;
     QHash<QString, Owner> takenBy_;                     // case-folded name -> the entry that took it
@@ -206,13 +210,15 @@ private:
 } // namespace
 
 QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders,
-                             const QSet<QString>& takenNames)
+                             const QSet<QString>& takenNames, NameRule rule)
 {
-    return NameBook(selection, destinationFolders, takenNames).Names();
+    return NameBook(selection, destinationFolders, takenNames, rule).Names();
 }
 
-CopyPlan PairWithDestinations(const Selection& selection, const QStringList& destinationRows,
-                              const QSet<QString>& takenNames)
+namespace {
+
+// The folders the destination rows name, each with its closing separator.
+QStringList DestinationFolders(const QStringList& destinationRows)
 {
     QStringList folders;
     folders.reserve(destinationRows.size());
@@ -222,30 +228,86 @@ CopyPlan PairWithDestinations(const Selection& selection, const QStringList& des
         if (!row.trimmed().isEmpty())
             folders.append(WithClosingSeparator(row));
     }
+    return folders;
+}
 
-    const QStringList names = DestinationNames(selection, folders, takenNames);
+// Each destination gets the names planned for its file system's rule; the
+// names of one rule are planned over all the folders of that rule at once,
+// so that they are the same in each.
+CopyPlan PairWithFolders(const Selection& selection, const QStringList& folders, const DestinationVolumes& volumes,
+                         const QSet<QString>& takenNames)
+{
+    constexpr std::size_t kRules = 2;
+    std::array<QStringList, kRules> foldersOfRule;
+    for (qsizetype folder = 0; folder < folders.size(); ++folder)
+        foldersOfRule[static_cast<std::size_t>(volumes.RuleOf(folder))].append(folders[folder]);
+    std::array<QStringList, kRules> namesOfRule;
+    for (std::size_t rule = 0; rule < kRules; ++rule) {
+        if (!foldersOfRule[rule].isEmpty()) {
+            namesOfRule[rule] =
+                DestinationNames(selection, foldersOfRule[rule], takenNames, static_cast<NameRule>(rule));
+        }
+    }
+
     CopyPlan plan;
     plan.texts.reserve(static_cast<qsizetype>(selection.size()) * folders.size());
     plan.rows.reserve(plan.texts.capacity());
-    for (qsizetype position = 0; position < names.size(); ++position) {
+    for (qsizetype position = 0; position < static_cast<qsizetype>(selection.size()); ++position) {
         const SelectionEntry& entry = selection[static_cast<std::size_t>(position)];
-        for (const QString& folder : folders)
-            plan.Append({entry.path, folder, names[position]});
+        for (qsizetype folder = 0; folder < folders.size(); ++folder) {
+            const auto rule = static_cast<std::size_t>(volumes.RuleOf(folder));
+            plan.Append({entry.path, folders[folder], namesOfRule[rule][position]});
+        }
     }
     return plan;
 }
 
+// Refuses a drawn file that some destination cannot hold, and notes it; the
+// others go on to the caller's own test, if any.
+std::function<bool(const QString&, std::uint64_t)> HeldByEveryDestination(
+    const DestinationVolumes& volumes, std::function<bool(const QString&, std::uint64_t)> callerFits,
+    PassedOverFiles& passed)
+{
+    return [&volumes, &passed, callerFits = std::move(callerFits)](const QString& path, std::uint64_t size) {
+        if (!volumes.Holds(size)) {
+            passed.files.append(path);
+            return false;
+        }
+        return !callerFits || callerFits(path, size);
+    };
+}
+
+} // namespace
+
+CopyPlan PairWithDestinations(const Selection& selection, const QStringList& destinationRows,
+                              const QSet<QString>& takenNames)
+{
+    const QStringList folders = DestinationFolders(destinationRows);
+    return PairWithFolders(selection, folders, DestinationVolumes(folders), takenNames);
+}
+
 CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
-                            RandomSource& random, Dialogs& dialogs, const QSet<QString>& takenNames)
+                            RandomSource& random, Dialogs& dialogs, const QSet<QString>& takenNames,
+                            PassedOverFiles* passedOver)
 {
     ErrorReport report(dialogs, ProcedureLabels::CorrelateListviews());
     CopyPlan rows;
     Selection selection;
+    const QStringList folders = DestinationFolders(destinationRows);
+    const DestinationVolumes volumes(folders);
+    PassedOverFiles passed = volumes.NothingPassedOver();
     report.Step(100, [&] {
         SelectionRequest withDestinations = request;
         withDestinations.destinationCount = static_cast<std::uint64_t>(destinationRows.size());
+        // Only then is each drawn file's size asked for.
+        if (volumes.LimitsFileSize())
+            withDestinations.fits = HeldByEveryDestination(volumes, request.fits, passed);
         selection = randomFileList(withDestinations, random, dialogs);
+        // A file listed under two source rows is offered twice, but said once.
+        passed.files.removeDuplicates();
     });
-    report.Step(102, [&] { rows = PairWithDestinations(selection, destinationRows, takenNames); });
+    report.Step(102, [&] { rows = PairWithFolders(selection, folders, volumes, takenNames); });
+    if (passedOver)
+        *passedOver = std::move(passed);
     return rows;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "randomlist/DestinationVolumes.h"
 #include "randomlist/RandomFileList.h"
 
 #include "core/CopyListRow.h"
@@ -26,15 +27,21 @@ QString DestinationFileName(const QString& fileName, std::uint32_t repeat);
 // one file. A file that lies in one of the destination folders keeps its
 // own name, which a different file would otherwise take from it. Names in
 // takenNames (files already in a destination) are taken from the start.
+// Names are planned as the destinations' file system takes them (rule), and
+// compared so: "AC:DC.mp3" and "ac_dc.mp3" meet on a FAT stick.
 QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders = {},
-                             const QSet<QString>& takenNames = {});
+                             const QSet<QString>& takenNames = {}, NameRule rule = NameRule::AsIs);
 
 // Draws a selection and pairs every drawn file with every destination
 // folder: the copy-list rows, each drawn file with each destination in
-// destination order.
+// destination order. A drawn file larger than a destination's file system
+// holds is passed over, and another drawn in its place; when passedOver is
+// given, it receives those files.
 CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
-                            RandomSource& random, Dialogs& dialogs, const QSet<QString>& takenNames = {});
+                            RandomSource& random, Dialogs& dialogs, const QSet<QString>& takenNames = {},
+                            PassedOverFiles* passedOver = nullptr);
 
-// Pairs a selection with the destination folders.
+// Pairs a selection with the destination folders; each destination's names
+// are planned for its own file system.
 CopyPlan PairWithDestinations(const Selection& selection, const QStringList& destinationRows,
                               const QSet<QString>& takenNames = {});

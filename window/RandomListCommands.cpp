@@ -26,12 +26,13 @@ void Form1::CorrelateListviewsWrapper()
     if (report.Test(100, [&] { return SourceList->IsEmpty() || DestinationList->IsEmpty(); }))
         return;
     CopyPlan rows;
+    PassedOverFiles passedOver;
     report.Step(102, [&] {
         SelectionRequest request;
         request.sourceRows = SourceList->Rows();
         request.numberOfFiles = NumericValue(Text1->text());
         request.allowRepeats = Check11->isChecked();
-        rows = CorrelateListviews(request, DestinationList->Rows(), random_, dialogs_);
+        rows = CorrelateListviews(request, DestinationList->Rows(), random_, dialogs_, {}, &passedOver);
     });
     report.Step(104, [&] {
         CopyList->Clear();
@@ -41,6 +42,9 @@ void Form1::CorrelateListviewsWrapper()
         CopyList->SetRows(rows);
         Summary->SetLines(rows.texts);
     });
+    // Said once the list shows the files drawn in their place.
+    if (!passedOver.files.isEmpty())
+        report.Step(108, [&] { dialogs_.MsgBox(TooLargeMessage(passedOver)); });
 }
 
 bool Form1::InputsReady() const

@@ -2,6 +2,7 @@
 #include "core/PathHelpers.h"
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
+#include "support/FatStick.h"
 #include "support/FormFixture.h"
 
 #include <QCheckBox>
@@ -489,6 +490,38 @@ TEST_F(CommandLine, QuietIsSilentAndVerboseListsTheCopies)
     process.closeWriteChannel();
     ASSERT_TRUE(process.waitForFinished(60'000));
     EXPECT_TRUE(process.readAllStandardOutput().startsWith((library + "/1/f").toUtf8()));
+}
+
+// A FAT stick holds no file of 4 GiB: it is passed over, said once as a
+// note, and another drawn in its place; every name arrives as the stick
+// takes it.
+TEST_F(CommandLine, AFatStickGetsTheFilesItHoldsUnderNamesItTakes)
+{
+    FatStick stick;
+    if (!stick.Usable())
+        GTEST_SKIP() << stick.Problem().toStdString();
+    const QString huge = tree.WriteFile(QStringLiteral("media/huge.mkv"));
+    std::filesystem::resize_file(ToFsPath(huge), std::uint64_t(4) << 30); // sparse: takes no space
+    tree.WriteFile(QStringLiteral("media/What's Up?.mp3"), "song");
+    tree.WriteFile(QStringLiteral("media/AC:DC.mp3"), "band");
+    // A seed whose draw meets the large file before the two others.
+    const QString media = tree.Path(QStringLiteral("media/"));
+    const QStringList arguments = {"-s", media, "-d", stick.Folder(), "-n", "2", "--seed", "1"};
+    const Outcome quiet = Run(arguments + QStringList {"--dry-run", "-q"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, QString());
+    QStringList rows = quiet.out.split(u'\n', Qt::SkipEmptyParts);
+    rows.sort();
+    EXPECT_EQ(rows, (QStringList {media + "AC:DC.mp3 will be copied to " + stick.Folder() + "/AC_DC.mp3",
+                                  media + "What's Up?.mp3 will be copied to " + stick.Folder() + "/What's Up_.mp3"}));
+
+    const Outcome outcome = Run(arguments);
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.err.count(QStringLiteral("too large")), 1) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("quorvex: huge.mkv is too large for the FAT file system of ")
+                                     + stick.Folder() + ": passed over\n"))
+        << outcome.err.toStdString();
+    EXPECT_EQ(Names(stick.Folder()), (std::set<std::string> {"AC_DC.mp3", "What's Up_.mp3"}));
 }
 
 // A script hands over a folder's name as the bytes it is: Latin-1 here.

@@ -30,6 +30,22 @@ TEST(DestinationFileName, PutsTheRepeatNumberBeforeTheLastExtension)
         EXPECT_EQ(DestinationFileName(QString::fromUtf8(name), repeat), QString::fromUtf8(expected)) << name;
 }
 
+TEST(WindowsFileName, ReplacesWhatWindowsRefusesAndDropsTrailingDotsAndBlanks)
+{
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"What's Up?.mp3", u"What's Up_.mp3"}, {u"AC:DC.mp3", u"AC_DC.mp3"},
+        {u"*<a|b>\"\\.txt", u"__a_b___.txt"},  {u"tab\there\x1f\x7f.txt", u"tab_here_\x7f.txt"},
+        {u"a. .", u"a"},                        {u"name. ", u"name"},
+        {u" . ", u"_"},                         {u"...", u"_"},
+        {u" lead.txt", u" lead.txt"},           {u"Ü.mp3", u"Ü.mp3"},
+    };
+    for (const auto& [name, expected] : cases) {
+        const QString text = QString::fromUtf16(name);
+        EXPECT_EQ(WindowsFileName(text), QString::fromUtf16(expected)) << text.toStdString();
+    }
+    EXPECT_EQ(WindowsFileName(QString(QChar(u'\0')) + "x"), QStringLiteral("_x"));
+}
+
 TEST(Pairing, EachDrawnFileGoesToEachDestinationInOrder)
 {
     const QString a = kSep + QStringLiteral("src") + kSep + QStringLiteral("a.txt");
@@ -75,7 +91,11 @@ TEST(DestinationNames, NoFileOfThePlanReplacesAnother)
     const auto entry = [](const char* folder, const char* name, std::uint32_t repeat = 0) {
         return SelectionEntry {kSep + QString::fromUtf8(folder) + kSep + QString::fromUtf8(name), repeat};
     };
-    const std::pair<Selection, QStringList> cases[] = {
+    const struct {
+        Selection selection;
+        QStringList names;
+        NameRule rule = NameRule::AsIs;
+    } cases[] = {
         {{entry("a", "cover.jpg"), entry("b", "cover.jpg"), entry("c", "Cover.JPG")},
          {"cover.jpg", "cover1.jpg", "Cover2.JPG"}},
         // A repeat name and another file of that name never meet, either way round.
@@ -88,9 +108,15 @@ TEST(DestinationNames, NoFileOfThePlanReplacesAnother)
          {"x.txt", "x1.txt", "x.txt", "x1.txt"}},
         {{entry("a", "README"), entry("b", "readme"), entry("c", ".profile"), entry("d", ".PROFILE")},
          {"README", "readme1", ".profile", "1.PROFILE"}},
+        // Where Windows' rules hold, the name the file system takes is the one compared.
+        {{entry("a", "AC:DC.mp3"), entry("b", "ac_dc.mp3"), entry("a", "AC:DC.mp3", 1), entry("c", "a?."),
+          entry("d", "A*")},
+         {"AC_DC.mp3", "ac_dc1.mp3", "AC_DC2.mp3", "a_", "A_1"},
+         NameRule::Windows},
+        {{entry("a", "AC:DC.mp3"), entry("b", "ac_dc.mp3")}, {"AC:DC.mp3", "ac_dc.mp3"}},
     };
-    for (const auto& [selection, names] : cases)
-        EXPECT_EQ(DestinationNames(selection), names) << selection.back().path.toStdString();
+    for (const auto& [selection, names, rule] : cases)
+        EXPECT_EQ(DestinationNames(selection, {}, {}, rule), names) << selection.back().path.toStdString();
 
     // Every destination gets the same names, shown in the rows.
     const QString out = kSep + QStringLiteral("out") + kSep;

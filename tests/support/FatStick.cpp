@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QProcess>
 
+#include <gtest/gtest.h>
+
 #include <sys/vfs.h>
 
 namespace {
@@ -45,6 +47,13 @@ FatStick::~FatStick()
 {
     if (IsMounted())
         Run(QStringLiteral("fusermount"), {"-u", Folder()});
+}
+
+bool FatStick::Usable() const
+{
+    if (!IsMounted() && qEnvironmentVariableIntValue("QUORVEX_REQUIRE_FAT_STICK") != 0)
+        ADD_FAILURE() << "this test run needs the FAT stick: " << problem_.toStdString();
+    return IsMounted();
 }
 
 QString FatStick::Folder() const { return root_.filePath(QStringLiteral("mnt")); }

@@ -17,6 +17,10 @@ public:
     // then tells which.
     bool IsMounted() const { return problem_.isEmpty(); }
     const QString& Problem() const { return problem_; }
+    // False, to skip the test, where no stick could be mounted; there a run
+    // that needs the stick (QUORVEX_REQUIRE_FAT_STICK=1, as ./test.sh sets)
+    // also fails.
+    bool Usable() const;
     QString Folder() const;
 
 private:

@@ -1,6 +1,7 @@
 #include "core/PathHelpers.h"
 #include "core/RowListModel.h"
 #include "core/SummaryText.h"
+#include "support/FatStick.h"
 #include "support/FormFixture.h"
 
 #include <QCheckBox>
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -111,4 +113,40 @@ TEST(EndToEnd, EveryFileOfARealLibraryArrives)
     QFile own(fixture.tree.Path(QStringLiteral("Music")));
     ASSERT_TRUE(own.open(QIODevice::ReadOnly));
     EXPECT_EQ(own.readAll(), QByteArray("the user's own"));
+}
+
+// A FAT stick as the destination: the drawn files larger than it holds are
+// passed over and named in one message once the list is drawn, and the rows
+// show the names the stick takes.
+TEST(EndToEnd, AFatStickGetsTheFilesItHoldsUnderNamesItTakes)
+{
+    FatStick stick;
+    if (!stick.Usable())
+        GTEST_SKIP() << stick.Problem().toStdString();
+    FormFixture fixture;
+    QSet<QString> films;
+    for (int i = 1; i <= 11; ++i) {
+        const QString film = fixture.tree.WriteFile(QStringLiteral("media/film%1.mkv").arg(i));
+        std::filesystem::resize_file(ToFsPath(film), std::uint64_t(4) << 30); // sparse: takes no space
+        films.insert(FileNameOf(film));
+    }
+    const QString song = fixture.tree.WriteFile(QStringLiteral("media/What's Up?.mp3"), "song");
+    Form1& form = fixture.Open();
+    form.SourceList->Append(fixture.tree.Path(QStringLiteral("media")));
+    form.DestinationList->Append(stick.Folder());
+    form.Text1->setText(QStringLiteral("12"));
+    fixture.random.values = std::vector<float>(12, 0.0f);
+    QTest::mouseClick(form.PushButton12, Qt::LeftButton);
+
+    ASSERT_EQ(form.CopyList->Rows(), QStringList{song + " will be copied to " + stick.Folder() + "/What's Up_.mp3"});
+    EXPECT_EQ(form.Summary->Lines(), form.CopyList->Rows());
+    ASSERT_EQ(fixture.dialogs.Messages().size(), 1);
+    const QStringList lines = fixture.dialogs.Messages()[0].split(u'\r');
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_EQ(lines.front(),
+              "11 files are too large for the FAT file system of " + stick.Folder() + " and were passed over:");
+    const QStringList named = lines.mid(1, 10);
+    EXPECT_EQ(QSet<QString>(named.begin(), named.end()).size(), 10);
+    EXPECT_TRUE(films.contains(QSet<QString>(named.begin(), named.end())));
+    EXPECT_EQ(lines.back(), QStringLiteral("... and 1 more."));
 }

@@ -1,0 +1,92 @@
+#include "randomlist/DestinationVolumes.h"
+
+#include "core/PathHelpers.h"
+
+#include "platform/Volume.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+namespace {
+
+// Past this many, the window's message counts the passed-over files rather
+// than naming them, so that it still fits on the screen.
+constexpr qsizetype kNamedInMessage = 10;
+
+bool IsRefusedInWindowsNames(QChar c)
+{
+    return c.unicode() < 0x20 || QStringView(u"?*:\"<>|\\").contains(c);
+}
+
+// A folder as people write it: without its closing separator, unless it is
+// a root ("/", "C:\").
+QString FolderForMessage(const QString& folder)
+{
+    const QChar separator = NativeSeparator();
+    if (folder.size() <= 1 || !folder.endsWith(separator))
+        return folder;
+    const QString bare = folder.chopped(1);
+    return bare.endsWith(u':') ? folder : bare;
+}
+
+} // namespace
+
+QString WindowsFileName(const QString& name)
+{
+    QString mapped = name;
+    for (QChar& c : mapped) {
+        if (IsRefusedInWindowsNames(c))
+            c = u'_';
+    }
+    while (mapped.endsWith(u'.') || mapped.endsWith(u' '))
+        mapped.chop(1);
+    return mapped.isEmpty() ? QStringLiteral("_") : mapped;
+}
+
+QString NameUnder(NameRule rule, const QString& name)
+{
+    return rule == NameRule::Windows ? WindowsFileName(name) : name;
+}
+
+QString TooLargeNote(const QString& file, const PassedOverFiles& passed)
+{
+    return QStringLiteral("%1 is too large for the %2 file system of %3: passed over")
+        .arg(FileNameOf(file), passed.typeName, passed.folder);
+}
+
+QString TooLargeMessage(const PassedOverFiles& passed)
+{
+    const qsizetype count = passed.files.size();
+    if (count == 1) {
+        return QStringLiteral("%1 is too large for the %2 file system of %3 and was passed over.")
+            .arg(FileNameOf(passed.files.front()), passed.typeName, passed.folder);
+    }
+    QString message = QStringLiteral("%1 files are too large for the %2 file system of %3 and were passed over:")
+                          .arg(count)
+                          .arg(passed.typeName, passed.folder);
+    for (qsizetype i = 0; i < std::min(count, kNamedInMessage); ++i)
+        message += QStringLiteral("\r") + FileNameOf(passed.files[i]);
+    if (count > kNamedInMessage)
+        message += QStringLiteral("\r... and %1 more.").arg(count - kNamedInMessage);
+    return message;
+}
+
+DestinationVolumes::DestinationVolumes(const QStringList& folders)
+{
+    QHash<QString, std::optional<platform::VolumeFacts>> learnt;
+    rules_.reserve(static_cast<std::size_t>(folders.size()));
+    for (const QString& folder : folders) {
+        auto known = learnt.find(folder);
+        if (known == learnt.end())
+            known = learnt.insert(folder, platform::VolumeOf(ToFsPath(folder)));
+        const std::optional<platform::VolumeFacts>& facts = *known;
+        const bool learnable = facts && !facts->typeName.empty();
+        rules_.push_back(learnable && facts->windowsNames ? NameRule::Windows : NameRule::AsIs);
+        if (learnable && facts->maxFileSize && (!maxFileSize_ || *facts->maxFileSize < *maxFileSize_)) {
+            maxFileSize_ = facts->maxFileSize;
+            limitType_ = QString::fromStdString(facts->typeName);
+            limitFolder_ = FolderForMessage(folder);
+        }
+    }
+}
