@@ -2,6 +2,7 @@
 #include "core/PathHelpers.h"
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
+#include "platform/Volume.h"
 #include "support/FatStick.h"
 #include "support/FormFixture.h"
 
@@ -522,6 +523,38 @@ TEST_F(CommandLine, AFatStickGetsTheFilesItHoldsUnderNamesItTakes)
                                      + stick.Folder() + ": passed over\n"))
         << outcome.err.toStdString();
     EXPECT_EQ(Names(stick.Folder()), (std::set<std::string> {"AC_DC.mp3", "What's Up_.mp3"}));
+}
+
+// On a FAT stick of 32 KiB clusters a 1-byte file takes 32 KiB: counted in
+// bytes, these files would overrun the stick and their rows fail. A second
+// run with --refresh gets the space of the first one's copies back.
+TEST_F(CommandLine, TheFillCountsFatClustersAndRefreshGivesTheSpaceBack)
+{
+    FatStick stick(32);
+    if (!stick.Usable())
+        GTEST_SKIP() << stick.Problem().toStdString();
+    constexpr std::uint64_t kCluster = 32 * 1024, kBig = 1536 * 1024;
+    for (int i = 1; i <= 150; ++i)
+        tree.WriteFile(QStringLiteral("mix/t%1.txt").arg(i), "x");
+    for (int i = 1; i <= 8; ++i)
+        tree.WriteFile(QStringLiteral("mix/big%1.bin").arg(i), QByteArray(kBig, 'b'));
+    const QStringList arguments = {"-s", tree.Path(QStringLiteral("mix")), "-d", stick.Folder(), "--fill", "--refresh"};
+    for (const char* seed : {"1", "2"}) {
+        const Outcome outcome = Run(arguments + QStringList {"--seed", seed});
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(QStringLiteral(" skipped, 0 failed"))) << outcome.err.toStdString();
+        const std::optional<platform::VolumeFacts> volume = platform::VolumeOf(ToFsPath(stick.Folder()));
+        ASSERT_TRUE(volume);
+        const std::set<std::string> names = Names(stick.Folder());
+        const bool everyTinyFile = std::count_if(names.begin(), names.end(), [](const std::string& name) {
+            return name.starts_with('t');
+        }) == 150;
+        // Each file left out would not have fitted beside the reserve (and a
+        // folder entry's cluster).
+        const std::uint64_t reserve = 1024 * 1024 + 4 * kCluster;
+        EXPECT_GE(volume->freeBytes, reserve) << "the reserve stays free";
+        EXPECT_LT(volume->freeBytes, reserve + (everyTinyFile ? kBig : 0) + 2 * kCluster) << names.size();
+    }
 }
 
 // A script hands over a folder's name as the bytes it is: Latin-1 here.

@@ -30,13 +30,15 @@ bool IsFuse(const QString& folder)
 
 } // namespace
 
-FatStick::FatStick()
+FatStick::FatStick(int clusterKiB)
 {
     const QString image = root_.filePath(QStringLiteral("stick.img"));
     if (!root_.isValid() || !QDir().mkdir(Folder()))
         problem_ = QStringLiteral("no temporary folder for the image");
     if (problem_.isEmpty())
-        problem_ = Run(QStringLiteral("mkfs.fat"), {"-C", image, "16384"});
+        problem_ = Run(QStringLiteral("mkfs.fat"),
+                       (clusterKiB > 0 ? QStringList {"-s", QString::number(clusterKiB * 2)} : QStringList {})
+                           + QStringList {"-C", image, "16384"});
     if (problem_.isEmpty())
         problem_ = Run(QStringLiteral("fusefat"), {"-o", "rw+", image, Folder()});
     if (problem_.isEmpty() && !IsFuse(Folder()))

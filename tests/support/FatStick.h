@@ -8,7 +8,8 @@
 // some names and takes "A.txt" and "a.txt" for one file. Unmounted at the end.
 class FatStick {
 public:
-    FatStick();
+    // clusterKiB: the cluster size; mkfs.fat's choice (2 KiB) when 0.
+    explicit FatStick(int clusterKiB = 0);
     ~FatStick();
     FatStick(const FatStick&) = delete;
     FatStick& operator=(const FatStick&) = delete;
