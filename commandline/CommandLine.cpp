@@ -203,6 +203,7 @@ DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& 
     SelectionRequest request;
     request.sourceRows = sources.list.Rows();
     request.allowRepeats = options.repeats;
+    request.balance = options.balance;
     request.namesInByteOrder = true;
     request.maxBytes = options.maxBytes;
     request.listed = &sources.files;

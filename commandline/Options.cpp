@@ -88,9 +88,9 @@ void CheckCombinations(const Options& options)
     if (!options.plan.isEmpty()) {
         if (!options.sources.empty() || !options.destinations.empty())
             throw UsageError(QStringLiteral("--plan carries out a saved plan; it takes no sources or destinations"));
-        if (options.count || options.seed || options.maxBytes || options.repeats || options.keepExisting)
-            throw UsageError(QStringLiteral(
-                "--plan carries out a saved plan; -n, -r, --seed, --max-size and --keep-existing cannot change it"));
+        if (options.count || options.seed || options.maxBytes || options.repeats || options.keepExisting || options.balance)
+            throw UsageError(QStringLiteral("--plan carries out a saved plan; -n, -r, --seed, --max-size, "
+                                            "--keep-existing and --balance cannot change it"));
     } else if (options.repeats && options.maxBytes && !options.count) {
         throw UsageError(QStringLiteral("with -r, --max-size needs -n: the same files could be drawn without end"));
     } else if (options.sources.empty() || options.destinations.empty()) {
@@ -129,6 +129,7 @@ const std::vector<OptionRow>& OptionTable()
         {{"dest-list"}, "FILE", "Copy the draw into the folders listed in FILE (- reads standard input)."},
         {{"n", "count"}, "N", "Files per destination, a whole number (default: the window's stored number, or 100)."},
         {{"r", "repeats"}, nullptr, "Allow the same file to be drawn more than once."},
+        {{"balance"}, nullptr, "Give every source folder the same share of the draw, whatever its size."},
         {{"exclude"}, "PATTERN", "Draw from no file that matches PATTERN."},
         {{"only"}, "PATTERN", "Draw only from files that match PATTERN."},
         {{"seed"}, "N", "Draw with the seed N: the same seed and trees give the same plan."},
@@ -210,6 +211,7 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
         }
     }
     options.repeats = parser.isSet(QStringLiteral("repeats"));
+    options.balance = parser.isSet(QStringLiteral("balance"));
     options.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
     options.keepExisting = parser.isSet(QStringLiteral("keep-existing"));
     options.dryRun = parser.isSet(QStringLiteral("dry-run"));

@@ -32,6 +32,7 @@ struct Options {
     std::optional<std::uint32_t> seed;
     std::optional<std::uint64_t> maxBytes;
     bool repeats = false;
+    bool balance = false;
     bool skipExisting = false;
     bool keepExisting = false;
     bool dryRun = false;

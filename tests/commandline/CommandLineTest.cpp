@@ -185,6 +185,15 @@ TEST_F(CommandLine, ADryRunPrintsTheRowsAndASeedReproducesThem)
     EXPECT_TRUE(rows.contains(odd + "new\\x0aline\\\\.txt will be copied to " + out + "/new\\x0aline\\\\.txt"));
     EXPECT_EQ(Run(arguments + QStringList{"--seed", "42"}).out, first.out);
     EXPECT_NE(Run(arguments + QStringList{"--seed", "43"}).out, first.out);
+
+    // Balanced, a folder of one file gives one of two beside the 22 others.
+    const QString solo = tree.WriteFile(QStringLiteral("solo/only.txt"), "s");
+    for (const char* seed : {"1", "2", "3"}) {
+        const QStringList balanced = {"-s", odd, "-s", FolderOf(solo), "-d", out, "-n", "2", "--balance", "--dry-run", "--seed", seed};
+        const QString plan = Run(balanced).out;
+        EXPECT_EQ(plan.count(solo + " will be copied to "), 1) << plan.toStdString();
+        EXPECT_EQ(Run(balanced).out, plan);
+    }
 }
 
 // Awkward names, and folders whose names hold the words that join a row's
@@ -367,6 +376,7 @@ TEST_F(CommandLine, FiltersActBeforeTheDraw)
         {{"--exclude", "f1", "--exclude", "1/F3", "-n", "4"}, {"f2.txt", "f4.txt", "f5.txt", "f6.txt"}},
         {{"--only", "*.TXT", "--exclude", "0/", "-n", "3"}, {"f1.txt", "f3.txt", "f5.txt"}},
         {{"--only", "f[12].*", "-n", "2"}, {"f1.txt", "f2.txt"}},
+        {{"--balance", "--exclude", "f[56]*", "--exclude", "1/f1", "-n", "3"}, {"f2.txt", "f3.txt", "f4.txt"}},
     };
     for (const auto& [filters, names] : cases) {
         const QStringList rows =

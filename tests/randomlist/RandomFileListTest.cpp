@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <random>
+
 #include <sys/stat.h>
 
 namespace {
@@ -195,4 +198,66 @@ TEST_F(Selecting, APlanTooLargeForMemoryIsRefused)
     ScriptedDialogs quiet;
     EXPECT_EQ(randomFileList(Request({folder}, 1e12), random, quiet).size(), 3u);
     EXPECT_TRUE(quiet.shown.empty());
+}
+
+// Each row is a group: a dropped file beside a folder gives one file a
+// round, and the budget and the filters' hook still hold.
+TEST_F(Selecting, BalanceGivesEveryRowAFairShare)
+{
+    const QString folder = ThreeFiles();
+    const QString dropped = tree.WriteFile(QStringLiteral("dropped/big.jpg"), "bigger");
+    std::mt19937 engine(5);
+    std::uniform_real_distribution<float> uniform(0.0f, 1.0f);
+    for (int trial = 0; trial < 40; ++trial) {
+        std::vector<float> values(16);
+        for (float& value : values)
+            value = uniform(engine);
+        SelectionRequest request = Request({folder, dropped}, 2);
+        request.balance = true;
+        ScriptedRandom random(values);
+        QStringList drawn = Paths(randomFileList(request, random, dialogs));
+        EXPECT_EQ(drawn.count(dropped), 1) << drawn.join(u' ').toStdString();
+        // Within a budget it still gives its share; too large for it, or
+        // refused, it gives none and the folder gives all.
+        for (const std::uint64_t budget : {8, 2}) {
+            request.maxBytes = budget;
+            random.next = 0;
+            drawn = Paths(randomFileList(request, random, dialogs));
+            EXPECT_EQ(drawn.count(dropped), budget == 8 ? 1 : 0) << drawn.join(u' ').toStdString();
+            EXPECT_EQ(drawn.size(), 2);
+        }
+        request.maxBytes.reset();
+        request.accepts = [](qsizetype row, platform::NativeStringView) { return row == 0; };
+        random.next = 0;
+        drawn = Paths(randomFileList(request, random, dialogs));
+        EXPECT_FALSE(drawn.contains(dropped));
+        EXPECT_EQ(drawn.size(), 2);
+    }
+}
+
+// Held-back files come in only once every other file is drawn, with or
+// without a budget or balance, and never twice.
+TEST_F(Selecting, HeldBackFilesComeOnlyWhenTheOthersAreTooFew)
+{
+    const QString folder = ThreeFiles();
+    const QString fresh = folder + kSep + QStringLiteral("c.jpg");
+    const struct {
+        double number;
+        std::optional<std::uint64_t> maxBytes;
+        bool balance;
+        int drawn;
+    } cases[] = {{1, {}, false, 1}, {2, {}, false, 2}, {5, {}, false, 3}, {2, {}, true, 2},
+                 {std::numeric_limits<double>::infinity(), 2, false, 2}, {3, 10, true, 3}};
+    for (const auto& [number, maxBytes, balance, drawn] : cases) {
+        SelectionRequest request = Request({folder}, number);
+        request.maxBytes = maxBytes;
+        request.balance = balance;
+        request.heldBack = [&](const QString& path) { return path != fresh; };
+        request.namesInByteOrder = true; // c.jpg comes last
+        ScriptedRandom random(std::vector<float>(12, 0.0f));
+        const QStringList paths = Paths(randomFileList(request, random, dialogs));
+        ASSERT_EQ(paths.size(), drawn) << number;
+        EXPECT_EQ(paths[0], fresh) << number;
+        EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), drawn) << number;
+    }
 }
