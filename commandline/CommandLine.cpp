@@ -1,6 +1,7 @@
 #include "commandline/CommandLine.h"
 
 #include "commandline/ConsoleOutput.h"
+#include "commandline/CycleState.h"
 #include "commandline/FileFilter.h"
 #include "commandline/Options.h"
 #include "commandline/PlanFile.h"
@@ -184,6 +185,7 @@ QSet<QString> NamesIn(const QStringList& folders)
 struct DrawnPlan {
     CopyPlan rows;
     std::uint32_t seed = 0;
+    std::optional<CycleState> cycle; // with --cycle
 };
 
 DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& dialogs)
@@ -204,6 +206,10 @@ DrawnPlan DrawPlan(const Options& options, ErrorReport& report, ConsoleDialogs& 
     request.sourceRows = sources.list.Rows();
     request.allowRepeats = options.repeats;
     request.balance = options.balance;
+    if (options.cycle) {
+        plan.cycle.emplace(options);
+        request.heldBack = [&cycle = *plan.cycle](const QString& path) { return cycle.Drawn(path); };
+    }
     request.namesInByteOrder = true;
     request.maxBytes = options.maxBytes;
     request.listed = &sources.files;
@@ -362,6 +368,12 @@ int Run(const Options& options)
     const QStringList flushFailures =
         FlushToDevices(run.written, flusher, [&](const FlushGroup& group) { progress.Flushing(group.folder); });
     progress.Finish();
+    // Files whose flush failed may not have arrived: the cycle stays as it was.
+    if (drawn.cycle && flushFailures.isEmpty()) {
+        drawn.cycle->Record(drawn.rows.rows, run.written);
+        if (!drawn.cycle->Save())
+            dialogs.CountFailure();
+    }
     if (run.sameFiles)
         dialogs.MsgBox(kSameFilesMessage);
     if (run.failed > 0)

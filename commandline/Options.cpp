@@ -81,6 +81,8 @@ std::uint64_t WholeCount(const QString& value)
 
 void CheckCombinations(const Options& options)
 {
+    if (!options.cycleName.isEmpty() && !options.cycle)
+        throw UsageError(QStringLiteral("--cycle-name names a cycle: give --cycle too"));
     if (options.skipExisting && options.keepExisting)
         throw UsageError(QStringLiteral("--skip-existing and --keep-existing exclude each other"));
     if (options.quiet && options.verbose)
@@ -88,9 +90,12 @@ void CheckCombinations(const Options& options)
     if (!options.plan.isEmpty()) {
         if (!options.sources.empty() || !options.destinations.empty())
             throw UsageError(QStringLiteral("--plan carries out a saved plan; it takes no sources or destinations"));
-        if (options.count || options.seed || options.maxBytes || options.repeats || options.keepExisting || options.balance)
+        if (options.count || options.seed || options.maxBytes || options.repeats || options.keepExisting || options.balance
+            || options.cycle)
             throw UsageError(QStringLiteral("--plan carries out a saved plan; -n, -r, --seed, --max-size, "
-                                            "--keep-existing and --balance cannot change it"));
+                                            "--keep-existing, --balance and --cycle cannot change it"));
+    } else if (options.repeats && options.cycle) {
+        throw UsageError(QStringLiteral("--cycle draws every file once before any comes back; it takes no -r"));
     } else if (options.repeats && options.maxBytes && !options.count) {
         throw UsageError(QStringLiteral("with -r, --max-size needs -n: the same files could be drawn without end"));
     } else if (options.sources.empty() || options.destinations.empty()) {
@@ -114,6 +119,7 @@ otherwise a part of the file's path below its source folder. Letter case is
 ignored. Filters thin the files before the draw.
 Sources, destinations and filters are taken in the order given.
 Without -n, --max-size draws until nothing more fits (with -r, give -n).
+--cycle keeps its state in $XDG_STATE_HOME/quorvex (~/.local/state/quorvex).
 Exit status: 0 all done, 1 some rows failed, 2 usage error (nothing done),
 130 interrupted.
 )";
@@ -130,6 +136,9 @@ const std::vector<OptionRow>& OptionTable()
         {{"n", "count"}, "N", "Files per destination, a whole number (default: the window's stored number, or 100)."},
         {{"r", "repeats"}, nullptr, "Allow the same file to be drawn more than once."},
         {{"balance"}, nullptr, "Give every source folder the same share of the draw, whatever its size."},
+        {{"cycle"}, nullptr, "Draw only files that earlier --cycle runs over the same sources and filters have not "
+                             "drawn; once all have been, a new cycle starts."},
+        {{"cycle-name"}, "NAME", "With --cycle: keep this cycle apart from others over the same sources."},
         {{"exclude"}, "PATTERN", "Draw from no file that matches PATTERN."},
         {{"only"}, "PATTERN", "Draw only from files that match PATTERN."},
         {{"seed"}, "N", "Draw with the seed N: the same seed and trees give the same plan."},
@@ -204,6 +213,10 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
             options.seed = value.trimmed().toUInt(&number);
             if (!number)
                 throw UsageError(QStringLiteral("--seed: a seed is a whole number from 0 to 4294967295, not \"%1\"").arg(value));
+        } else if (option == u"cycle-name") {
+            if (value.isEmpty())
+                throw UsageError(QStringLiteral("--cycle-name needs a name"));
+            options.cycleName = value;
         } else if (option == u"max-size") {
             options.maxBytes = ParseSize(value);
             if (!options.maxBytes)
@@ -212,6 +225,7 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
     }
     options.repeats = parser.isSet(QStringLiteral("repeats"));
     options.balance = parser.isSet(QStringLiteral("balance"));
+    options.cycle = parser.isSet(QStringLiteral("cycle"));
     options.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
     options.keepExisting = parser.isSet(QStringLiteral("keep-existing"));
     options.dryRun = parser.isSet(QStringLiteral("dry-run"));

@@ -33,6 +33,8 @@ struct Options {
     std::optional<std::uint64_t> maxBytes;
     bool repeats = false;
     bool balance = false;
+    bool cycle = false;
+    QString cycleName;
     bool skipExisting = false;
     bool keepExisting = false;
     bool dryRun = false;
