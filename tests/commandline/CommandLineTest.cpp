@@ -391,7 +391,6 @@ TEST_F(CommandLine, FiltersActBeforeTheDraw)
         {{"--exclude", "f1", "--exclude", "1/F3", "-n", "4"}, {"f2.txt", "f4.txt", "f5.txt", "f6.txt"}},
         {{"--only", "*.TXT", "--exclude", "0/", "-n", "3"}, {"f1.txt", "f3.txt", "f5.txt"}},
         {{"--only", "f[12].*", "-n", "2"}, {"f1.txt", "f2.txt"}},
-        {{"--balance", "--exclude", "f[56]*", "--exclude", "1/f1", "-n", "3"}, {"f2.txt", "f3.txt", "f4.txt"}},
     };
     for (const auto& [filters, names] : cases) {
         const QStringList rows =
