@@ -112,13 +112,13 @@ CycleState::CycleState(const Options& options)
     QFile file(file_);
     if (!file.open(QIODevice::ReadOnly)) {
         if (file.exists())
-            PrintMessage(QStringLiteral("cycle: %1: %2, starting a fresh cycle").arg(file_, file.errorString()));
+            PrintMessage(QStringLiteral("cycle: %1: %2, starting a fresh cycle").arg(QDir::toNativeSeparators(file_), file.errorString()));
         return;
     }
     if (std::optional<QSet<QByteArray>> paths = ParseState(file.readAll()))
         drawn_ = std::move(*paths);
     else
-        PrintMessage(QStringLiteral("cycle: %1: damaged, starting a fresh cycle").arg(file_));
+        PrintMessage(QStringLiteral("cycle: %1: damaged, starting a fresh cycle").arg(QDir::toNativeSeparators(file_)));
 }
 
 bool CycleState::Drawn(const QString& path)
@@ -159,11 +159,14 @@ bool CycleState::Save() const
     for (const QByteArray& line : lines)
         text += line + '\n';
     text += kEndLine + QByteArray::number(lines.size()) + '\n';
+    if (!QDir().mkpath(CycleFolder())) {
+        PrintMessage(QStringLiteral("cycle: %1: could not be made").arg(QDir::toNativeSeparators(CycleFolder())));
+        return false;
+    }
     // Written beside the old one and renamed over it: never half a state.
     QSaveFile file(file_);
-    const bool saved = QDir().mkpath(CycleFolder()) && file.open(QIODevice::WriteOnly) && file.write(text) == text.size()
-        && file.commit();
+    const bool saved = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
     if (!saved)
-        PrintMessage(QStringLiteral("cycle: %1: could not be written: %2").arg(file_, file.errorString()));
+        PrintMessage(QStringLiteral("cycle: %1: could not be written: %2").arg(QDir::toNativeSeparators(file_), file.errorString()));
     return saved;
 }

@@ -584,4 +584,11 @@ TEST_F(CommandLine, ACycleKeepsFailedFilesAndSurvivesDamage)
     const Outcome next = Run(cycle + QStringList {"-d", blocked, "-n", "3", "--dry-run"});
     EXPECT_FALSE(next.err.contains(QStringLiteral("damaged"))) << next.err.toStdString();
     EXPECT_EQ(SourceNames(next.out).size(), 3u);
+
+    // A state that cannot be written fails the run, though the copies are made.
+    std::filesystem::remove_all(ToFsPath(tree.Path(QStringLiteral("state"))));
+    tree.WriteFile(QStringLiteral("state"), "not a folder");
+    const Outcome unwritten = Run(cycle + QStringList {"-d", tree.Path(QStringLiteral("out")), "-n", "1"});
+    EXPECT_EQ(unwritten.status, 1);
+    EXPECT_TRUE(unwritten.err.contains(QStringLiteral("/state/quorvex: could not be made"))) << unwritten.err.toStdString();
 }
