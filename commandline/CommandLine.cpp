@@ -1,6 +1,7 @@
 #include "commandline/CommandLine.h"
 
 #include "commandline/ConsoleOutput.h"
+#include "commandline/CycleState.h"
 #include "commandline/FileFilter.h"
 #include "commandline/FillBudget.h"
 #include "commandline/Options.h"
@@ -191,6 +192,7 @@ QSet<QString> NamesIn(const QStringList& folders, const Refresh& refresh)
 struct DrawnPlan {
     CopyPlan rows;
     std::uint32_t seed = 0;
+    std::optional<CycleState> cycle; // with --cycle
 };
 
 // The budget of --fill, named beside the draw's request for its hook.
@@ -229,6 +231,11 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, ErrorReport& report
     SelectionRequest request;
     request.sourceRows = sources.list.Rows();
     request.allowRepeats = options.repeats;
+    request.balance = options.balance;
+    if (options.cycle) {
+        plan.cycle.emplace(options);
+        request.heldBack = [&cycle = *plan.cycle](const QString& path) { return cycle.Drawn(path); };
+    }
     request.namesInByteOrder = true;
     request.maxBytes = options.maxBytes;
     request.listed = &sources.files;
@@ -410,6 +417,12 @@ int Run(const Options& options)
     progress.Finish();
     if (options.refresh)
         refresh.WriteRecords(run.written, dialogs);
+    // Files whose flush failed may not have arrived: the cycle stays as it was.
+    if (drawn.cycle && flushFailures.isEmpty()) {
+        drawn.cycle->Record(drawn.rows.rows, run.written);
+        if (!drawn.cycle->Save())
+            dialogs.CountFailure();
+    }
     if (run.sameFiles)
         dialogs.MsgBox(kSameFilesMessage);
     if (run.failed > 0)

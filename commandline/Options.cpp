@@ -81,6 +81,8 @@ std::uint64_t WholeCount(const QString& value)
 
 void CheckCombinations(const Options& options)
 {
+    if (!options.cycleName.isEmpty() && !options.cycle)
+        throw UsageError(QStringLiteral("--cycle-name names a cycle: give --cycle too"));
     if (options.skipExisting && options.keepExisting)
         throw UsageError(QStringLiteral("--skip-existing and --keep-existing exclude each other"));
     if (options.quiet && options.verbose)
@@ -89,9 +91,12 @@ void CheckCombinations(const Options& options)
         if (!options.sources.empty() || !options.destinations.empty())
             throw UsageError(QStringLiteral("--plan carries out a saved plan; it takes no sources or destinations"));
         if (options.count || options.seed || options.maxBytes || options.repeats || options.keepExisting
-            || options.refresh || options.fill)
+            || options.refresh || options.fill || options.balance || options.cycle)
             throw UsageError(QStringLiteral("--plan carries out a saved plan; -n, -r, --seed, --max-size, "
-                                            "--keep-existing, --refresh and --fill cannot change it"));
+                                            "--keep-existing, --refresh, --fill, --balance and --cycle cannot "
+                                            "change it"));
+    } else if (options.repeats && options.cycle) {
+        throw UsageError(QStringLiteral("--cycle draws every file once before any comes back; it takes no -r"));
     } else if (options.repeats && (options.maxBytes || options.fill) && !options.count) {
         throw UsageError(QStringLiteral("with -r, --max-size and --fill need -n: the same files could be drawn "
                                         "without end"));
@@ -119,6 +124,7 @@ Without -n, --max-size and --fill draw until nothing more fits (with -r,
 give -n). --fill counts each file in whole clusters and, on FAT, its name's
 folder entries, after the --refresh removals; a file system holding several
 destinations takes each file once for each.
+--cycle keeps its state in $XDG_STATE_HOME/quorvex (~/.local/state/quorvex).
 Exit status: 0 all done, 1 some rows failed, 2 usage error (nothing done),
 130 interrupted.
 )";
@@ -134,6 +140,10 @@ const std::vector<OptionRow>& OptionTable()
         {{"dest-list"}, "FILE", "Copy the draw into the folders listed in FILE (- reads standard input)."},
         {{"n", "count"}, "N", "Files per destination, a whole number (default: the window's stored number, or 100)."},
         {{"r", "repeats"}, nullptr, "Allow the same file to be drawn more than once."},
+        {{"balance"}, nullptr, "Give every source folder the same share of the draw, whatever its size."},
+        {{"cycle"}, nullptr, "Draw only files that earlier --cycle runs over the same sources and filters have not "
+                             "drawn; once all have been, a new cycle starts."},
+        {{"cycle-name"}, "NAME", "With --cycle: keep this cycle apart from others over the same sources."},
         {{"exclude"}, "PATTERN", "Draw from no file that matches PATTERN."},
         {{"only"}, "PATTERN", "Draw only from files that match PATTERN."},
         {{"seed"}, "N", "Draw with the seed N: the same seed and trees give the same plan."},
@@ -212,6 +222,10 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
             options.seed = value.trimmed().toUInt(&number);
             if (!number)
                 throw UsageError(QStringLiteral("--seed: a seed is a whole number from 0 to 4294967295, not \"%1\"").arg(value));
+        } else if (option == u"cycle-name") {
+            if (value.isEmpty())
+                throw UsageError(QStringLiteral("--cycle-name needs a name"));
+            options.cycleName = value;
         } else if (option == u"max-size") {
             options.maxBytes = ParseSize(value);
             if (!options.maxBytes)
@@ -219,6 +233,8 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
         }
     }
     options.repeats = parser.isSet(QStringLiteral("repeats"));
+    options.balance = parser.isSet(QStringLiteral("balance"));
+    options.cycle = parser.isSet(QStringLiteral("cycle"));
     options.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
     options.keepExisting = parser.isSet(QStringLiteral("keep-existing"));
     options.refresh = parser.isSet(QStringLiteral("refresh"));

@@ -32,6 +32,9 @@ struct Options {
     std::optional<std::uint32_t> seed;
     std::optional<std::uint64_t> maxBytes;
     bool repeats = false;
+    bool balance = false;
+    bool cycle = false;
+    QString cycleName;
     bool skipExisting = false;
     bool keepExisting = false;
     bool refresh = false; // removes the last --refresh run's unchanged copies first

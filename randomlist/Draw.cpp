@@ -3,6 +3,7 @@
 #include "core/RandomSource.h"
 
 #include <cmath>
+#include <numeric>
 
 std::uint64_t DrawCount(double numberOfFiles)
 {
@@ -75,6 +76,50 @@ std::vector<RepeatPick> DrawAccepted(std::uint32_t fileCount, std::uint64_t coun
         } else {
             candidates.TakeAt(rank);
             picks.push_back({position, 0});
+        }
+    }
+    return picks;
+}
+
+std::vector<RepeatPick> DrawBalanced(const std::vector<std::uint32_t>& groupStarts, std::uint32_t fileCount,
+                                     std::uint64_t count, bool repeats, RandomSource& random,
+                                     const std::function<bool(std::uint32_t)>& accept)
+{
+    struct Group {
+        std::uint32_t start;
+        OrderedPool positions; // within the group
+    };
+    std::vector<Group> groups;
+    for (std::size_t group = 0; group < groupStarts.size(); ++group) {
+        const std::uint32_t end = group + 1 < groupStarts.size() ? groupStarts[group + 1] : fileCount;
+        if (end > groupStarts[group])
+            groups.push_back({groupStarts[group], OrderedPool(end - groupStarts[group])});
+    }
+    std::vector<RepeatPick> picks;
+    std::vector<std::uint32_t> timesPicked(repeats ? fileCount : 0, 0);
+    std::vector<std::uint32_t> live(groups.size()); // the groups still holding positions
+    std::iota(live.begin(), live.end(), 0u);
+    std::vector<std::uint32_t> round; // the groups yet to give a file in this round
+    while (picks.size() < count) {
+        if (round.empty()) {
+            std::erase_if(live, [&](std::uint32_t group) { return groups[group].positions.Remaining() == 0; });
+            if (live.empty())
+                break;
+            round = live;
+        }
+        const std::uint32_t turn = DrawIndex(random.Next(), static_cast<std::uint32_t>(round.size()));
+        Group& group = groups[round[turn]];
+        const std::uint32_t rank = DrawIndex(random.Next(), group.positions.Remaining());
+        const std::uint32_t position = group.start + group.positions.At(rank);
+        const bool accepted = !accept || accept(position);
+        if (accepted)
+            picks.push_back({position, repeats ? timesPicked[position]++ : 0});
+        // Passed over, or drawn without repeats: never drawn again.
+        if (!accepted || !repeats)
+            group.positions.TakeAt(rank);
+        if (accepted || group.positions.Remaining() == 0) {
+            round[turn] = round.back();
+            round.pop_back();
         }
     }
     return picks;

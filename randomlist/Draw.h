@@ -32,6 +32,17 @@ std::vector<std::uint32_t> DrawWithoutRepeats(std::uint32_t fileCount, std::uint
 std::vector<RepeatPick> DrawAccepted(std::uint32_t fileCount, std::uint64_t count, bool repeats,
                                      RandomSource& random, const std::function<bool(std::uint32_t)>& accept);
 
+// Draws as DrawAccepted does, but in rounds that give every group of
+// positions a fair share, whatever its size: in a round each group still
+// holding positions gives one (a position it refuses does not count), the
+// groups in random order, each of a group's positions equally likely.
+// groupStarts holds each group's first position, in order; a group runs up
+// to the next one's start (the last one up to fileCount). An empty accept
+// accepts every position.
+std::vector<RepeatPick> DrawBalanced(const std::vector<std::uint32_t>& groupStarts, std::uint32_t fileCount,
+                                     std::uint64_t count, bool repeats, RandomSource& random,
+                                     const std::function<bool(std::uint32_t)>& accept = {});
+
 // The positions still in a pool, in order, with the r-th found and removed
 // in O(log n): a Fenwick tree over one count per position.
 class OrderedPool {

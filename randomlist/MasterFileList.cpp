@@ -2,7 +2,11 @@
 
 #include "core/PathHelpers.h"
 
-void MasterFileList::BeginFolder(const QString& folder) { folders_.push_back(folder); }
+void MasterFileList::BeginFolder(const QString& folder)
+{
+    folders_.push_back(folder);
+    folderStarts_.push_back(Count());
+}
 
 void MasterFileList::AddName(platform::NativeStringView name)
 {
@@ -13,7 +17,7 @@ void MasterFileList::AddName(platform::NativeStringView name)
 
 void MasterFileList::AddFile(const QString& path)
 {
-    folders_.push_back(path);
+    BeginFolder(path);
     entries_.push_back({names_.size(), static_cast<std::uint32_t>(folders_.size() - 1), 0});
 }
 

@@ -21,6 +21,9 @@ public:
 
     std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
     QString Path(std::uint32_t position) const;
+    // The position of each folder's first file, in order: a folder's files
+    // run up to the next folder's first (the last folder's to Count()).
+    const std::vector<std::uint32_t>& FolderStarts() const { return folderStarts_; }
 
 private:
     struct Entry {
@@ -29,6 +32,7 @@ private:
         std::uint32_t nameLength;
     };
     std::vector<QString> folders_;
+    std::vector<std::uint32_t> folderStarts_;
     platform::NativeString names_;
     std::vector<Entry> entries_;
 };

@@ -113,16 +113,30 @@ std::vector<RowListing> ReadRows(const QStringList& rows, bool inByteOrder, Fold
     return listings;
 }
 
+// The files to draw from: the fresh ones, and those the request holds back
+// for when the fresh ones are too few.
+struct DrawLists {
+    MasterFileList fresh;
+    MasterFileList held;
+
+    std::uint32_t Count() const { return fresh.Count() + held.Count(); }
+};
+
 // Adds what a folder row held and accept takes; true when it held any file.
-bool AddListing(const QString& folder, const RowListing& listing, MasterFileList& files,
-                const std::function<bool(platform::NativeStringView)>& accept)
+bool AddListing(const QString& folder, const RowListing& listing, DrawLists& files,
+                const std::function<bool(platform::NativeStringView)>& accept,
+                const std::function<bool(const QString&)>& heldBack)
 {
-    if (files.Count() + listing.names.size() > std::numeric_limits<std::uint32_t>::max())
+    if (std::uint64_t(files.Count()) + listing.names.size() > std::numeric_limits<std::uint32_t>::max())
         throw Failure(QStringLiteral("Too many files in the source folders"));
-    files.BeginFolder(folder);
+    files.fresh.BeginFolder(folder);
+    if (heldBack)
+        files.held.BeginFolder(folder);
     for (const std::uint32_t name : listing.order) {
-        if (!accept || accept(listing.names[name]))
-            files.AddName(listing.names[name]);
+        if (accept && !accept(listing.names[name]))
+            continue;
+        const bool held = heldBack && heldBack(folder + FromFsName(listing.names[name]));
+        (held ? files.held : files.fresh).AddName(listing.names[name]);
     }
     if (!listing.failure.isEmpty())
         throw Failure(listing.failure);
@@ -148,26 +162,36 @@ bool TooManyRows(std::uint32_t fileCount, const SelectionRequest& request)
     return !IsUnlimited(request) && SelectionSize(fileCount, request) > MaxEntries(request);
 }
 
-// Draws as usual, passing over every drawn file that would take the total
-// past the budget or that the request's own test refuses.
-Selection DrawWithinBudget(const MasterFileList& files, const SelectionRequest& request, RandomSource& random)
+Selection Picked(const MasterFileList& files, const std::vector<RepeatPick>& picks)
 {
-    std::uint64_t total = 0;
+    Selection selection;
+    selection.reserve(picks.size());
+    for (const RepeatPick& pick : picks)
+        selection.push_back({files.Path(pick.position), pick.repeat});
+    return selection;
+}
+
+// Draws count files as usual, passing over every drawn file larger than the
+// bytes left (when there is a budget) or that the request's own test
+// refuses; each drawn file takes its size from the bytes left.
+Selection DrawWithinBudget(const MasterFileList& files, const SelectionRequest& request, std::uint64_t count,
+                           std::optional<std::uint64_t>& bytesLeft, RandomSource& random)
+{
     const auto fits = [&](std::uint32_t position) {
         const QString path = files.Path(position);
         const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
-        if (!facts || (request.maxBytes && facts->size > *request.maxBytes - total))
+        if (!facts || (bytesLeft && facts->size > *bytesLeft))
             return false;
         if (request.fits && !request.fits(path, facts->size))
             return false;
-        total += facts->size;
+        if (bytesLeft)
+            *bytesLeft -= facts->size;
         return true;
     };
-    Selection selection;
     // Fewer files than asked for, and no budget: every file that fits, in
     // listing order, as without the test.
-    if (!request.maxBytes && !IsUnlimited(request) && !request.allowRepeats
-        && files.Count() < request.numberOfFiles) {
+    if (!bytesLeft && !IsUnlimited(request) && !request.allowRepeats && !request.balance && files.Count() < count) {
+        Selection selection;
         for (std::uint32_t position = 0; position < files.Count(); ++position) {
             if (fits(position))
                 selection.push_back({files.Path(position), 0});
@@ -176,29 +200,45 @@ Selection DrawWithinBudget(const MasterFileList& files, const SelectionRequest& 
     }
     // Even with fewer files than asked for, they are drawn: in listing order
     // the budget would always be filled from the same first files.
-    const std::uint64_t count = std::min(DrawCount(request.numberOfFiles), MaxEntries(request));
-    for (const RepeatPick& pick : DrawAccepted(files.Count(), count, request.allowRepeats, random, fits))
-        selection.push_back({files.Path(pick.position), pick.repeat});
-    return selection;
+    if (request.balance)
+        return Picked(files, DrawBalanced(files.FolderStarts(), files.Count(), count, request.allowRepeats, random, fits));
+    return Picked(files, DrawAccepted(files.Count(), count, request.allowRepeats, random, fits));
 }
 
-Selection Draw(const MasterFileList& files, const SelectionRequest& request, RandomSource& random)
+// Draws up to numberOfFiles files (at most most) from one list.
+Selection DrawFrom(const MasterFileList& files, const SelectionRequest& request, double numberOfFiles,
+                   std::uint64_t most, std::optional<std::uint64_t>& bytesLeft, RandomSource& random)
 {
     if (LooksAtDrawnFiles(request))
-        return DrawWithinBudget(files, request, random);
-    Selection selection;
+        return DrawWithinBudget(files, request, std::min(DrawCount(numberOfFiles), most), bytesLeft, random);
     const std::uint32_t fileCount = files.Count();
+    if (request.balance)
+        return Picked(files, DrawBalanced(files.FolderStarts(), fileCount, DrawCount(numberOfFiles), request.allowRepeats, random));
+    Selection selection;
     if (request.allowRepeats) {
-        for (const RepeatPick& pick : DrawWithRepeats(fileCount, DrawCount(request.numberOfFiles), random))
-            selection.push_back({files.Path(pick.position), pick.repeat});
-    } else if (fileCount < request.numberOfFiles) {
+        selection = Picked(files, DrawWithRepeats(fileCount, DrawCount(numberOfFiles), random));
+    } else if (fileCount < numberOfFiles) {
         // Fewer files than asked for: every file once, in listing order.
         selection.reserve(fileCount);
         for (std::uint32_t position = 0; position < fileCount; ++position)
             selection.push_back({files.Path(position), 0});
     } else {
-        for (std::uint32_t position : DrawWithoutRepeats(fileCount, DrawCount(request.numberOfFiles), random))
+        for (std::uint32_t position : DrawWithoutRepeats(fileCount, DrawCount(numberOfFiles), random))
             selection.push_back({files.Path(position), 0});
+    }
+    return selection;
+}
+
+Selection Draw(const DrawLists& files, const SelectionRequest& request, RandomSource& random)
+{
+    std::optional<std::uint64_t> bytesLeft = request.maxBytes;
+    Selection selection = DrawFrom(files.fresh, request, request.numberOfFiles, MaxEntries(request), bytesLeft, random);
+    // The held-back files come in only once every fresh one is drawn; a
+    // fresh one passed over for the budget still keeps them out.
+    const double rest = request.numberOfFiles - static_cast<double>(selection.size());
+    if (files.held.Count() > 0 && selection.size() == files.fresh.Count() && rest >= 1.0) {
+        Selection more = DrawFrom(files.held, request, rest, MaxEntries(request) - selection.size(), bytesLeft, random);
+        selection.insert(selection.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
     }
     return selection;
 }
@@ -224,8 +264,10 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
         report.Step(102, [&] { dialogs.MsgBox(kNumberBelowOneMessage); });
         return {};
     }
-    MasterFileList files;
+    DrawLists files;
     std::vector<RowListing> listings;
+    // With repeats every file is fresh at every draw.
+    const std::function<bool(const QString&)> heldBack = request.allowRepeats ? nullptr : request.heldBack;
     report.Step(104, [&] { listings = ReadRows(request.sourceRows, request.namesInByteOrder, request.listed); });
     for (qsizetype position = 0; position < request.sourceRows.size() && position < qsizetype(listings.size()); ++position) {
         const QString& row = request.sourceRows[position];
@@ -241,12 +283,12 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
         if (report.Test(106, [&] { return listing.isFile; })) {
             report.Step(108, [&] {
                 if (!accept || accept(ToFsPath(row).filename().native()))
-                    files.AddFile(row);
+                    (heldBack && heldBack(row) ? files.held : files.fresh).AddFile(row);
                 found = true;
             });
             continue;
         }
-        report.Step(110, [&] { found = AddListing(folder, listing, files, accept); });
+        report.Step(110, [&] { found = AddListing(folder, listing, files, accept, heldBack); });
         if (report.Test(112, [&] { return !found; }))
             report.Step(114, [&] { dialogs.MsgBox(NoFilesMessage(folder)); });
     }

@@ -53,6 +53,14 @@ struct SelectionRequest {
     // Folders already read (by a scan): their files are taken from here, and
     // taken out, rather than read again.
     FolderFiles* listed = nullptr;
+    // Every source row (a folder, or a file of its own) has the same chance
+    // to give the next file, whatever its size, and each of its files the
+    // same chance within it. A row that runs out drops out.
+    bool balance = false;
+    // Without repeats, when set: the files it holds back (it is given each
+    // file's path as the selection names it) are drawn only when the others
+    // are too few; all the others are then drawn, and the rest from them.
+    std::function<bool(const QString& path)> heldBack;
 };
 
 // Lists the plain files directly in each source folder and draws the files

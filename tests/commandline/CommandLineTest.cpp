@@ -16,7 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <set>
 
@@ -41,6 +43,7 @@ protected:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), tree.Path(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_STATE_HOME"), tree.Path(QStringLiteral("state")));
         // As over ssh or from cron: no display of any kind, not even the
         // offscreen one that the window tests ask for.
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -69,6 +72,15 @@ protected:
         std::set<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(ToFsPath(folder)))
             names.insert(entry.path().filename().native());
+        return names;
+    }
+
+    // The names of the files a dry run's rows copy.
+    static std::set<std::string> SourceNames(const QString& plan)
+    {
+        std::set<std::string> names;
+        for (const QString& row : plan.split(u'\n', Qt::SkipEmptyParts))
+            names.insert(FileNameOf(row.section(kWillBeCopiedTo, 0, 0)).toStdString());
         return names;
     }
 
@@ -121,7 +133,10 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         {{"-s", library, "-d", out, "-platform", "offscreen"}, 2, "-platform is an option of the window"},
         {{"-s", library, "-d", out, "-r", "--max-size", "1G"}, 2, "with -r, --max-size and --fill need -n"},
         {{"-s", library, "-d", out, "-r", "--fill"}, 2, "with -r, --max-size and --fill need -n"},
-        {{"--plan", "p.txt", "--refresh"}, 2, "--refresh and --fill cannot change it"},
+        {{"--plan", "p.txt", "--refresh"}, 2, "--refresh, --fill, --balance and --cycle cannot"},
+        {{"-s", library, "-d", out, "-r", "--cycle"}, 2, "it takes no -r"},
+        {{"--plan", "p.txt", "--cycle"}, 2, "--balance and --cycle cannot change it"},
+        {{"-s", library, "-d", out, "--cycle-name", "frame"}, 2, "give --cycle too"},
         {{"-s", empty, "-d", out, "--seed", "1"}, 1, "No files added."},
         {{"-s", library + "/1", "-d", tree.Path(QStringLiteral("missing")), "-n", "1", "--seed", "1"}, 1,
          "1 file could not be copied"},
@@ -190,6 +205,15 @@ TEST_F(CommandLine, ADryRunPrintsTheRowsAndASeedReproducesThem)
     EXPECT_TRUE(rows.contains(odd + "new\\x0aline\\\\.txt will be copied to " + out + "/new\\x0aline\\\\.txt"));
     EXPECT_EQ(Run(arguments + QStringList{"--seed", "42"}).out, first.out);
     EXPECT_NE(Run(arguments + QStringList{"--seed", "43"}).out, first.out);
+
+    // Balanced, a folder of one file gives one of two beside the 22 others.
+    const QString solo = tree.WriteFile(QStringLiteral("solo/only.txt"), "s");
+    for (const char* seed : {"1", "2", "3"}) {
+        const QStringList balanced = {"-s", odd, "-s", FolderOf(solo), "-d", out, "-n", "2", "--balance", "--dry-run", "--seed", seed};
+        const QString plan = Run(balanced).out;
+        EXPECT_EQ(plan.count(solo + " will be copied to "), 1) << plan.toStdString();
+        EXPECT_EQ(Run(balanced).out, plan);
+    }
 }
 
 // Awkward names, and folders whose names hold the words that join a row's
@@ -666,4 +690,59 @@ TEST_F(CommandLine, TheWindowDrawsTheSamePlanFromTheSameSeed)
     form.Check11->setChecked(true);
     form.PushButton12_Click();
     EXPECT_EQ(form.CopyList->Rows(), printed);
+}
+
+// Every file once before any comes back, whichever stick it went to; the
+// run that wraps starts a cycle of just the files it drew again. A dry run
+// leaves the cycle as it was, and a named cycle is a cycle apart.
+TEST_F(CommandLine, ACycleDrawsEveryFileOnceBeforeAnyComesBack)
+{
+    const QStringList cycle = {"--source-tree", Library(), "-n", "4", "--cycle"};
+    const auto copyInto = [&](const QString& stick, const QStringList& more = {}) {
+        const Outcome outcome = Run(cycle + more + QStringList {"-d", tree.MakeFolder(stick)});
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        return Names(tree.Path(stick));
+    };
+    const std::set<std::string> all = {"f1.txt", "f2.txt", "f3.txt", "f4.txt", "f5.txt", "f6.txt"};
+    const std::set<std::string> first = copyInto(QStringLiteral("a"));
+    const std::set<std::string> second = copyInto(QStringLiteral("b"));
+    std::set<std::string> both, again, rest;
+    std::set_union(first.begin(), first.end(), second.begin(), second.end(), std::inserter(both, both.end()));
+    std::set_intersection(first.begin(), first.end(), second.begin(), second.end(), std::inserter(again, again.end()));
+    std::set_difference(all.begin(), all.end(), again.begin(), again.end(), std::inserter(rest, rest.end()));
+    EXPECT_EQ(first.size(), 4u);
+    EXPECT_EQ(both, all);
+    EXPECT_EQ(again.size(), 2u);
+    EXPECT_EQ(SourceNames(Run(cycle + QStringList {"-d", "/out", "--dry-run"}).out), rest);
+    copyInto(QStringLiteral("frame"), {"--cycle-name", "frame"});
+    EXPECT_EQ(copyInto(QStringLiteral("c")), rest);
+}
+
+// A file whose every row failed is still to come; a damaged state is said,
+// and a fresh cycle written in its place.
+TEST_F(CommandLine, ACycleKeepsFailedFilesAndSurvivesDamage)
+{
+    const QString library = Library(); // lib/1 holds f1, f3 and f5
+    const QString blocked = tree.MakeFolder(QStringLiteral("blocked/f1.txt")).chopped(6); // f1 cannot land
+    const QStringList cycle = {"-s", library + "/1", "--cycle"};
+    EXPECT_EQ(Run(cycle + QStringList {"-d", blocked, "-n", "3"}).status, 1);
+    EXPECT_EQ(SourceNames(Run(cycle + QStringList {"-d", blocked, "-n", "1", "--dry-run"}).out),
+              std::set<std::string> {"f1.txt"});
+
+    const auto state = *std::filesystem::directory_iterator(ToFsPath(tree.Path(QStringLiteral("state/quorvex"))));
+    std::filesystem::resize_file(state.path(), 20);
+    const Outcome damaged = Run(cycle + QStringList {"-d", tree.MakeFolder(QStringLiteral("out")), "-n", "3"});
+    EXPECT_EQ(damaged.status, 0) << damaged.err.toStdString();
+    EXPECT_TRUE(damaged.err.contains(QStringLiteral("cycle: %1: damaged, starting a fresh cycle").arg(FromFsName(state.path().native()))))
+        << damaged.err.toStdString();
+    const Outcome next = Run(cycle + QStringList {"-d", blocked, "-n", "3", "--dry-run"});
+    EXPECT_FALSE(next.err.contains(QStringLiteral("damaged"))) << next.err.toStdString();
+    EXPECT_EQ(SourceNames(next.out).size(), 3u);
+
+    // A state that cannot be written fails the run, though the copies are made.
+    std::filesystem::remove_all(ToFsPath(tree.Path(QStringLiteral("state"))));
+    tree.WriteFile(QStringLiteral("state"), "not a folder");
+    const Outcome unwritten = Run(cycle + QStringList {"-d", tree.Path(QStringLiteral("out")), "-n", "1"});
+    EXPECT_EQ(unwritten.status, 1);
+    EXPECT_TRUE(unwritten.err.contains(QStringLiteral("/state/quorvex: could not be made"))) << unwritten.err.toStdString();
 }

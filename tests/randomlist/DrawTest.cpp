@@ -107,3 +107,37 @@ TEST(DrawWithRepeats, CountsEarlierPicksOfTheSameFile)
     EXPECT_TRUE(DrawWithRepeats(0, 5, none).empty());
     EXPECT_EQ(none.Used(), 0u);
 }
+
+// One position beside fifty, with empty groups around them: each round
+// gives one of each, and the single one no more often than that.
+TEST(DrawBalanced, EveryGroupGivesOneARoundWhateverItsSize)
+{
+    const std::vector<std::uint32_t> starts = {0, 0, 1, 51};
+    std::mt19937 engine(20260902);
+    for (int trial = 0; trial < 200; ++trial) {
+        ScriptedRandom random(RandomValues(engine, 6));
+        const std::vector<RepeatPick> picks = DrawBalanced(starts, 51, 3, false, random);
+        ASSERT_EQ(picks.size(), 3u);
+        EXPECT_EQ((picks[0].position == 0) + (picks[1].position == 0), 1) << "trial " << trial;
+        EXPECT_TRUE(picks[0].position != picks[1].position && picks[1].position != picks[2].position
+                    && picks[0].position != picks[2].position) << "trial " << trial;
+    }
+    ScriptedRandom many(RandomValues(engine, 80));
+    std::uint32_t singles = 0;
+    for (const RepeatPick& pick : DrawBalanced(starts, 51, 40, true, many)) {
+        if (pick.position == 0) {
+            EXPECT_EQ(pick.repeat, singles++);
+        }
+    }
+    EXPECT_EQ(singles, 20u);
+
+    // A refused position is not the group's share: the group gives another,
+    // and the draw ends when nothing acceptable is left.
+    for (int trial = 0; trial < 50; ++trial) {
+        ScriptedRandom random(RandomValues(engine, 200));
+        const std::vector<RepeatPick> picks =
+            DrawBalanced({0, 1}, 51, 5, false, random, [](std::uint32_t position) { return position % 50 == 0; });
+        ASSERT_EQ(picks.size(), 2u);
+        EXPECT_EQ(picks[0].position + picks[1].position, 50u);
+    }
+}

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <random>
+
 #include <sys/stat.h>
 
 namespace {
@@ -195,4 +198,54 @@ TEST_F(Selecting, APlanTooLargeForMemoryIsRefused)
     ScriptedDialogs quiet;
     EXPECT_EQ(randomFileList(Request({folder}, 1e12), random, quiet).size(), 3u);
     EXPECT_TRUE(quiet.shown.empty());
+}
+
+// Each row is a group, a dropped file too: it gives its share within a
+// budget, and none when it is too large for the budget.
+TEST_F(Selecting, BalanceGivesEveryRowItsShareWithinTheBudget)
+{
+    const QString folder = ThreeFiles();
+    const QString dropped = tree.WriteFile(QStringLiteral("dropped/big.jpg"), "bigger");
+    std::mt19937 engine(5);
+    for (int trial = 0; trial < 20; ++trial) {
+        for (const std::uint64_t budget : {0, 8, 2}) { // 0: none
+            SelectionRequest request = Request({folder, dropped}, 2);
+            request.balance = true;
+            if (budget > 0)
+                request.maxBytes = budget;
+            std::vector<float> values(8);
+            std::generate(values.begin(), values.end(), [&] { return std::generate_canonical<float, 24>(engine); });
+            ScriptedRandom random(values);
+            const QStringList drawn = Paths(randomFileList(request, random, dialogs));
+            EXPECT_EQ(drawn.size(), 2);
+            EXPECT_EQ(drawn.count(dropped), budget == 2 ? 0 : 1) << budget << drawn.join(u' ').toStdString();
+        }
+    }
+}
+
+// Held-back files come in only once every other file is drawn, with or
+// without a budget or balance, and never twice.
+TEST_F(Selecting, HeldBackFilesComeOnlyWhenTheOthersAreTooFew)
+{
+    const QString folder = ThreeFiles();
+    const QString fresh = folder + kSep + QStringLiteral("c.jpg");
+    const struct {
+        double number;
+        std::optional<std::uint64_t> maxBytes;
+        bool balance;
+        int drawn;
+    } cases[] = {{1, {}, false, 1}, {2, {}, false, 2}, {5, {}, false, 3}, {2, {}, true, 2},
+                 {std::numeric_limits<double>::infinity(), 2, false, 2}, {3, 10, true, 3}};
+    for (const auto& [number, maxBytes, balance, drawn] : cases) {
+        SelectionRequest request = Request({folder}, number);
+        request.maxBytes = maxBytes;
+        request.balance = balance;
+        request.heldBack = [&](const QString& path) { return path != fresh; };
+        request.namesInByteOrder = true; // c.jpg comes last
+        ScriptedRandom random(std::vector<float>(12, 0.0f));
+        const QStringList paths = Paths(randomFileList(request, random, dialogs));
+        ASSERT_EQ(paths.size(), drawn) << number;
+        EXPECT_EQ(paths[0], fresh) << number;
+        EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), drawn) << number;
+    }
 }

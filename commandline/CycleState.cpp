@@ -1,0 +1,172 @@
+#include "commandline/CycleState.h"
+
+#include "commandline/ConsoleOutput.h"
+#include "copyrun/PlanText.h"
+#include "core/PathHelpers.h"
+#include "folders/PathText.h"
+#include "platform/FileSystem.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+const QByteArray kHeader = QByteArrayLiteral("# quorvex cycle");
+const QByteArray kKeyLine = QByteArrayLiteral("# key: ");
+const QByteArray kEndLine = QByteArrayLiteral("# end ");
+
+QString Absolute(const QString& path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(ToFsPath(path), error);
+    return error ? path : FromFsName(absolute.native());
+}
+
+// The options a cycle belongs to, as typed but made absolute: a new
+// subfolder of a tree joins the tree's cycle rather than starting one.
+QStringList KeyParts(const Options& options)
+{
+    static const char* const kSourceOptions[] = {"-s", "--source-tree", "--source-list"};
+    QStringList parts;
+    for (const FolderOption& source : options.sources) {
+        parts << QString::fromLatin1(kSourceOptions[static_cast<int>(source.kind)])
+              << (source.value == u"-" ? source.value : Absolute(source.value));
+    }
+    for (const NameFilter& filter : options.filters)
+        parts << (filter.keepMatching ? QStringLiteral("--only") : QStringLiteral("--exclude")) << filter.pattern;
+    if (!options.cycleName.isEmpty())
+        parts << QStringLiteral("--cycle-name") << options.cycleName;
+    return parts;
+}
+
+// One file per key, named by its hash; no argument holds a NUL, so joined
+// with one the parts cannot run into each other.
+QString StateFileName(const QStringList& parts)
+{
+    const QString joined = parts.join(QChar(0));
+    const QByteArray units(reinterpret_cast<const char*>(joined.utf16()), joined.size() * 2);
+    return QStringLiteral("cycle-%1").arg(QString::fromLatin1(
+        QCryptographicHash::hash(units, QCryptographicHash::Sha256).toHex().left(32)));
+}
+
+// The paths a state file lists; empty when the file is not one whole state
+// file: a header, the key, the paths, and an end line that counts them.
+std::optional<QSet<QByteArray>> ParseState(const QByteArray& text)
+{
+    QList<QByteArray> lines = text.split('\n');
+    if (lines.size() < 4 || !lines.back().isEmpty() || lines[0] != kHeader || !lines[1].startsWith(kKeyLine))
+        return std::nullopt;
+    lines.removeLast();
+    const QByteArray end = lines.takeLast();
+    bool number = false;
+    const qsizetype count = end.startsWith(kEndLine) ? end.mid(kEndLine.size()).toLongLong(&number) : -1;
+    if (!number || count != lines.size() - 2)
+        return std::nullopt;
+    QSet<QByteArray> paths;
+    paths.reserve(count);
+    for (qsizetype line = 2; line < lines.size(); ++line) {
+        if (lines[line].isEmpty() || lines[line].startsWith('#'))
+            return std::nullopt;
+        paths.insert(lines[line]);
+    }
+    return paths;
+}
+
+// Whether a row's file arrived: copied there by this run, or there already
+// as the very same file.
+bool Arrived(const CopyRow& row, const QSet<QString>& written)
+{
+    const QString destination = CollapseBackslashes(row.Destination());
+    if (written.contains(destination))
+        return true;
+    const auto source = platform::RegularFileId(ToFsPath(row.source));
+    return source && source == platform::IdOf(ToFsPath(destination));
+}
+
+} // namespace
+
+QString CycleFolder()
+{
+    // Honoured on every system, so that a test can point it elsewhere.
+    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (QDir::isAbsolutePath(state))
+        return QDir(state).filePath(QStringLiteral("quorvex"));
+#ifdef Q_OS_WIN
+    const QString local = qEnvironmentVariable("LOCALAPPDATA");
+    if (!local.isEmpty())
+        return QDir(local).filePath(QStringLiteral("Quorvex"));
+#endif
+    return QDir::home().filePath(QStringLiteral(".local/state/quorvex"));
+}
+
+CycleState::CycleState(const Options& options)
+{
+    const QStringList parts = KeyParts(options);
+    key_ = parts.join(u' ');
+    file_ = QDir(CycleFolder()).filePath(StateFileName(parts));
+    QFile file(file_);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (file.exists())
+            PrintMessage(QStringLiteral("cycle: %1: %2, starting a fresh cycle").arg(QDir::toNativeSeparators(file_), file.errorString()));
+        return;
+    }
+    if (std::optional<QSet<QByteArray>> paths = ParseState(file.readAll()))
+        drawn_ = std::move(*paths);
+    else
+        PrintMessage(QStringLiteral("cycle: %1: damaged, starting a fresh cycle").arg(QDir::toNativeSeparators(file_)));
+}
+
+bool CycleState::Drawn(const QString& path)
+{
+    if (drawn_.isEmpty())
+        return false;
+    QByteArray line = PlanPath(path);
+    if (!drawn_.contains(line))
+        return false;
+    stillThere_.insert(std::move(line));
+    return true;
+}
+
+void CycleState::Record(const QList<CopyRow>& rows, const QStringList& written)
+{
+    const QSet<QString> writtenFiles(written.begin(), written.end());
+    QSet<QByteArray> arrived;
+    bool drewAgain = false;
+    for (const CopyRow& row : rows) {
+        QByteArray line = PlanPath(row.source);
+        drewAgain = drewAgain || drawn_.contains(line);
+        if (!arrived.contains(line) && Arrived(row, writtenFiles))
+            arrived.insert(std::move(line));
+    }
+    if (drewAgain) {
+        next_ = arrived.intersect(drawn_);
+    } else {
+        next_ = stillThere_;
+        next_.unite(arrived);
+    }
+}
+
+bool CycleState::Save() const
+{
+    QList<QByteArray> lines(next_.begin(), next_.end());
+    std::sort(lines.begin(), lines.end());
+    QByteArray text = kHeader + '\n' + kKeyLine + PlanPath(key_) + '\n';
+    for (const QByteArray& line : lines)
+        text += line + '\n';
+    text += kEndLine + QByteArray::number(lines.size()) + '\n';
+    if (!QDir().mkpath(CycleFolder())) {
+        PrintMessage(QStringLiteral("cycle: %1: could not be made").arg(QDir::toNativeSeparators(CycleFolder())));
+        return false;
+    }
+    // Written beside the old one and renamed over it: never half a state.
+    QSaveFile file(file_);
+    const bool saved = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    if (!saved)
+        PrintMessage(QStringLiteral("cycle: %1: could not be written: %2").arg(QDir::toNativeSeparators(file_), file.errorString()));
+    return saved;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "commandline/Options.h"
+#include "core/CopyListRow.h"
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// What --cycle keeps between runs: the files drawn so far in the current
+// cycle over one set of sources and filters (and cycle name), in a file of
+// the user's state folder. The destinations take no part, so two sticks
+// filled from one library share a cycle.
+class CycleState {
+public:
+    // The state kept for the options. No file yet is a fresh cycle; a damaged
+    // one is said on standard error and is a fresh cycle too.
+    explicit CycleState(const Options& options);
+
+    // True when path was drawn earlier in this cycle. Asked of every file the
+    // sources hold; the drawn files never asked about are gone, and forgotten.
+    bool Drawn(const QString& path);
+
+    // Takes in a run's rows: a file counts as drawn once it arrived in at
+    // least one destination (copied there, or there already as the same
+    // file). A run that also drew files drawn before has started a new cycle,
+    // which then holds only those of them that arrived.
+    void Record(const QList<CopyRow>& rows, const QStringList& written);
+
+    // Writes the state whole or not at all; false (and said) when it could not
+    // be written.
+    bool Save() const;
+
+private:
+    QString file_;
+    QString key_;
+    QSet<QByteArray> drawn_;      // the paths, as the state file holds them
+    QSet<QByteArray> stillThere_; // the drawn ones the sources still hold
+    QSet<QByteArray> next_;       // what Save writes
+};
+
+// Where the cycles are kept: $XDG_STATE_HOME/quorvex, or on Windows
+// %LOCALAPPDATA%\Quorvex, else ~/.local/state/quorvex.
+QString CycleFolder();
