@@ -14,6 +14,11 @@
 #include <algorithm>
 #include <filesystem>
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QByteArray kHeader = QByteArrayLiteral("# quorvex cycle");
@@ -100,6 +105,13 @@ QString CycleFolder()
     const QString local = qEnvironmentVariable("LOCALAPPDATA");
     if (!local.isEmpty())
         return QDir(local).filePath(QStringLiteral("Quorvex"));
+#endif
+#ifdef Q_OS_UNIX
+    // Started with no environment (env -i), Qt would take / for the home.
+    if (qEnvironmentVariableIsEmpty("HOME")) {
+        if (const passwd* user = ::getpwuid(::getuid()))
+            return QDir(QFile::decodeName(user->pw_dir)).filePath(QStringLiteral(".local/state/quorvex"));
+    }
 #endif
     return QDir::home().filePath(QStringLiteral(".local/state/quorvex"));
 }

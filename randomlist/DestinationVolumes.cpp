@@ -35,9 +35,11 @@ QString FolderForMessage(const QString& folder)
 QString WindowsFileName(const QString& name)
 {
     QString mapped = name;
-    for (QChar& c : mapped) {
-        if (IsRefusedInWindowsNames(c))
-            c = u'_';
+    for (qsizetype i = 0; i < mapped.size(); ++i) {
+        if (mapped[i].isHighSurrogate() && i + 1 < mapped.size() && mapped[i + 1].isLowSurrogate())
+            ++i; // a whole character beyond U+FFFF
+        else if (mapped[i].isSurrogate() || IsRefusedInWindowsNames(mapped[i]))
+            mapped[i] = u'_'; // a half one stands for a byte that is no UTF-8, which such names cannot hold
     }
     while (mapped.endsWith(u'.') || mapped.endsWith(u' '))
         mapped.chop(1);

@@ -38,6 +38,8 @@ TEST(WindowsFileName, ReplacesWhatWindowsRefusesAndDropsTrailingDotsAndBlanks)
         {u"a. .", u"a"},                        {u"name. ", u"name"},
         {u" . ", u"_"},                         {u"...", u"_"},
         {u" lead.txt", u" lead.txt"},           {u"Ü.mp3", u"Ü.mp3"},
+        // A byte that is no UTF-8 (Latin-1 é) and a whole character beyond U+FFFF.
+        {u"caf\xdce9.mp3", u"caf_.mp3"},       {u"\U0001F3B5.mp3", u"\U0001F3B5.mp3"},
     };
     for (const auto& [name, expected] : cases) {
         const QString text = QString::fromUtf16(name);
