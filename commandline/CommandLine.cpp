@@ -447,14 +447,25 @@ int Run(const Options& options)
 }
 
 #ifdef Q_OS_WIN
+bool HasStandardHandle(DWORD which)
+{
+    const HANDLE handle = ::GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
 // A program with a window has no console of its own: help and messages go
-// to the console it was started from.
+// to the console it was started from, unless they are redirected (to a
+// file, a pipe), which they must then reach.
 void UseParentConsole()
 {
-    if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
+    const bool out = HasStandardHandle(STD_OUTPUT_HANDLE);
+    const bool err = HasStandardHandle(STD_ERROR_HANDLE);
+    if ((out && err) || !::AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (!out)
         std::freopen("CONOUT$", "w", stdout);
+    if (!err)
         std::freopen("CONOUT$", "w", stderr);
-    }
 }
 #endif
 
