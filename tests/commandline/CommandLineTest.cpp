@@ -1,9 +1,8 @@
 #include "commandline/CommandLine.h"
+#include "commandline/CommandLineFixture.h"
 #include "core/PathHelpers.h"
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
-#include "platform/Volume.h"
-#include "support/FatStick.h"
 #include "support/FormFixture.h"
 
 #include <QCheckBox>
@@ -15,80 +14,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <fstream>
 #include <set>
 
-#include <csignal>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// The real program, started as a script would start it.
-class CommandLine : public ::testing::Test {
-protected:
-    void SetUp() override { process.setProcessEnvironment(Environment()); }
-
-    QProcessEnvironment Environment() const
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), tree.Path(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_STATE_HOME"), tree.Path(QStringLiteral("state")));
-        // As over ssh or from cron: no display of any kind, not even the
-        // offscreen one that the window tests ask for.
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(QString::fromLatin1(name));
-        return environment;
-    }
-
-    Outcome Run(const QStringList& arguments)
-    {
-        process.start(QStringLiteral(QUORVEX_PROGRAM), arguments);
-        EXPECT_TRUE(process.waitForFinished(60'000));
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
-    }
-
-    // Six files in two folders, of 1 to 6 bytes.
-    QString Library()
-    {
-        for (int i = 1; i <= 6; ++i)
-            tree.WriteFile(QStringLiteral("lib/%1/f%2.txt").arg(i % 2).arg(i), QByteArray(i, 'x'));
-        return tree.Path(QStringLiteral("lib"));
-    }
-
-    std::set<std::string> Names(const QString& folder)
-    {
-        std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(ToFsPath(folder)))
-            names.insert(entry.path().filename().native());
-        return names;
-    }
-
-    // The names of the files a dry run's rows copy.
-    static std::set<std::string> SourceNames(const QString& plan)
-    {
-        std::set<std::string> names;
-        for (const QString& row : plan.split(u'\n', Qt::SkipEmptyParts))
-            names.insert(FileNameOf(row.section(kWillBeCopiedTo, 0, 0)).toStdString());
-        return names;
-    }
-
-    TempTree tree;
-    QProcess process;
-};
-
-} // namespace
 
 // Qt's own options, such as a session manager's -session, still open the window.
 TEST(CommandLineOptions, OnlyOptionsOfItsOwnLeaveTheWindowClosed)
@@ -219,44 +150,6 @@ TEST_F(CommandLine, ADryRunPrintsTheRowsAndASeedReproducesThem)
 // Awkward names, and folders whose names hold the words that join a row's
 // two paths, beside a file named as the folder up to those words: a saved
 // plan reads back every name, and each copy arrives whole where it belongs.
-TEST_F(CommandLine, EveryNameArrivesThroughASavedPlanAndDirectly)
-{
-    std::vector<std::string> names = kAwkwardNames;
-    names.insert(names.end(), {"new\nline\\.txt", "tab\t.txt"});
-    const QString library = QStringLiteral("Live will be copied to x");
-    for (const std::string& name : names)
-        tree.WriteFile(library + u'/' + FromFsName(name), QByteArray::fromStdString(name));
-    const QString plan = tree.Path(QStringLiteral("plan.txt"));
-    const QString count = QString::number(names.size());
-    for (const QString& folder : {QStringLiteral("planned"), QStringLiteral("direct")}) {
-        tree.WriteFile(folder + QStringLiteral("/Music"), "the user's own");
-        const QString out = tree.MakeFolder(folder + QStringLiteral("/Music will be copied to Backup"));
-        const QStringList draw = {"-s", tree.Path(library), "-d", out, "-n", count};
-        const bool planned = folder == QStringLiteral("planned");
-        if (planned)
-            ASSERT_EQ(Run(draw + QStringList {"--save-plan", plan, "--dry-run"}).status, 0);
-        const Outcome outcome = Run(planned ? QStringList {"--plan", plan} : draw);
-        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
-        EXPECT_EQ(Names(out), std::set<std::string>(names.begin(), names.end())) << folder.toStdString();
-        for (const std::string& name : names) {
-            std::ifstream copy(ToFsPath(out) / name, std::ios::binary);
-            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), name);
-        }
-        std::ifstream own(ToFsPath(tree.Path(folder + QStringLiteral("/Music"))));
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(own), {}), "the user's own");
-    }
-    // The plan holds one join per line, and no control character raw.
-    std::ifstream saved(ToFsPath(plan), std::ios::binary);
-    const std::string text {std::istreambuf_iterator<char>(saved), {}};
-    EXPECT_NE(text.find("csi\\xc2\\x9b.txt"), std::string::npos);
-    EXPECT_EQ(text.find('\t'), std::string::npos);
-    EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos);
-    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        const std::string line = text.substr(start, end - start);
-        EXPECT_EQ(line.find(" will be copied to "), line.rfind(" will be copied to ")) << line;
-    }
-}
-
 // A seed gives the same plan from the same tree, whatever order the file
 // system lists its folders in: tmpfs lists the newest first.
 TEST_F(CommandLine, ASeedDrawsTheSameFromTheSameTreeListedInAnotherOrder)
@@ -329,30 +222,6 @@ TEST_F(CommandLine, TheSizeBudgetIsFilledAsFarAsTheDrawAllows)
 // --fill on a small file system of its own (tmpfs, mounted in a namespace
 // of the test's own): as much as fits, every row copied, and no file left
 // out that would still have fitted beside the reserve.
-TEST_F(CommandLine, TheFillTakesWhatFitsAndNoRowFails)
-{
-    constexpr int kFileSize = 100 * 1024;
-    for (int i = 1; i <= 40; ++i)
-        tree.WriteFile(QStringLiteral("big/f%1.bin").arg(i), QByteArray(kFileSize, 'x'));
-    const QString small = tree.MakeFolder(QStringLiteral("small"));
-    process.start(QStringLiteral("unshare"),
-                  {"-rm", "sh", "-c",
-                   "mount -t tmpfs -o size=2m tmpfs \"$1\" || exit 99; \"$2\" -s \"$3\" -d \"$1\" --fill --seed 1; "
-                   "echo \"status $?\"; df -B1 --output=avail \"$1\" | tail -1",
-                   "sh", small, QStringLiteral(QUORVEX_PROGRAM), tree.Path(QStringLiteral("big"))});
-    ASSERT_TRUE(process.waitForFinished(60'000));
-    const QString out = QString::fromUtf8(process.readAllStandardOutput());
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    if (process.exitCode() == 99 && qEnvironmentVariableIsEmpty("QUORVEX_REQUIRE_FAT_STICK"))
-        GTEST_SKIP() << "no tmpfs of our own here: " << err.toStdString();
-    ASSERT_TRUE(out.startsWith(QStringLiteral("status 0\n"))) << out.toStdString() << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral(" 0 failed"))) << err.toStdString();
-    const long long available = out.section(u'\n', 1, 1).trimmed().toLongLong();
-    const long long reserve = 1024 * 1024 + 4 * 4096;
-    EXPECT_GE(available, reserve);
-    EXPECT_LT(available - reserve, kFileSize) << "one more file would have fitted";
-}
-
 TEST_F(CommandLine, AnEditedPlanIsCarriedOut)
 {
     const QString library = Library();
@@ -414,62 +283,6 @@ TEST_F(CommandLine, ExistingFilesAreReplacedSkippedOrKept)
 
 // --refresh takes away its own last mix, and nothing else: not the user's
 // files, not a copy edited since, not what a doctored record names.
-TEST_F(CommandLine, ARefreshReplacesItsOwnLastMixOnly)
-{
-    const QString library = Library();
-    const QString out = tree.MakeFolder(QStringLiteral("out"));
-    tree.WriteFile(QStringLiteral("out/f1.txt"), "mine");
-    tree.WriteFile(QStringLiteral("out/mine.txt"), "mine");
-    const QStringList arguments = {"--source-tree", library, "-d", out, "-n", "3", "--refresh"};
-    const auto recorded = [&] {
-        std::set<std::string> names;
-        std::ifstream record(ToFsPath(out + "/.quorvex-refresh"));
-        std::string line;
-        while (std::getline(record, line))
-            if (!line.starts_with('#'))
-                names.insert(line.substr(line.rfind('\t') + 1));
-        return names;
-    };
-    const Outcome first = Run(arguments + QStringList {"--seed", "1"});
-    EXPECT_EQ(first.status, 0) << first.err.toStdString();
-    EXPECT_TRUE(first.err.contains(QStringLiteral("3 copied (")) && first.err.contains(QStringLiteral(", 0 removed,")))
-        << first.err.toStdString();
-    const std::set<std::string> firstMix = recorded();
-    ASSERT_EQ(firstMix.size(), 3u);
-    EXPECT_FALSE(firstMix.count("f1.txt")) << "the user's f1.txt is no copy of ours";
-    const std::string edited = out.toStdString() + "/" + *firstMix.begin();
-    std::ofstream(edited, std::ios::app) << "edited";
-
-    const Outcome dryRun = Run(arguments + QStringList {"--seed", "2", "--dry-run"});
-    EXPECT_EQ(dryRun.out.count(QStringLiteral("# remove ")), 2) << dryRun.out.toStdString();
-    EXPECT_EQ(Names(out).size(), 6u) << "a dry run removes nothing";
-
-    const Outcome second = Run(arguments + QStringList {"--seed", "2"});
-    EXPECT_EQ(second.status, 0) << second.err.toStdString();
-    EXPECT_TRUE(second.err.contains(QStringLiteral(", 2 removed,"))) << second.err.toStdString();
-    const std::set<std::string> names = Names(out);
-    for (const std::string& name : firstMix)
-        EXPECT_EQ(names.count(name), out.toStdString() + "/" + name == edited || recorded().count(name) ? 1u : 0u) << name;
-    for (const char* own : {"f1.txt", "mine.txt"}) {
-        std::ifstream mine(ToFsPath(out + "/" + own));
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), "mine") << own;
-    }
-    EXPECT_EQ(recorded().size(), 3u);
-    EXPECT_FALSE(recorded().count(edited.substr(edited.rfind('/') + 1)));
-
-    // A record that names a path outside its folder is refused whole.
-    const QString other = tree.MakeFolder(QStringLiteral("other"));
-    const std::filesystem::path victim = ToFsPath(tree.WriteFile(QStringLiteral("victim.txt"), "victim"));
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-        std::chrono::file_clock::to_sys(std::filesystem::last_write_time(victim)).time_since_epoch()).count();
-    std::ofstream(ToFsPath(other + "/.quorvex-refresh"))
-        << "# quorvex: the copies the last --refresh run made here, removed by the next one\n6\t" << seconds
-        << "\t..%2Fvictim.txt\n";
-    const Outcome doctored = Run({"--source-tree", library, "-d", other, "-n", "1", "--refresh"});
-    EXPECT_TRUE(doctored.err.contains(QStringLiteral("the record cannot be read"))) << doctored.err.toStdString();
-    EXPECT_TRUE(std::filesystem::exists(victim));
-}
-
 // Filters thin the files before the draw, so -n still holds; a word of the
 // source folder's own name or of the destination matches nothing.
 TEST_F(CommandLine, FiltersActBeforeTheDraw)
@@ -520,153 +333,17 @@ TEST_F(CommandLine, QuietIsSilentAndVerboseListsTheCopies)
 // A FAT stick holds no file of 4 GiB: it is passed over, said once as a
 // note, and another drawn in its place; every name arrives as the stick
 // takes it.
-TEST_F(CommandLine, AFatStickGetsTheFilesItHoldsUnderNamesItTakes)
-{
-    FatStick stick;
-    if (!stick.Usable())
-        GTEST_SKIP() << stick.Problem().toStdString();
-    const QString huge = tree.WriteFile(QStringLiteral("media/huge.mkv"));
-    std::filesystem::resize_file(ToFsPath(huge), std::uint64_t(4) << 30); // sparse: takes no space
-    tree.WriteFile(QStringLiteral("media/What's Up?.mp3"), "song");
-    tree.WriteFile(QStringLiteral("media/AC:DC.mp3"), "band");
-    // A seed whose draw meets the large file before the two others.
-    const QString media = tree.Path(QStringLiteral("media/"));
-    const QStringList arguments = {"-s", media, "-d", stick.Folder(), "-n", "2", "--seed", "1"};
-    const Outcome quiet = Run(arguments + QStringList {"--dry-run", "-q"});
-    EXPECT_EQ(quiet.status, 0);
-    EXPECT_EQ(quiet.err, QString());
-    QStringList rows = quiet.out.split(u'\n', Qt::SkipEmptyParts);
-    rows.sort();
-    EXPECT_EQ(rows, (QStringList {media + "AC:DC.mp3 will be copied to " + stick.Folder() + "/AC_DC.mp3",
-                                  media + "What's Up?.mp3 will be copied to " + stick.Folder() + "/What's Up_.mp3"}));
-
-    const Outcome outcome = Run(arguments);
-    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
-    EXPECT_EQ(outcome.err.count(QStringLiteral("too large")), 1) << outcome.err.toStdString();
-    EXPECT_TRUE(outcome.err.contains(QStringLiteral("quorvex: huge.mkv is too large for the FAT file system of ")
-                                     + stick.Folder() + ": passed over\n"))
-        << outcome.err.toStdString();
-    EXPECT_EQ(Names(stick.Folder()), (std::set<std::string> {"AC_DC.mp3", "What's Up_.mp3"}));
-}
-
 // On a FAT stick of 32 KiB clusters a 1-byte file takes 32 KiB: counted in
 // bytes, these files would overrun the stick and their rows fail. A second
 // run with --refresh gets the space of the first one's copies back.
-TEST_F(CommandLine, TheFillCountsFatClustersAndRefreshGivesTheSpaceBack)
-{
-    FatStick stick(32);
-    if (!stick.Usable())
-        GTEST_SKIP() << stick.Problem().toStdString();
-    constexpr std::uint64_t kCluster = 32 * 1024, kBig = 1536 * 1024;
-    for (int i = 1; i <= 150; ++i)
-        tree.WriteFile(QStringLiteral("mix/t%1.txt").arg(i), "x");
-    for (int i = 1; i <= 8; ++i)
-        tree.WriteFile(QStringLiteral("mix/big%1.bin").arg(i), QByteArray(kBig, 'b'));
-    const QStringList arguments = {"-s", tree.Path(QStringLiteral("mix")), "-d", stick.Folder(), "--fill", "--refresh"};
-    for (const char* seed : {"1", "2"}) {
-        const Outcome outcome = Run(arguments + QStringList {"--seed", seed});
-        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
-        EXPECT_TRUE(outcome.err.contains(QStringLiteral(" skipped, 0 failed"))) << outcome.err.toStdString();
-        const std::optional<platform::VolumeFacts> volume = platform::VolumeOf(ToFsPath(stick.Folder()));
-        ASSERT_TRUE(volume);
-        const std::set<std::string> names = Names(stick.Folder());
-        const bool everyTinyFile = std::count_if(names.begin(), names.end(), [](const std::string& name) {
-            return name.starts_with('t');
-        }) == 150;
-        // Each file left out would not have fitted beside the reserve (and a
-        // folder entry's cluster).
-        const std::uint64_t reserve = 1024 * 1024 + 4 * kCluster;
-        EXPECT_GE(volume->freeBytes, reserve) << "the reserve stays free";
-        EXPECT_LT(volume->freeBytes, reserve + (everyTinyFile ? kBig : 0) + 2 * kCluster) << names.size();
-    }
-}
-
 // A script hands over a folder's name as the bytes it is: Latin-1 here.
-TEST_F(CommandLine, AFolderNamedInBytesThatAreNotUtf8IsReached)
-{
-    tree.WriteFile(QStringLiteral("caf") + QChar(0xDCE9) + QStringLiteral("/x.txt"), "latin");
-    const QString out = tree.MakeFolder(QStringLiteral("out"));
-    process.start(QStringLiteral("/bin/sh"), {"-c", R"sh(exec "$0" -q -s "$1/caf$(printf '\351')" -d "$2" -n 1 --seed 1)sh",
-                                             QStringLiteral(QUORVEX_PROGRAM), tree.Path(), out});
-    ASSERT_TRUE(process.waitForFinished(60'000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    std::ifstream copy(ToFsPath(out + "/x.txt"), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "latin");
-}
-
 // A subfolder that cannot be read is named, as find names it; the rest is
 // still drawn and the run fails in the end. Root reads everything, so the
 // program runs without that power here.
-TEST_F(CommandLine, AnUnreadableSubfolderIsNamedAndTheRestDrawn)
-{
-    const QString file = tree.WriteFile(QStringLiteral("tree/ok/a.txt"), "a");
-    tree.WriteFile(QStringLiteral("tree/shut/b.txt"), "b");
-    ASSERT_EQ(::chmod(ToFsPath(tree.Path(QStringLiteral("tree/shut"))).c_str(), 0), 0);
-    QStringList arguments = {QStringLiteral(QUORVEX_PROGRAM), "--source-tree", tree.Path(QStringLiteral("tree")), "-d",
-                             tree.MakeFolder(QStringLiteral("out")), "-n", "5", "--seed", "1", "--dry-run"};
-    if (::geteuid() == 0)
-        arguments = QStringList {"--bounding-set=-dac_override,-dac_read_search", "--"} + arguments;
-    process.start(::geteuid() == 0 ? QStringLiteral("setpriv") : arguments.takeFirst(), arguments);
-    ASSERT_TRUE(process.waitForFinished(60'000));
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    ::chmod(ToFsPath(tree.Path(QStringLiteral("tree/shut"))).c_str(), 0755);
-    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
-    EXPECT_TRUE(err.contains(QStringLiteral("source: ") + tree.Path(QStringLiteral("tree/shut/")) + ": Permission denied"))
-        << err.toStdString();
-    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardOutput()).startsWith(file)) << err.toStdString();
-}
-
 // A stick pulled out too early: the flush fails, which is said before the
 // closing summary, and the run fails.
-TEST_F(CommandLine, AFailedFlushIsSaidBeforeTheSummaryAndFailsTheRun)
-{
-    const QString library = Library();
-    const QString out = tree.MakeFolder(QStringLiteral("out"));
-    QProcessEnvironment environment = Environment();
-    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORVEX_FAILING_SYNC));
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS"))
-                                                          + QStringLiteral(":verify_asan_link_order=0"));
-    process.setProcessEnvironment(environment);
-    const Outcome outcome = Run({"--source-tree", library, "-d", out, "-n", "2", "--seed", "1"});
-    EXPECT_EQ(outcome.status, 1) << outcome.err.toStdString();
-    const qsizetype failed = outcome.err.indexOf(QStringLiteral("may not all have reached the device"));
-    const qsizetype summary = outcome.err.indexOf(QStringLiteral("2 copied ("));
-    EXPECT_GE(failed, 0) << outcome.err.toStdString();
-    EXPECT_GT(summary, failed) << outcome.err.toStdString();
-    EXPECT_TRUE(outcome.err.contains(QStringLiteral("Input/output error"))) << outcome.err.toStdString();
-}
-
 // Ctrl+C in the middle of a large file that replaces an existing one: the
 // old file stays and no temporary file is left.
-TEST_F(CommandLine, AnInterruptLeavesTheOldFileAndNoTemporaryOne)
-{
-    const QString big = tree.WriteFile(QStringLiteral("src/big.bin"));
-    ASSERT_EQ(::truncate(ToFsPath(big).c_str(), 3LL << 30), 0); // a sparse file, copied byte for byte
-    const QString out = tree.MakeFolder(QStringLiteral("out"));
-    tree.WriteFile(QStringLiteral("out/big.bin"), "old");
-    process.start(QStringLiteral(QUORVEX_PROGRAM), {"-s", tree.Path(QStringLiteral("src")), "-d", out, "-n", "1"});
-    ASSERT_TRUE(process.waitForStarted());
-    // The copy is being written once the program holds a file open in out/
-    // (with or without a name yet).
-    const std::string inside = std::filesystem::canonical(ToFsPath(out)).native() + '/';
-    const std::filesystem::path held = "/proc/" + std::to_string(process.processId()) + "/fd";
-    bool seen = false;
-    for (int wait = 0; wait < 20'000 && !seen && process.state() == QProcess::Running; ++wait) {
-        std::error_code error;
-        for (auto it = std::filesystem::directory_iterator(held, error); !error && it != std::filesystem::directory_iterator(); it.increment(error))
-            seen = seen || std::filesystem::read_symlink(it->path(), error).native().starts_with(inside);
-        if (!seen)
-            ::usleep(500);
-    }
-    ASSERT_TRUE(seen) << "the copy ended before it could be interrupted";
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(30'000));
-    EXPECT_EQ(process.exitCode(), 130);
-    EXPECT_EQ(Names(out), std::set<std::string>{"big.bin"});
-    std::ifstream old(ToFsPath(out + "/big.bin"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old");
-}
-
 // One implementation: the window, given the same seed, makes the same rows.
 TEST_F(CommandLine, TheWindowDrawsTheSamePlanFromTheSameSeed)
 {
