@@ -5,11 +5,15 @@
 #include "platform/FileSystem.h"
 #include "randomlist/RandomFileList.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 #ifdef Q_OS_WIN
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 // windows.h names its MessageBoxW "MessageBox", as Dialogs names a method.
@@ -105,6 +109,24 @@ void PrintMessage(const QString& text)
     }
     std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stderr);
     std::fflush(stderr);
+}
+
+QByteArray ReadStandardInput(qint64 most, QString& error)
+{
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    QByteArray bytes;
+    char chunk[65536];
+    while (bytes.size() < most) {
+        const std::size_t got = std::fread(chunk, 1, static_cast<std::size_t>(std::min<qint64>(sizeof chunk, most - bytes.size())), stdin);
+        bytes.append(chunk, static_cast<qsizetype>(got));
+        if (got == 0)
+            break;
+    }
+    if (std::ferror(stdin))
+        error = QString::fromLocal8Bit(std::strerror(errno));
+    return bytes;
 }
 
 bool PrintOut(const QByteArray& bytes)

@@ -20,6 +20,11 @@ void PrintMessage(const QString& text);
 // Writes bytes on standard output; false when they could not all be written.
 bool PrintOut(const QByteArray& bytes);
 
+// Reads standard input to its end, but no more than most bytes, as they
+// are (on Windows too, where a pipe's end is no error); empty with error
+// set when it cannot be read.
+QByteArray ReadStandardInput(qint64 most, QString& error);
+
 // "12.3 MiB": a size for people.
 QString Bytes(std::uint64_t bytes);
 

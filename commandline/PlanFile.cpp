@@ -8,20 +8,25 @@
 #include <QFile>
 
 #include <cstdio>
+#include <limits>
 #include <fstream>
 
 CopyPlan ReadPlan(const QString& path, int& failedLines)
 {
-    QFile file;
+    QByteArray text;
     if (path.isEmpty()) {
-        if (!file.open(stdin, QIODevice::ReadOnly))
-            throw Failure(QStringLiteral("standard input: ") + file.errorString());
+        QString error;
+        text = ReadStandardInput(std::numeric_limits<qint64>::max(), error);
+        if (!error.isEmpty())
+            throw Failure(QStringLiteral("standard input: ") + error);
     } else {
+        QFile file;
         OpenForReading(file, path);
+        text = file.readAll();
     }
     const QString name = path.isEmpty() ? QStringLiteral("standard input") : path;
     CopyPlan rows;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = text.split('\n');
     for (qsizetype number = 0; number < lines.size(); ++number) {
         QByteArray line = lines[number];
         if (line.endsWith('\r'))
