@@ -11,6 +11,7 @@
 #include "copyrun/DeviceFlush.h"
 #include "copyrun/PlanText.h"
 #include "core/ErrorReport.h"
+#include "core/Failure.h"
 #include "core/ListFile.h"
 #include "core/NumericValue.h"
 #include "core/PathHelpers.h"
@@ -25,6 +26,7 @@
 #include "platform/FileSystem.h"
 #include "randomlist/CorrelateListviews.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
@@ -62,8 +64,9 @@ public:
 QString AbsolutePath(const QString& path)
 {
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(ToFsPath(path), error);
-    return error ? path : FromFsName(absolute.native());
+    std::filesystem::path absolute = std::filesystem::absolute(ToFsPath(path), error);
+    // On Windows "C:/music/" is written as "C:\music\" in rows and messages.
+    return error ? path : FromFsName(absolute.make_preferred().native());
 }
 
 // Every plan and list file can be read, before anything is done.
@@ -136,8 +139,12 @@ void AddFolderOption(const FolderOption& folder, FolderRows& rows, ConsoleDialog
     }
     case FolderSource::ListFile:
         if (folder.value == u"-") {
-            QFile in;
-            in.open(stdin, QIODevice::ReadOnly);
+            QString error;
+            QByteArray bytes = ReadStandardInput(kListFileByteLimit + 1, error);
+            if (!error.isEmpty())
+                throw Failure(QStringLiteral("standard input: ") + error);
+            QBuffer in(&bytes);
+            in.open(QIODevice::ReadOnly);
             LoadListFromDevice(rows.list, in, QStringLiteral("standard input"), dialogs);
         } else {
             const QString path = AbsolutePath(folder.value);
