@@ -4,7 +4,12 @@ FileFilter::FileFilter(const std::vector<NameFilter>& filters)
 {
     for (const NameFilter& filter : filters) {
         const bool glob = filter.pattern.contains(u'*') || filter.pattern.contains(u'?') || filter.pattern.contains(u'[');
-        patterns_.push_back({filter.keepMatching, glob, filter.pattern.toCaseFolded(),
+        QString text = filter.pattern.toCaseFolded();
+#ifdef Q_OS_WIN
+        // Windows takes "/" for a separator too: "live/" is the folder live.
+        text.replace(u'/', u'\\');
+#endif
+        patterns_.push_back({filter.keepMatching, glob, text,
                              glob ? QRegularExpression::fromWildcard(filter.pattern, Qt::CaseInsensitive)
                                   : QRegularExpression()});
     }
