@@ -43,7 +43,17 @@ protected:
         process.start(QStringLiteral(QUORVEX_PROGRAM), arguments);
         EXPECT_TRUE(process.waitForFinished(60'000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+                LinesOf(process.readAllStandardOutput()), LinesOf(process.readAllStandardError())};
+    }
+
+    // Text as read, with Windows' line ends ("\r\n") as "\n".
+    static QString LinesOf(const QByteArray& bytes)
+    {
+        QString text = QString::fromUtf8(bytes);
+#ifdef _WIN32
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#endif
+        return text;
     }
 
     // Six files in two folders, of 1 to 6 bytes.

@@ -20,8 +20,41 @@
 #include <unistd.h>
 
 // The command line's tests that need POSIX: names as bytes, permission
-// bits, signals, a preloaded library, FUSE and mount namespaces.
+// bits, signals, a preloaded library, FUSE, tmpfs and mount namespaces.
 
+TEST_F(CommandLine, ADryRunPrintsTheRowsAndASeedReproducesThem)
+{
+    tree.WriteFile(QStringLiteral("odd/caf") + QChar(0xDCE9) + QStringLiteral(".txt"), "e");
+    tree.WriteFile(QStringLiteral("odd/new\nline\\.txt"), "n");
+    for (int i = 0; i < 20; ++i)
+        tree.WriteFile(QStringLiteral("odd/%1.txt").arg(i), "x");
+    const QString out = tree.MakeFolder(QStringLiteral("out"));
+    const QStringList arguments = {"-s", tree.Path(QStringLiteral("odd")), "-d", out, "-d", out, "-n", "22", "--dry-run"};
+    const Outcome first = Run(arguments + QStringList{"--seed", "42"});
+    EXPECT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_TRUE(Names(out).empty());
+    const QStringList rows = first.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 44);
+    EXPECT_EQ(rows[0], rows[1]); // one file to the same folder twice
+    const QString odd = tree.Path(QStringLiteral("odd/"));
+    EXPECT_TRUE(rows.contains(odd + "caf\\xe9.txt will be copied to " + out + "/caf\\xe9.txt"));
+    EXPECT_TRUE(rows.contains(odd + "new\\x0aline\\\\.txt will be copied to " + out + "/new\\x0aline\\\\.txt"));
+    EXPECT_EQ(Run(arguments + QStringList{"--seed", "42"}).out, first.out);
+    EXPECT_NE(Run(arguments + QStringList{"--seed", "43"}).out, first.out);
+
+    // Balanced, a folder of one file gives one of two beside the 22 others.
+    const QString solo = tree.WriteFile(QStringLiteral("solo/only.txt"), "s");
+    for (const char* seed : {"1", "2", "3"}) {
+        const QStringList balanced = {"-s", odd, "-s", FolderOf(solo), "-d", out, "-n", "2", "--balance", "--dry-run", "--seed", seed};
+        const QString plan = Run(balanced).out;
+        EXPECT_EQ(plan.count(solo + " will be copied to "), 1) << plan.toStdString();
+        EXPECT_EQ(Run(balanced).out, plan);
+    }
+}
+
+// Awkward names, and folders whose names hold the words that join a row's
+// two paths, beside a file named as the folder up to those words: a saved
+// plan reads back every name, and each copy arrives whole where it belongs.
 TEST_F(CommandLine, EveryNameArrivesThroughASavedPlanAndDirectly)
 {
     std::vector<std::string> names = kAwkwardNames;
@@ -60,6 +93,35 @@ TEST_F(CommandLine, EveryNameArrivesThroughASavedPlanAndDirectly)
     }
 }
 
+// A seed gives the same plan from the same tree, whatever order the file
+// system lists its folders in: tmpfs lists the newest first.
+TEST_F(CommandLine, ASeedDrawsTheSameFromTheSameTreeListedInAnotherOrder)
+{
+    QTemporaryDir memory(QStringLiteral("/dev/shm/quorvex-XXXXXX"));
+    ASSERT_TRUE(memory.isValid());
+    QStringList plans;
+    for (const QString& order : {QStringLiteral("abcd"), QStringLiteral("dcba")}) {
+        const QString root = memory.filePath(order);
+        // The files within each folder are written in that order too.
+        for (const QChar folder : order) {
+            QDir().mkpath(root + u'/' + folder);
+            for (const QChar file : order)
+                std::ofstream(ToFsPath(root + u'/' + folder + u'/' + file + QStringLiteral(".txt"))) << "x";
+        }
+        const QString plan = Run({"--source-tree", root, "-d", "/out", "-n", "5", "--seed", "7", "--dry-run"}).out;
+        plans << QString(plan).replace(root, QStringLiteral("ROOT"));
+        // The tree's scan lists the files the draw takes: the same as the
+        // folders' own listings give.
+        const QString list = tree.WriteFile(order + QStringLiteral(".txt"), (root + "/a\n" + root + "/b\n" + root + "/c\n" + root + "/d\n").toUtf8());
+        EXPECT_EQ(Run({"--source-list", list, "-d", "/out", "-n", "5", "--seed", "7", "--dry-run"}).out, plan);
+    }
+    EXPECT_EQ(plans[0], plans[1]);
+    EXPECT_EQ(plans[0].count(u'\n'), 5);
+}
+
+// --fill on a small file system of its own (tmpfs, mounted in a namespace
+// of the test's own): as much as fits, every row copied, and no file left
+// out that would still have fitted beside the reserve.
 TEST_F(CommandLine, TheFillTakesWhatFitsAndNoRowFails)
 {
     constexpr int kFileSize = 100 * 1024;
@@ -84,6 +146,8 @@ TEST_F(CommandLine, TheFillTakesWhatFitsAndNoRowFails)
     EXPECT_LT(available - reserve, kFileSize) << "one more file would have fitted";
 }
 
+// --refresh takes away its own last mix, and nothing else: not the user's
+// files, not a copy edited since, not what a doctored record names.
 TEST_F(CommandLine, ARefreshReplacesItsOwnLastMixOnly)
 {
     const QString library = Library();
@@ -140,6 +204,9 @@ TEST_F(CommandLine, ARefreshReplacesItsOwnLastMixOnly)
     EXPECT_TRUE(std::filesystem::exists(victim));
 }
 
+// A FAT stick holds no file of 4 GiB: it is passed over, said once as a
+// note, and another drawn in its place; every name arrives as the stick
+// takes it.
 TEST_F(CommandLine, AFatStickGetsTheFilesItHoldsUnderNamesItTakes)
 {
     FatStick stick;
@@ -169,6 +236,9 @@ TEST_F(CommandLine, AFatStickGetsTheFilesItHoldsUnderNamesItTakes)
     EXPECT_EQ(Names(stick.Folder()), (std::set<std::string> {"AC_DC.mp3", "What's Up_.mp3"}));
 }
 
+// On a FAT stick of 32 KiB clusters a 1-byte file takes 32 KiB: counted in
+// bytes, these files would overrun the stick and their rows fail. A second
+// run with --refresh gets the space of the first one's copies back.
 TEST_F(CommandLine, TheFillCountsFatClustersAndRefreshGivesTheSpaceBack)
 {
     FatStick stick(32);
@@ -198,6 +268,7 @@ TEST_F(CommandLine, TheFillCountsFatClustersAndRefreshGivesTheSpaceBack)
     }
 }
 
+// A script hands over a folder's name as the bytes it is: Latin-1 here.
 TEST_F(CommandLine, AFolderNamedInBytesThatAreNotUtf8IsReached)
 {
     tree.WriteFile(QStringLiteral("caf") + QChar(0xDCE9) + QStringLiteral("/x.txt"), "latin");
@@ -210,6 +281,9 @@ TEST_F(CommandLine, AFolderNamedInBytesThatAreNotUtf8IsReached)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "latin");
 }
 
+// A subfolder that cannot be read is named, as find names it; the rest is
+// still drawn and the run fails in the end. Root reads everything, so the
+// program runs without that power here.
 TEST_F(CommandLine, AnUnreadableSubfolderIsNamedAndTheRestDrawn)
 {
     const QString file = tree.WriteFile(QStringLiteral("tree/ok/a.txt"), "a");
@@ -229,6 +303,8 @@ TEST_F(CommandLine, AnUnreadableSubfolderIsNamedAndTheRestDrawn)
     EXPECT_TRUE(QString::fromUtf8(process.readAllStandardOutput()).startsWith(file)) << err.toStdString();
 }
 
+// A stick pulled out too early: the flush fails, which is said before the
+// closing summary, and the run fails.
 TEST_F(CommandLine, AFailedFlushIsSaidBeforeTheSummaryAndFailsTheRun)
 {
     const QString library = Library();
@@ -247,6 +323,8 @@ TEST_F(CommandLine, AFailedFlushIsSaidBeforeTheSummaryAndFailsTheRun)
     EXPECT_TRUE(outcome.err.contains(QStringLiteral("Input/output error"))) << outcome.err.toStdString();
 }
 
+// Ctrl+C in the middle of a large file that replaces an existing one: the
+// old file stays and no temporary file is left.
 TEST_F(CommandLine, AnInterruptLeavesTheOldFileAndNoTemporaryOne)
 {
     const QString big = tree.WriteFile(QStringLiteral("src/big.bin"));
