@@ -10,6 +10,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -164,20 +165,41 @@ void temporaries::RemoveTemporaryFile(const std::filesystem::path& path)
 
 namespace {
 
-struct ProgressContext {
-    const CopyProgress* onProgress;
-    ULONGLONG lastTick;
-};
+// Progress is told after each piece of this size, as on POSIX.
+constexpr ULONGLONG kPieceSize = 8 * 1024 * 1024;
 
-DWORD CALLBACK OnCopyProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
-                              HANDLE, HANDLE, LPVOID data)
+// Copies what is left to read of one open file into another, telling the
+// progress between pieces. Not CopyFileEx: Wine's never calls its progress
+// routine, so a large copy would freeze the window and could not be
+// abandoned.
+bool CopyContent(HANDLE in, HANDLE out, const CopyProgress& onProgress)
 {
-    auto* context = static_cast<ProgressContext*>(data);
-    if (*context->onProgress && ::GetTickCount64() - context->lastTick >= 10) {
-        (*context->onProgress)(static_cast<std::uint64_t>(transferred.QuadPart));
-        context->lastTick = ::GetTickCount64();
+    std::vector<char> buffer(1024 * 1024);
+    ULONGLONG copied = 0;
+    ULONGLONG sinceProgress = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+            return false;
+        if (got == 0)
+            return true;
+        for (DWORD written = 0; written < got;) {
+            DWORD now = 0;
+            if (!::WriteFile(out, buffer.data() + written, got - written, &now, nullptr))
+                return false;
+            if (now == 0) {
+                ::SetLastError(ERROR_WRITE_FAULT); // else the failure would read as success
+                return false;
+            }
+            written += now;
+        }
+        copied += got;
+        sinceProgress += got;
+        if (onProgress && sinceProgress >= kPieceSize) {
+            onProgress(copied);
+            sinceProgress = 0;
+        }
     }
-    return PROGRESS_CONTINUE;
 }
 
 // The errors by which Windows refuses a name.
@@ -228,15 +250,17 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
                               bool, const CopyProgress& onProgress)
 {
     const unsigned abandonedBefore = temporaries::Abandonments();
-    // Held open during the copy, to see whether the source changes meanwhile.
-    const HANDLE held = ::CreateFileW(source.c_str(), FILE_READ_ATTRIBUTES,
+    // Read through, and held open during the copy to see whether the source
+    // changes meanwhile.
+    const HANDLE held = ::CreateFileW(source.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (held == INVALID_HANDLE_VALUE)
         return {LastError()};
     const HandleCloser closer {held};
     const std::optional<OpenFileFacts> opened = FactsOfHandle(held);
-    if (!opened)
+    BY_HANDLE_FILE_INFORMATION from {};
+    if (!opened || !::GetFileInformationByHandle(held, &from))
         return {LastError()};
     temporaries::SweepOnce(destination);
 
@@ -247,12 +271,20 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
         temporaries::RemoveTemporaryFile(temporary);
         temporaries::Unregister(temporary);
     };
-    // CopyFileEx carries the content, the times and the attributes over.
-    ProgressContext context {&onProgress, ::GetTickCount64()};
-    BOOL cancel = FALSE;
-    if (!::CopyFileExW(source.c_str(), temporary.c_str(), &OnCopyProgress, &context, &cancel,
-                       COPY_FILE_FAIL_IF_EXISTS)) {
-        const std::error_code error = LastError();
+    // The copy takes the source's content, attributes and modification
+    // time. Sharing delete lets an abandoned copy be removed while written.
+    const DWORD attributes =
+        from.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    const HANDLE out = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                     CREATE_NEW, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool whole = out != INVALID_HANDLE_VALUE && CopyContent(held, out, onProgress)
+        && ::SetFileTime(out, nullptr, nullptr, &from.ftLastWriteTime);
+    std::error_code error = whole ? std::error_code() : LastError();
+    if (out != INVALID_HANDLE_VALUE && !::CloseHandle(out) && whole) {
+        whole = false;
+        error = LastError();
+    }
+    if (!whole) {
         discard();
         return {error};
     }

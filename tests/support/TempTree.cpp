@@ -3,6 +3,7 @@
 #include "core/PathHelpers.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,26 @@ QString TempTree::MakeFolder(const QString& relative)
     std::filesystem::create_directories(ToFsPath(path), error);
     EXPECT_FALSE(error) << path.toStdString() << ": " << error.message();
     return path;
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+QStringList FolderEntries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray PatternBytes(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((static_cast<quint64>(i) * 7919) % 251);
+    return bytes;
 }
 
 const std::vector<std::string> kAwkwardNames = {"what?.txt", "star*.txt", "caf\xe9.txt", "csi\xc2\x9b.txt",

@@ -29,6 +29,17 @@ private:
 // words that join a copy row's two paths.
 extern const std::vector<std::string> kAwkwardNames;
 
+// A file's bytes; a test failure when it cannot be opened.
+QByteArray FileBytes(const QString& path);
+
+// The names in a folder, hidden ones included, sorted: to see that no
+// temporary file was left behind.
+QStringList FolderEntries(const QString& folder);
+
+// Bytes in a pattern with a prime period (251), so that a copy that is
+// short, shifted or pieced together wrongly differs from it.
+QByteArray PatternBytes(int size);
+
 // The rows whose destination does not hold exactly its source's bytes, each
 // with what went wrong; empty when every copy is whole.
 QStringList RowsNotCopied(const QList<CopyRow>& rows);
