@@ -61,14 +61,6 @@ public:
     QString text;
 };
 
-QString AbsolutePath(const QString& path)
-{
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(ToFsPath(path), error);
-    // On Windows "C:/music/" is written as "C:\music\" in rows and messages.
-    return error ? path : FromFsName(absolute.make_preferred().native());
-}
-
 // Every plan and list file can be read, before anything is done.
 void CheckInputFile(const QString& option, const QString& value)
 {

@@ -25,13 +25,6 @@ const QByteArray kHeader = QByteArrayLiteral("# quorvex cycle");
 const QByteArray kKeyLine = QByteArrayLiteral("# key: ");
 const QByteArray kEndLine = QByteArrayLiteral("# end ");
 
-QString Absolute(const QString& path)
-{
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(ToFsPath(path), error);
-    return error ? path : FromFsName(absolute.native());
-}
-
 // The options a cycle belongs to, as typed but made absolute: a new
 // subfolder of a tree joins the tree's cycle rather than starting one.
 QStringList KeyParts(const Options& options)
@@ -40,7 +33,7 @@ QStringList KeyParts(const Options& options)
     QStringList parts;
     for (const FolderOption& source : options.sources) {
         parts << QString::fromLatin1(kSourceOptions[static_cast<int>(source.kind)])
-              << (source.value == u"-" ? source.value : Absolute(source.value));
+              << (source.value == u"-" ? source.value : AbsolutePath(source.value));
     }
     for (const NameFilter& filter : options.filters)
         parts << (filter.keepMatching ? QStringLiteral("--only") : QStringLiteral("--exclude")) << filter.pattern;

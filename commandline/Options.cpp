@@ -1,11 +1,14 @@
 #include "commandline/Options.h"
 
+#include "core/PathHelpers.h"
+
 #include <QCommandLineParser>
 #include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
@@ -172,6 +175,13 @@ void AddOptions(QCommandLineParser& parser)
             option.setValueName(QString::fromUtf8(row.valueName));
         parser.addOption(option);
     }
+}
+
+QString AbsolutePath(const QString& path)
+{
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(ToFsPath(path), error);
+    return error ? path : FromFsName(absolute.make_preferred().native());
 }
 
 std::optional<std::uint64_t> ParseSize(const QString& text)

@@ -77,6 +77,10 @@ QString RefusedArgumentsText(const QCommandLineParser& parser, const QStringList
 // options (-platform, -session, -style, ...), which the window takes.
 bool HasOptionOfItsOwn(const QStringList& arguments);
 
+// A path as typed, made absolute from where the command runs and written
+// with the system's separators (on Windows "C:/music" is "C:\\music").
+QString AbsolutePath(const QString& path);
+
 // A size such as 700M or 14.5G (powers of 1024); empty when it is none.
 std::optional<std::uint64_t> ParseSize(const QString& text);
 
