@@ -651,7 +651,8 @@ bool WritesOneAtATime(const std::filesystem::path& folder)
 
 void ReadAheadHint(const std::filesystem::path& file)
 {
-    const Descriptor in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without waiting for a writer, should the file have become a pipe.
+    const Descriptor in(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
 #ifdef POSIX_FADV_WILLNEED
     if (in.get() >= 0)
         static_cast<void>(::posix_fadvise(in.get(), 0, 0, POSIX_FADV_WILLNEED));
