@@ -135,6 +135,10 @@ void Prepare(CopyAhead::Shared& shared, int position, std::unique_lock<std::mute
         failure = platform::PrepareCopy(slot.from, slot.to, prepared,
                                         [&slot](std::uint64_t copied) { slot.copied = copied; });
     }
+    // Told before the row is handed over, after which the row is no longer
+    // the worker's.
+    if (shared.watch)
+        shared.watch(position, true);
     platform::PreparedCopy unwanted;
     lock.lock();
     slot.prepared = std::move(prepared);
@@ -151,8 +155,6 @@ void Prepare(CopyAhead::Shared& shared, int position, std::unique_lock<std::mute
     shared.changed.notify_all();
     lock.unlock();
     unwanted = {};
-    if (shared.watch)
-        shared.watch(position, true);
     lock.lock();
 }
 

@@ -26,7 +26,8 @@ public:
         int rowsAhead = 0;            // 0: twice the workers
         std::uint64_t bytesAhead = 0; // 0: 4 MiB a worker
         // Told on a worker as it begins to copy a row ahead (finished false)
-        // and once it is done with it, whatever came of it.
+        // and once the copy is made or has failed, before the row's turn can
+        // take it; the worker tells nothing more of that row.
         std::function<void(int position, bool finished)> watch;
     };
 
