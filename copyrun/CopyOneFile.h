@@ -4,6 +4,9 @@
 
 #include "platform/FileSystem.h"
 
+#include <filesystem>
+#include <variant>
+
 // What became of one planned copy.
 struct CopyOutcome {
     enum class Result { Copied, SameFile, Failed };
@@ -21,3 +24,19 @@ struct CopyOutcome {
 // A large file is copied in pieces, with onProgress told between them.
 CopyOutcome CopyOneFile(const QString& source, const QString& destination,
                         const platform::CopyProgress& onProgress = {});
+
+// Where a row's copy goes, once its checks have passed.
+struct CopyTarget {
+    std::filesystem::path from;
+    std::filesystem::path to;
+    QString written; // the destination, normalised
+    platform::FileId sourceId;
+    bool replacing = false; // the destination exists
+};
+
+// The checks CopyOneFile makes before it writes anything: the row's outcome
+// when it ends there, otherwise where its copy goes.
+std::variant<CopyOutcome, CopyTarget> CheckCopy(const QString& source, const QString& destination);
+
+// What a checked row's copy came to.
+CopyOutcome OutcomeOf(const platform::CopyFailure& failure, const CopyTarget& target);

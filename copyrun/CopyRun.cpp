@@ -1,11 +1,14 @@
 #include "copyrun/CopyRun.h"
 
+#include "copyrun/CopyAhead.h"
 #include "copyrun/CopyOneFile.h"
 
 #include "core/ErrorReport.h"
 #include "core/RowListModel.h"
 
 #include <QHash>
+
+#include <functional>
 
 #include <vector>
 
@@ -23,8 +26,10 @@ void NoteFailure(CopyRunSummary& summary, const QString& rowText, const QString&
 // equal rows, as many stay as the list still holds.
 class RemainingRows {
 public:
-    RemainingRows(const CopyPlan& plan, const RowListModel& rows)
-        : plan_(plan), rows_(rows), revision_(rows.Revision()), remaining_(plan.rows.size(), true)
+    // onGone is told of each row taken away, once.
+    RemainingRows(const CopyPlan& plan, const RowListModel& rows, std::function<void(int position)> onGone)
+        : plan_(plan), rows_(rows), revision_(rows.Revision()), remaining_(plan.rows.size(), true),
+          onGone_(std::move(onGone))
     {
     }
 
@@ -44,6 +49,8 @@ private:
             ++inList[{rows_.Text(row), rows_.CopyRowAt(row)}];
         for (int position = from; position < plan_.rows.size(); ++position) {
             int& left = inList[{plan_.texts[position], plan_.rows[position]}];
+            if (remaining_[position] && left == 0)
+                onGone_(position);
             remaining_[position] = left > 0;
             if (left > 0)
                 --left;
@@ -56,16 +63,28 @@ private:
     const RowListModel& rows_;
     quint64 revision_;
     std::vector<bool> remaining_;
+    std::function<void(int position)> onGone_;
 };
 
 } // namespace
 
 CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report)
 {
+    return RunCopyList(rows, observer, report, CopyAhead::DefaultLimits());
+}
+
+CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
+                           const CopyAhead::Limits& limits)
+{
     CopyRunSummary summary;
     // Shared copies: they cost nothing unless the list changes meanwhile.
     const CopyPlan plan {rows.Rows(), rows.CopyRows()};
-    RemainingRows remaining(plan, rows);
+    std::vector<CopyAhead::Row> aheadRows;
+    aheadRows.reserve(plan.rows.size());
+    for (const CopyRow& row : plan.rows)
+        aheadRows.push_back({row.source, row.IsBlank() ? QString() : row.Destination()});
+    CopyAhead ahead(aheadRows, limits);
+    RemainingRows remaining(plan, rows, [&ahead](int position) { ahead.Drop(position); });
     for (int i = 0; i < plan.rows.size(); ++i) {
         if (!remaining.StillThere(i))
             continue;
@@ -77,18 +96,21 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
             continue;
         // A row added as text alone is no copy; it is not "the same file" either.
         if (row.IsBlank()) {
+            ahead.Drop(i);
             NoteFailure(summary, rowText, QStringLiteral("The row does not say what is copied where."));
             continue;
         }
         const QString destination = row.Destination();
         if (report.Test(110, [&] { return row.source == destination; })) {
+            ahead.Drop(i);
             summary.sameFiles = true;
             continue;
         }
+        bool copied = false;
         report.Step(112, [&] {
             const CopyOutcome outcome =
-                CopyOneFile(row.source, destination,
-                            [&observer](std::uint64_t copied) { observer.CopyProgressing(copied); });
+                ahead.CopyAtTurn(i, [&observer](std::uint64_t copied) { observer.CopyProgressing(copied); });
+            copied = true;
             switch (outcome.result) {
             case CopyOutcome::Result::Copied:
                 ++summary.copied;
@@ -99,6 +121,8 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
             case CopyOutcome::Result::Failed: NoteFailure(summary, rowText, outcome.reason); break;
             }
         });
+        if (!copied)
+            ahead.Drop(i);
     }
     return summary;
 }

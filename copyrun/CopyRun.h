@@ -1,5 +1,6 @@
 #pragma once
 
+#include "copyrun/CopyAhead.h"
 #include "core/CopyListRow.h"
 
 #include <QString>
@@ -37,7 +38,12 @@ struct CopyRunSummary {
 // still in the list: a row taken away is not copied, a row still there is
 // never skipped. The rows themselves are not changed. Failures of the run's
 // own steps go to the report.
+// The rows are copied ahead of their turn on a few workers and each takes
+// its name at its turn (see CopyAhead); what the observer sees is the same.
 CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report);
+// With other bounds on the copies ahead (one worker, for a comparison).
+CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
+                           const CopyAhead::Limits& limits);
 
 // The message for a copy list without rows.
 extern const QString kNoFilesAddedMessage;

@@ -142,6 +142,57 @@ struct CopyFailure {
 CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
                               bool replacing, const CopyProgress& onProgress = {});
 
+class PreparedCopy;
+
+// True where PrepareCopy can write copies ahead; elsewhere each copy is
+// made at once by CopyFileReplacing.
+bool CanPrepareCopies();
+
+// The first half of CopyFileReplacing: writes the whole copy beside the
+// destination, where it is not yet seen under the destination's name. May
+// run on any thread.
+CopyFailure PrepareCopy(const std::filesystem::path& source, const std::filesystem::path& destination,
+                        PreparedCopy& prepared, const CopyProgress& onProgress = {});
+
+// The second half: gives a prepared copy the destination's name, replacing
+// what is there by the rules of CopyFileReplacing. Fails (sourceChanged)
+// when the source has changed since it was copied, and when the run was
+// abandoned meanwhile (RemoveUnfinishedCopies). The copy is spent either way.
+CopyFailure CommitCopy(PreparedCopy& prepared, bool replacing);
+
+// A copy written ahead of its turn and not yet in place: an unnamed file
+// (or one under a temporary name) beside the destination, with the source
+// held open to tell whether it changes before the commit. Dropping it
+// removes the copy.
+class PreparedCopy {
+public:
+    PreparedCopy();
+    ~PreparedCopy();
+    PreparedCopy(PreparedCopy&&) noexcept;
+    PreparedCopy& operator=(PreparedCopy&&) noexcept;
+    PreparedCopy(const PreparedCopy&) = delete;
+    PreparedCopy& operator=(const PreparedCopy&) = delete;
+
+    // True while a copy is held for its commit.
+    explicit operator bool() const { return state_ != nullptr; }
+
+    struct State;
+
+private:
+    friend CopyFailure PrepareCopy(const std::filesystem::path&, const std::filesystem::path&, PreparedCopy&,
+                                   const CopyProgress&);
+    friend CopyFailure CommitCopy(PreparedCopy&, bool);
+    std::unique_ptr<State> state_;
+};
+
+// True when copies written to the folder's device side by side are slower
+// than one after another: a rotational disk, or a FUSE file system.
+bool WritesOneAtATime(const std::filesystem::path& folder);
+
+// Asks the system to read a file into memory ahead of its copy, without
+// waiting for it.
+void ReadAheadHint(const std::filesystem::path& file);
+
 // The name of a copy's temporary file: ".qvx-<host>-<process>-<count>.part".
 // The host and the process id tell whether the run that wrote it is still
 // alive; another host's temporary files, and those whose names carry no host

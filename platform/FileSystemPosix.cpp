@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #ifdef __linux__
 #include <linux/msdos_fs.h>
@@ -217,6 +218,12 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    void Reset(int fd)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
     // Closes now, so that a failure to write back is seen.
     bool Close()
     {
@@ -284,9 +291,21 @@ public:
     // destination's name fits.
     int Create(const std::filesystem::path& destination)
     {
-        return Make(destination, [](const std::filesystem::path& candidate) {
+        const unsigned abandonedBefore = temporaries::Abandonments();
+        const int fd = Make(destination, [](const std::filesystem::path& candidate) {
             return ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         });
+        // Made on a worker just as the run was abandoned, the file would
+        // outlive the removal of unfinished copies.
+        if (fd >= 0 && temporaries::Abandonments() != abandonedBefore) {
+            ::close(fd);
+            ::unlink(path_.c_str());
+            temporaries::Unregister(path_);
+            path_.clear();
+            errno = ECANCELED;
+            return -1;
+        }
+        return fd;
     }
 
 #ifdef O_TMPFILE
@@ -488,35 +507,81 @@ CopyFailure LastCopyError(bool naming = false)
 
 } // namespace
 
-CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
-                              bool replacing, const CopyProgress& onProgress)
-{
-    const unsigned abandonedBefore = temporaries::Abandonments();
-    Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
-        return LastCopyError();
+struct PreparedCopy::State {
+    std::filesystem::path destination;
+    Descriptor in; // the source, held to see whether it changes before the commit
     struct stat status {};
-    if (::fstat(in.get(), &status) != 0)
+    std::uint64_t copied = 0;
+    unsigned abandonedBefore = 0;
+    Descriptor out;          // an unnamed copy, open until it takes a name
+    TemporaryFile temporary; // or a closed copy under a temporary name
+};
+
+PreparedCopy::PreparedCopy() = default;
+PreparedCopy::~PreparedCopy() = default;
+PreparedCopy::PreparedCopy(PreparedCopy&&) noexcept = default;
+PreparedCopy& PreparedCopy::operator=(PreparedCopy&&) noexcept = default;
+
+bool CanPrepareCopies() { return true; }
+
+CopyFailure PrepareCopy(const std::filesystem::path& source, const std::filesystem::path& destination,
+                        PreparedCopy& prepared, const CopyProgress& onProgress)
+{
+    prepared.state_.reset();
+    auto state = std::make_unique<PreparedCopy::State>();
+    state->destination = destination;
+    state->abandonedBefore = temporaries::Abandonments();
+    state->in.Reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    const int in = state->in.get();
+    if (in < 0)
         return LastCopyError();
-    if (!S_ISREG(status.st_mode))
+    if (::fstat(in, &state->status) != 0)
+        return LastCopyError();
+    if (!S_ISREG(state->status.st_mode))
         return {std::make_error_code(std::errc::invalid_argument)};
     temporaries::SweepOnce(destination);
-    std::uint64_t copied = 0;
 
 #ifdef O_TMPFILE
-    // The copy is written without a name and named when complete: nothing
-    // half-made ever shows, even if the program or the machine stops. A new
-    // file takes its name at once; a replacement takes a temporary name
-    // first and is renamed over the old file.
-    Descriptor unnamed(OpenUnnamed(destination));
-    if (unnamed.get() >= 0) {
-        if (!CopyContent(in.get(), unnamed.get(), status.st_size, onProgress, copied))
+    // The copy is written without a name and named when committed: nothing
+    // half-made ever shows, even if the program or the machine stops.
+    state->out.Reset(OpenUnnamed(destination));
+    if (state->out.get() < 0 && (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS))
+        return LastCopyError();
+#endif
+    // Elsewhere the copy is written under a temporary name beside the
+    // destination and renamed when committed.
+    const bool named = state->out.get() < 0;
+    if (named) {
+        state->out.Reset(state->temporary.Create(destination));
+        if (state->out.get() < 0)
             return LastCopyError();
-        if (SourceChanged(in.get(), status, copied))
-            return SourceChangedFailure();
-        if (temporaries::Abandonments() != abandonedBefore)
-            return AbandonedFailure();
-        CopyPermissions(unnamed.get(), status);
+    }
+    if (!CopyContent(in, state->out.get(), state->status.st_size, onProgress, state->copied))
+        return LastCopyError();
+    if (SourceChanged(in, state->status, state->copied))
+        return SourceChangedFailure();
+    CopyPermissions(state->out.get(), state->status);
+    if (named && !state->out.Close())
+        return LastCopyError();
+    prepared.state_ = std::move(state);
+    return {};
+}
+
+CopyFailure CommitCopy(PreparedCopy& prepared, bool replacing)
+{
+    const std::unique_ptr<PreparedCopy::State> state = std::move(prepared.state_);
+    if (!state)
+        return {std::make_error_code(std::errc::invalid_argument)};
+    const std::filesystem::path& destination = state->destination;
+    if (SourceChanged(state->in.get(), state->status, state->copied))
+        return SourceChangedFailure();
+    if (temporaries::Abandonments() != state->abandonedBefore)
+        return AbandonedFailure();
+#ifdef O_TMPFILE
+    // A new file takes its name at once; a replacement takes a temporary
+    // name first and is renamed over the old file.
+    Descriptor& unnamed = state->out;
+    if (unnamed.get() >= 0) {
         if (replacing) {
             TemporaryFile temporary;
             if (!temporary.Name(unnamed.get(), destination))
@@ -536,32 +601,62 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
                 return failure;
             }
         }
-        CopyTimes(destination, status);
+        CopyTimes(destination, state->status);
         return {};
     }
-    if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS)
-        return LastCopyError();
+#else
+    static_cast<void>(replacing);
 #endif
-    // Elsewhere the copy is written under a temporary name beside the
-    // destination and renamed when complete.
-    TemporaryFile temporary;
-    Descriptor out(temporary.Create(destination));
-    if (out.get() < 0)
-        return LastCopyError();
-    if (!CopyContent(in.get(), out.get(), status.st_size, onProgress, copied))
-        return LastCopyError();
-    if (SourceChanged(in.get(), status, copied))
-        return SourceChangedFailure();
-    CopyPermissions(out.get(), status);
-    if (!out.Close())
-        return LastCopyError();
-    if (temporaries::Abandonments() != abandonedBefore)
-        return AbandonedFailure();
-    if (::rename(temporary.Path().c_str(), destination.c_str()) != 0)
+    if (::rename(state->temporary.Path().c_str(), destination.c_str()) != 0)
         return LastCopyError(true);
-    temporary.Keep();
-    CopyTimes(destination, status);
+    state->temporary.Keep();
+    CopyTimes(destination, state->status);
     return {};
+}
+
+CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
+                              bool replacing, const CopyProgress& onProgress)
+{
+    PreparedCopy prepared;
+    if (const CopyFailure failure = PrepareCopy(source, destination, prepared, onProgress))
+        return failure;
+    return CommitCopy(prepared, replacing);
+}
+
+bool WritesOneAtATime(const std::filesystem::path& folder)
+{
+#ifdef __linux__
+    constexpr decltype(statfs::f_type) kFuseMagic = 0x65735546;
+    struct statfs facts {};
+    if (::statfs(folder.c_str(), &facts) == 0 && facts.f_type == kFuseMagic)
+        return true;
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0)
+        return false;
+    // A partition has no queue of its own: its disk's is one folder up.
+    const std::string device = "/sys/dev/block/" + std::to_string(major(status.st_dev)) + ':'
+        + std::to_string(minor(status.st_dev));
+    for (const char* queue : {"/queue/rotational", "/../queue/rotational"}) {
+        Descriptor flag(::open((device + queue).c_str(), O_RDONLY | O_CLOEXEC));
+        char value = 0;
+        if (flag.get() >= 0 && ::read(flag.get(), &value, 1) == 1)
+            return value == '1';
+    }
+    return false;
+#else
+    static_cast<void>(folder);
+    return false;
+#endif
+}
+
+void ReadAheadHint(const std::filesystem::path& file)
+{
+    // Without waiting for a writer, should the file have become a pipe.
+    const Descriptor in(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+#ifdef POSIX_FADV_WILLNEED
+    if (in.get() >= 0)
+        static_cast<void>(::posix_fadvise(in.get(), 0, 0, POSIX_FADV_WILLNEED));
+#endif
 }
 
 void FailWritesPastTheFileSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }

@@ -312,6 +312,33 @@ CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::fi
     return {};
 }
 
+// Copies are made at once here: CopyFileReplacing writes and names each.
+struct PreparedCopy::State {};
+
+PreparedCopy::PreparedCopy() = default;
+PreparedCopy::~PreparedCopy() = default;
+PreparedCopy::PreparedCopy(PreparedCopy&&) noexcept = default;
+PreparedCopy& PreparedCopy::operator=(PreparedCopy&&) noexcept = default;
+
+bool CanPrepareCopies() { return false; }
+
+CopyFailure PrepareCopy(const std::filesystem::path&, const std::filesystem::path&, PreparedCopy& prepared,
+                        const CopyProgress&)
+{
+    prepared.state_.reset();
+    return {std::make_error_code(std::errc::operation_not_supported)};
+}
+
+CopyFailure CommitCopy(PreparedCopy& prepared, bool)
+{
+    prepared.state_.reset();
+    return {std::make_error_code(std::errc::operation_not_supported)};
+}
+
+bool WritesOneAtATime(const std::filesystem::path&) { return false; }
+
+void ReadAheadHint(const std::filesystem::path&) {}
+
 // Windows has no file size limit signal: a write past a limit fails.
 void FailWritesPastTheFileSizeLimit() {}
 

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "copyrun/CopyOneFile.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Copies the rows of a run ahead of their turn on a few worker threads, each
+// into a temporary beside its destination that takes the destination's name
+// only at the row's turn. The rows thus arrive one by one in plan order, as
+// without workers, and a row dropped before its turn never arrives. A
+// worker's failure is told at its row's turn.
+class CopyAhead {
+public:
+    struct Row {
+        QString source;
+        QString destination;
+    };
+
+    struct Limits {
+        int workers = 0;              // 0: from the cores, 2 to 4
+        int rowsAhead = 0;            // 0: twice the workers
+        std::uint64_t bytesAhead = 0; // 0: 4 MiB a worker
+        // Told on a worker as it begins to copy a row ahead (finished false)
+        // and once the copy is made or has failed, before the row's turn can
+        // take it; the worker tells nothing more of that row.
+        std::function<void(int position, bool finished)> watch;
+    };
+
+    CopyAhead(const std::vector<Row>& rows, Limits limits);
+    // Drops every copy not yet committed, without waiting for a worker: one
+    // stuck on a slow device removes its copy whenever it gets free.
+    ~CopyAhead();
+    CopyAhead(const CopyAhead&) = delete;
+    CopyAhead& operator=(const CopyAhead&) = delete;
+
+    // The row's copy at its turn, with the checks and the outcome of
+    // CopyOneFile. A row not copied ahead is copied here; while a worker
+    // still copies it, onProgress is called here now and then.
+    CopyOutcome CopyAtTurn(int position, const platform::CopyProgress& onProgress = {});
+
+    // The row will not be copied: its copy ahead, made or in the making, goes.
+    void Drop(int position);
+
+    // The bound chosen for this machine.
+    static Limits DefaultLimits();
+
+    struct Shared;
+
+private:
+    std::vector<Row> rows_;
+    std::shared_ptr<Shared> shared_;
+};
