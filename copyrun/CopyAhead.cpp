@@ -36,7 +36,6 @@ struct Slot {
     bool discard = false; // copy it again at its turn
     std::atomic<std::uint64_t> copied {0};
     std::uint64_t bytesHeld = 0;
-    std::optional<platform::FileId> sourceId;
     platform::PreparedCopy prepared;
     platform::CopyFailure failure;
 };
@@ -54,12 +53,19 @@ bool WorthCopyingAgain(const platform::CopyFailure& failure)
 
 } // namespace
 
+// The rows' stages, under one mutex. Workers sleep only when the window
+// ahead is full and are woken when half of it is free again, and the row's
+// turn is woken only when it waits for that row: each wake-up costs more
+// than the bookkeeping, above all in a virtual machine.
 struct CopyAhead::Shared {
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable workToDo;
+    std::condition_variable rowHandedOver;
     std::vector<Slot> plan;
     int next = 0; // no row before it waits for a worker
     int turn = 0;
+    int idleWorkers = 0;
+    int awaited = -1; // the row its turn waits for
     std::uint64_t bytesHeld = 0;
     bool cancelled = false;
     bool stopped = false; // short of room: nothing more is copied ahead
@@ -68,6 +74,11 @@ struct CopyAhead::Shared {
     std::set<platform::FileId> destinationFolders;
     std::map<std::uint64_t, std::mutex> oneAtATime;
     std::function<void(int, bool)> watch;
+
+    // Source folders known to be no destination folder; a lock of their
+    // own, so that looking does not hold up the turns.
+    std::mutex foldersMutex;
+    std::set<std::filesystem::path> plainSourceFolders;
 
     explicit Shared(std::size_t rows) : plan(rows) {}
 
@@ -81,6 +92,13 @@ struct CopyAhead::Shared {
             && (bytesHeld < bytesAhead || bytesHeld == 0);
     }
 
+    // Called with the mutex held, when the turn moves or room is given back.
+    void WakeWorkers()
+    {
+        if (idleWorkers > 0 && CanClaim() && (turn + rowsAhead - next) * 2 >= rowsAhead)
+            workToDo.notify_all();
+    }
+
     // Called with the mutex held; what it returns is dropped once unlocked.
     platform::PreparedCopy Release(Slot& slot)
     {
@@ -89,44 +107,42 @@ struct CopyAhead::Shared {
         return std::move(slot.prepared);
     }
 
-    // A row whose source is, or may become, an earlier row's destination
-    // must be read at its turn; so must one that is its own destination.
-    bool MayCopyAhead(const Slot& slot) const
+    // A source in a folder that earlier rows write to is read at its turn.
+    // One that is, or becomes, an earlier row's destination by another path
+    // is caught at its turn: its file is no longer the one copied ahead.
+    bool MayCopyAhead(const Slot& slot)
     {
-        if (!slot.sourceId || platform::IdOf(slot.to) == slot.sourceId)
+        const std::filesystem::path folder = slot.from.parent_path();
+        {
+            const std::lock_guard lock(foldersMutex);
+            if (plainSourceFolders.contains(folder))
+                return true;
+        }
+        const std::optional<platform::FileId> id = platform::IdOf(folder.empty() ? "." : folder);
+        if (!id || destinationFolders.contains(*id))
             return false;
-        std::error_code error;
-        const std::filesystem::path real = std::filesystem::canonical(slot.from, error);
-        const std::optional<platform::FileId> folder = error ? std::nullopt : platform::IdOf(real.parent_path());
-        return folder && !destinationFolders.contains(*folder);
+        const std::lock_guard lock(foldersMutex);
+        plainSourceFolders.insert(folder);
+        return true;
     }
 };
 
 namespace {
 
+// A worker's copy of one row, claimed with the mutex held; returns with it
+// held again, the row handed over.
 void Prepare(CopyAhead::Shared& shared, int position, std::unique_lock<std::mutex>& lock)
 {
     Slot& slot = shared.plan[position];
     slot.stage = Stage::Preparing;
     lock.unlock();
-    slot.sourceId = platform::RegularFileId(slot.from);
-    const bool ahead = shared.MayCopyAhead(slot);
-    const std::uint64_t size = ahead ? platform::FactsOf(slot.from).value_or(platform::FileFacts {}).size : 0;
-    lock.lock();
-    if (!ahead) {
-        slot.stage = slot.dropped || shared.cancelled ? Stage::Done : Stage::AtTurn;
-        shared.changed.notify_all();
-        return;
-    }
-    slot.bytesHeld = size;
-    shared.bytesHeld += size;
-    lock.unlock();
 
-    if (shared.watch)
-        shared.watch(position, false);
     platform::PreparedCopy prepared;
     platform::CopyFailure failure;
-    {
+    const bool ahead = shared.MayCopyAhead(slot);
+    if (ahead) {
+        if (shared.watch)
+            shared.watch(position, false);
         if (slot.device != nullptr)
             platform::ReadAheadHint(slot.from);
         std::unique_lock<std::mutex> device;
@@ -134,35 +150,47 @@ void Prepare(CopyAhead::Shared& shared, int position, std::unique_lock<std::mute
             device = std::unique_lock(*slot.device);
         failure = platform::PrepareCopy(slot.from, slot.to, prepared,
                                         [&slot](std::uint64_t copied) { slot.copied = copied; });
+        // Told before the row is handed over, after which the row is no
+        // longer the worker's.
+        if (shared.watch)
+            shared.watch(position, true);
     }
-    // Told before the row is handed over, after which the row is no longer
-    // the worker's.
-    if (shared.watch)
-        shared.watch(position, true);
+
     platform::PreparedCopy unwanted;
     lock.lock();
-    slot.prepared = std::move(prepared);
-    slot.failure = failure;
-    if (slot.dropped || shared.cancelled) {
-        unwanted = shared.Release(slot);
+    if (!ahead) {
+        slot.stage = slot.dropped || shared.cancelled ? Stage::Done : Stage::AtTurn;
+    } else if (slot.dropped || shared.cancelled) {
+        unwanted = std::move(prepared);
         slot.stage = Stage::Done;
     } else if (slot.discard) {
-        unwanted = shared.Release(slot);
+        unwanted = std::move(prepared);
         slot.stage = Stage::AtTurn;
     } else {
+        slot.bytesHeld = slot.copied;
+        shared.bytesHeld += slot.bytesHeld;
+        slot.prepared = std::move(prepared);
+        slot.failure = failure;
         slot.stage = Stage::Ready;
     }
-    shared.changed.notify_all();
-    lock.unlock();
-    unwanted = {};
-    lock.lock();
+    if (shared.awaited == position || shared.stopped)
+        shared.rowHandedOver.notify_all();
+    if (unwanted) {
+        lock.unlock();
+        unwanted = {};
+        lock.lock();
+    }
 }
 
 void Work(const std::shared_ptr<CopyAhead::Shared> shared)
 {
     std::unique_lock lock(shared->mutex);
     for (;;) {
-        shared->changed.wait(lock, [&] { return shared->cancelled || shared->CanClaim(); });
+        while (!shared->cancelled && !shared->CanClaim()) {
+            ++shared->idleWorkers;
+            shared->workToDo.wait(lock);
+            --shared->idleWorkers;
+        }
         if (shared->cancelled)
             return;
         Prepare(*shared, shared->next++, lock);
@@ -239,7 +267,7 @@ CopyAhead::~CopyAhead()
             if (slot.stage == Stage::Ready)
                 unwanted.push_back(shared_->Release(slot));
         }
-        shared_->changed.notify_all();
+        shared_->workToDo.notify_all();
     }
 }
 
@@ -254,18 +282,13 @@ void CopyAhead::Drop(int position)
     if (slot.stage == Stage::Ready)
         unwanted = shared_->Release(slot);
     slot.stage = Stage::Done;
-    shared_->changed.notify_all();
+    shared_->WakeWorkers();
 }
 
 CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& onProgress)
 {
     Shared& shared = *shared_;
     Slot& slot = shared.plan[position];
-    {
-        const std::lock_guard lock(shared.mutex);
-        shared.turn = position;
-        shared.changed.notify_all();
-    }
     const std::variant<CopyOutcome, CopyTarget> checked = CheckCopy(rows_[position].source, rows_[position].destination);
     if (const CopyOutcome* ended = std::get_if<CopyOutcome>(&checked)) {
         Drop(position);
@@ -274,23 +297,28 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
     const CopyTarget& target = std::get<CopyTarget>(checked);
 
     std::unique_lock lock(shared.mutex);
+    shared.turn = position;
     if (slot.stage == Stage::Waiting)
         slot.stage = Stage::AtTurn;
     while (slot.stage == Stage::Preparing) {
-        shared.changed.wait_for(lock, kProgressInterval);
+        shared.awaited = position;
+        shared.rowHandedOver.wait_for(lock, kProgressInterval);
         const std::uint64_t copied = slot.copied;
         lock.unlock();
         if (onProgress)
             onProgress(copied);
         lock.lock();
     }
+    shared.awaited = -1;
     platform::PreparedCopy prepared = shared.Release(slot);
     const platform::CopyFailure failure = slot.failure;
     const bool ready = slot.stage == Stage::Ready;
     slot.stage = Stage::Done;
+    shared.turn = position + 1;
+    shared.WakeWorkers();
     lock.unlock();
 
-    if (ready && !failure && slot.sourceId == target.sourceId) {
+    if (ready && !failure && prepared.Source() == target.sourceId) {
         const platform::CopyFailure committed = platform::CommitCopy(prepared, target.replacing);
         if (!committed.sourceChanged)
             return OutcomeOf(committed, target);
@@ -314,7 +342,7 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
         }
         while (std::any_of(shared.plan.begin(), shared.plan.end(),
                            [](const Slot& other) { return other.stage == Stage::Preparing; })) {
-            shared.changed.wait_for(lock, kProgressInterval);
+            shared.rowHandedOver.wait_for(lock, kProgressInterval);
             lock.unlock();
             if (onProgress)
                 onProgress(0);

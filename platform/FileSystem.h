@@ -175,6 +175,8 @@ public:
 
     // True while a copy is held for its commit.
     explicit operator bool() const { return state_ != nullptr; }
+    // The file that was read, as it was opened.
+    FileId Source() const;
 
     struct State;
 

@@ -496,6 +496,12 @@ void CopyTimes(const std::filesystem::path& destination, const struct stat& sour
     static_cast<void>(::utimensat(AT_FDCWD, destination.c_str(), times, 0));
 }
 
+void CopyTimes(int out, const struct stat& source)
+{
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    static_cast<void>(::futimens(out, times));
+}
+
 // The error of the last call; at the step that gives the copy its name, the
 // errors by which a file system refuses a name mark the name as refused.
 CopyFailure LastCopyError(bool naming = false)
@@ -522,6 +528,11 @@ PreparedCopy::~PreparedCopy() = default;
 PreparedCopy::PreparedCopy(PreparedCopy&&) noexcept = default;
 PreparedCopy& PreparedCopy::operator=(PreparedCopy&&) noexcept = default;
 
+FileId PreparedCopy::Source() const
+{
+    return {static_cast<std::uint64_t>(state_->status.st_dev), static_cast<std::uint64_t>(state_->status.st_ino)};
+}
+
 bool CanPrepareCopies() { return true; }
 
 CopyFailure PrepareCopy(const std::filesystem::path& source, const std::filesystem::path& destination,
@@ -531,7 +542,9 @@ CopyFailure PrepareCopy(const std::filesystem::path& source, const std::filesyst
     auto state = std::make_unique<PreparedCopy::State>();
     state->destination = destination;
     state->abandonedBefore = temporaries::Abandonments();
-    state->in.Reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocked by a named pipe that took the file's place: it is refused
+    // below, as anything else that is no regular file.
+    state->in.Reset(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     const int in = state->in.get();
     if (in < 0)
         return LastCopyError();
@@ -560,7 +573,17 @@ CopyFailure PrepareCopy(const std::filesystem::path& source, const std::filesyst
         return LastCopyError();
     if (SourceChanged(in, state->status, state->copied))
         return SourceChangedFailure();
+#ifdef SYNC_FILE_RANGE_WRITE
+    // The disk starts on the copy now, not at the flush that ends the run:
+    // the flush then waits for little more than the last few files.
+    static_cast<void>(::sync_file_range(state->out.get(), 0, 0, SYNC_FILE_RANGE_WRITE));
+#endif
     CopyPermissions(state->out.get(), state->status);
+    // An unnamed copy (made only by the kernel's own file systems, which
+    // keep a time set before the close) takes the source's times here, off
+    // the committing thread; a named one takes them by name once closed.
+    if (!named)
+        CopyTimes(state->out.get(), state->status);
     if (named && !state->out.Close())
         return LastCopyError();
     prepared.state_ = std::move(state);
@@ -601,7 +624,6 @@ CopyFailure CommitCopy(PreparedCopy& prepared, bool replacing)
                 return failure;
             }
         }
-        CopyTimes(destination, state->status);
         return {};
     }
 #else
@@ -636,6 +658,12 @@ bool WritesOneAtATime(const std::filesystem::path& folder)
     // A partition has no queue of its own: its disk's is one folder up.
     const std::string device = "/sys/dev/block/" + std::to_string(major(status.st_dev)) + ':'
         + std::to_string(minor(status.st_dev));
+    // A virtual machine's disk calls itself rotational whatever lies behind
+    // it; its host orders the writes.
+    std::error_code error;
+    const std::string real = std::filesystem::canonical(device, error).string();
+    if (real.find("/virtio") != std::string::npos || real.find("/xen") != std::string::npos)
+        return false;
     for (const char* queue : {"/queue/rotational", "/../queue/rotational"}) {
         Descriptor flag(::open((device + queue).c_str(), O_RDONLY | O_CLOEXEC));
         char value = 0;

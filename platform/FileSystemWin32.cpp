@@ -320,6 +320,8 @@ PreparedCopy::~PreparedCopy() = default;
 PreparedCopy::PreparedCopy(PreparedCopy&&) noexcept = default;
 PreparedCopy& PreparedCopy::operator=(PreparedCopy&&) noexcept = default;
 
+FileId PreparedCopy::Source() const { return {}; }
+
 bool CanPrepareCopies() { return false; }
 
 CopyFailure PrepareCopy(const std::filesystem::path&, const std::filesystem::path&, PreparedCopy& prepared,
