@@ -360,12 +360,28 @@ private:
 // Small enough that the window is told of progress every few milliseconds.
 constexpr off_t kPieceSize = 8 * 1024 * 1024;
 
+// Asks the disk to start writing the bytes of out from `from` on, without
+// waiting: the flush that ends the run then waits for little more than the
+// last few files, and a large file's pieces go out while the next are read.
+void StartWriteBack(int out, std::uint64_t& from, std::uint64_t to)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (to > from)
+        static_cast<void>(::sync_file_range(out, static_cast<off_t>(from), static_cast<off_t>(to - from),
+                                            SYNC_FILE_RANGE_WRITE));
+#else
+    static_cast<void>(out);
+#endif
+    from = to;
+}
+
 // Copies the whole content: in the kernel where it can, by reading and
 // writing where it cannot (another file system, an old kernel). copied
 // tells how many bytes were written.
 bool CopyContent(int in, int out, off_t size, const CopyProgress& onProgress, std::uint64_t& copied)
 {
     copied = 0;
+    std::uint64_t writing = 0; // written back from here on
 #ifdef __linux__
     off_t left = size;
     while (left > 0) {
@@ -374,6 +390,7 @@ bool CopyContent(int in, int out, off_t size, const CopyProgress& onProgress, st
         if (piece > 0) {
             left -= piece;
             copied += static_cast<std::uint64_t>(piece);
+            StartWriteBack(out, writing, copied);
             if (left == 0)
                 return true;
             if (onProgress)
@@ -395,10 +412,13 @@ bool CopyContent(int in, int out, off_t size, const CopyProgress& onProgress, st
     off_t sinceProgress = 0;
     for (;;) {
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got == 0)
+        if (got == 0) {
+            StartWriteBack(out, writing, copied);
             return true;
+        }
         sinceProgress += got > 0 ? got : 0;
         if (onProgress && sinceProgress >= kPieceSize) {
+            StartWriteBack(out, writing, copied);
             onProgress(copied + static_cast<std::uint64_t>(got));
             sinceProgress = 0;
         }
@@ -573,11 +593,6 @@ CopyFailure PrepareCopy(const std::filesystem::path& source, const std::filesyst
         return LastCopyError();
     if (SourceChanged(in, state->status, state->copied))
         return SourceChangedFailure();
-#ifdef SYNC_FILE_RANGE_WRITE
-    // The disk starts on the copy now, not at the flush that ends the run:
-    // the flush then waits for little more than the last few files.
-    static_cast<void>(::sync_file_range(state->out.get(), 0, 0, SYNC_FILE_RANGE_WRITE));
-#endif
     CopyPermissions(state->out.get(), state->status);
     // An unnamed copy (made only by the kernel's own file systems, which
     // keep a time set before the close) takes the source's times here, off
