@@ -1,7 +1,9 @@
 // Running a copy list and flushing the copies to the device, beside cp
 // copying the same files into an empty folder followed by sync -f.
 // The sources are read once first, so both sides copy from the cache. Also
-// reports the longest time the run kept window events waiting.
+// reports the longest time the run kept window events waiting. Named
+// copy-window, it clicks the window's copy command (offscreen) instead,
+// beside cp -p, which also keeps the files' times.
 //
 //   bench_copy NAME ROOT COUNT   (ROOT/src holds COUNT files; the copies go
 //                                 to ROOT/dst-ours and ROOT/dst-cp)
@@ -23,8 +25,10 @@
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
 #include "core/RowListModel.h"
+#include "window/Form1.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QStandardPaths>
 #include <QElapsedTimer>
 
 #include <fcntl.h>
@@ -242,8 +246,12 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: %s NAME ROOT COUNT\n", argv[0]);
         return 2;
     }
-    QCoreApplication application(argc, argv);
     const char* name = argv[1];
+    const bool throughWindow = std::strcmp(name, "copy-window") == 0;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    // Keeps the user's own settings out of the window's run.
+    QStandardPaths::setTestModeEnabled(true);
     const fs::path root = argv[2];
     const std::size_t expected = std::strtoul(argv[3], nullptr, 10);
     const fs::path source = root / "src";
@@ -261,6 +269,8 @@ int main(int argc, char* argv[])
 
     QList<CopyRow> copyRows;
     std::vector<std::string> peerCommand {"cp"};
+    if (throughWindow)
+        peerCommand.push_back("-p");
     for (const std::string& file : names) {
         const fs::path from = source / file;
         if (!ReadThrough(from.string())) {
@@ -297,6 +307,21 @@ int main(int argc, char* argv[])
     };
 
     QuietDialogs dialogs;
+    ProcessRandom random;
+    Form1 window(dialogs, random, QStringLiteral(QUORVEX_INSTALLED_DIR));
+    if (throughWindow) {
+        window.CopyList->Append(copyRows);
+        window.show();
+        QApplication::processEvents();
+    }
+    // The window's run, which tells of its end in one message.
+    const auto clickCopy = [&] {
+        window.PushButton2_Click();
+        const bool done = dialogs.shown == QStringList {QStringLiteral("Done.")};
+        if (done)
+            dialogs.shown.clear();
+        return done;
+    };
     CopyRunSummary summary;
     SystemFlusher flusher;
     QStringList flushFailures;
@@ -315,16 +340,22 @@ int main(int argc, char* argv[])
         TimedObserver observer;
         ErrorReport report(dialogs, ProcedureLabels::PushButtonClick(2));
         YieldGaps gaps;
+        bool done = true;
         oursRuns.push_back(Seconds([&] {
             gaps.Start();
-            summary = RunCopyList(rows, observer, report);
-            flushFailures = FlushToDevices(summary.written, flusher);
+            if (throughWindow) {
+                done = clickCopy();
+            } else {
+                summary = RunCopyList(rows, observer, report);
+                flushFailures = FlushToDevices(summary.written, flusher);
+            }
             gaps.Stop();
         }));
-        allCopied = allCopied && summary.copied == static_cast<int>(expected) && summary.failed == 0
-            && flushFailures.isEmpty()
-            && !summary.sameFiles && observer.Rows() == static_cast<long>(expected)
-            && copiedRight(oursFolder, true);
+        if (!throughWindow) {
+            done = summary.copied == static_cast<int>(expected) && summary.failed == 0 && flushFailures.isEmpty()
+                && !summary.sameFiles && observer.Rows() == static_cast<long>(expected);
+        }
+        allCopied = allCopied && done && copiedRight(oursFolder, true);
         longestGapMs = std::max(longestGapMs, gaps.LongestMs());
         fewestYields = fewestYields < 0 ? gaps.Yields() : std::min(fewestYields, gaps.Yields());
         pieces = observer.Pieces();
@@ -343,9 +374,16 @@ int main(int argc, char* argv[])
         CopyAhead::Limits oneWorker;
         oneWorker.workers = 1;
         oneWorkerRuns.push_back(Seconds([&] {
-            const CopyRunSummary one = RunCopyList(rows, observer, report, oneWorker);
-            allCopied = allCopied && one.copied == static_cast<int>(expected) && FlushToDevices(one.written, flusher).isEmpty();
+            if (throughWindow) {
+                qputenv("QUORVEX_COPY_WORKERS", "1");
+                done = clickCopy();
+                qunsetenv("QUORVEX_COPY_WORKERS");
+            } else {
+                const CopyRunSummary one = RunCopyList(rows, observer, report, oneWorker);
+                done = one.copied == static_cast<int>(expected) && FlushToDevices(one.written, flusher).isEmpty();
+            }
         }));
+        allCopied = allCopied && done && EntriesIn(oursFolder) == expected;
     }
     if (!Park(oursFolder, spent) || !Park(peerFolder, spent) || !TrimSpent(spent, stamp))
         return 1;
@@ -359,9 +397,15 @@ int main(int argc, char* argv[])
         oneWorkerRatios.push_back(oneWorkerRuns[run] / peerRuns[run]);
     }
     std::printf("median ratio to the peer with one worker: %.3f\n", Median(oneWorkerRatios));
-    std::printf("ours: %d copied and flushed, %d failed; peer: cp of %zu file(s) into an empty folder, then sync -f, "
-                "status %d\n",
-                summary.copied, summary.failed, expected, peerStatus);
+    if (throughWindow) {
+        std::printf("ours: the window's copy command, then \"Done.\"; peer: cp -p of %zu file(s) into an empty "
+                    "folder, then sync -f, status %d\n",
+                    expected, peerStatus);
+    } else {
+        std::printf("ours: %d copied and flushed, %d failed; peer: cp of %zu file(s) into an empty folder, then "
+                    "sync -f, status %d\n",
+                    summary.copied, summary.failed, expected, peerStatus);
+    }
     std::printf("progress calls per run: %zu rows, %ld between pieces; yields: at least %ld, at most every %lld ms\n",
                 expected, pieces, fewestYields, static_cast<long long>(ThrottledYield::Interval()));
     std::printf("peak memory: %.1f MB\n", PeakMemoryMb());

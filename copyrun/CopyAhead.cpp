@@ -5,6 +5,7 @@
 #include "folders/PathText.h"
 
 #include <QHash>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <atomic>
@@ -209,6 +210,11 @@ CopyAhead::Limits CopyAhead::DefaultLimits()
     // a copy's room until its turn.
     Limits limits;
     limits.workers = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 2, 4);
+    // Set for a comparison, or where the destination's own limits are known.
+    bool isNumber = false;
+    const int chosen = qEnvironmentVariableIntValue("QUORVEX_COPY_WORKERS", &isNumber);
+    if (isNumber && chosen >= 1)
+        limits.workers = std::min(chosen, 8);
     return limits;
 }
 
@@ -289,13 +295,6 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
 {
     Shared& shared = *shared_;
     Slot& slot = shared.plan[position];
-    const std::variant<CopyOutcome, CopyTarget> checked = CheckCopy(rows_[position].source, rows_[position].destination);
-    if (const CopyOutcome* ended = std::get_if<CopyOutcome>(&checked)) {
-        Drop(position);
-        return *ended;
-    }
-    const CopyTarget& target = std::get<CopyTarget>(checked);
-
     std::unique_lock lock(shared.mutex);
     shared.turn = position;
     if (slot.stage == Stage::Waiting)
@@ -318,13 +317,17 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
     shared.WakeWorkers();
     lock.unlock();
 
-    if (ready && !failure && prepared.Source() == target.sourceId) {
-        const platform::CopyFailure committed = platform::CommitCopy(prepared, target.replacing);
-        if (!committed.sourceChanged)
-            return OutcomeOf(committed, target);
-    } else if (ready && failure && !WorthCopyingAgain(failure)) {
+    // The checks of a copy made now; a copy made ahead in the folder showed
+    // that the folder was there.
+    const std::variant<CopyOutcome, CopyTarget> checked =
+        CheckCopy(rows_[position].source, rows_[position].destination, !(ready && !failure));
+    if (const CopyOutcome* ended = std::get_if<CopyOutcome>(&checked))
+        return *ended;
+    const CopyTarget& target = std::get<CopyTarget>(checked);
+    if (ready && !failure && prepared.Source() == target.source)
+        return OutcomeOf(platform::CommitCopy(prepared, target.replacing), target);
+    if (ready && failure && !WorthCopyingAgain(failure))
         return OutcomeOf(failure, target);
-    }
     prepared = {};
     if (ready && failure && !failure.sourceChanged) {
         // Short of room: the copies ahead give theirs back and no more are

@@ -46,7 +46,8 @@ public:
     // The row will not be copied: its copy ahead, made or in the making, goes.
     void Drop(int position);
 
-    // The bound chosen for this machine.
+    // The bound chosen for this machine; QUORVEX_COPY_WORKERS sets the
+    // number of workers (1 to 8) instead.
     static Limits DefaultLimits();
 
     struct Shared;

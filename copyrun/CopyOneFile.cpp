@@ -10,28 +10,30 @@ namespace {
 
 CopyOutcome Failed(const QString& reason) { return {CopyOutcome::Result::Failed, reason, {}}; }
 
+const QString kFolderMissing = QStringLiteral("The destination folder does not exist.");
+
 } // namespace
 
-std::variant<CopyOutcome, CopyTarget> CheckCopy(const QString& source, const QString& destination)
+std::variant<CopyOutcome, CopyTarget> CheckCopy(const QString& source, const QString& destination, bool checkFolder)
 {
     if (source.trimmed().isEmpty() || destination.trimmed().isEmpty())
         return Failed(QStringLiteral("The source or the destination is blank."));
     const QString from = CollapseBackslashes(source);
     const QString to = CollapseBackslashes(destination);
-    CopyTarget target {ToFsPath(from), ToFsPath(to), to, {}, false};
+    CopyTarget target {ToFsPath(from), ToFsPath(to), to, {}, false, checkFolder};
 
     // One look at each side tells whether the source is a file, whether the
     // destination exists and whether both are the same file.
-    const std::optional<platform::FileId> sourceId =
-        HasWildcards(from) ? std::nullopt : platform::RegularFileId(target.from);
-    if (!sourceId)
+    const std::optional<platform::FileState> sourceState =
+        HasWildcards(from) ? std::nullopt : platform::RegularFileState(target.from);
+    if (!sourceState)
         return Failed(QStringLiteral("The source file does not exist or cannot be opened."));
     const std::optional<platform::FileId> destinationId = platform::IdOf(target.to);
-    if (destinationId == sourceId)
+    if (destinationId == sourceState->id)
         return CopyOutcome {CopyOutcome::Result::SameFile, {}, {}};
-    if (!destinationId && !IsFolder(FolderOf(to)))
-        return Failed(QStringLiteral("The destination folder does not exist."));
-    target.sourceId = *sourceId;
+    if (checkFolder && !destinationId && !IsFolder(FolderOf(to)))
+        return Failed(kFolderMissing);
+    target.source = *sourceState;
     target.replacing = destinationId.has_value();
     return target;
 }
@@ -42,6 +44,9 @@ CopyOutcome OutcomeOf(const platform::CopyFailure& failure, const CopyTarget& ta
         return {CopyOutcome::Result::Copied, {}, target.written};
     if (failure.sourceChanged)
         return Failed(QStringLiteral("The source changed while it was being copied."));
+    if (!target.folderChecked && failure.error == std::errc::no_such_file_or_directory
+        && !IsFolder(FolderOf(target.written)))
+        return Failed(kFolderMissing);
     const QString reason = QString::fromStdString(failure.error.message());
     if (failure.nameRefused) {
         return Failed(QStringLiteral("The destination does not accept the file name \"%1\" (%2).")

@@ -30,13 +30,17 @@ struct CopyTarget {
     std::filesystem::path from;
     std::filesystem::path to;
     QString written; // the destination, normalised
-    platform::FileId sourceId;
-    bool replacing = false; // the destination exists
+    platform::FileState source;
+    bool replacing = false;     // the destination exists
+    bool folderChecked = false; // else a missing folder is told when the copy fails
 };
 
 // The checks CopyOneFile makes before it writes anything: the row's outcome
-// when it ends there, otherwise where its copy goes.
-std::variant<CopyOutcome, CopyTarget> CheckCopy(const QString& source, const QString& destination);
+// when it ends there, otherwise where its copy goes. Without checkFolder, a
+// copy already made in the destination's folder is taken to show that it
+// exists, and OutcomeOf tells should it have gone since.
+std::variant<CopyOutcome, CopyTarget> CheckCopy(const QString& source, const QString& destination,
+                                                bool checkFolder = true);
 
 // What a checked row's copy came to.
 CopyOutcome OutcomeOf(const platform::CopyFailure& failure, const CopyTarget& target);

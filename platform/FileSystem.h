@@ -111,6 +111,18 @@ std::optional<FileId> IdOf(const std::filesystem::path& path);
 // The id of the regular file a path leads to; empty for anything else.
 std::optional<FileId> RegularFileId(const std::filesystem::path& path);
 
+// A regular file as one look saw it. Two looks that agree saw the same file,
+// unchanged between them as far as its size and time tell.
+struct FileState {
+    FileId id;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // in the platform's own units
+    bool operator==(const FileState&) const = default;
+};
+
+// The state of the regular file a path leads to; empty for anything else.
+std::optional<FileState> RegularFileState(const std::filesystem::path& path);
+
 // Told between the pieces of a large copy how many bytes are copied so far.
 using CopyProgress = std::function<void(std::uint64_t copiedBytes)>;
 
@@ -155,14 +167,14 @@ CopyFailure PrepareCopy(const std::filesystem::path& source, const std::filesyst
                         PreparedCopy& prepared, const CopyProgress& onProgress = {});
 
 // The second half: gives a prepared copy the destination's name, replacing
-// what is there by the rules of CopyFileReplacing. Fails (sourceChanged)
-// when the source has changed since it was copied, and when the run was
-// abandoned meanwhile (RemoveUnfinishedCopies). The copy is spent either way.
+// what is there by the rules of CopyFileReplacing. Whether the source has
+// changed since it was copied is the caller's to tell (PreparedCopy::Source).
+// Fails when the run was abandoned meanwhile (RemoveUnfinishedCopies). The
+// copy is spent either way.
 CopyFailure CommitCopy(PreparedCopy& prepared, bool replacing);
 
 // A copy written ahead of its turn and not yet in place: an unnamed file
-// (or one under a temporary name) beside the destination, with the source
-// held open to tell whether it changes before the commit. Dropping it
+// (or one under a temporary name) beside the destination. Dropping it
 // removes the copy.
 class PreparedCopy {
 public:
@@ -175,8 +187,8 @@ public:
 
     // True while a copy is held for its commit.
     explicit operator bool() const { return state_ != nullptr; }
-    // The file that was read, as it was opened.
-    FileId Source() const;
+    // The file that was read, as it was when the copy was complete.
+    FileState Source() const;
 
     struct State;
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <dirent.h>
@@ -206,6 +207,45 @@ std::optional<FileId> RegularFileId(const std::filesystem::path& path)
 
 namespace {
 
+FileState StateOf(const struct stat& status)
+{
+    return {{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)},
+            static_cast<std::uint64_t>(status.st_size),
+            static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+}
+
+} // namespace
+
+std::optional<FileState> RegularFileState(const std::filesystem::path& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return StateOf(status);
+}
+
+namespace {
+
+#ifdef O_TMPFILE
+// Gives an unnamed file a name: by its descriptor where the kernel lets this
+// process (a path walk less), otherwise through /proc.
+int LinkUnnamed(int fd, const char* name)
+{
+    static std::atomic<bool> byDescriptor {true};
+    if (byDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", AT_FDCWD, name, AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM && errno != EINVAL)
+            return -1;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const int linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW);
+    if (linked == 0)
+        byDescriptor.store(false, std::memory_order_relaxed); // refused by descriptor alone
+    return linked;
+}
+#endif
+
 // Closes a descriptor however the copy ends.
 class Descriptor {
 public:
@@ -312,10 +352,9 @@ public:
     // Gives a finished unnamed file such a name.
     bool Name(int fd, const std::filesystem::path& destination)
     {
-        const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        return Make(destination, [&](const std::filesystem::path& candidate) {
-            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW);
-        }) >= 0;
+        return Make(destination,
+                    [fd](const std::filesystem::path& candidate) { return LinkUnnamed(fd, candidate.c_str()); })
+            >= 0;
     }
 #endif
 
@@ -360,13 +399,18 @@ private:
 // Small enough that the window is told of progress every few milliseconds.
 constexpr off_t kPieceSize = 8 * 1024 * 1024;
 
+// A file smaller than this is left to the flush that ends the run, which
+// writes neighbouring small files in one request; starting each on its own
+// costs more than the wait it saves.
+constexpr std::uint64_t kWriteBackFrom = 64 * 1024;
+
 // Asks the disk to start writing the bytes of out from `from` on, without
 // waiting: the flush that ends the run then waits for little more than the
 // last few files, and a large file's pieces go out while the next are read.
 void StartWriteBack(int out, std::uint64_t& from, std::uint64_t to)
 {
 #ifdef SYNC_FILE_RANGE_WRITE
-    if (to > from)
+    if (to > from && to >= kWriteBackFrom)
         static_cast<void>(::sync_file_range(out, static_cast<off_t>(from), static_cast<off_t>(to - from),
                                             SYNC_FILE_RANGE_WRITE));
 #else
@@ -489,8 +533,7 @@ int OpenUnnamed(const std::filesystem::path& destination)
 // yields), the file takes a temporary name and replaces it.
 bool NameUnnamed(int fd, const std::filesystem::path& destination)
 {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW) == 0)
+    if (LinkUnnamed(fd, destination.c_str()) == 0)
         return true;
     if (errno != EEXIST)
         return false;
@@ -535,8 +578,7 @@ CopyFailure LastCopyError(bool naming = false)
 
 struct PreparedCopy::State {
     std::filesystem::path destination;
-    Descriptor in; // the source, held to see whether it changes before the commit
-    struct stat status {};
+    struct stat status {}; // the source's
     std::uint64_t copied = 0;
     unsigned abandonedBefore = 0;
     Descriptor out;          // an unnamed copy, open until it takes a name
@@ -548,10 +590,7 @@ PreparedCopy::~PreparedCopy() = default;
 PreparedCopy::PreparedCopy(PreparedCopy&&) noexcept = default;
 PreparedCopy& PreparedCopy::operator=(PreparedCopy&&) noexcept = default;
 
-FileId PreparedCopy::Source() const
-{
-    return {static_cast<std::uint64_t>(state_->status.st_dev), static_cast<std::uint64_t>(state_->status.st_ino)};
-}
+FileState PreparedCopy::Source() const { return StateOf(state_->status); }
 
 bool CanPrepareCopies() { return true; }
 
@@ -564,8 +603,8 @@ CopyFailure PrepareCopy(const std::filesystem::path& source, const std::filesyst
     state->abandonedBefore = temporaries::Abandonments();
     // Not blocked by a named pipe that took the file's place: it is refused
     // below, as anything else that is no regular file.
-    state->in.Reset(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    const int in = state->in.get();
+    const Descriptor reading(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const int in = reading.get();
     if (in < 0)
         return LastCopyError();
     if (::fstat(in, &state->status) != 0)
@@ -611,8 +650,6 @@ CopyFailure CommitCopy(PreparedCopy& prepared, bool replacing)
     if (!state)
         return {std::make_error_code(std::errc::invalid_argument)};
     const std::filesystem::path& destination = state->destination;
-    if (SourceChanged(state->in.get(), state->status, state->copied))
-        return SourceChangedFailure();
     if (temporaries::Abandonments() != state->abandonedBefore)
         return AbandonedFailure();
 #ifdef O_TMPFILE

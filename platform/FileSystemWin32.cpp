@@ -129,6 +129,24 @@ std::optional<FileId> RegularFileId(const std::filesystem::path& path)
     return IdOfPath(path);
 }
 
+std::optional<FileState> RegularFileState(const std::filesystem::path& path)
+{
+    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION data {};
+    std::optional<FileState> state;
+    if (::GetFileInformationByHandle(file, &data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        state = FileState {{data.dwVolumeSerialNumber, (std::uint64_t(data.nFileIndexHigh) << 32) | data.nFileIndexLow},
+                           (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                           static_cast<std::int64_t>((ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32)
+                                                     | data.ftLastWriteTime.dwLowDateTime)};
+    }
+    ::CloseHandle(file);
+    return state;
+}
+
 const NativeString& temporaries::HostToken()
 {
     static const std::wstring token = [] {
@@ -320,7 +338,7 @@ PreparedCopy::~PreparedCopy() = default;
 PreparedCopy::PreparedCopy(PreparedCopy&&) noexcept = default;
 PreparedCopy& PreparedCopy::operator=(PreparedCopy&&) noexcept = default;
 
-FileId PreparedCopy::Source() const { return {}; }
+FileState PreparedCopy::Source() const { return {}; }
 
 bool CanPrepareCopies() { return false; }
 
