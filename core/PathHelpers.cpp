@@ -29,13 +29,21 @@ fs::path ToFsPath(const QString& path)
 
 QString FromFsName(platform::NativeStringView name)
 {
+    QString text;
+    AppendFsName(text, name);
+    return text;
+}
+
+void AppendFsName(QString& text, platform::NativeStringView name)
+{
 #ifdef Q_OS_WIN
-    return QString::fromWCharArray(name.data(), static_cast<qsizetype>(name.size()));
+    text.append(reinterpret_cast<const QChar*>(name.data()), static_cast<qsizetype>(name.size()));
 #else
     // Most names are plain ASCII, which needs no decoding.
     if (std::all_of(name.begin(), name.end(), [](char byte) { return static_cast<unsigned char>(byte) < 0x80; }))
-        return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-    return QString::fromStdU16String(platform::DecodeName(name));
+        text.append(QLatin1StringView(name.data(), static_cast<qsizetype>(name.size())));
+    else
+        text.append(QString::fromStdU16String(platform::DecodeName(name)));
 #endif
 }
 

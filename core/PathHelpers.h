@@ -20,6 +20,9 @@ QChar NativeSeparator();
 // unit (see platform/NameCodec.h), so any name comes back as the same bytes.
 std::filesystem::path ToFsPath(const QString& path);
 QString FromFsName(platform::NativeStringView name);
+// The same, appended to a text: a path built from its folder and a listed
+// name, in one piece.
+void AppendFsName(QString& text, platform::NativeStringView name);
 
 // A path that Qt's own file routines gave (a file dialog's answer). They
 // read names that are not UTF-8 with replacement marks; such a name is found

@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -27,6 +28,87 @@ QString DestinationFileName(const QString& fileName, std::uint32_t repeat)
 
 namespace {
 
+// Calls each code point of a name, case-folded, in turn.
+template <typename Visit>
+void ForEachFolded(QStringView name, Visit visit)
+{
+    for (qsizetype at = 0; at < name.size(); ++at) {
+        char32_t unit = name[at].unicode();
+        if (unit < 0x80) {
+            visit(unit >= 'A' && unit <= 'Z' ? unit + ('a' - 'A') : unit);
+            continue;
+        }
+        if (QChar::isHighSurrogate(unit) && at + 1 < name.size() && name[at + 1].isLowSurrogate()) {
+            unit = QChar::surrogateToUcs4(name[at], name[at + 1]);
+            ++at;
+        }
+        visit(QChar::toCaseFolded(unit));
+    }
+}
+
+// A name as a case-blind file system compares it. Its hash is worked out
+// once, from the folded letters, without building a folded copy: the name
+// book looks up every name drawn.
+struct FoldedName {
+    explicit FoldedName(const QString& text) : name(text)
+    {
+        std::uint64_t value = 14695981039346656037ull; // FNV-1a
+        ForEachFolded(name, [&value](char32_t c) { value = (value ^ c) * 1099511628211ull; });
+        hash = static_cast<std::size_t>(value);
+    }
+
+    bool operator==(const FoldedName& other) const
+    {
+        if (hash != other.hash)
+            return false;
+        std::u32string mine;
+        std::u32string theirs;
+        ForEachFolded(name, [&mine](char32_t c) { mine.push_back(c); });
+        ForEachFolded(other.name, [&theirs](char32_t c) { theirs.push_back(c); });
+        return mine == theirs;
+    }
+
+    QString name;
+    std::size_t hash = 0;
+};
+
+std::size_t qHash(const FoldedName& key, std::size_t seed) { return key.hash ^ seed; }
+
+// Each entry's own name, as the destinations' file system takes it.
+QStringList OwnNames(const Selection& selection, NameRule rule)
+{
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(selection.size()));
+    for (const SelectionEntry& entry : selection)
+        names.append(DestinationFileName(NameUnder(rule, FileNameOf(entry.path)), entry.repeat));
+    return names;
+}
+
+// True when no two of the names, and none of them and a taken name, are
+// alike: then each entry keeps its own name and the book has nothing to
+// settle. Only the names' hashes are kept, in a flat table; two names that
+// merely share a hash send the draw to the book, which tells them apart.
+bool AllDifferent(const QStringList& names, const QSet<QString>& takenNames)
+{
+    const std::size_t count = static_cast<std::size_t>(names.size() + takenNames.size());
+    std::size_t capacity = 16;
+    while (capacity < 2 * count)
+        capacity *= 2;
+    std::vector<std::size_t> table(capacity, 0);
+    const auto insert = [&](const QString& name) {
+        const std::size_t hash = std::max<std::size_t>(FoldedName(name).hash, 1); // 0 marks a free place
+        for (std::size_t at = hash & (capacity - 1);; at = (at + 1) & (capacity - 1)) {
+            if (table[at] == hash)
+                return false;
+            if (table[at] == 0) {
+                table[at] = hash;
+                return true;
+            }
+        }
+    };
+    return std::all_of(takenNames.begin(), takenNames.end(), insert) && std::all_of(names.begin(), names.end(), insert);
+}
+
 // Hands out destination names in plan order.
 class NameBook {
 public:
@@ -36,7 +118,7 @@ public:
     {
         takenBy_.reserve(static_cast<qsizetype>(selection.size() + takenNames.size()));
         for (const QString& name : takenNames)
-            takenBy_[name.toCaseFolded()].position = kTakenBefore;
+            takenBy_[FoldedName(name)].position = kTakenBefore;
         names_.reserve(static_cast<qsizetype>(selection.size()));
         for (const QString& folder : destinationFolders) {
             if (const auto id = platform::IdOf(ToFsPath(folder)))
@@ -56,7 +138,7 @@ private:
     {
         const SelectionEntry& entry = selection_[position];
         const QString name = DestinationFileName(NameUnder(rule_, FileNameOf(entry.path)), entry.repeat);
-        Owner& owner = takenBy_[name.toCaseFolded()];
+        Owner& owner = takenBy_[FoldedName(name)];
         if (owner.position == kNobody) {
             owner.position = position;
             return name;
@@ -81,18 +163,18 @@ private:
         // number, rather than this one being copied beside itself.
         if (entry.repeat == 0 && LiesInADestination(position) && !LiesInADestination(ownerPosition)) {
             owner.position = position;
-            GiveWay(name.toCaseFolded(), position);
+            GiveWay(FoldedName(name), position);
             return name;
         }
         return NumberedName(position);
     }
 
     // The entries before a position that hold a name take numbered names.
-    void GiveWay(const QString& foldedName, qsizetype position)
+    void GiveWay(const FoldedName& name, qsizetype position)
     {
         std::vector<qsizetype> moving;
         for (qsizetype earlier = 0; earlier < position; ++earlier) {
-            if (names_[earlier].toCaseFolded() != foldedName)
+            if (!(FoldedName(names_[earlier]) == name))
                 continue;
             moving.push_back(earlier);
             // The name may itself be a numbered one: it is not theirs to keep.
@@ -120,11 +202,11 @@ private:
         // Every number below the last one handed out for this name was taken
         // then and still is, so the search goes on from there.
         const QString fileName = NameUnder(rule_, FileNameOf(entry.path));
-        std::uint32_t& number = nextNumber_[fileName.toCaseFolded()];
+        std::uint32_t& number = nextNumber_[FoldedName(fileName)];
         QString name;
         for (;;) {
             name = DestinationFileName(fileName, ++number);
-            Owner& taker = takenBy_[name.toCaseFolded()];
+            Owner& taker = takenBy_[FoldedName(name)];
             if (taker.position == kNobody) {
                 taker.position = position;
                 break;
@@ -200,10 +282,10 @@ private:
     const NameRule rule_;
     QStringList names_;
     std::vector<platform::FileId> destinationIds_;
-    QHash<QString, Owner> takenBy_;                     // case-folded name -> the entry that took it
+    QHash<FoldedName, Owner> takenBy_;                  // name -> the entry that took it
     QHash<Identity, QString> numbered_;                 // a file that took a numbered name -> that name
     std::map<Place, QString> numberedByPlace_;          // the same, by where the file lies
-    QHash<QString, std::uint32_t> nextNumber_;          // case-folded file name -> the last number tried
+    QHash<FoldedName, std::uint32_t> nextNumber_;       // file name -> the last number tried
     QHash<QString, std::optional<platform::FileId>> folderIds_; // folder -> its id, asked at most once
 };
 
@@ -212,6 +294,10 @@ private:
 QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders,
                              const QSet<QString>& takenNames, NameRule rule)
 {
+    QStringList own = OwnNames(selection, rule);
+    if (AllDifferent(own, takenNames))
+        return own;
+    own.clear(); // the book builds the names afresh
     return NameBook(selection, destinationFolders, takenNames, rule).Names();
 }
 

@@ -24,5 +24,11 @@ void MasterFileList::AddFile(const QString& path)
 QString MasterFileList::Path(std::uint32_t position) const
 {
     const Entry& entry = entries_.at(position);
-    return folders_[entry.folder] + FromFsName(platform::NativeStringView(names_).substr(entry.nameOffset, entry.nameLength));
+    const QString& folder = folders_[entry.folder];
+    const auto name = platform::NativeStringView(names_).substr(entry.nameOffset, entry.nameLength);
+    QString path;
+    path.reserve(folder.size() + static_cast<qsizetype>(name.size()));
+    path.append(folder);
+    AppendFsName(path, name);
+    return path;
 }

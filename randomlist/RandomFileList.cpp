@@ -223,7 +223,9 @@ Selection DrawFrom(const MasterFileList& files, const SelectionRequest& request,
         for (std::uint32_t position = 0; position < fileCount; ++position)
             selection.push_back({files.Path(position), 0});
     } else {
-        for (std::uint32_t position : DrawWithoutRepeats(fileCount, DrawCount(numberOfFiles), random))
+        const std::vector<std::uint32_t> picks = DrawWithoutRepeats(fileCount, DrawCount(numberOfFiles), random);
+        selection.reserve(picks.size());
+        for (std::uint32_t position : picks)
             selection.push_back({files.Path(position), 0});
     }
     return selection;
