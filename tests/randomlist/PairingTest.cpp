@@ -116,6 +116,11 @@ TEST(DestinationNames, NoFileOfThePlanReplacesAnother)
          {"AC_DC.mp3", "ac_dc1.mp3", "AC_DC2.mp3", "a_", "A_1"},
          NameRule::Windows},
         {{entry("a", "AC:DC.mp3"), entry("b", "ac_dc.mp3")}, {"AC:DC.mp3", "ac_dc.mp3"}},
+        // Letter case beyond ASCII, in and outside the Basic Multilingual
+        // Plane (Deseret); letters that merely look alike stay apart.
+        {{entry("a", "Été.mp3"), entry("b", "été.mp3"), entry("c", "\xF0\x90\x90\x80.txt"),
+          entry("d", "\xF0\x90\x90\xA8.txt"), entry("e", "ete.mp3")},
+         {"Été.mp3", "été1.mp3", "\xF0\x90\x90\x80.txt", "\xF0\x90\x90\xA8" "1.txt", "ete.mp3"}},
     };
     for (const auto& [selection, names, rule] : cases)
         EXPECT_EQ(DestinationNames(selection, {}, {}, rule), names) << selection.back().path.toStdString();
