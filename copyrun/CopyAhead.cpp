@@ -31,6 +31,7 @@ enum class Stage {
 struct Slot {
     std::filesystem::path from;
     std::filesystem::path to;
+    QString written; // the destination, normalised
     std::mutex* device = nullptr; // the destination's device, where it takes one copy at a time
     Stage stage = Stage::Waiting;
     bool dropped = false;
@@ -238,6 +239,7 @@ CopyAhead::CopyAhead(const std::vector<Row>& rows, Limits limits) : rows_(rows),
         }
         slot.from = ToFsPath(from);
         slot.to = ToFsPath(to);
+        slot.written = to;
         const QString folder = FolderOf(to);
         if (!devices.contains(folder)) {
             const std::filesystem::path folderPath = ToFsPath(folder.isEmpty() ? QStringLiteral(".") : folder);
@@ -317,8 +319,17 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
     shared.WakeWorkers();
     lock.unlock();
 
-    // The checks of a copy made now; a copy made ahead in the folder showed
-    // that the folder was there.
+    // The usual turn: the source is the file that was read, and the copy
+    // takes a name no file has. A copy made in the folder showed that the
+    // folder was there.
+    if (ready && !failure) {
+        const std::optional<platform::FileState> source = platform::RegularFileState(slot.from);
+        if (source && *source == prepared.Source()) {
+            if (const std::optional<platform::CopyFailure> committed = platform::CommitIfFree(prepared))
+                return OutcomeOf(*committed, CopyTarget {slot.from, slot.to, slot.written, *source, false, false});
+        }
+    }
+    // Otherwise the checks of a copy made now.
     const std::variant<CopyOutcome, CopyTarget> checked =
         CheckCopy(rows_[position].source, rows_[position].destination, !(ready && !failure));
     if (const CopyOutcome* ended = std::get_if<CopyOutcome>(&checked))

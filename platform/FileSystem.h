@@ -173,6 +173,11 @@ CopyFailure PrepareCopy(const std::filesystem::path& source, const std::filesyst
 // copy is spent either way.
 CopyFailure CommitCopy(PreparedCopy& prepared, bool replacing);
 
+// The same for a destination that should be new, in one step where it is
+// new: the commit's outcome, or nothing (the copy still prepared) when a
+// file has the name, or when that cannot be told without a look first.
+std::optional<CopyFailure> CommitIfFree(PreparedCopy& prepared);
+
 // A copy written ahead of its turn and not yet in place: an unnamed file
 // (or one under a temporary name) beside the destination. Dropping it
 // removes the copy.
@@ -196,6 +201,7 @@ private:
     friend CopyFailure PrepareCopy(const std::filesystem::path&, const std::filesystem::path&, PreparedCopy&,
                                    const CopyProgress&);
     friend CopyFailure CommitCopy(PreparedCopy&, bool);
+    friend std::optional<CopyFailure> CommitIfFree(PreparedCopy&);
     std::unique_ptr<State> state_;
 };
 

@@ -688,6 +688,38 @@ CopyFailure CommitCopy(PreparedCopy& prepared, bool replacing)
     return {};
 }
 
+std::optional<CopyFailure> CommitIfFree(PreparedCopy& prepared)
+{
+#ifdef O_TMPFILE
+    // A copy under a temporary name would replace what has the name.
+    if (!prepared.state_ || prepared.state_->out.get() < 0)
+        return std::nullopt;
+    PreparedCopy::State& state = *prepared.state_;
+    if (temporaries::Abandonments() != state.abandonedBefore) {
+        prepared.state_.reset();
+        return AbandonedFailure();
+    }
+    if (LinkUnnamed(state.out.get(), state.destination.c_str()) != 0) {
+        if (errno == EEXIST)
+            return std::nullopt;
+        const CopyFailure failure = LastCopyError(true);
+        prepared.state_.reset();
+        return failure;
+    }
+    const std::unique_ptr<PreparedCopy::State> named = std::move(prepared.state_);
+    if (!named->out.Close()) {
+        // The data may not all have reached the disk: take the name back.
+        const CopyFailure failure = LastCopyError();
+        ::unlink(named->destination.c_str());
+        return failure;
+    }
+    return CopyFailure {};
+#else
+    static_cast<void>(prepared);
+    return std::nullopt;
+#endif
+}
+
 CopyFailure CopyFileReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
                               bool replacing, const CopyProgress& onProgress)
 {

@@ -349,6 +349,8 @@ CopyFailure PrepareCopy(const std::filesystem::path&, const std::filesystem::pat
     return {std::make_error_code(std::errc::operation_not_supported)};
 }
 
+std::optional<CopyFailure> CommitIfFree(PreparedCopy&) { return std::nullopt; }
+
 CopyFailure CommitCopy(PreparedCopy& prepared, bool)
 {
     prepared.state_.reset();
