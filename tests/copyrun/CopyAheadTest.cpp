@@ -129,6 +129,29 @@ TEST(CopyAhead, OutcomesComeAtEachRowsTurnInPlanOrder)
     EXPECT_EQ(Entries(tree.Path(QStringLiteral("out"))), (QStringList {"b", "e"}));
 }
 
+// A folder removed after its rows were copied ahead is said to be missing,
+// as it is for a row copied at its turn.
+TEST(CopyAhead, AFolderGoneSinceTheCopiesAheadIsSaidToBeMissing)
+{
+    TempTree tree;
+    const std::vector<CopyAhead::Row> rows {
+        {tree.WriteFile(QStringLiteral("src/a"), "a"), tree.Path(QStringLiteral("gone/a"))},
+        {tree.WriteFile(QStringLiteral("src/b"), "b"), tree.Path(QStringLiteral("gone/b"))},
+    };
+    tree.MakeFolder(QStringLiteral("gone"));
+    WorkerLog log;
+    CopyAhead ahead(rows, log.Limits());
+    log.WaitFinished(0);
+    log.WaitFinished(1);
+    // Copies without a name do not keep their folder from being removed.
+    ASSERT_TRUE(QDir().rmdir(tree.Path(QStringLiteral("gone"))));
+    for (const int position : {0, 1}) {
+        const CopyOutcome outcome = ahead.CopyAtTurn(position);
+        EXPECT_EQ(outcome.result, Result::Failed);
+        EXPECT_EQ(outcome.reason, QStringLiteral("The destination folder does not exist."));
+    }
+}
+
 // The run ends (the window closes, the run is cancelled) while one worker
 // is held up at its row, as on a stick that does not answer, and another
 // holds a finished copy: the end waits for neither, and neither copy is
