@@ -34,20 +34,28 @@ constexpr DWORD kProtected = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | 
 
 std::error_code LastError() { return {static_cast<int>(::GetLastError()), std::system_category()}; }
 
-std::optional<FileId> IdOfPath(const std::filesystem::path& path)
+// What the file system tells of the file or folder a path leads to.
+std::optional<BY_HANDLE_FILE_INFORMATION> InformationOf(const std::filesystem::path& path)
 {
     const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION information {};
-    std::optional<FileId> id;
-    if (::GetFileInformationByHandle(file, &information)) {
-        id = FileId {information.dwVolumeSerialNumber,
-                     (std::uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
-    }
+    const bool told = ::GetFileInformationByHandle(file, &information);
     ::CloseHandle(file);
-    return id;
+    return told ? std::optional(information) : std::nullopt;
+}
+
+FileId IdIn(const BY_HANDLE_FILE_INFORMATION& information)
+{
+    return {information.dwVolumeSerialNumber, (std::uint64_t(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+}
+
+std::optional<FileId> IdOfPath(const std::filesystem::path& path)
+{
+    const std::optional<BY_HANDLE_FILE_INFORMATION> information = InformationOf(path);
+    return information ? std::optional(IdIn(*information)) : std::nullopt;
 }
 
 } // namespace
@@ -131,20 +139,12 @@ std::optional<FileId> RegularFileId(const std::filesystem::path& path)
 
 std::optional<FileState> RegularFileState(const std::filesystem::path& path)
 {
-    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const std::optional<BY_HANDLE_FILE_INFORMATION> data = InformationOf(path);
+    if (!data || (data->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION data {};
-    std::optional<FileState> state;
-    if (::GetFileInformationByHandle(file, &data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        state = FileState {{data.dwVolumeSerialNumber, (std::uint64_t(data.nFileIndexHigh) << 32) | data.nFileIndexLow},
-                           (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
-                           static_cast<std::int64_t>((ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32)
-                                                     | data.ftLastWriteTime.dwLowDateTime)};
-    }
-    ::CloseHandle(file);
-    return state;
+    return FileState {IdIn(*data), (std::uint64_t(data->nFileSizeHigh) << 32) | data->nFileSizeLow,
+                      static_cast<std::int64_t>((ULONGLONG(data->ftLastWriteTime.dwHighDateTime) << 32)
+                                                | data->ftLastWriteTime.dwLowDateTime)};
 }
 
 const NativeString& temporaries::HostToken()

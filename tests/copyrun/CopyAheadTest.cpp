@@ -68,6 +68,16 @@ private:
     std::set<int> begun_, finished_, hold_;
 };
 
+// Rows copying src/NAME to FOLDER/NAME, the folder made.
+std::vector<CopyAhead::Row> RowsInto(TempTree& tree, const QString& folder, const QStringList& names)
+{
+    std::vector<CopyAhead::Row> rows;
+    for (const QString& name : names)
+        rows.push_back({tree.WriteFile("src/" + name, name.toUtf8()), tree.Path(folder + u'/' + name)});
+    tree.MakeFolder(folder);
+    return rows;
+}
+
 } // namespace
 
 // A row taken away once copied ahead, or while a worker copies it, never
@@ -76,10 +86,7 @@ private:
 TEST(CopyAhead, ARowDroppedBeforeItsTurnNeverArrives)
 {
     TempTree tree;
-    std::vector<CopyAhead::Row> rows;
-    for (const QString name : {"0", "1", "2", "3"})
-        rows.push_back({tree.WriteFile("src/" + name, name.toUtf8()), tree.Path("out/" + name)});
-    tree.MakeFolder(QStringLiteral("out"));
+    const std::vector<CopyAhead::Row> rows = RowsInto(tree, QStringLiteral("out"), {"0", "1", "2", "3"});
     WorkerLog log;
     log.Hold(3);
     {
@@ -134,11 +141,7 @@ TEST(CopyAhead, OutcomesComeAtEachRowsTurnInPlanOrder)
 TEST(CopyAhead, AFolderGoneSinceTheCopiesAheadIsSaidToBeMissing)
 {
     TempTree tree;
-    const std::vector<CopyAhead::Row> rows {
-        {tree.WriteFile(QStringLiteral("src/a"), "a"), tree.Path(QStringLiteral("gone/a"))},
-        {tree.WriteFile(QStringLiteral("src/b"), "b"), tree.Path(QStringLiteral("gone/b"))},
-    };
-    tree.MakeFolder(QStringLiteral("gone"));
+    const std::vector<CopyAhead::Row> rows = RowsInto(tree, QStringLiteral("gone"), {"a", "b"});
     WorkerLog log;
     CopyAhead ahead(rows, log.Limits());
     log.WaitFinished(0);
@@ -159,11 +162,7 @@ TEST(CopyAhead, AFolderGoneSinceTheCopiesAheadIsSaidToBeMissing)
 TEST(CopyAhead, EndingWithWorkersBusyNeitherWaitsNorLeavesACopy)
 {
     TempTree tree;
-    const std::vector<CopyAhead::Row> rows {
-        {tree.WriteFile(QStringLiteral("src/ready"), "ready"), tree.Path(QStringLiteral("out/ready"))},
-        {tree.WriteFile(QStringLiteral("src/slow"), "slow"), tree.Path(QStringLiteral("out/slow"))},
-    };
-    tree.MakeFolder(QStringLiteral("out"));
+    const std::vector<CopyAhead::Row> rows = RowsInto(tree, QStringLiteral("out"), {"ready", "slow"});
     WorkerLog log;
     log.Hold(1);
     {
