@@ -42,16 +42,20 @@ struct Slot {
     platform::CopyFailure failure;
 };
 
-// Failures that a copy made at its turn may not meet: the room that copies
-// ahead of it held, or a source written to while it was read early.
-bool WorthCopyingAgain(const platform::CopyFailure& failure)
+// A file system (or the user's quota) out of room: perhaps only for as long
+// as copies made ahead hold theirs.
+bool ShortOfRoom(const platform::CopyFailure& failure)
 {
-    return failure.sourceChanged || failure.error == std::errc::no_space_on_device
+    return failure.error == std::errc::no_space_on_device
 #ifdef EDQUOT
         || failure.error.value() == EDQUOT
 #endif
         ;
 }
+
+// Failures that a copy made at its turn may not meet: the room that copies
+// ahead of it held, or a source written to while it was read early.
+bool WorthCopyingAgain(const platform::CopyFailure& failure) { return failure.sourceChanged || ShortOfRoom(failure); }
 
 } // namespace
 
@@ -340,32 +344,49 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
     if (ready && failure && !WorthCopyingAgain(failure))
         return OutcomeOf(failure, target);
     prepared = {};
-    if (ready && failure && !failure.sourceChanged) {
-        // Short of room: the copies ahead give theirs back and no more are
-        // made, so that the rest of the run fares as one copy at a time.
-        std::vector<platform::PreparedCopy> unwanted;
-        lock.lock();
-        shared.stopped = true;
-        for (Slot& later : shared.plan) {
-            if (later.stage == Stage::Ready) {
-                unwanted.push_back(shared.Release(later));
-                later.stage = later.dropped ? Stage::Done : Stage::AtTurn;
-            } else if (later.stage == Stage::Preparing) {
-                later.discard = true;
-            }
-        }
-        while (std::any_of(shared.plan.begin(), shared.plan.end(),
-                           [](const Slot& other) { return other.stage == Stage::Preparing; })) {
-            shared.rowHandedOver.wait_for(lock, kProgressInterval);
-            lock.unlock();
-            if (onProgress)
-                onProgress(0);
-            lock.lock();
-        }
-        lock.unlock();
-    }
+    if (ready && ShortOfRoom(failure))
+        GiveBackRoom(onProgress);
     std::unique_lock<std::mutex> device;
     if (slot.device != nullptr)
         device = std::unique_lock(*slot.device);
-    return OutcomeOf(platform::CopyFileReplacing(target.from, target.to, target.replacing, onProgress), target);
+    platform::CopyFailure copied = platform::CopyFileReplacing(target.from, target.to, target.replacing, onProgress);
+    // Copies of later rows, made meanwhile, may hold the room this one
+    // lacks. Their workers may wait for the device meanwhile.
+    if (ShortOfRoom(copied)) {
+        if (device.owns_lock())
+            device.unlock();
+        if (GiveBackRoom(onProgress)) {
+            if (device.mutex() != nullptr)
+                device.lock();
+            copied = platform::CopyFileReplacing(target.from, target.to, target.replacing, onProgress);
+        }
+    }
+    return OutcomeOf(copied, target);
+}
+
+bool CopyAhead::GiveBackRoom(const platform::CopyProgress& onProgress)
+{
+    Shared& shared = *shared_;
+    std::vector<platform::PreparedCopy> unwanted;
+    std::unique_lock lock(shared.mutex);
+    if (shared.stopped)
+        return false;
+    shared.stopped = true;
+    for (Slot& later : shared.plan) {
+        if (later.stage == Stage::Ready) {
+            unwanted.push_back(shared.Release(later));
+            later.stage = later.dropped ? Stage::Done : Stage::AtTurn;
+        } else if (later.stage == Stage::Preparing) {
+            later.discard = true;
+        }
+    }
+    while (std::any_of(shared.plan.begin(), shared.plan.end(),
+                       [](const Slot& other) { return other.stage == Stage::Preparing; })) {
+        shared.rowHandedOver.wait_for(lock, kProgressInterval);
+        lock.unlock();
+        if (onProgress)
+            onProgress(0);
+        lock.lock();
+    }
+    return true;
 }

@@ -53,6 +53,11 @@ public:
     struct Shared;
 
 private:
+    // Short of room: the copies ahead give theirs back and no more are made,
+    // so that the rest of the run fares as one copy at a time. False when
+    // that was done before.
+    bool GiveBackRoom(const platform::CopyProgress& onProgress);
+
     std::vector<Row> rows_;
     std::shared_ptr<Shared> shared_;
 };

@@ -121,7 +121,9 @@ TEST_F(CommandLine, ASeedDrawsTheSameFromTheSameTreeListedInAnotherOrder)
 
 // --fill on a small file system of its own (tmpfs, mounted in a namespace
 // of the test's own): as much as fits, every row copied, and no file left
-// out that would still have fitted beside the reserve.
+// out that would still have fitted beside the reserve. Then a copy of more
+// than the reserve holds: rows fail only once the room is gone, as they
+// would one at a time, though copies made ahead hold room meanwhile.
 TEST_F(CommandLine, TheFillTakesWhatFitsAndNoRowFails)
 {
     constexpr int kFileSize = 100 * 1024;
@@ -131,7 +133,11 @@ TEST_F(CommandLine, TheFillTakesWhatFitsAndNoRowFails)
     process.start(QStringLiteral("unshare"),
                   {"-rm", "sh", "-c",
                    "mount -t tmpfs -o size=2m tmpfs \"$1\" || exit 99; \"$2\" -s \"$3\" -d \"$1\" --fill --seed 1; "
-                   "echo \"status $?\"; df -B1 --output=avail \"$1\" | tail -1",
+                   "echo \"status $?\"; df -B1 --output=avail \"$1\" | tail -1; mkdir \"$1/more\"; "
+                   "\"$2\" -q -s \"$3\" -d \"$1/more\" -n 40 --seed 2 2>/dev/null; echo \"status $?\"; "
+                   "df -B1 --output=avail \"$1\" | tail -1; find \"$1/more\" -type f -size 100k | wc -l; "
+                   "ls -A \"$1/more\" | wc -l; \"$2\" --dry-run -s \"$3\" -d \"$1/more\" -n 40 --seed 2 | "
+                   "sed 's|.*/||' | while read -r n; do [ -e \"$1/more/$n\" ] && printf 1 || printf 0; done",
                    "sh", small, QStringLiteral(QUORVEX_PROGRAM), tree.Path(QStringLiteral("big"))});
     ASSERT_TRUE(process.waitForFinished(60'000));
     const QString out = QString::fromUtf8(process.readAllStandardOutput());
@@ -140,10 +146,22 @@ TEST_F(CommandLine, TheFillTakesWhatFitsAndNoRowFails)
         GTEST_SKIP() << "no tmpfs of our own here: " << err.toStdString();
     ASSERT_TRUE(out.startsWith(QStringLiteral("status 0\n"))) << out.toStdString() << err.toStdString();
     EXPECT_TRUE(err.contains(QStringLiteral(" 0 failed"))) << err.toStdString();
-    const long long available = out.section(u'\n', 1, 1).trimmed().toLongLong();
+    const auto line = [&out](int number) { return out.section(u'\n', number, number).trimmed(); };
+    const long long available = line(1).toLongLong();
     const long long reserve = 1024 * 1024 + 4 * 4096;
     EXPECT_GE(available, reserve);
     EXPECT_LT(available - reserve, kFileSize) << "one more file would have fitted";
+
+    EXPECT_EQ(line(2), QStringLiteral("status 1")) << out.toStdString();
+    EXPECT_LT(line(3).toLongLong(), kFileSize) << "a row failed that would have fitted";
+    EXPECT_GE(line(4).toInt(), reserve / kFileSize - 1);
+    EXPECT_EQ(line(4), line(5)) << "every copy there is whole, and nothing else is";
+    // The rows that arrived are the first of the plan, as one at a time,
+    // and those that failed the last.
+    const QString arrivals = line(6);
+    EXPECT_EQ(arrivals.size(), 40);
+    EXPECT_EQ(arrivals.count(u'1'), line(4).toInt());
+    EXPECT_EQ(arrivals.indexOf(u'0'), arrivals.lastIndexOf(u'1') + 1) << arrivals.toStdString();
 }
 
 // --refresh takes away its own last mix, and nothing else: not the user's
