@@ -590,7 +590,7 @@ PreparedCopy::~PreparedCopy() = default;
 PreparedCopy::PreparedCopy(PreparedCopy&&) noexcept = default;
 PreparedCopy& PreparedCopy::operator=(PreparedCopy&&) noexcept = default;
 
-FileState PreparedCopy::Source() const { return StateOf(state_->status); }
+FileState PreparedCopy::Source() const { return state_ ? StateOf(state_->status) : FileState {}; }
 
 bool CanPrepareCopies() { return true; }
 

@@ -322,7 +322,8 @@ TEST_F(CommandLine, AnUnreadableSubfolderIsNamedAndTheRestDrawn)
 }
 
 // A stick pulled out too early: the flush fails, which is said before the
-// closing summary, and the run fails.
+// closing summary, and the run fails. The copies, named as a kernel that
+// links no file by its descriptor alone allows, are there.
 TEST_F(CommandLine, AFailedFlushIsSaidBeforeTheSummaryAndFailsTheRun)
 {
     const QString library = Library();
@@ -339,6 +340,8 @@ TEST_F(CommandLine, AFailedFlushIsSaidBeforeTheSummaryAndFailsTheRun)
     EXPECT_GE(failed, 0) << outcome.err.toStdString();
     EXPECT_GT(summary, failed) << outcome.err.toStdString();
     EXPECT_TRUE(outcome.err.contains(QStringLiteral("Input/output error"))) << outcome.err.toStdString();
+    // Each copy was named through /proc, the library refusing a link by descriptor.
+    EXPECT_EQ(FolderEntries(out).size(), 2) << FolderEntries(out).join(u' ').toStdString();
 }
 
 // Ctrl+C in the middle of a large file that replaces an existing one: the
