@@ -206,7 +206,8 @@ private:
 };
 
 // True when copies written to the folder's device side by side are slower
-// than one after another: a rotational disk, or a FUSE file system.
+// than one after another: a rotational disk (not a virtual machine's, which
+// says it is whatever lies behind it), or a FUSE file system.
 bool WritesOneAtATime(const std::filesystem::path& folder);
 
 // Asks the system to read a file into memory ahead of its copy, without
