@@ -227,7 +227,10 @@ CopyAhead::CopyAhead(const std::vector<Row>& rows, Limits limits) : rows_(rows),
 {
     const Limits defaults = DefaultLimits();
     const int workers = limits.workers > 0 ? limits.workers : defaults.workers;
-    shared_->rowsAhead = limits.rowsAhead > 0 ? limits.rowsAhead : 2 * workers;
+    // A window of several rows a worker lets the workers run in bursts and
+    // sleep between them, rather than wake for every row; the bytes held
+    // bound it for large files.
+    shared_->rowsAhead = limits.rowsAhead > 0 ? limits.rowsAhead : 8 * workers;
     shared_->bytesAhead = limits.bytesAhead > 0 ? limits.bytesAhead : std::uint64_t {4} * 1024 * 1024 * workers;
     shared_->watch = std::move(limits.watch);
 

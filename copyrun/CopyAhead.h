@@ -23,7 +23,7 @@ public:
 
     struct Limits {
         int workers = 0;              // 0: from the cores, 2 to 4
-        int rowsAhead = 0;            // 0: twice the workers
+        int rowsAhead = 0;            // 0: eight a worker
         std::uint64_t bytesAhead = 0; // 0: 4 MiB a worker
         // Told on a worker as it begins to copy a row ahead (finished false)
         // and once the copy is made or has failed, before the row's turn can
