@@ -42,6 +42,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -308,15 +309,17 @@ int main(int argc, char* argv[])
 
     QuietDialogs dialogs;
     ProcessRandom random;
-    Form1 window(dialogs, random, QStringLiteral(QUORVEX_INSTALLED_DIR));
+    // Made only where the window's command is timed.
+    std::optional<Form1> window;
     if (throughWindow) {
-        window.CopyList->Append(copyRows);
-        window.show();
+        window.emplace(dialogs, random, QStringLiteral(QUORVEX_INSTALLED_DIR));
+        window->CopyList->Append(copyRows);
+        window->show();
         QApplication::processEvents();
     }
     // The window's run, which tells of its end in one message.
     const auto clickCopy = [&] {
-        window.PushButton2_Click();
+        window->PushButton2_Click();
         const bool done = dialogs.shown == QStringList {QStringLiteral("Done.")};
         if (done)
             dialogs.shown.clear();
