@@ -12,7 +12,6 @@
 #include <array>
 #include <functional>
 #include <map>
-#include <string>
 #include <tuple>
 #include <vector>
 
@@ -28,22 +27,15 @@ QString DestinationFileName(const QString& fileName, std::uint32_t repeat)
 
 namespace {
 
-// Calls each code point of a name, case-folded, in turn.
-template <typename Visit>
-void ForEachFolded(QStringView name, Visit visit)
+// The code point of a name at `at`, case-folded; `at` moves past it.
+char32_t NextFolded(QStringView name, qsizetype& at)
 {
-    for (qsizetype at = 0; at < name.size(); ++at) {
-        char32_t unit = name[at].unicode();
-        if (unit < 0x80) {
-            visit(unit >= 'A' && unit <= 'Z' ? unit + ('a' - 'A') : unit);
-            continue;
-        }
-        if (QChar::isHighSurrogate(unit) && at + 1 < name.size() && name[at + 1].isLowSurrogate()) {
-            unit = QChar::surrogateToUcs4(name[at], name[at + 1]);
-            ++at;
-        }
-        visit(QChar::toCaseFolded(unit));
-    }
+    char32_t unit = name[at++].unicode();
+    if (unit < 0x80)
+        return unit >= 'A' && unit <= 'Z' ? unit + ('a' - 'A') : unit;
+    if (QChar::isHighSurrogate(unit) && at < name.size() && name[at].isLowSurrogate())
+        unit = QChar::surrogateToUcs4(static_cast<char16_t>(unit), name[at++].unicode());
+    return QChar::toCaseFolded(unit);
 }
 
 // A name as a case-blind file system compares it. Its hash is worked out
@@ -53,7 +45,8 @@ struct FoldedName {
     explicit FoldedName(const QString& text) : name(text)
     {
         std::uint64_t value = 14695981039346656037ull; // FNV-1a
-        ForEachFolded(name, [&value](char32_t c) { value = (value ^ c) * 1099511628211ull; });
+        for (qsizetype at = 0; at < name.size();)
+            value = (value ^ NextFolded(name, at)) * 1099511628211ull;
         hash = static_cast<std::size_t>(value);
     }
 
@@ -61,11 +54,13 @@ struct FoldedName {
     {
         if (hash != other.hash)
             return false;
-        std::u32string mine;
-        std::u32string theirs;
-        ForEachFolded(name, [&mine](char32_t c) { mine.push_back(c); });
-        ForEachFolded(other.name, [&theirs](char32_t c) { theirs.push_back(c); });
-        return mine == theirs;
+        qsizetype mine = 0;
+        qsizetype theirs = 0;
+        while (mine < name.size() && theirs < other.name.size()) {
+            if (NextFolded(name, mine) != NextFolded(other.name, theirs))
+                return false;
+        }
+        return mine == name.size() && theirs == other.name.size();
     }
 
     QString name;
