@@ -284,7 +284,8 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, ErrorReport& report
             && !options.quiet)
             PrintMessage(QStringLiteral("source: %1: no files in this folder or below").arg(top));
     }
-    const qsizetype folders = std::count_if(destinations.list.Rows().begin(), destinations.list.Rows().end(),
+    const QStringList destinationRows = destinations.list.Rows();
+    const qsizetype folders = std::count_if(destinationRows.begin(), destinationRows.end(),
                                             [](const QString& row) { return !row.trimmed().isEmpty(); });
     const qsizetype drawn = folders > 0 ? plan.rows.rows.size() / folders : 0;
     if ((options.maxBytes || options.fill) && drawn == 0 && candidates > 0) {
@@ -309,8 +310,7 @@ void FilterPlan(CopyPlan& plan, const std::vector<NameFilter>& filters)
     for (qsizetype row = 0; row < plan.rows.size(); ++row) {
         const QString& source = plan.rows[row].source;
         if (filter.Accepts(FileNameOf(source), source)) {
-            kept.texts.append(plan.texts[row]);
-            kept.rows.append(plan.rows[row]);
+            kept.Append(plan.rows[row]);
         }
     }
     plan = std::move(kept);

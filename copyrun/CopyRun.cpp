@@ -27,8 +27,8 @@ void NoteFailure(CopyRunSummary& summary, const QString& rowText, const QString&
 class RemainingRows {
 public:
     // onGone is told of each row taken away, once.
-    RemainingRows(const CopyPlan& plan, const RowListModel& rows, std::function<void(int position)> onGone)
-        : plan_(plan), rows_(rows), revision_(rows.Revision()), remaining_(plan.rows.size(), true),
+    RemainingRows(const ListRows& plan, const RowListModel& rows, std::function<void(int position)> onGone)
+        : plan_(plan), rows_(rows), revision_(rows.Revision()), remaining_(plan.Count(), true),
           onGone_(std::move(onGone))
     {
     }
@@ -45,10 +45,11 @@ private:
     {
         revision_ = rows_.Revision();
         QHash<Key, int> inList;
-        for (int row = 0; row < rows_.Count(); ++row)
-            ++inList[{rows_.Text(row), rows_.CopyRowAt(row)}];
-        for (int position = from; position < plan_.rows.size(); ++position) {
-            int& left = inList[{plan_.texts[position], plan_.rows[position]}];
+        const ListRows& now = rows_.AllRows();
+        for (qsizetype row = 0; row < now.Count(); ++row)
+            ++inList[KeyOf(now, row)];
+        for (int position = from; position < plan_.Count(); ++position) {
+            int& left = inList[KeyOf(plan_, position)];
             if (remaining_[position] && left == 0)
                 onGone_(position);
             remaining_[position] = left > 0;
@@ -57,9 +58,16 @@ private:
         }
     }
 
+    // A copy row's text is made from what it copies; a row given as text
+    // alone is told apart by its text.
     using Key = std::pair<QString, CopyRow>;
+    static Key KeyOf(const ListRows& rows, qsizetype row)
+    {
+        const CopyRow& copy = rows.CopyRowAt(row);
+        return {copy.IsBlank() ? rows.Text(row) : QString(), copy};
+    }
 
-    const CopyPlan& plan_;
+    const ListRows& plan_;
     const RowListModel& rows_;
     quint64 revision_;
     std::vector<bool> remaining_;
@@ -77,19 +85,19 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
                            const CopyAhead::Limits& limits)
 {
     CopyRunSummary summary;
-    // Shared copies: they cost nothing unless the list changes meanwhile.
-    const CopyPlan plan {rows.Rows(), rows.CopyRows()};
+    // A shared copy: it costs nothing unless the list changes meanwhile.
+    const ListRows plan = rows.AllRows();
     std::vector<CopyAhead::Row> aheadRows;
-    aheadRows.reserve(plan.rows.size());
-    for (const CopyRow& row : plan.rows)
+    aheadRows.reserve(plan.Count());
+    for (const CopyRow& row : plan.CopyRows())
         aheadRows.push_back({row.source, row.IsBlank() ? QString() : row.Destination()});
     CopyAhead ahead(aheadRows, limits);
     RemainingRows remaining(plan, rows, [&ahead](int position) { ahead.Drop(position); });
-    for (int i = 0; i < plan.rows.size(); ++i) {
+    for (int i = 0; i < plan.Count(); ++i) {
         if (!remaining.StillThere(i))
             continue;
-        const QString& rowText = plan.texts[i];
-        const CopyRow& row = plan.rows[i];
+        const QString rowText = plan.Text(i);
+        const CopyRow& row = plan.CopyRowAt(i);
         report.Step(106, [&] { observer.RowStarting(i + 1, rows.Count(), rowText); });
         // The row may have gone while window events ran.
         if (!remaining.StillThere(i))

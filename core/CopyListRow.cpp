@@ -10,13 +10,21 @@ CopyRow CopyRowTo(const QString& source, const QString& destination)
 QString CopyRowText(const CopyRow& row)
 {
     QString text;
-    text.reserve(row.source.size() + kWillBeCopiedTo.size() + row.folder.size() + row.name.size());
+    text.reserve(CopyRowTextLength(row));
     text.append(row.source).append(kWillBeCopiedTo).append(row.folder).append(row.name);
     return text;
 }
 
-void CopyPlan::Append(CopyRow row)
+qsizetype CopyRowTextLength(const CopyRow& row)
 {
-    texts.append(CopyRowText(row));
-    rows.append(std::move(row));
+    return row.source.size() + kWillBeCopiedTo.size() + row.folder.size() + row.name.size();
+}
+
+QStringList CopyPlan::Texts() const
+{
+    QStringList texts;
+    texts.reserve(rows.size());
+    for (const CopyRow& row : rows)
+        texts.append(CopyRowText(row));
+    return texts;
 }

@@ -33,11 +33,14 @@ CopyRow CopyRowTo(const QString& source, const QString& destination);
 
 // The text the row shows: "source will be copied to destination".
 QString CopyRowText(const CopyRow& row);
+// Its length, without making it.
+qsizetype CopyRowTextLength(const CopyRow& row);
 
-// The copy list's rows: the texts shown and, beside each, what it copies.
+// The copy list's rows: what each copies, and where. Their texts are made
+// from them only when asked for.
 struct CopyPlan {
-    QStringList texts;
     QList<CopyRow> rows;
 
-    void Append(CopyRow row);
+    void Append(CopyRow row) { rows.append(std::move(row)); }
+    QStringList Texts() const;
 };

@@ -34,7 +34,7 @@ QString LineText(const QByteArray& line)
     return DecodeListText(line);
 }
 
-struct ListRows {
+struct FileLines {
     QStringList rows;
     std::vector<qsizetype> nulLines;
 };
@@ -43,9 +43,9 @@ struct ListRows {
 // final LF gives an empty last row while a final CR or CR LF gives none.
 // Unless the content is complete, the text after the last line end is left
 // out: it may be only part of a line.
-ListRows RowsOf(const QByteArray& content, bool complete)
+FileLines RowsOf(const QByteArray& content, bool complete)
 {
-    ListRows result;
+    FileLines result;
     qsizetype lineNumber = 0;
     const auto addLine = [&](qsizetype from, qsizetype to) {
         ++lineNumber;
@@ -119,7 +119,7 @@ ListRefusals AppendListRows(QIODevice& device, RowListModel& list)
             return ListRefusals {{}, true};
         content.append(chunk.constData(), got);
     }
-    ListRows read = RowsOf(content, true);
+    FileLines read = RowsOf(content, true);
     list.Append(read.rows);
     return ListRefusals {std::move(read.nulLines), false};
 }

@@ -19,9 +19,9 @@ QVariant RowListModel::data(const QModelIndex& index, int role) const
     // The row keeps the names as the file system holds them; the list shows
     // them readably.
     if (role == Qt::DisplayRole)
-        return ReadableText(rows_.at(index.row()));
+        return ReadableText(Text(index.row()));
     if (role == Qt::EditRole)
-        return rows_.at(index.row());
+        return Text(index.row());
     return {};
 }
 
@@ -32,14 +32,7 @@ QVariant RowListModel::headerData(int section, Qt::Orientation orientation, int 
     return {};
 }
 
-void RowListModel::Append(const QString& text)
-{
-    ++revision_;
-    beginInsertRows({}, Count(), Count());
-    rows_.append(text);
-    copyRows_.append(CopyRow());
-    endInsertRows();
-}
+void RowListModel::Append(const QString& text) { Append(QStringList {text}); }
 
 void RowListModel::Append(const QStringList& texts)
 {
@@ -47,8 +40,8 @@ void RowListModel::Append(const QStringList& texts)
         return;
     ++revision_;
     beginInsertRows({}, Count(), Count() + static_cast<int>(texts.size()) - 1);
-    rows_.append(texts);
-    copyRows_.resize(rows_.size());
+    for (const QString& text : texts)
+        rows_.Append(text);
     endInsertRows();
 }
 
@@ -59,15 +52,14 @@ void RowListModel::Append(const QList<CopyRow>& rows)
     ++revision_;
     beginInsertRows({}, Count(), Count() + static_cast<int>(rows.size()) - 1);
     for (const CopyRow& row : rows)
-        rows_.append(CopyRowText(row));
-    copyRows_.append(rows);
+        rows_.Append(row);
     endInsertRows();
 }
 
 void RowListModel::SetText(int row, const QString& text)
 {
     ++revision_;
-    rows_[row] = text;
+    rows_.SetText(row, text);
     const QModelIndex changed = index(row);
     emit dataChanged(changed, changed, {Qt::DisplayRole});
 }
@@ -76,8 +68,7 @@ void RowListModel::Remove(int row)
 {
     ++revision_;
     beginRemoveRows({}, row, row);
-    rows_.removeAt(row);
-    copyRows_.removeAt(row);
+    rows_.RemoveAt(row);
     endRemoveRows();
 }
 
@@ -91,35 +82,19 @@ void RowListModel::Remove(const std::vector<int>& ascendingRows)
             Remove(*row);
         return;
     }
-    CopyPlan kept;
-    kept.texts.reserve(rows_.size() - static_cast<qsizetype>(ascendingRows.size()));
-    kept.rows.reserve(kept.texts.capacity());
-    auto removed = ascendingRows.begin();
-    for (int row = 0; row < Count(); ++row) {
-        if (removed != ascendingRows.end() && *removed == row) {
-            ++removed;
-        } else {
-            kept.texts.append(rows_.at(row));
-            kept.rows.append(copyRows_.at(row));
-        }
-    }
-    SetRows(std::move(kept));
+    Reset(rows_.Without(ascendingRows));
 }
 
-void RowListModel::Clear() { SetRows(CopyPlan()); }
+void RowListModel::Clear() { Reset(ListRows()); }
 
-void RowListModel::SetRows(QStringList texts)
-{
-    QList<CopyRow> blank(texts.size());
-    SetRows(CopyPlan {std::move(texts), std::move(blank)});
-}
+void RowListModel::SetRows(const QStringList& texts) { Reset(ListRows(texts)); }
 
-void RowListModel::SetRows(CopyPlan plan)
+void RowListModel::SetRows(const CopyPlan& plan) { Reset(ListRows(plan.rows)); }
+
+void RowListModel::Reset(ListRows rows)
 {
-    Q_ASSERT(plan.texts.size() == plan.rows.size());
     ++revision_;
     beginResetModel();
-    rows_ = std::move(plan.texts);
-    copyRows_ = std::move(plan.rows);
+    rows_ = std::move(rows);
     endResetModel();
 }

@@ -1,22 +1,22 @@
 #include "core/SummaryText.h"
 
-void SummaryText::SetLines(QStringList lines)
+void SummaryText::SetRows(ListRows rows)
 {
-    lines_ = std::move(lines);
+    rows_ = std::move(rows);
     emit Changed();
 }
 
-void SummaryText::Clear() { SetLines({}); }
+void SummaryText::Clear() { SetRows(ListRows()); }
 
 QString SummaryText::Text() const
 {
     qsizetype size = 0;
-    for (const QString& line : lines_)
-        size += line.size() + 2;
+    for (qsizetype line = 0; line < rows_.Count(); ++line)
+        size += rows_.TextLength(line) + 2;
     QString text;
     text.reserve(size);
-    for (const QString& line : lines_) {
-        text += line;
+    for (qsizetype line = 0; line < rows_.Count(); ++line) {
+        text += rows_.Text(line);
         text += QStringLiteral("\r\n");
     }
     return text;

@@ -1,18 +1,23 @@
 #pragma once
 
+#include "core/ListRows.h"
+
 #include <QObject>
 #include <QStringList>
 
 // The text of the copy list summary: one line per copy-list row, each
-// followed by CR LF. It shares the rows' strings rather than copying them.
+// followed by CR LF. It shares the rows rather than copying them, and makes
+// a line's text only when asked for it.
 class SummaryText final : public QObject {
     Q_OBJECT
 
 public:
     using QObject::QObject;
 
-    const QStringList& Lines() const { return lines_; }
-    void SetLines(QStringList lines);
+    const ListRows& Rows() const { return rows_; }
+    QStringList Lines() const { return rows_.Texts(); }
+    void SetRows(ListRows rows);
+    void SetLines(const QStringList& lines) { SetRows(ListRows(lines)); }
     void Clear();
     // The whole text, as the box holds it.
     QString Text() const;
@@ -21,5 +26,5 @@ signals:
     void Changed();
 
 private:
-    QStringList lines_;
+    ListRows rows_;
 };

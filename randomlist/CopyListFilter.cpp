@@ -16,7 +16,7 @@ void Filter(RowListModel& list, const QString& filterText, bool removeMatching, 
     std::vector<int> marks;
     report.Step(100, [&] { marks = MarkRows(list, filterText, removeMatching); });
     report.Step(102, [&] { list.Remove(marks); });
-    report.Step(104, [&] { summary.SetLines(list.Rows()); });
+    report.Step(104, [&] { summary.SetRows(list.AllRows()); });
 }
 
 } // namespace

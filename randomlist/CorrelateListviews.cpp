@@ -331,8 +331,7 @@ CopyPlan PairWithFolders(const Selection& selection, const QStringList& folders,
     }
 
     CopyPlan plan;
-    plan.texts.reserve(static_cast<qsizetype>(selection.size()) * folders.size());
-    plan.rows.reserve(plan.texts.capacity());
+    plan.rows.reserve(static_cast<qsizetype>(selection.size()) * folders.size());
     for (qsizetype position = 0; position < static_cast<qsizetype>(selection.size()); ++position) {
         const SelectionEntry& entry = selection[static_cast<std::size_t>(position)];
         for (qsizetype folder = 0; folder < folders.size(); ++folder) {

@@ -40,7 +40,7 @@ void Form1::CorrelateListviewsWrapper()
     });
     report.Step(106, [&] {
         CopyList->SetRows(rows);
-        Summary->SetLines(rows.texts);
+        Summary->SetRows(CopyList->AllRows());
     });
     // Said once the list shows the files drawn in their place.
     if (!passedOver.files.isEmpty())

@@ -55,7 +55,7 @@ TEST(Pairing, EachDrawnFileGoesToEachDestinationInOrder)
     const QString d1 = kSep + QStringLiteral("d1");
     const QString d2 = kSep + QStringLiteral("d2") + kSep;
     const CopyPlan plan = PairWithDestinations({{a, 0}, {b, 0}}, {d1, d2});
-    EXPECT_EQ(plan.texts, (QStringList{Row(a, d1 + kSep + "a.txt"), Row(a, d2 + "a.txt"), Row(b, d1 + kSep + "b.txt"),
+    EXPECT_EQ(plan.Texts(), (QStringList{Row(a, d1 + kSep + "a.txt"), Row(a, d2 + "a.txt"), Row(b, d1 + kSep + "b.txt"),
                                        Row(b, d2 + "b.txt")}));
     // Each row carries what it copies beside its text, even where a name
     // holds the words that join the two paths.
@@ -63,7 +63,7 @@ TEST(Pairing, EachDrawnFileGoesToEachDestinationInOrder)
     const QString tricky = kSep + QStringLiteral("Live will be copied to x") + kSep + QStringLiteral("a will be copied to b");
     const QString music = kSep + QStringLiteral("Music will be copied to Backup") + kSep;
     const CopyPlan phrased = PairWithDestinations({{tricky, 0}}, {music});
-    EXPECT_EQ(phrased.texts, QStringList{Row(tricky, music + "a will be copied to b")});
+    EXPECT_EQ(phrased.Texts(), QStringList{Row(tricky, music + "a will be copied to b")});
     EXPECT_EQ(phrased.rows[0].source, tricky);
     EXPECT_EQ(phrased.rows[0].Destination(), music + "a will be copied to b");
 }
@@ -73,7 +73,7 @@ TEST(Pairing, RepeatsGetNumberedNamesAndPercentNamesStayWhole)
     const QString sun = kSep + QStringLiteral("pics") + kSep + QStringLiteral("sun.jpg");
     const QString odd = kSep + QStringLiteral("pics") + kSep + QStringLiteral("50%off%.jpg");
     const QString out = kSep + QStringLiteral("out");
-    const QStringList rows = PairWithDestinations({{sun, 0}, {sun, 1}, {sun, 2}, {odd, 0}, {odd, 1}}, {out}).texts;
+    const QStringList rows = PairWithDestinations({{sun, 0}, {sun, 1}, {sun, 2}, {odd, 0}, {odd, 1}}, {out}).Texts();
     EXPECT_EQ(rows, (QStringList{Row(sun, out + kSep + "sun.jpg"), Row(sun, out + kSep + "sun1.jpg"),
                                  Row(sun, out + kSep + "sun2.jpg"), Row(odd, out + kSep + "50%off%.jpg"),
                                  Row(odd, out + kSep + "50%off%1.jpg")}));
@@ -83,7 +83,7 @@ TEST(Pairing, ADestinationListedTwiceGetsTwoIdenticalRows)
 {
     const QString a = kSep + QStringLiteral("a.txt");
     const QString out = kSep + QStringLiteral("out") + kSep;
-    EXPECT_EQ(PairWithDestinations({{a, 0}}, {out, out}).texts, (QStringList{Row(a, out + "a.txt"), Row(a, out + "a.txt")}));
+    EXPECT_EQ(PairWithDestinations({{a, 0}}, {out, out}).Texts(), (QStringList{Row(a, out + "a.txt"), Row(a, out + "a.txt")}));
 }
 
 // Different files bound for one name in one plan: the first keeps it, the
@@ -128,7 +128,7 @@ TEST(DestinationNames, NoFileOfThePlanReplacesAnother)
     // Every destination gets the same names, shown in the rows.
     const QString out = kSep + QStringLiteral("out") + kSep;
     const QString stick = kSep + QStringLiteral("stick") + kSep;
-    EXPECT_EQ(PairWithDestinations({entry("a", "cover.jpg"), entry("b", "cover.jpg")}, {out, stick}).texts,
+    EXPECT_EQ(PairWithDestinations({entry("a", "cover.jpg"), entry("b", "cover.jpg")}, {out, stick}).Texts(),
               (QStringList{Row(entry("a", "cover.jpg").path, out + "cover.jpg"),
                            Row(entry("a", "cover.jpg").path, stick + "cover.jpg"),
                            Row(entry("b", "cover.jpg").path, out + "cover1.jpg"),
@@ -169,7 +169,7 @@ TEST(Pairing, ASingleDrawnFileIsPairedLikeAnyOther)
     request.sourceRows = {tree.Path(QStringLiteral("src"))};
     request.numberOfFiles = 1;
     const QString out = tree.Path(QStringLiteral("out"));
-    EXPECT_EQ(CorrelateListviews(request, {out}, random, dialogs).texts, QStringList{Row(file, out + kSep + "only.mp3")});
+    EXPECT_EQ(CorrelateListviews(request, {out}, random, dialogs).Texts(), QStringList{Row(file, out + kSep + "only.mp3")});
 }
 
 TEST(Pairing, TheRowLimitCountsEveryDestination)
@@ -192,7 +192,7 @@ TEST(Pairing, BlankRowsNameNoFolder)
     const QString a = kSep + QStringLiteral("a.txt");
     const QString out = kSep + QStringLiteral("out") + kSep;
     // A blank line of a list file must not send files to the root.
-    EXPECT_EQ(PairWithDestinations({{a, 0}}, {QString(), QStringLiteral("  "), out}).texts,
+    EXPECT_EQ(PairWithDestinations({{a, 0}}, {QString(), QStringLiteral("  "), out}).Texts(),
               QStringList{Row(a, out + "a.txt")});
 
     TempTree tree;

@@ -88,7 +88,7 @@ TEST_F(CopyRun, CopiesEveryRowWithProgressAndEndsWithDone)
     for (const char* name : names)
         rows.Append(Row(Source(QString::fromLatin1(name), name), out + QString::fromLatin1(name)));
     form->CopyList->SetRows(rows);
-    form->Summary->SetLines(rows.texts);
+    form->Summary->SetLines(rows.Texts());
     Run();
 
     EXPECT_EQ(bar, (QStringList{"20 Processing: a.txt", "40 Processing: b.txt", "60 Processing: photo.jpg",
@@ -100,9 +100,9 @@ TEST_F(CopyRun, CopiesEveryRowWithProgressAndEndsWithDone)
     EXPECT_EQ(form->ProgressBar1->text(), QStringLiteral("Progress Bar"));
     EXPECT_EQ(form->MousePointer(), Form1::kDefaultPointer);
     // The run only reads its rows.
-    EXPECT_EQ(form->CopyList->Rows(), rows.texts);
+    EXPECT_EQ(form->CopyList->Rows(), rows.Texts());
     EXPECT_EQ(form->CopyList->CopyRows(), rows.rows);
-    EXPECT_EQ(form->Summary->Lines(), rows.texts);
+    EXPECT_EQ(form->Summary->Lines(), rows.Texts());
 }
 
 TEST_F(CopyRun, ASecondRunReplacesTheFirstRunsCopies)
