@@ -144,10 +144,22 @@ std::uint32_t OrderedPool::At(std::uint32_t rank) const
 
 std::uint32_t OrderedPool::TakeAt(std::uint32_t rank)
 {
+    // The same walk as At, in one pass: a node the walk does not step past
+    // covers the position found, so it loses it. Which way the walk goes is
+    // a coin toss at every step, so it is chosen without a branch.
     const auto size = static_cast<std::uint32_t>(tree_.size() - 1);
-    const std::uint32_t position = At(rank);
-    for (std::uint32_t i = position + 1; i <= size; i += i & (~i + 1))
-        --tree_[i];
+    std::uint32_t node = 0;
+    std::uint32_t before = rank;
+    for (std::uint32_t step = highestStep_; step > 0; step /= 2) {
+        const std::uint32_t next = node + step;
+        if (next > size)
+            continue;
+        const std::uint32_t count = tree_[next];
+        const std::uint32_t stepPast = count <= before ? 1 : 0;
+        node += step * stepPast;
+        before -= count * stepPast;
+        tree_[next] -= 1 - stepPast;
+    }
     --remaining_;
-    return position;
+    return node;
 }
