@@ -1,6 +1,10 @@
 #include "core/ListRows.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 ListRows::ListRows(const QStringList& texts) : rows_(texts.size()), texts_(texts) {}
 
@@ -73,4 +77,66 @@ ListRows ListRows::Without(const std::vector<int>& ascendingRows) const
             kept.texts_.append(texts_.at(row));
     }
     return kept;
+}
+
+namespace {
+
+// One thread, started when first needed, that frees what it is given in
+// turn; the program waits for it at its end.
+class Releaser {
+public:
+    ~Releaser()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        wake_.notify_one();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    void Release(ListRows rows)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            given_.push_back(std::move(rows));
+            if (!thread_.joinable())
+                thread_ = std::thread([this] { Run(); });
+        }
+        wake_.notify_one();
+    }
+
+private:
+    void Run()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return ending_ || !given_.empty(); });
+            if (given_.empty())
+                return;
+            std::vector<ListRows> freeing;
+            freeing.swap(given_);
+            lock.unlock();
+            freeing.clear();
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<ListRows> given_;
+    bool ending_ = false;
+    std::thread thread_;
+};
+
+} // namespace
+
+void ReleaseInBackground(ListRows rows)
+{
+    constexpr qsizetype kWorthAThread = 10000;
+    if (rows.Count() < kWorthAThread)
+        return;
+    static Releaser releaser;
+    releaser.Release(std::move(rows));
 }

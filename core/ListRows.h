@@ -44,3 +44,8 @@ private:
     // while no row has a text of its own.
     QStringList texts_;
 };
+
+// Lets go of rows on a thread of its own: freeing the strings of a list of
+// hundreds of thousands of rows takes about as long as drawing them, and the
+// window need not wait for it. Small lists are let go of at once.
+void ReleaseInBackground(ListRows rows);

@@ -95,6 +95,7 @@ void RowListModel::Reset(ListRows rows)
 {
     ++revision_;
     beginResetModel();
-    rows_ = std::move(rows);
+    std::swap(rows_, rows);
     endResetModel();
+    ReleaseInBackground(std::move(rows));
 }

@@ -2,8 +2,9 @@
 
 void SummaryText::SetRows(ListRows rows)
 {
-    rows_ = std::move(rows);
+    std::swap(rows_, rows);
     emit Changed();
+    ReleaseInBackground(std::move(rows));
 }
 
 void SummaryText::Clear() { SetRows(ListRows()); }

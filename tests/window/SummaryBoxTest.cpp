@@ -15,11 +15,13 @@ TEST(SummaryBox, ScrollsOverEveryLineAndTheLongestOne)
     SummaryBox box(&text);
     box.resize(300, 200);
     box.show();
-    QStringList lines;
+    // Copy rows, whose lines are made only as they come into view.
+    CopyPlan plan;
     for (int i = 0; i < 100'000; ++i)
-        lines << QStringLiteral("/music/album/track-%1.mp3 will be copied to /player/track-%1.mp3").arg(i);
-    lines[500] += QString(200, u'x');
-    text.SetLines(lines);
+        plan.Append(CopyRowTo(QStringLiteral("/music/album/track-%1.mp3").arg(i), QStringLiteral("/player/track-%1.mp3").arg(i)));
+    plan.rows[500].name += QString(200, u'x');
+    const QStringList lines = plan.Texts();
+    text.SetRows(ListRows(plan.rows));
     QApplication::processEvents();
 
     QScrollBar* vertical = box.verticalScrollBar();
