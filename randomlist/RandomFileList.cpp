@@ -162,13 +162,29 @@ bool TooManyRows(std::uint32_t fileCount, const SelectionRequest& request)
     return !IsUnlimited(request) && SelectionSize(fileCount, request) > MaxEntries(request);
 }
 
+// The picked files' paths. A draw from a whole library makes hundreds of
+// thousands of them, each a string of its own: they are made on a few
+// threads at once.
 Selection Picked(const MasterFileList& files, const std::vector<RepeatPick>& picks)
 {
-    Selection selection;
-    selection.reserve(picks.size());
-    for (const RepeatPick& pick : picks)
-        selection.push_back({files.Path(pick.position), pick.repeat});
+    Selection selection(picks.size());
+    constexpr std::size_t kPerThread = 16384;
+    ForEachInParallel((picks.size() + kPerThread - 1) / kPerThread, [&](std::size_t part) {
+        const std::size_t end = std::min(picks.size(), (part + 1) * kPerThread);
+        for (std::size_t i = part * kPerThread; i < end; ++i)
+            selection[i] = {files.Path(picks[i].position), picks[i].repeat};
+    });
     return selection;
+}
+
+// Picks of positions drawn once each.
+std::vector<RepeatPick> FirstPicks(const std::vector<std::uint32_t>& positions)
+{
+    std::vector<RepeatPick> picks;
+    picks.reserve(positions.size());
+    for (const std::uint32_t position : positions)
+        picks.push_back({position, 0});
+    return picks;
 }
 
 // Draws count files as usual, passing over every drawn file larger than the
@@ -214,21 +230,15 @@ Selection DrawFrom(const MasterFileList& files, const SelectionRequest& request,
     const std::uint32_t fileCount = files.Count();
     if (request.balance)
         return Picked(files, DrawBalanced(files.FolderStarts(), fileCount, DrawCount(numberOfFiles), request.allowRepeats, random));
-    Selection selection;
-    if (request.allowRepeats) {
-        selection = Picked(files, DrawWithRepeats(fileCount, DrawCount(numberOfFiles), random));
-    } else if (fileCount < numberOfFiles) {
+    if (request.allowRepeats)
+        return Picked(files, DrawWithRepeats(fileCount, DrawCount(numberOfFiles), random));
+    if (fileCount < numberOfFiles) {
         // Fewer files than asked for: every file once, in listing order.
-        selection.reserve(fileCount);
-        for (std::uint32_t position = 0; position < fileCount; ++position)
-            selection.push_back({files.Path(position), 0});
-    } else {
-        const std::vector<std::uint32_t> picks = DrawWithoutRepeats(fileCount, DrawCount(numberOfFiles), random);
-        selection.reserve(picks.size());
-        for (std::uint32_t position : picks)
-            selection.push_back({files.Path(position), 0});
+        std::vector<std::uint32_t> every(fileCount);
+        std::iota(every.begin(), every.end(), 0u);
+        return Picked(files, FirstPicks(every));
     }
-    return selection;
+    return Picked(files, FirstPicks(DrawWithoutRepeats(fileCount, DrawCount(numberOfFiles), random)));
 }
 
 Selection Draw(const DrawLists& files, const SelectionRequest& request, RandomSource& random)
