@@ -1,6 +1,7 @@
 #include "randomlist/CorrelateListviews.h"
 
 #include "core/ErrorReport.h"
+#include "core/Parallel.h"
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
 
@@ -69,29 +70,44 @@ struct FoldedName {
 
 std::size_t qHash(const FoldedName& key, std::size_t seed) { return key.hash ^ seed; }
 
-// Each entry's own name, as the destinations' file system takes it.
-QStringList OwnNames(const Selection& selection, NameRule rule)
-{
+// Each entry's own name, as the destinations' file system takes it, and
+// that name's hash without letter case. A draw from a whole library names
+// hundreds of thousands of files: they are named on a few threads at once.
+struct OwnNames {
     QStringList names;
-    names.reserve(static_cast<qsizetype>(selection.size()));
-    for (const SelectionEntry& entry : selection)
-        names.append(DestinationFileName(NameUnder(rule, FileNameOf(entry.path)), entry.repeat));
-    return names;
+    std::vector<std::size_t> hashes;
+};
+
+OwnNames OwnNamesOf(const Selection& selection, NameRule rule)
+{
+    OwnNames own;
+    own.names.resize(static_cast<qsizetype>(selection.size()));
+    own.hashes.resize(selection.size());
+    QString* names = own.names.data();
+    constexpr std::size_t kPerThread = 16384;
+    ForEachInParallel((selection.size() + kPerThread - 1) / kPerThread, [&](std::size_t part) {
+        const std::size_t end = std::min(selection.size(), (part + 1) * kPerThread);
+        for (std::size_t i = part * kPerThread; i < end; ++i) {
+            names[i] = DestinationFileName(NameUnder(rule, FileNameOf(selection[i].path)), selection[i].repeat);
+            own.hashes[i] = FoldedName(names[i]).hash;
+        }
+    });
+    return own;
 }
 
 // True when no two of the names, and none of them and a taken name, are
 // alike: then each entry keeps its own name and the book has nothing to
 // settle. Only the names' hashes are kept, in a flat table; two names that
 // merely share a hash send the draw to the book, which tells them apart.
-bool AllDifferent(const QStringList& names, const QSet<QString>& takenNames)
+bool AllDifferent(const std::vector<std::size_t>& hashes, const QSet<QString>& takenNames)
 {
-    const std::size_t count = static_cast<std::size_t>(names.size() + takenNames.size());
+    const std::size_t count = hashes.size() + static_cast<std::size_t>(takenNames.size());
     std::size_t capacity = 16;
     while (capacity < 2 * count)
         capacity *= 2;
     std::vector<std::size_t> table(capacity, 0);
-    const auto insert = [&](const QString& name) {
-        const std::size_t hash = std::max<std::size_t>(FoldedName(name).hash, 1); // 0 marks a free place
+    const auto insert = [&](std::size_t hash) {
+        hash = std::max<std::size_t>(hash, 1); // 0 marks a free place
         for (std::size_t at = hash & (capacity - 1);; at = (at + 1) & (capacity - 1)) {
             if (table[at] == hash)
                 return false;
@@ -101,7 +117,21 @@ bool AllDifferent(const QStringList& names, const QSet<QString>& takenNames)
             }
         }
     };
-    return std::all_of(takenNames.begin(), takenNames.end(), insert) && std::all_of(names.begin(), names.end(), insert);
+    for (const QString& name : takenNames) {
+        if (!insert(FoldedName(name).hash))
+            return false;
+    }
+    // The places are far apart: each is fetched a few names ahead.
+    constexpr std::size_t kAhead = 8;
+    for (std::size_t i = 0; i < hashes.size(); ++i) {
+#if defined(__GNUC__)
+        if (i + kAhead < hashes.size())
+            __builtin_prefetch(&table[hashes[i + kAhead] & (capacity - 1)]);
+#endif
+        if (!insert(hashes[i]))
+            return false;
+    }
+    return true;
 }
 
 // Hands out destination names in plan order.
@@ -289,10 +319,10 @@ private:
 QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders,
                              const QSet<QString>& takenNames, NameRule rule)
 {
-    QStringList own = OwnNames(selection, rule);
-    if (AllDifferent(own, takenNames))
-        return own;
-    own.clear(); // the book builds the names afresh
+    OwnNames own = OwnNamesOf(selection, rule);
+    if (AllDifferent(own.hashes, takenNames))
+        return own.names;
+    own = {}; // the book builds the names afresh
     return NameBook(selection, destinationFolders, takenNames, rule).Names();
 }
 
