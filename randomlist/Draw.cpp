@@ -2,6 +2,7 @@
 
 #include "core/RandomSource.h"
 
+#include <bit>
 #include <cmath>
 #include <numeric>
 
@@ -17,7 +18,8 @@ std::uint64_t DrawCount(double numberOfFiles)
 
 std::uint32_t DrawIndex(float u, std::uint32_t size)
 {
-    const auto index = static_cast<std::uint32_t>(std::floor(static_cast<double>(u) * size));
+    // u is never negative: truncation is the floor.
+    const auto index = static_cast<std::uint32_t>(static_cast<double>(u) * size);
     // A generator that returns exactly 1 would overrun the range.
     return index < size ? index : size - 1;
 }
@@ -48,13 +50,48 @@ std::vector<std::uint32_t> DrawWithoutRepeats(std::uint32_t fileCount, std::uint
     return picks;
 }
 
-OrderedPool::OrderedPool(std::uint32_t size) : tree_(std::size_t(size) + 1), remaining_(size)
+namespace {
+
+constexpr std::uint32_t kWordBits = 64;
+
+// The place of the rank-th set bit of a word that holds more than rank:
+// the byte that holds it, from the running counts of the bytes' set bits,
+// then the bit within that byte.
+std::uint32_t SetBitAt(std::uint64_t word, std::uint32_t rank)
 {
-    // Every position starts present: node i covers (i & -i) positions.
-    for (std::uint32_t i = 1; i <= size; ++i)
-        tree_[i] = i & (~i + 1);
+    constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+    std::uint64_t counts = word - ((word >> 1) & 0x5555555555555555u);
+    counts = (counts & 0x3333333333333333u) + ((counts >> 2) & 0x3333333333333333u);
+    counts = (counts + (counts >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+    const std::uint64_t runningCounts = counts * kEveryByte; // byte k: the set bits of bytes 0 .. k
+    std::uint32_t place = 0;
+    while (place < 56 && ((runningCounts >> place) & 0xffu) <= rank)
+        place += 8;
+    if (place > 0)
+        rank -= static_cast<std::uint32_t>((runningCounts >> (place - 8)) & 0xffu);
+    std::uint64_t rest = word >> place;
+    for (; rank > 0; --rank)
+        rest &= rest - 1;
+    return place + static_cast<std::uint32_t>(std::countr_zero(rest));
+}
+
+} // namespace
+
+OrderedPool::OrderedPool(std::uint32_t size)
+    : words_((std::size_t(size) + kWordBits - 1) / kWordBits, ~std::uint64_t(0)), tree_(words_.size() + 1),
+      remaining_(size)
+{
+    if (size % kWordBits != 0)
+        words_.back() = (std::uint64_t(1) << (size % kWordBits)) - 1;
+    // Node i covers the (i & -i) words up to word i.
+    for (std::size_t i = 1; i < tree_.size(); ++i) {
+        tree_[i] += static_cast<std::uint32_t>(std::popcount(words_[i - 1]));
+        const std::size_t parent = i + (i & (~i + 1));
+        if (parent < tree_.size())
+            tree_[parent] += tree_[i];
+    }
     highestStep_ = 1;
-    while (highestStep_ <= size / 2)
+    while (highestStep_ <= words_.size() / 2)
         highestStep_ *= 2;
 }
 
@@ -128,7 +165,7 @@ std::vector<RepeatPick> DrawBalanced(const std::vector<std::uint32_t>& groupStar
 std::uint32_t OrderedPool::At(std::uint32_t rank) const
 {
     // Walk down to the last node whose prefix holds at most rank positions;
-    // the position after it is the rank-th remaining one.
+    // the word after it holds the rank-th remaining one.
     const auto size = static_cast<std::uint32_t>(tree_.size() - 1);
     std::uint32_t node = 0;
     std::uint32_t before = rank;
@@ -139,14 +176,14 @@ std::uint32_t OrderedPool::At(std::uint32_t rank) const
             before -= tree_[next];
         }
     }
-    return node; // 0-based: node + 1 in the tree
+    return node * kWordBits + SetBitAt(words_[node], before);
 }
 
 std::uint32_t OrderedPool::TakeAt(std::uint32_t rank)
 {
     // The same walk as At, in one pass: a node the walk does not step past
-    // covers the position found, so it loses it. Which way the walk goes is
-    // a coin toss at every step, so it is chosen without a branch.
+    // covers the word found, so it loses a position. Which way the walk goes
+    // is a coin toss at every step, so it is chosen without a branch.
     const auto size = static_cast<std::uint32_t>(tree_.size() - 1);
     std::uint32_t node = 0;
     std::uint32_t before = rank;
@@ -160,6 +197,8 @@ std::uint32_t OrderedPool::TakeAt(std::uint32_t rank)
         before -= count * stepPast;
         tree_[next] -= 1 - stepPast;
     }
+    const std::uint32_t bit = SetBitAt(words_[node], before);
+    words_[node] &= ~(std::uint64_t(1) << bit);
     --remaining_;
-    return node;
+    return node * kWordBits + bit;
 }

@@ -44,7 +44,9 @@ std::vector<RepeatPick> DrawBalanced(const std::vector<std::uint32_t>& groupStar
                                      const std::function<bool(std::uint32_t)>& accept = {});
 
 // The positions still in a pool, in order, with the r-th found and removed
-// in O(log n): a Fenwick tree over one count per position.
+// in O(log n): a bit for each position, and a Fenwick tree over the counts
+// of each word of 64 bits. The tree is 64 times smaller than one over the
+// positions themselves, so a walk down it stays in the processor's cache.
 class OrderedPool {
 public:
     explicit OrderedPool(std::uint32_t size);
@@ -56,7 +58,8 @@ public:
     std::uint32_t TakeAt(std::uint32_t rank);
 
 private:
-    std::vector<std::uint32_t> tree_; // 1-based
+    std::vector<std::uint64_t> words_; // bit i of word w: position 64 w + i remains
+    std::vector<std::uint32_t> tree_;  // 1-based, over the words' counts
     std::uint32_t highestStep_ = 0;
     std::uint32_t remaining_;
 };

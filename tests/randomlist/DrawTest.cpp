@@ -67,8 +67,10 @@ TEST(DrawWithoutRepeats, PicksWhatThePlainPoolPicks)
 {
     std::mt19937 engine(20260807);
     for (int trial = 0; trial < 400; ++trial) {
-        const auto fileCount = static_cast<std::uint32_t>(engine() % 700 + 1);
-        const std::uint64_t count = engine() % (fileCount + 1);
+        // Now and then a pool deep enough for many levels of words.
+        const bool deep = trial % 20 == 0;
+        const auto fileCount = static_cast<std::uint32_t>(engine() % (deep ? 100'000 : 700) + 1);
+        const std::uint64_t count = engine() % (std::min<std::uint32_t>(fileCount, deep ? 2'000 : 700) + 1);
         const std::vector<float> values = RandomValues(engine, count);
         ScriptedRandom fast(values);
         ScriptedRandom plain(values);
