@@ -84,10 +84,8 @@ OwnNames OwnNamesOf(const Selection& selection, NameRule rule)
     own.names.resize(static_cast<qsizetype>(selection.size()));
     own.hashes.resize(selection.size());
     QString* names = own.names.data();
-    constexpr std::size_t kPerThread = 16384;
-    ForEachInParallel((selection.size() + kPerThread - 1) / kPerThread, [&](std::size_t part) {
-        const std::size_t end = std::min(selection.size(), (part + 1) * kPerThread);
-        for (std::size_t i = part * kPerThread; i < end; ++i) {
+    ForEachRangeInParallel(selection.size(), kPathsPerThread, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
             names[i] = DestinationFileName(NameUnder(rule, FileNameOf(selection[i].path)), selection[i].repeat);
             own.hashes[i] = FoldedName(names[i]).hash;
         }

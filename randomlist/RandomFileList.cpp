@@ -168,10 +168,8 @@ bool TooManyRows(std::uint32_t fileCount, const SelectionRequest& request)
 Selection Picked(const MasterFileList& files, const std::vector<RepeatPick>& picks)
 {
     Selection selection(picks.size());
-    constexpr std::size_t kPerThread = 16384;
-    ForEachInParallel((picks.size() + kPerThread - 1) / kPerThread, [&](std::size_t part) {
-        const std::size_t end = std::min(picks.size(), (part + 1) * kPerThread);
-        for (std::size_t i = part * kPerThread; i < end; ++i)
+    ForEachRangeInParallel(picks.size(), kPathsPerThread, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
             selection[i] = {files.Path(picks[i].position), picks[i].repeat};
     });
     return selection;

@@ -23,6 +23,10 @@ struct SelectionEntry {
 
 using Selection = std::vector<SelectionEntry>;
 
+// A selection's paths and names are made on a few threads at once, in runs
+// of this many: a shorter run would not pay for its thread.
+inline constexpr std::size_t kPathsPerThread = 16384;
+
 // The most rows a copy list may hold; a larger plan would not fit in memory.
 inline constexpr std::uint64_t kMaxCopyListRows = 5'000'000;
 
