@@ -135,6 +135,23 @@ TEST(DestinationNames, NoFileOfThePlanReplacesAnother)
                            Row(entry("b", "cover.jpg").path, stick + "cover1.jpg")}));
 }
 
+// More names than one thread makes: each keeps its place, and names alike
+// in different threads' runs still meet.
+TEST(DestinationNames, ManyNamesKeepTheirPlacesAndMeetAcrossRuns)
+{
+    Selection many;
+    for (int i = 0; i < 3 * static_cast<int>(kPathsPerThread); ++i)
+        many.push_back({kSep + QStringLiteral("a") + kSep + QStringLiteral("n%1x.txt").arg(i), 0});
+    many.push_back({kSep + QStringLiteral("b") + kSep + QStringLiteral("N7X.TXT"), 0});
+    const QStringList names = DestinationNames(many);
+    ASSERT_EQ(names.size(), static_cast<qsizetype>(many.size()));
+    qsizetype misplaced = 0;
+    for (qsizetype i = 0; i + 1 < names.size(); ++i)
+        misplaced += names[i] != FileNameOf(many[static_cast<std::size_t>(i)].path) ? 1 : 0;
+    EXPECT_EQ(misplaced, 0);
+    EXPECT_EQ(names.back(), QStringLiteral("N7X1.TXT"));
+}
+
 // Which file a path names decides, not how it is written; and a file that
 // already lies in a destination keeps its name there.
 TEST(DestinationNames, OneFileIsOneFileHoweverItIsReached)

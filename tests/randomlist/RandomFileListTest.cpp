@@ -1,4 +1,5 @@
 #include "core/PathHelpers.h"
+#include "randomlist/Draw.h"
 #include "randomlist/RandomFileList.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedRandom.h"
@@ -74,6 +75,33 @@ TEST_F(Selecting, NoRepeatsDrawsFromTheOrderedPool)
     for (const SelectionEntry& entry : selection)
         EXPECT_EQ(entry.repeat, 0u);
     EXPECT_TRUE(dialogs.shown.empty());
+}
+
+// More files than one thread makes paths for: each path still comes from
+// its own pick, in the draw's order.
+TEST_F(Selecting, ALargeDrawTakesEachPathFromItsOwnPick)
+{
+    const auto files = static_cast<std::uint32_t>(3 * kPathsPerThread + 5);
+    const QString folder = kSep + QStringLiteral("listed");
+    FolderFiles listed;
+    for (std::uint32_t i = 0; i < files; ++i)
+        listed[folder].push_back(ToFsPath(QStringLiteral("f%1.mp3").arg(i)).native());
+    std::mt19937 engine(11);
+    std::uniform_real_distribution<float> uniform(0.0f, 1.0f);
+    std::vector<float> values(files);
+    for (float& value : values)
+        value = uniform(engine);
+    ScriptedRandom drawn(values);
+    ScriptedRandom again(values);
+    SelectionRequest request = Request({folder}, files - 1);
+    request.listed = &listed;
+    const Selection selection = randomFileList(request, drawn, dialogs);
+    const std::vector<std::uint32_t> picks = DrawWithoutRepeats(files, files - 1, again);
+    ASSERT_EQ(selection.size(), picks.size());
+    std::size_t misplaced = 0;
+    for (std::size_t i = 0; i < picks.size(); ++i)
+        misplaced += selection[i].path != folder + kSep + QStringLiteral("f%1.mp3").arg(picks[i]) ? 1 : 0;
+    EXPECT_EQ(misplaced, 0u);
 }
 
 TEST_F(Selecting, AllFilesInRandomOrderWhenTheNumberMatches)
