@@ -197,14 +197,6 @@ std::optional<FileId> IdOf(const std::filesystem::path& path)
     return FileId {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
-std::optional<FileId> RegularFileId(const std::filesystem::path& path)
-{
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return std::nullopt;
-    return FileId {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
-}
-
 namespace {
 
 FileState StateOf(const struct stat& status)
@@ -222,6 +214,12 @@ std::optional<FileState> RegularFileState(const std::filesystem::path& path)
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
     return StateOf(status);
+}
+
+std::optional<FileId> RegularFileId(const std::filesystem::path& path)
+{
+    const std::optional<FileState> state = RegularFileState(path);
+    return state ? std::optional(state->id) : std::nullopt;
 }
 
 namespace {

@@ -129,14 +129,6 @@ bool IsRegularFile(const std::filesystem::path& path)
 
 std::optional<FileId> IdOf(const std::filesystem::path& path) { return IdOfPath(path); }
 
-std::optional<FileId> RegularFileId(const std::filesystem::path& path)
-{
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return std::nullopt;
-    return IdOfPath(path);
-}
-
 std::optional<FileState> RegularFileState(const std::filesystem::path& path)
 {
     const std::optional<BY_HANDLE_FILE_INFORMATION> data = InformationOf(path);
@@ -145,6 +137,12 @@ std::optional<FileState> RegularFileState(const std::filesystem::path& path)
     return FileState {IdIn(*data), (std::uint64_t(data->nFileSizeHigh) << 32) | data->nFileSizeLow,
                       static_cast<std::int64_t>((ULONGLONG(data->ftLastWriteTime.dwHighDateTime) << 32)
                                                 | data->ftLastWriteTime.dwLowDateTime)};
+}
+
+std::optional<FileId> RegularFileId(const std::filesystem::path& path)
+{
+    const std::optional<FileState> state = RegularFileState(path);
+    return state ? std::optional(state->id) : std::nullopt;
 }
 
 const NativeString& temporaries::HostToken()

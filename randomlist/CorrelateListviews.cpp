@@ -39,17 +39,19 @@ char32_t NextFolded(QStringView name, qsizetype& at)
     return QChar::toCaseFolded(unit);
 }
 
-// A name as a case-blind file system compares it. Its hash is worked out
-// once, from the folded letters, without building a folded copy: the name
-// book looks up every name drawn.
+// The hash of a name's folded letters, worked out without building a
+// folded copy: every name drawn is hashed.
+std::size_t FoldedHash(QStringView name)
+{
+    std::uint64_t value = 14695981039346656037ull; // FNV-1a
+    for (qsizetype at = 0; at < name.size();)
+        value = (value ^ NextFolded(name, at)) * 1099511628211ull;
+    return static_cast<std::size_t>(value);
+}
+
+// A name as a case-blind file system compares it.
 struct FoldedName {
-    explicit FoldedName(const QString& text) : name(text)
-    {
-        std::uint64_t value = 14695981039346656037ull; // FNV-1a
-        for (qsizetype at = 0; at < name.size();)
-            value = (value ^ NextFolded(name, at)) * 1099511628211ull;
-        hash = static_cast<std::size_t>(value);
-    }
+    explicit FoldedName(const QString& text) : name(text), hash(FoldedHash(text)) {}
 
     bool operator==(const FoldedName& other) const
     {
@@ -65,7 +67,7 @@ struct FoldedName {
     }
 
     QString name;
-    std::size_t hash = 0;
+    std::size_t hash;
 };
 
 std::size_t qHash(const FoldedName& key, std::size_t seed) { return key.hash ^ seed; }
@@ -87,7 +89,7 @@ OwnNames OwnNamesOf(const Selection& selection, NameRule rule)
     ForEachRangeInParallel(selection.size(), kPathsPerThread, [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             names[i] = DestinationFileName(NameUnder(rule, FileNameOf(selection[i].path)), selection[i].repeat);
-            own.hashes[i] = FoldedName(names[i]).hash;
+            own.hashes[i] = FoldedHash(names[i]);
         }
     });
     return own;
@@ -116,7 +118,7 @@ bool AllDifferent(const std::vector<std::size_t>& hashes, const QSet<QString>& t
         }
     };
     for (const QString& name : takenNames) {
-        if (!insert(FoldedName(name).hash))
+        if (!insert(FoldedHash(name)))
             return false;
     }
     // The places are far apart: each is fetched a few names ahead.
