@@ -356,7 +356,7 @@ int main(int argc, char* argv[])
         }));
         if (!throughWindow) {
             done = summary.copied == static_cast<int>(expected) && summary.failed == 0 && flushFailures.isEmpty()
-                && !summary.sameFiles && observer.Rows() == static_cast<long>(expected);
+                && summary.sameFiles == 0 && observer.Rows() == static_cast<long>(expected);
         }
         allCopied = allCopied && done && copiedRight(oursFolder, true);
         longestGapMs = std::max(longestGapMs, gaps.LongestMs());

@@ -76,25 +76,27 @@ private:
 
 } // namespace
 
-CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report)
+CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
+                           const QSet<QString>& foldersLeftOut)
 {
-    return RunCopyList(rows, observer, report, CopyAhead::DefaultLimits());
+    return RunCopyList(rows, observer, report, CopyAhead::DefaultLimits(), foldersLeftOut);
 }
 
 CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
-                           const CopyAhead::Limits& limits)
+                           const CopyAhead::Limits& limits, const QSet<QString>& foldersLeftOut)
 {
     CopyRunSummary summary;
     // A shared copy: it costs nothing unless the list changes meanwhile.
     const ListRows plan = rows.AllRows();
+    const auto leftOut = [&](const CopyRow& row) { return !foldersLeftOut.isEmpty() && foldersLeftOut.contains(row.folder); };
     std::vector<CopyAhead::Row> aheadRows;
     aheadRows.reserve(plan.Count());
     for (const CopyRow& row : plan.CopyRows())
-        aheadRows.push_back({row.source, row.IsBlank() ? QString() : row.Destination()});
+        aheadRows.push_back({row.source, row.IsBlank() || leftOut(row) ? QString() : row.Destination()});
     CopyAhead ahead(aheadRows, limits);
     RemainingRows remaining(plan, rows, [&ahead](int position) { ahead.Drop(position); });
     for (int i = 0; i < plan.Count(); ++i) {
-        if (!remaining.StillThere(i))
+        if (!remaining.StillThere(i) || leftOut(plan.CopyRowAt(i)))
             continue;
         const QString rowText = plan.Text(i);
         const CopyRow& row = plan.CopyRowAt(i);
@@ -111,7 +113,7 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
         const QString destination = row.Destination();
         if (report.Test(110, [&] { return row.source == destination; })) {
             ahead.Drop(i);
-            summary.sameFiles = true;
+            ++summary.sameFiles;
             continue;
         }
         bool copied = false;
@@ -125,7 +127,7 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
                 summary.written.append(outcome.written);
                 observer.RowCopied(outcome.written);
                 break;
-            case CopyOutcome::Result::SameFile: summary.sameFiles = true; break;
+            case CopyOutcome::Result::SameFile: ++summary.sameFiles; break;
             case CopyOutcome::Result::Failed: NoteFailure(summary, rowText, outcome.reason); break;
             }
         });

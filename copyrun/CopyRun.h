@@ -3,6 +3,7 @@
 #include "copyrun/CopyAhead.h"
 #include "core/CopyListRow.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -25,7 +26,7 @@ public:
 };
 
 struct CopyRunSummary {
-    bool sameFiles = false; // a row's source and destination were one file
+    int sameFiles = 0; // rows whose source and destination were one file
     int copied = 0;
     int failed = 0;
     QStringList failureDetails; // the first few failed rows, each with its reason
@@ -40,10 +41,13 @@ struct CopyRunSummary {
 // own steps go to the report.
 // The rows are copied ahead of their turn on a few workers and each takes
 // its name at its turn (see CopyAhead); what the observer sees is the same.
-CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report);
+// The rows bound for foldersLeftOut (folders another run holds) are passed
+// over unseen.
+CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
+                           const QSet<QString>& foldersLeftOut = {});
 // With other bounds on the copies ahead (one worker, for a comparison).
 CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
-                           const CopyAhead::Limits& limits);
+                           const CopyAhead::Limits& limits, const QSet<QString>& foldersLeftOut = {});
 
 // The message for a copy list without rows.
 extern const QString kNoFilesAddedMessage;

@@ -3,6 +3,7 @@
 #include "window/Form1.h"
 
 #include "copyrun/CopyRun.h"
+#include "copyrun/DestinationLocks.h"
 #include "copyrun/DeviceFlush.h"
 #include "core/Dialogs.h"
 #include "core/ErrorReport.h"
@@ -15,6 +16,7 @@
 #include <QScopedValueRollback>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -38,6 +40,19 @@ private:
     ThrottledYield yield_;
 };
 
+QString FoldersInUseMessage(const std::vector<FolderInUse>& folders)
+{
+    QString message = folders.size() == 1
+        ? QStringLiteral("Another run is copying into this folder, so nothing was copied there:")
+        : QStringLiteral("Other runs are copying into these folders, so nothing was copied there:");
+    for (const FolderInUse& folder : folders) {
+        message += QStringLiteral("\r\r") + folder.folder;
+        if (folder.holder)
+            message += QStringLiteral(" (process %1)").arg(*folder.holder);
+    }
+    return message;
+}
+
 } // namespace
 
 void Form1::PushButton2_Click()
@@ -54,8 +69,13 @@ void Form1::PushButton2_Click()
         return;
     }
     BeginBusy();
+    // A folder that another run (a cron job, another window) is filling is
+    // left to it; the locks go once the copies are on their devices.
+    std::optional<DestinationLocks> locks(std::in_place);
+    report.Step(105, [&] { locks->Take(DestinationFoldersOf(CopyList->CopyRows())); });
+    const std::vector<FolderInUse> inUse = locks->InUse();
     ProgressBarObserver progress(*ProgressBar1);
-    const CopyRunSummary summary = RunCopyList(*CopyList, progress, report);
+    const CopyRunSummary summary = RunCopyList(*CopyList, progress, report, locks->FoldersLeftOut());
     QStringList flushFailures;
     // The window stays live while a slow stick takes its time.
     report.Step(114, [&] {
@@ -64,7 +84,10 @@ void Form1::PushButton2_Click()
                                        [&](const FlushGroup& group) { ProgressBar1->SetText(FlushingText(group)); });
         ProgressBar1->SetText(lastRow);
     });
-    if (report.Test(116, [&] { return summary.sameFiles; }))
+    locks.reset();
+    if (!inUse.empty())
+        report.Step(115, [&] { dialogs_.MsgBox(FoldersInUseMessage(inUse)); });
+    if (report.Test(116, [&] { return summary.sameFiles > 0; }))
         report.Step(118, [&] { dialogs_.MsgBox(kSameFilesMessage); });
     if (report.Test(120, [&] { return summary.failed > 0; }))
         report.Step(122, [&] { dialogs_.MsgBox(FailedRowsMessage(summary)); });

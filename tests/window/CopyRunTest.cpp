@@ -2,6 +2,7 @@
 #include "core/RowListModel.h"
 #include "core/SummaryText.h"
 #include "support/FormFixture.h"
+#include "support/LockHeldElsewhere.h"
 #include "support/YieldEveryStep.h"
 
 #include <QDir>
@@ -144,6 +145,31 @@ TEST_F(CopyRun, RowsThatFailAreCountedAndListedBeforeDone)
         << messages[0].toStdString();
     EXPECT_TRUE(messages[0].contains(CopyRowText(failing[1]) + u'\r'));
     EXPECT_EQ(messages[1], QStringLiteral("Done."));
+}
+
+// A folder another run is filling (a cron job, another window), in any
+// writing, is left to it: one message names it, and the other destinations
+// get their copies. The lock goes with the run.
+TEST_F(CopyRun, AFolderAnotherRunFillsIsLeftToIt)
+{
+    const QString busy = fixture.tree.MakeFolder(QStringLiteral("busy")) + kSep;
+    const QString a = Source(QStringLiteral("a.txt"), "a");
+    form->CopyList->Append(QList<CopyRow>{Row(a, busy + "a.txt"), Row(a, out + "a.txt"), Row(a, busy + kSep + "b.txt")});
+    {
+        LockHeldElsewhere held(busy);
+        ASSERT_TRUE(held.Held());
+        Run();
+    }
+    EXPECT_EQ(Read(out + "a.txt"), QByteArray("a"));
+    EXPECT_TRUE(QDir(busy).isEmpty());
+    const QStringList messages = fixture.dialogs.Messages();
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].startsWith(
+        QStringLiteral("Another run is copying into this folder, so nothing was copied there:\r\r") + busy))
+        << messages[0].toStdString();
+    EXPECT_EQ(messages[1], QStringLiteral("Done."));
+    Run();
+    EXPECT_EQ(Read(busy + "b.txt"), QByteArray("a"));
 }
 
 // "Done." means the copies are on the device: the flush comes right after
