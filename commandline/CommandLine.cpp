@@ -8,6 +8,7 @@
 #include "commandline/PlanFile.h"
 #include "commandline/Refresh.h"
 #include "copyrun/CopyRun.h"
+#include "copyrun/DestinationLocks.h"
 #include "copyrun/DeviceFlush.h"
 #include "copyrun/PlanText.h"
 #include "core/ErrorReport.h"
@@ -209,9 +210,50 @@ std::optional<FillBudget> FillBudgetOf(const Options& options, const QStringList
     return budget;
 }
 
+// Takes the lock of each destination folder, but in a dry run, which writes
+// nothing. A folder that another run holds is said and left to it: the
+// folders that are not.
+QStringList LockDestinations(const QStringList& folders, const Options& options, DestinationLocks& locks,
+                             ConsoleDialogs& dialogs)
+{
+    if (options.dryRun)
+        return folders;
+    std::function<void(const FolderInUse&)> waiting;
+    if (options.wait) {
+        waiting = [&options](const FolderInUse& busy) {
+            if (!options.quiet)
+                PrintMessage(QStringLiteral("dest: %1: %2; waiting for it").arg(busy.folder, InUseByAnotherRun(busy.holder)));
+        };
+    }
+    locks.Take(folders, waiting);
+    for (const FolderInUse& busy : locks.InUse()) {
+        PrintMessage(QStringLiteral("dest: %1: %2").arg(busy.folder, InUseByAnotherRun(busy.holder)));
+        dialogs.CountFailure();
+    }
+    for (const FolderUnlocked& folder : locks.Unlocked()) {
+        if (!options.quiet)
+            PrintMessage(QStringLiteral("dest: %1: no lock is kept there (%2); written unlocked").arg(folder.folder, folder.reason));
+    }
+    QStringList free;
+    for (const QString& folder : folders) {
+        if (!locks.FoldersLeftOut().contains(folder))
+            free.append(folder);
+    }
+    return free;
+}
+
+// A saved plan's rows bound for folders another run holds are left out.
+void LeaveOutFoldersInUse(CopyPlan& plan, const Options& options, DestinationLocks& locks, ConsoleDialogs& dialogs)
+{
+    LockDestinations(DestinationFoldersOf(plan.rows), options, locks, dialogs);
+    plan.rows.removeIf([&locks](const CopyRow& row) { return locks.FoldersLeftOut().contains(row.folder); });
+}
+
 // Draws the plan; with --refresh, reads the destinations' records first, so
-// that the copies it will remove free their names and space.
-DrawnPlan DrawPlan(const Options& options, Refresh& refresh, ErrorReport& report, ConsoleDialogs& dialogs)
+// that the copies it will remove free their names and space. A folder named
+// twice, in any writing, is one destination.
+DrawnPlan DrawPlan(const Options& options, Refresh& refresh, DestinationLocks& locks, ErrorReport& report,
+                   ConsoleDialogs& dialogs)
 {
     DrawnPlan plan;
     plan.seed = options.seed ? *options.seed : std::random_device {}();
@@ -224,8 +266,10 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, ErrorReport& report
     AddFolders(options.sources, sources, report, dialogs);
     AddFolders(options.destinations, destinations, report, dialogs);
     dialogs.NoteQuietlyForTrees(sources.treeRows);
+    const QStringList destinationRows =
+        LockDestinations(DistinctFolders(destinations.list.Rows()), options, locks, dialogs);
     if (options.refresh)
-        refresh.Read(destinations.list.Rows());
+        refresh.Read(destinationRows, dialogs);
 
     SelectionRequest request;
     request.sourceRows = sources.list.Rows();
@@ -263,15 +307,15 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, ErrorReport& report
             return true;
         };
     }
-    std::optional<FillBudget> budget = FillBudgetOf(options, destinations.list.Rows(), refresh, dialogs);
+    std::optional<FillBudget> budget = FillBudgetOf(options, destinationRows, refresh, dialogs);
     if (budget)
         request.fits = [&](const QString& path, std::uint64_t size) { return budget->Take(FileNameOf(path), size); };
     // --refresh replaces no one's file: names in use are taken, as --keep-existing takes them.
     const bool keepNames = options.keepExisting || (options.refresh && !options.skipExisting);
-    const QSet<QString> taken = keepNames ? NamesIn(destinations.list.Rows(), refresh) : QSet<QString>();
+    const QSet<QString> taken = keepNames ? NamesIn(destinationRows, refresh) : QSet<QString>();
     PassedOverFiles passedOver;
     report.Step(102, [&] {
-        plan.rows = CorrelateListviews(request, destinations.list.Rows(), random, dialogs, taken, &passedOver);
+        plan.rows = CorrelateListviews(request, destinationRows, random, dialogs, taken, &passedOver);
     });
     // A note, not a failure: others were drawn in their place.
     for (const QString& file : passedOver.files) {
@@ -284,7 +328,6 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, ErrorReport& report
             && !options.quiet)
             PrintMessage(QStringLiteral("source: %1: no files in this folder or below").arg(top));
     }
-    const QStringList destinationRows = destinations.list.Rows();
     const qsizetype folders = std::count_if(destinationRows.begin(), destinationRows.end(),
                                             [](const QString& row) { return !row.trimmed().isEmpty(); });
     const qsizetype drawn = folders > 0 ? plan.rows.rows.size() / folders : 0;
@@ -372,12 +415,14 @@ int Run(const Options& options)
     ErrorReport report(dialogs, ProcedureLabels::CommandLineRun());
     int failedLines = 0;
     DrawnPlan drawn;
-    Refresh refresh;
+    Refresh refresh(options.dryRun);
+    DestinationLocks locks;
     if (options.plan.isEmpty()) {
-        drawn = DrawPlan(options, refresh, report, dialogs);
+        drawn = DrawPlan(options, refresh, locks, report, dialogs);
     } else {
         report.Step(104, [&] { drawn.rows = ReadPlan(options.plan == u"-" ? QString() : AbsolutePath(options.plan), failedLines); });
         FilterPlan(drawn.rows, options.filters);
+        LeaveOutFoldersInUse(drawn.rows, options, locks, dialogs);
     }
     RowListModel copyList(QStringLiteral("Random Copy List"));
     copyList.SetRows(drawn.rows);
@@ -406,6 +451,8 @@ int Run(const Options& options)
     QElapsedTimer timer;
     timer.start();
     const int removed = options.refresh ? refresh.Remove(dialogs) : 0;
+    if (options.refresh)
+        refresh.Announce(copyList.CopyRows(), dialogs);
     ConsoleProgress progress(copyList.CopyRows(), !options.quiet, options.verbose);
     SetCopying(true);
     const CopyRunSummary run = RunCopyList(copyList, progress, report);
@@ -422,7 +469,7 @@ int Run(const Options& options)
         if (!drawn.cycle->Save())
             dialogs.CountFailure();
     }
-    if (run.sameFiles)
+    if (run.sameFiles > 0)
         dialogs.MsgBox(kSameFilesMessage);
     if (run.failed > 0)
         dialogs.MsgBox(FailedRowsMessage(run));
@@ -430,7 +477,10 @@ int Run(const Options& options)
         dialogs.MsgBox(failure);
     if (!progress.Written())
         PrintMessage(QStringLiteral("standard output: the copied files could not all be listed"));
-    const int failed = run.failed + failedLines + refresh.RemovalFailures();
+    // Whatever fails the run is counted: rows, lines of a plan, rows that
+    // named one file twice, flushes, and what was said along the way.
+    const int failed = run.failed + failedLines + run.sameFiles + static_cast<int>(flushFailures.size())
+        + dialogs.Failures() + (progress.Written() ? 0 : 1);
     if (!options.quiet) {
         PrintMessage(QStringLiteral("%1 copied (%2 in %3 s), %4%5 skipped, %6 failed")
                          .arg(run.copied)
@@ -440,9 +490,7 @@ int Run(const Options& options)
                          .arg(skipped)
                          .arg(failed));
     }
-    const bool allWell = failed == 0 && !run.sameFiles && flushFailures.isEmpty() && !dialogs.FailuresReported()
-        && progress.Written();
-    return allWell ? 0 : kFailedStatus;
+    return failed == 0 ? 0 : kFailedStatus;
 }
 
 #ifdef Q_OS_WIN

@@ -49,6 +49,12 @@ QString Bytes(std::uint64_t bytes)
                      : QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(kUnits[unit]));
 }
 
+QString InUseByAnotherRun(const std::optional<std::uint64_t>& holder)
+{
+    return holder ? QStringLiteral("in use by another run (pid %1)").arg(*holder)
+                  : QStringLiteral("in use by another run");
+}
+
 namespace {
 
 QString Duration(qint64 seconds)

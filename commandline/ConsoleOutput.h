@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // What the command line writes: messages on standard error, each line
@@ -27,6 +28,9 @@ QByteArray ReadStandardInput(qint64 most, QString& error);
 
 // "12.3 MiB": a size for people.
 QString Bytes(std::uint64_t bytes);
+
+// "in use by another run (pid 4242)", naming the process where the system tells.
+QString InUseByAnotherRun(const std::optional<std::uint64_t>& holder);
 
 // The window's message boxes, as lines on standard error. Quiet leaves out
 // what is no error: the notes on folders without files. Questions are
@@ -51,6 +55,7 @@ public:
     // Something failed: said already, and the run ends with status 1.
     void CountFailure() { ++failures_; }
     bool FailuresReported() const { return failures_ > 0; }
+    int Failures() const { return failures_; }
 
 private:
     bool quiet_;

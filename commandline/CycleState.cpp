@@ -86,6 +86,25 @@ bool Arrived(const CopyRow& row, const QSet<QString>& written)
     return source && source == platform::IdOf(ToFsPath(destination));
 }
 
+// The lock of a state file, on a file of its own beside it (the state file
+// itself is replaced at every save). Where none can be made, the state
+// cannot be saved either, which Save says.
+std::optional<platform::RunLock> LockOf(const QString& stateFile, bool quiet)
+{
+    QFile lockFile(stateFile + QStringLiteral(".lock"));
+    if (!QDir().mkpath(CycleFolder()) || !lockFile.open(QIODevice::Append))
+        return std::nullopt;
+    lockFile.close();
+    platform::RunLock lock(ToFsPath(lockFile.fileName()));
+    if (lock.Current() == platform::RunLock::State::Busy) {
+        if (!quiet)
+            PrintMessage(QStringLiteral("cycle: %1: %2; waiting for it")
+                             .arg(QDir::toNativeSeparators(stateFile), InUseByAnotherRun(lock.Holder())));
+        lock.Wait();
+    }
+    return lock;
+}
+
 } // namespace
 
 QString CycleFolder()
@@ -114,6 +133,8 @@ CycleState::CycleState(const Options& options)
     const QStringList parts = KeyParts(options);
     key_ = parts.join(u' ');
     file_ = QDir(CycleFolder()).filePath(StateFileName(parts));
+    if (!options.dryRun)
+        lock_ = LockOf(file_, options.quiet);
     QFile file(file_);
     if (!file.open(QIODevice::ReadOnly)) {
         if (file.exists())

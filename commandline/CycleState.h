@@ -2,6 +2,7 @@
 
 #include "commandline/Options.h"
 #include "core/CopyListRow.h"
+#include "platform/RunLock.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -15,7 +16,10 @@
 class CycleState {
 public:
     // The state kept for the options. No file yet is a fresh cycle; a damaged
-    // one is said on standard error and is a fresh cycle too.
+    // one is said on standard error and is a fresh cycle too. Unless the run
+    // is a dry one, the state is locked from here until the run ends, so that
+    // two runs at once never draw a file twice in one cycle: a second one
+    // waits, and says so.
     explicit CycleState(const Options& options);
 
     // True when path was drawn earlier in this cycle. Asked of every file the
@@ -38,6 +42,7 @@ private:
     QSet<QByteArray> drawn_;      // the paths, as the state file holds them
     QSet<QByteArray> stillThere_; // the drawn ones the sources still hold
     QSet<QByteArray> next_;       // what Save writes
+    std::optional<platform::RunLock> lock_;
 };
 
 // Where the cycles are kept: $XDG_STATE_HOME/quorvex, or on Windows

@@ -128,6 +128,8 @@ give -n). --fill counts each file in whole clusters and, on FAT, its name's
 folder entries, after the --refresh removals; a file system holding several
 destinations takes each file once for each.
 --cycle keeps its state in $XDG_STATE_HOME/quorvex (~/.local/state/quorvex).
+A run locks each destination folder while it plans and writes there; a
+folder another run holds is left alone (or, with --wait, waited for).
 Exit status: 0 all done, 1 some rows failed, 2 usage error (nothing done),
 130 interrupted.
 )";
@@ -155,6 +157,8 @@ const std::vector<OptionRow>& OptionTable()
                             "(with -n or --max-size as a cap)."},
         {{"refresh"}, nullptr, "First remove the copies the last --refresh run made in each destination, where "
                                "unchanged since; the user's own files stay, and no existing name is replaced."},
+        {{"wait"}, nullptr, "When another run is writing into a destination folder, wait for it rather than "
+                            "leave that folder alone."},
         {{"skip-existing"}, nullptr, "Leave out every row whose destination name already exists."},
         {{"keep-existing"}, nullptr, "Replace nothing: drawn files take free numbered names beside existing ones."},
         {{"dry-run"}, nullptr, "Print the plan's rows and copy nothing."},
@@ -249,6 +253,7 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
     options.keepExisting = parser.isSet(QStringLiteral("keep-existing"));
     options.refresh = parser.isSet(QStringLiteral("refresh"));
     options.fill = parser.isSet(QStringLiteral("fill"));
+    options.wait = parser.isSet(QStringLiteral("wait"));
     options.dryRun = parser.isSet(QStringLiteral("dry-run"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.verbose = parser.isSet(QStringLiteral("verbose"));

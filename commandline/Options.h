@@ -39,6 +39,7 @@ struct Options {
     bool keepExisting = false;
     bool refresh = false; // removes the last --refresh run's unchanged copies first
     bool fill = false;    // draws as much as fits on every destination
+    bool wait = false;    // waits for a destination another run holds
     bool dryRun = false;
     bool quiet = false;
     bool verbose = false;

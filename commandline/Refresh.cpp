@@ -1,147 +1,118 @@
 #include "commandline/Refresh.h"
 
 #include "commandline/ConsoleOutput.h"
+#include "commandline/Fingerprint.h"
+#include "core/Parallel.h"
 #include "core/PathHelpers.h"
+#include "folders/PathText.h"
 #include "platform/FileSystem.h"
 #include "platform/Volume.h"
 
-#include <QUrl>
-
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 
 namespace {
 
-constexpr char kRecordHeading[] = "# quorvex: the copies the last --refresh run made here, removed by the next one";
-
 QString ReasonOf(const std::error_code& error) { return QString::fromStdString(error.message()); }
 
-// A recorded name is one plain name in its folder: never a path that leads
-// elsewhere, whatever the record holds.
-bool IsPlainName(const QString& name)
+QString RecordPath(const QString& folder) { return folder + QLatin1String(kRefreshRecordName); }
+
+// FAT keeps times to 2 seconds and in local time, so a time that moved by
+// whole hours (another time zone, summer time) is still the same.
+bool SameTime(std::int64_t seconds, std::int64_t recorded)
 {
-#ifdef Q_OS_WIN
-    // "C:name" leads to another drive's folder, "name:stream" into a file.
-    if (name.contains(u':'))
-        return false;
-#endif
-    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') && !name.contains(QChar(0))
-        && !name.contains(NativeSeparator());
+    const std::int64_t shift = std::llabs(seconds - recorded);
+    const std::int64_t offHour = std::min(shift % 3600, 3600 - shift % 3600);
+    return shift <= 2 || (shift <= 14 * 3600 && offHour <= 2);
 }
 
-// Whether a file is still the copy recorded: a regular file (not a link put
-// in its place) of the same size and time. FAT keeps times to 2 seconds and
-// in local time, so a time that moved by whole hours (another time zone,
-// summer time) is still the same.
-bool IsUnchanged(const QString& path, const RecordedCopy& copy)
+// Whether a file still looks like the copy recorded: a regular file (not a
+// link put in its place) of the same size and time, and where the file
+// system keeps its files' numbers across mounts, the same number.
+bool LooksUnchanged(const QString& path, const RecordedCopy& copy, bool lastingNumbers)
 {
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(ToFsPath(path), error)))
         return false;
     const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
-    if (!facts || facts->size != copy.size)
+    return facts && facts->size == copy.size && SameTime(facts->modifiedSeconds, copy.modifiedSeconds)
+        && !(lastingNumbers && copy.number && *copy.number != facts->number);
+}
+
+// Whether a file is still the copy recorded, also in what it holds (a tag
+// editor keeps the size and may keep the time). A copy of a record of the
+// first form is known by its look alone, and its fingerprint taken now.
+bool StillTheCopy(const QString& path, RecordedCopy& copy, bool lastingNumbers)
+{
+    if (!LooksUnchanged(path, copy, lastingNumbers))
         return false;
-    const std::int64_t shift = std::llabs(facts->modifiedSeconds - copy.modifiedSeconds);
-    const std::int64_t offHour = std::min(shift % 3600, 3600 - shift % 3600);
-    return shift <= 2 || (shift <= 14 * 3600 && offHour <= 2);
-}
-
-// The record's lines: "size<TAB>seconds<TAB>name", the name in UTF-8 with
-// every byte but letters, digits and "-._~" written %XX.
-std::optional<std::vector<RecordedCopy>> ParseRecord(std::istream& in)
-{
-    std::vector<RecordedCopy> copies;
-    std::string line;
-    if (!std::getline(in, line) || line != kRecordHeading)
-        return std::nullopt;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        RecordedCopy copy;
-        std::string name;
-        if (!(fields >> copy.size >> copy.modifiedSeconds >> name))
-            return std::nullopt;
-        copy.name = QString::fromUtf8(QByteArray::fromPercentEncoding(QByteArray::fromStdString(name)));
-        if (!IsPlainName(copy.name))
-            return std::nullopt;
-        copies.push_back(std::move(copy));
+    const std::optional<std::uint64_t> fingerprint = FingerprintOf(path);
+    if (!copy.fingerprint) {
+        copy.fingerprint = fingerprint;
+        return fingerprint.has_value();
     }
-    return copies;
-}
-
-QByteArray RecordText(const std::vector<RecordedCopy>& copies)
-{
-    QByteArray text = QByteArray(kRecordHeading) + '\n';
-    for (const RecordedCopy& copy : copies)
-        text += QByteArray::number(copy.size) + '\t' + QByteArray::number(copy.modifiedSeconds) + '\t'
-            + QUrl::toPercentEncoding(copy.name) + '\n';
-    return text;
-}
-
-// Writes a record beside the old one, flushes it and puts it in its place.
-std::error_code WriteRecord(const QString& folder, const std::vector<RecordedCopy>& copies)
-{
-    const std::filesystem::path record = ToFsPath(folder + QLatin1String(kRefreshRecordName));
-    std::filesystem::path written = record;
-    written += ".new";
-    const QByteArray text = RecordText(copies);
-    {
-        std::ofstream out(written, std::ios::binary | std::ios::trunc);
-        out.write(text.constData(), text.size());
-        out.close();
-        if (!out)
-            return std::error_code(errno ? errno : EIO, std::generic_category());
-    }
-    std::error_code error = platform::FlushFile(written);
-    if (!error)
-        std::filesystem::rename(written, record, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(written, ignored);
-        return error;
-    }
-    platform::MarkHidden(record);
-    platform::FlushFolder(ToFsPath(folder));
-    return {};
+    return fingerprint == copy.fingerprint;
 }
 
 } // namespace
 
-void Refresh::Read(const QStringList& folders)
+void Refresh::Read(const QStringList& folders, ConsoleDialogs& dialogs)
 {
-    QSet<QString> seen;
+    struct Candidate {
+        std::size_t folder;
+        RecordedCopy copy;
+        bool unchanged = false;
+    };
+    std::vector<Candidate> candidates;
     for (const QString& row : folders) {
         if (row.trimmed().isEmpty())
             continue;
-        const QString folder = WithClosingSeparator(row);
-        if (seen.contains(folder))
+        const QString path = WithClosingSeparator(CollapseBackslashes(row));
+        if (FindFolder(path) != nullptr)
             continue;
-        seen.insert(folder);
-        Folder entry {folder, {}, {}};
-        const QString record = folder + QLatin1String(kRefreshRecordName);
-        std::error_code error;
-        if (!std::filesystem::exists(std::filesystem::symlink_status(ToFsPath(record), error))) {
-            folders_.push_back(std::move(entry));
-            continue;
+        Folder folder;
+        folder.path = path;
+        const std::optional<platform::VolumeFacts> volume = platform::VolumeOf(ToFsPath(path));
+        folder.lastingNumbers = volume && volume->lastingFileIds;
+        RecordReading record = ReadRecord(path);
+        folder.refusal = record.refusal;
+        if (!folder.refusal.isEmpty() && dryRun_) {
+            PrintMessage(QStringLiteral("refresh: %1: the record is refused (%2); nothing is removed there")
+                             .arg(RecordPath(path), folder.refusal));
+            dialogs.CountFailure();
         }
-        std::ifstream in(ToFsPath(record), std::ios::binary);
-        const std::optional<std::vector<RecordedCopy>> copies = in ? ParseRecord(in) : std::nullopt;
-        if (!copies) {
-            // Left as it is, and not written over: its copies are still to go.
-            PrintMessage(QStringLiteral("refresh: %1: the record cannot be read; nothing is removed there").arg(record));
-            continue;
+        for (RecordedCopy& copy : record.copies)
+            candidates.push_back({folders_.size(), std::move(copy)});
+        folders_.push_back(std::move(folder));
+    }
+    // Each looked at and read on a few threads: a stick answers slowly.
+    ForEachInParallel(candidates.size(), [&](std::size_t i) {
+        Candidate& candidate = candidates[i];
+        const Folder& folder = folders_[candidate.folder];
+        candidate.unchanged = StillTheCopy(folder.path + candidate.copy.name, candidate.copy, folder.lastingNumbers);
+    });
+    // A name recorded twice (a copy that replaced another in a run that was
+    // stopped) is one file, removed once.
+    for (Candidate& candidate : candidates) {
+        Folder& folder = folders_[candidate.folder];
+        const QString path = folder.path + candidate.copy.name;
+        if (candidate.unchanged && !removable_.contains(path)) {
+            removable_.insert(path);
+            folder.removable.push_back(std::move(candidate.copy));
         }
-        for (const RecordedCopy& copy : *copies) {
-            if (IsUnchanged(folder + copy.name, copy)) {
-                entry.removable.push_back(copy);
-                removable_.insert(folder + copy.name);
-            }
-        }
-        folders_.push_back(std::move(entry));
     }
 }
+
+Refresh::Folder* Refresh::FindFolder(const QString& folderPath)
+{
+    for (Folder& folder : folders_) {
+        if (folder.path == folderPath)
+            return &folder;
+    }
+    return nullptr;
+}
+
+bool Refresh::IsRemovable(const QString& path) const { return removable_.contains(CollapseBackslashes(path)); }
 
 QStringList Refresh::Removable() const
 {
@@ -163,25 +134,86 @@ std::vector<std::pair<QString, std::uint64_t>> Refresh::RemovableSizes() const
     return sizes;
 }
 
+void Refresh::Announce(const QList<CopyRow>& plan, ConsoleDialogs& dialogs)
+{
+    // The rows bound for a free name: a name in use is the user's own file,
+    // or the drawn file itself lying in the destination, and no copy of ours.
+    struct Planned {
+        Folder* folder;
+        QString name;
+        qsizetype source;
+    };
+    std::vector<Planned> rows;
+    QHash<QString, qsizetype> sourceIndex;
+    QStringList sources;
+    for (const CopyRow& row : plan) {
+        Folder* folder = row.IsBlank() ? nullptr : FindFolder(WithClosingSeparator(CollapseBackslashes(row.folder)));
+        if (folder == nullptr)
+            continue;
+        const QString destination = folder->path + row.name;
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(ToFsPath(destination), error)))
+            continue;
+        auto source = sourceIndex.constFind(row.source);
+        if (source == sourceIndex.cend()) {
+            source = sourceIndex.insert(row.source, sources.size());
+            sources.append(row.source);
+        }
+        rows.push_back({folder, row.name, *source});
+    }
+    // A copy will hold what its source holds now: each source read once.
+    std::vector<std::optional<RecordedCopy>> made(static_cast<std::size_t>(sources.size()));
+    ForEachInParallel(made.size(), [&](std::size_t i) {
+        const QString& source = sources[static_cast<qsizetype>(i)];
+        const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(source));
+        const std::optional<std::uint64_t> fingerprint = facts ? FingerprintOf(source) : std::nullopt;
+        if (fingerprint)
+            made[i] = RecordedCopy {{}, facts->size, facts->modifiedSeconds, std::nullopt, fingerprint};
+    });
+    for (const Planned& row : rows) {
+        if (const std::optional<RecordedCopy>& copy = made[static_cast<std::size_t>(row.source)]) {
+            RecordedCopy& planned = row.folder->planned[row.name];
+            planned = *copy;
+            planned.name = row.name;
+        }
+    }
+    for (Folder& folder : folders_) {
+        if (!folder.refusal.isEmpty()) {
+            const QString record = RecordPath(folder.path);
+            const std::error_code error = SetRecordAside(folder.path);
+            PrintMessage(error ? QStringLiteral("refresh: %1: the record was refused (%2) and could not be set aside "
+                                                "(%3); nothing was removed")
+                                     .arg(record, folder.refusal, ReasonOf(error))
+                               : QStringLiteral("refresh: %1: the record was refused (%2); set aside as %3; nothing "
+                                                "was removed")
+                                     .arg(record, folder.refusal, record + QLatin1String(kRefusedRecordSuffix)));
+            dialogs.CountFailure();
+        }
+        std::vector<RecordedCopy> copies = folder.kept;
+        for (const RecordedCopy& copy : std::as_const(folder.planned))
+            copies.push_back(copy);
+        Write(folder, copies, dialogs);
+    }
+}
+
 int Refresh::Remove(ConsoleDialogs& dialogs)
 {
     int removed = 0;
     for (Folder& folder : folders_) {
         for (const RecordedCopy& copy : folder.removable) {
-            const std::filesystem::path path = ToFsPath(folder.path + copy.name);
-            std::error_code error;
-            // Checked again at its turn: a file changed since the plan stays.
-            if (!IsUnchanged(folder.path + copy.name, copy))
+            const QString path = folder.path + copy.name;
+            // Looked at again at its turn: a file changed since the plan stays.
+            if (!LooksUnchanged(path, copy, folder.lastingNumbers))
                 continue;
+            std::error_code error;
             // A read-only copy (of a read-only source) goes too, as the copy run replaces one.
-            if (!std::filesystem::remove(path, error) && error && platform::MakeNormal(path)) {
+            if (!std::filesystem::remove(ToFsPath(path), error) && error && platform::MakeNormal(ToFsPath(path))) {
                 error.clear();
-                std::filesystem::remove(path, error);
+                std::filesystem::remove(ToFsPath(path), error);
             }
             if (error) {
-                PrintMessage(QStringLiteral("remove: %1: %2").arg(folder.path + copy.name, ReasonOf(error)));
+                PrintMessage(QStringLiteral("remove: %1: %2").arg(path, ReasonOf(error)));
                 dialogs.CountFailure();
-                ++removalFailures_;
                 folder.kept.push_back(copy);
             } else {
                 ++removed;
@@ -195,19 +227,39 @@ int Refresh::Remove(ConsoleDialogs& dialogs)
 
 void Refresh::WriteRecords(const QStringList& written, ConsoleDialogs& dialogs)
 {
-    std::map<QString, std::vector<RecordedCopy>> records;
+    std::vector<std::vector<RecordedCopy>> records;
+    records.reserve(folders_.size());
     for (const Folder& folder : folders_)
-        records[folder.path] = folder.kept;
+        records.push_back(folder.kept);
     for (const QString& path : written) {
+        Folder* folder = FindFolder(FolderOf(path));
         const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
-        const auto record = records.find(FolderOf(path));
-        if (facts && record != records.end())
-            record->second.push_back({FileNameOf(path), facts->size, facts->modifiedSeconds});
+        if (folder == nullptr || !facts)
+            continue;
+        const QString name = FileNameOf(path);
+        RecordedCopy copy {name, facts->size, facts->modifiedSeconds, std::nullopt, std::nullopt};
+        if (folder->lastingNumbers)
+            copy.number = facts->number;
+        // The source's fingerprint, unless the source changed before its copy.
+        const auto planned = folder->planned.constFind(name);
+        if (planned != folder->planned.cend() && planned->size == facts->size
+            && SameTime(facts->modifiedSeconds, planned->modifiedSeconds))
+            copy.fingerprint = planned->fingerprint;
+        else
+            copy.fingerprint = FingerprintOf(path);
+        if (copy.fingerprint)
+            records[static_cast<std::size_t>(folder - folders_.data())].push_back(std::move(copy));
     }
-    for (const auto& [folder, copies] : records) {
-        if (const std::error_code error = WriteRecord(folder, copies)) {
-            PrintMessage(QStringLiteral("refresh: %1: %2").arg(folder + QLatin1String(kRefreshRecordName), ReasonOf(error)));
-            dialogs.CountFailure();
-        }
-    }
+    for (std::size_t i = 0; i < folders_.size(); ++i)
+        Write(folders_[i], records[i], dialogs);
+}
+
+void Refresh::Write(Folder& folder, const std::vector<RecordedCopy>& copies, ConsoleDialogs& dialogs)
+{
+    const std::error_code error = WriteRecord(folder.path, copies);
+    if (!error || folder.recordFailed)
+        return;
+    folder.recordFailed = true;
+    PrintMessage(QStringLiteral("refresh: %1: %2").arg(RecordPath(folder.path), ReasonOf(error)));
+    dialogs.CountFailure();
 }

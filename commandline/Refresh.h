@@ -1,5 +1,9 @@
 #pragma once
 
+#include "commandline/RefreshRecord.h"
+#include "core/CopyListRow.h"
+
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -9,50 +13,58 @@
 
 class ConsoleDialogs;
 
-// --refresh: each destination folder records, in a small hidden file of its
-// own, the copies that the last --refresh run put there. The next run
-// removes those still as they were, so a fresh mix replaces the last one
-// while the user's own files, and copies edited since, stay. The record
-// travels with the stick, and a folder filled by two scripts keeps one.
-
-inline constexpr char kRefreshRecordName[] = ".quorvex-refresh";
-
-struct RecordedCopy {
-    QString name; // in its folder
-    std::uint64_t size = 0;
-    std::int64_t modifiedSeconds = 0;
-};
-
+// --refresh: the next run removes the copies that the record of each
+// destination folder lists (see RefreshRecord), where each is still the copy
+// that was made, so that a fresh mix replaces the last one while the user's
+// own files, and copies edited since, stay. The record is written before
+// the copy and again after it, so that whenever a run stops it lists every
+// copy that run or an earlier one made and that may still be there.
 class Refresh {
 public:
-    // Reads the records of the folders (each ending in its separator). A
-    // record that cannot be read is said and removes nothing.
-    void Read(const QStringList& folders);
+    // A dry run writes nothing, and says that a refused record removes nothing.
+    explicit Refresh(bool dryRun) : dryRun_(dryRun) {}
 
-    // The files the last run copied and nobody changed since: what Remove
-    // removes.
+    // Reads the records of the folders, and finds which of their copies are
+    // still as made: a look at each, and what it holds read once. A record
+    // that cannot be trusted removes nothing, and is set aside by Announce.
+    // Then, in a run, Remove, Announce, the copy, WriteRecords.
+    void Read(const QStringList& folders, ConsoleDialogs& dialogs);
+
+    // The copies found unchanged: what Remove removes.
     QStringList Removable() const;
-    bool IsRemovable(const QString& path) const { return removable_.contains(path); }
-    // What each removable file takes now.
+    bool IsRemovable(const QString& path) const;
+    // What each removable file takes now, as (folder, size).
     std::vector<std::pair<QString, std::uint64_t>> RemovableSizes() const;
 
-    // Removes them; a file that cannot be removed is said and counted as a
-    // failure, and stays recorded. Returns how many were removed.
+    // Removes the removable copies; one that cannot be removed is said, fails
+    // the run and stays recorded. The old record still lists them all until
+    // Announce. Returns how many were removed.
     int Remove(ConsoleDialogs& dialogs);
-    int RemovalFailures() const { return removalFailures_; }
 
-    // Writes each folder's new record after the copy: the files written
-    // there now (written: their paths), and those that could not be removed.
-    // Each record replaces the old one at once, flushed to its device.
+    // After the removals, which make room for it on a full stick, and before
+    // any copy: writes each folder's record of the copies that could not be
+    // removed and of every copy the plan makes there, as the plan knows them
+    // (size, time and fingerprint of its source).
+    void Announce(const QList<CopyRow>& plan, ConsoleDialogs& dialogs);
+
+    // After the copy and its flush: writes each folder's record of the copies
+    // written now (their paths) and of those that could not be removed.
     void WriteRecords(const QStringList& written, ConsoleDialogs& dialogs);
 
 private:
     struct Folder {
-        QString path;
+        QString path; // with its closing separator
+        bool lastingNumbers = false;
+        QString refusal; // why its record was refused
+        bool recordFailed = false; // its record could not be written, and that was said
         std::vector<RecordedCopy> removable;
-        std::vector<RecordedCopy> kept; // could not be removed
+        std::vector<RecordedCopy> kept;        // could not be removed
+        QHash<QString, RecordedCopy> planned; // this run's copies, by name
     };
+    Folder* FindFolder(const QString& folderPath);
+    void Write(Folder& folder, const std::vector<RecordedCopy>& copies, ConsoleDialogs& dialogs);
+
+    bool dryRun_;
     std::vector<Folder> folders_;
     QSet<QString> removable_;
-    int removalFailures_ = 0;
 };

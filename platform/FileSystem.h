@@ -232,6 +232,7 @@ void FailWritesPastTheFileSizeLimit();
 struct FileFacts {
     std::uint64_t size = 0;
     std::int64_t modifiedSeconds = 0; // since 1970
+    std::uint64_t number = 0;         // within its file system: the inode, or Windows' file index
 };
 
 // The facts of the regular file a path leads to; empty for anything else.

@@ -776,7 +776,8 @@ std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
-    return FileFacts {static_cast<std::uint64_t>(status.st_size), static_cast<std::int64_t>(status.st_mtim.tv_sec)};
+    return FileFacts {static_cast<std::uint64_t>(status.st_size), static_cast<std::int64_t>(status.st_mtim.tv_sec),
+                      static_cast<std::uint64_t>(status.st_ino)};
 }
 
 int OpenForReading(const std::filesystem::path& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }

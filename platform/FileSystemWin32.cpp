@@ -408,7 +408,7 @@ std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
     const std::uint64_t ticks = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
     return FileFacts {(std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
-                      static_cast<std::int64_t>(ticks / 10000000) - kSecondsFrom1601To1970};
+                      static_cast<std::int64_t>(ticks / 10000000) - kSecondsFrom1601To1970, IdIn(data).index};
 }
 
 int OpenForReading(const std::filesystem::path& path)

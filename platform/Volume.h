@@ -25,6 +25,9 @@ struct VolumeFacts {
     std::uint64_t freeBytes = 0;
     // The same for two folders on one file system.
     std::uint64_t device = 0;
+    // A file keeps its number (inode, NTFS's file id) when the file system is
+    // mounted again: ext4, btrfs, xfs, tmpfs; NTFS on Windows. FAT gives none.
+    bool lastingFileIds = false;
 };
 
 // The facts of the file system holding folder; empty when it cannot be read.

@@ -78,6 +78,8 @@ std::optional<VolumeFacts> VolumeOf(const std::filesystem::path& folder)
     facts.windowsNames = !facts.typeName.empty();
     if (facts.typeName.empty())
         facts.typeName = type;
+    facts.lastingFileIds = type == "ext2" || type == "ext3" || type == "ext4" || type == "btrfs" || type == "xfs"
+        || type == "tmpfs";
     if (facts.typeName == "FAT") {
         facts.maxFileSize = kFatMaxFileSize;
         // fusefat gives 1 KiB blocks and its clusters as the file count;

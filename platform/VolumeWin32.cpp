@@ -27,6 +27,7 @@ std::optional<VolumeFacts> VolumeOf(const std::filesystem::path& folder)
     } else {
         facts.typeName = std::string(type.begin(), type.end());
     }
+    facts.lastingFileIds = type == L"NTFS" || type == L"ReFS";
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
     if (::GetDiskFreeSpaceW(root.data(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
         facts.allocationUnit = std::uint64_t(sectorsPerCluster) * bytesPerSector;

@@ -2,9 +2,11 @@
 #include "core/PathHelpers.h"
 #include "platform/Volume.h"
 #include "support/FatStick.h"
+#include "support/LockHeldElsewhere.h"
 #include "support/TempTree.h"
 
 #include <QProcess>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -29,13 +31,13 @@ TEST_F(CommandLine, ADryRunPrintsTheRowsAndASeedReproducesThem)
     for (int i = 0; i < 20; ++i)
         tree.WriteFile(QStringLiteral("odd/%1.txt").arg(i), "x");
     const QString out = tree.MakeFolder(QStringLiteral("out"));
-    const QStringList arguments = {"-s", tree.Path(QStringLiteral("odd")), "-d", out, "-d", out, "-n", "22", "--dry-run"};
+    // One folder named twice, in two writings, is one destination.
+    const QStringList arguments = {"-s", tree.Path(QStringLiteral("odd")), "-d", out, "-d", out + "/../out", "-n", "22", "--dry-run"};
     const Outcome first = Run(arguments + QStringList{"--seed", "42"});
     EXPECT_EQ(first.status, 0) << first.err.toStdString();
     EXPECT_TRUE(Names(out).empty());
     const QStringList rows = first.out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(rows.size(), 44);
-    EXPECT_EQ(rows[0], rows[1]); // one file to the same folder twice
+    ASSERT_EQ(rows.size(), 22);
     const QString odd = tree.Path(QStringLiteral("odd/"));
     EXPECT_TRUE(rows.contains(odd + "caf\\xe9.txt will be copied to " + out + "/caf\\xe9.txt"));
     EXPECT_TRUE(rows.contains(odd + "new\\x0aline\\\\.txt will be copied to " + out + "/new\\x0aline\\\\.txt"));
@@ -165,14 +167,16 @@ TEST_F(CommandLine, TheFillTakesWhatFitsAndNoRowFails)
 }
 
 // --refresh takes away its own last mix, and nothing else: not the user's
-// files, not a copy edited since, not what a doctored record names.
+// files, not a copy edited since, nor one the user put in a copy's place
+// with its size and time (a restore, a tag editor that keeps times).
 TEST_F(CommandLine, ARefreshReplacesItsOwnLastMixOnly)
 {
     const QString library = Library();
     const QString out = tree.MakeFolder(QStringLiteral("out"));
     tree.WriteFile(QStringLiteral("out/f1.txt"), "mine");
     tree.WriteFile(QStringLiteral("out/mine.txt"), "mine");
-    const QStringList arguments = {"--source-tree", library, "-d", out, "-n", "3", "--refresh"};
+    // One folder in two writings is filled once.
+    const QStringList arguments = {"--source-tree", library, "-d", out, "-d", out + "/../out", "-n", "4", "--refresh"};
     const auto recorded = [&] {
         std::set<std::string> names;
         std::ifstream record(ToFsPath(out + "/.quorvex-refresh"));
@@ -184,42 +188,140 @@ TEST_F(CommandLine, ARefreshReplacesItsOwnLastMixOnly)
     };
     const Outcome first = Run(arguments + QStringList {"--seed", "1"});
     EXPECT_EQ(first.status, 0) << first.err.toStdString();
-    EXPECT_TRUE(first.err.contains(QStringLiteral("3 copied (")) && first.err.contains(QStringLiteral(", 0 removed,")))
+    EXPECT_TRUE(first.err.contains(QStringLiteral("4 copied (")) && first.err.contains(QStringLiteral(", 0 removed,")))
         << first.err.toStdString();
     const std::set<std::string> firstMix = recorded();
-    ASSERT_EQ(firstMix.size(), 3u);
+    ASSERT_EQ(firstMix.size(), 4u);
     EXPECT_FALSE(firstMix.count("f1.txt")) << "the user's f1.txt is no copy of ours";
-    const std::string edited = out.toStdString() + "/" + *firstMix.begin();
-    std::ofstream(edited, std::ios::app) << "edited";
+    // Three of the copies become the user's: one edited, one replaced by
+    // another file and one rewritten in place, both with its size and time.
+    std::vector<std::filesystem::path> users;
+    for (const std::string& name : firstMix)
+        users.push_back(ToFsPath(out) / name);
+    users.pop_back();
+    std::ofstream(users[0], std::ios::app) << "edited";
+    const auto time = std::filesystem::last_write_time(users[1]);
+    const std::string own(std::filesystem::file_size(users[1]), 'o');
+    std::ofstream(ToFsPath(out) / "own", std::ios::binary) << own;
+    std::filesystem::last_write_time(ToFsPath(out) / "own", time);
+    std::filesystem::rename(ToFsPath(out) / "own", users[1]);
+    const auto inPlaceTime = std::filesystem::last_write_time(users[2]);
+    std::ofstream(users[2], std::ios::binary | std::ios::in | std::ios::out) << 'T';
+    std::filesystem::last_write_time(users[2], inPlaceTime);
+    const auto content = [](const std::filesystem::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    const std::string before[] = {content(users[0]), content(users[1]), content(users[2])};
 
     const Outcome dryRun = Run(arguments + QStringList {"--seed", "2", "--dry-run"});
-    EXPECT_EQ(dryRun.out.count(QStringLiteral("# remove ")), 2) << dryRun.out.toStdString();
-    EXPECT_EQ(Names(out).size(), 6u) << "a dry run removes nothing";
+    EXPECT_EQ(dryRun.out.count(QStringLiteral("# remove ")), 1) << dryRun.out.toStdString();
+    EXPECT_EQ(Names(out).size(), 7u) << "a dry run removes nothing";
 
     const Outcome second = Run(arguments + QStringList {"--seed", "2"});
     EXPECT_EQ(second.status, 0) << second.err.toStdString();
-    EXPECT_TRUE(second.err.contains(QStringLiteral(", 2 removed,"))) << second.err.toStdString();
-    const std::set<std::string> names = Names(out);
-    for (const std::string& name : firstMix)
-        EXPECT_EQ(names.count(name), out.toStdString() + "/" + name == edited || recorded().count(name) ? 1u : 0u) << name;
-    for (const char* own : {"f1.txt", "mine.txt"}) {
-        std::ifstream mine(ToFsPath(out + "/" + own));
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), "mine") << own;
+    EXPECT_TRUE(second.err.contains(QStringLiteral(", 1 removed,"))) << second.err.toStdString();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(content(users[i]), before[i]) << users[i];
+        EXPECT_FALSE(recorded().count(users[i].filename().native())) << users[i];
     }
-    EXPECT_EQ(recorded().size(), 3u);
-    EXPECT_FALSE(recorded().count(edited.substr(edited.rfind('/') + 1)));
+    for (const char* own : {"f1.txt", "mine.txt"})
+        EXPECT_EQ(content(ToFsPath(out) / own), "mine") << own;
+    EXPECT_EQ(recorded().size(), 4u);
+    EXPECT_EQ(Names(out).size(), 4u + 3 + 2 + 1) << "four copies, three of the user's now, two own files, the record";
 
-    // A record that names a path outside its folder is refused whole.
-    const QString other = tree.MakeFolder(QStringLiteral("other"));
-    const std::filesystem::path victim = ToFsPath(tree.WriteFile(QStringLiteral("victim.txt"), "victim"));
+    // A record that cannot be written fails the run, and the summary says so.
+    tree.WriteFile(QStringLiteral("out/.quorvex-refresh.new/in the way"), "x");
+    const Outcome unwritten = Run(arguments + QStringList {"--seed", "3"});
+    EXPECT_EQ(unwritten.status, 1) << unwritten.err.toStdString();
+    EXPECT_EQ(unwritten.err.count(QStringLiteral(".quorvex-refresh: ")), 1) << unwritten.err.toStdString();
+    EXPECT_TRUE(unwritten.err.contains(QStringLiteral(", 0 skipped, 1 failed"))) << unwritten.err.toStdString();
+}
+
+// A record that cannot be trusted removes nothing; it is set aside and a
+// fresh one started, so the next run takes its copies back. A last line cut
+// short, and a record of the first form, are read.
+TEST_F(CommandLine, ARecordThatCannotBeTrustedIsSetAside)
+{
+    const QString library = Library();
+    const QString victim = tree.WriteFile(QStringLiteral("V/victim"), "victim");
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-        std::chrono::file_clock::to_sys(std::filesystem::last_write_time(victim)).time_since_epoch()).count();
-    std::ofstream(ToFsPath(other + "/.quorvex-refresh"))
-        << "# quorvex: the copies the last --refresh run made here, removed by the next one\n6\t" << seconds
-        << "\t..%2Fvictim.txt\n";
-    const Outcome doctored = Run({"--source-tree", library, "-d", other, "-n", "1", "--refresh"});
-    EXPECT_TRUE(doctored.err.contains(QStringLiteral("the record cannot be read"))) << doctored.err.toStdString();
-    EXPECT_TRUE(std::filesystem::exists(victim));
+        std::chrono::file_clock::to_sys(std::filesystem::last_write_time(ToFsPath(victim))).time_since_epoch()).count();
+    const std::string line = "6\t" + std::to_string(seconds) + '\t';
+    const std::string heading = "# quorvex: the copies the last --refresh run made here, removed by the next one\n";
+    std::string large = heading;
+    while (large.size() <= 4u << 20)
+        large += line + "victim\n";
+    const struct {
+        std::string record;
+        int status;
+        const char* said;
+    } cases[] = {
+        {std::string("\x7f" "ELF\x02\x01\n\0\0garbage", 14), 1, "it is not a record of quorvex"},
+        {large, 1, "it is larger than 4 MiB"},
+        {heading + line + "..%2FV%2Fvictim\n", 1, "line 2 names ../V/victim, not a file of this folder"},
+        {heading + line + QUrl::toPercentEncoding(victim).toStdString() + '\n', 1, "names /"},
+        {heading + line + "sub%2F..%2Fown\n", 1, "line 2 names sub/../own"},
+        {heading + line + "own\n6\t17", 0, ", 1 removed,"},
+    };
+    for (const auto& [record, status, said] : cases) {
+        const QString out = tree.MakeFolder(QStringLiteral("R/sub")).chopped(4);
+        std::filesystem::copy_file(ToFsPath(victim), ToFsPath(out + "/own"), std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::last_write_time(ToFsPath(out + "/own"), std::filesystem::last_write_time(ToFsPath(victim)));
+        std::ofstream(ToFsPath(out + "/.quorvex-refresh"), std::ios::binary | std::ios::trunc) << record;
+        const QStringList arguments = {"--source-tree", library, "-d", out, "-n", "1", "--refresh"};
+        const Outcome outcome = Run(arguments);
+        EXPECT_EQ(outcome.status, status) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(QString::fromUtf8(said))) << said << "\n" << outcome.err.toStdString();
+        EXPECT_TRUE(std::filesystem::exists(ToFsPath(victim)));
+        std::ifstream aside(ToFsPath(out + "/.quorvex-refresh.refused"), std::ios::binary);
+        if (status == 1) {
+            EXPECT_TRUE(outcome.err.contains(QStringLiteral("; set aside as %1/.quorvex-refresh.refused; nothing was removed").arg(out)))
+                << outcome.err.toStdString();
+            EXPECT_TRUE(std::filesystem::exists(ToFsPath(out + "/own")));
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), record);
+        }
+        // The fresh record, of the second form, takes this run's copy back.
+        std::ifstream fresh(ToFsPath(out + "/.quorvex-refresh"));
+        std::string first;
+        std::getline(fresh, first);
+        EXPECT_TRUE(first.starts_with("# quorvex --refresh record 2")) << first;
+        const Outcome next = Run(arguments);
+        EXPECT_EQ(next.status, 0) << next.err.toStdString();
+        EXPECT_TRUE(next.err.contains(QStringLiteral(", 1 removed,"))) << next.err.toStdString();
+        std::filesystem::remove_all(ToFsPath(out));
+    }
+}
+
+// A run stopped at any point (kill -9, a pulled plug) leaves a record of
+// every copy it may have made: a clean run after it leaves exactly its own
+// copies beside the user's files. Each run is stopped one change to the
+// folder's names later than the one before.
+TEST_F(CommandLine, RunsStoppedAtAnyPointLeaveNoCopyUnrecorded)
+{
+    const QString library = Library();
+    const QString out = tree.MakeFolder(QStringLiteral("out"));
+    tree.WriteFile(QStringLiteral("out/mine.txt"), "mine");
+    const QStringList arguments = {"--source-tree", library, "-d", out, "-n", "3", "--refresh", "-q"};
+    QProcessEnvironment stopping = Environment();
+    stopping.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORVEX_STOP_AT));
+    stopping.insert(QStringLiteral("ASAN_OPTIONS"), stopping.value(QStringLiteral("ASAN_OPTIONS"))
+                                                        + QStringLiteral(":verify_asan_link_order=0"));
+    int stopped = 0;
+    for (int at = 1; at < 40; ++at) {
+        process.setProcessEnvironment(Environment());
+        const Outcome clean = Run(arguments);
+        EXPECT_EQ(clean.status, 0) << clean.err.toStdString();
+        std::set<std::string> names = Names(out);
+        EXPECT_EQ(names.erase(".quorvex-refresh") + names.erase("mine.txt"), 2u);
+        EXPECT_EQ(names.size(), 3u) << "after a run stopped at change " << at - 1;
+        stopping.insert(QStringLiteral("QUORVEX_STOP_AT"), QString::number(at));
+        process.setProcessEnvironment(stopping);
+        if (Run(arguments).status != -1)
+            break;
+        ++stopped;
+    }
+    EXPECT_GE(stopped, 8) << "three removals, the record before the copy, three copies and the record after";
 }
 
 // A FAT stick holds no file of 4 GiB: it is passed over, said once as a
@@ -284,6 +386,36 @@ TEST_F(CommandLine, TheFillCountsFatClustersAndRefreshGivesTheSpaceBack)
         EXPECT_GE(volume->freeBytes, reserve) << "the reserve stays free";
         EXPECT_LT(volume->freeBytes, reserve + (everyTinyFile ? kBig : 0) + 2 * kCluster) << names.size();
     }
+}
+
+// FAT keeps no file numbers, and times to 2 seconds: there a copy is known
+// by what it holds. The lock of a run holds on a FUSE mount too.
+TEST_F(CommandLine, OnAFatStickACopyIsKnownByWhatItHolds)
+{
+    FatStick stick;
+    if (!stick.Usable())
+        GTEST_SKIP() << stick.Problem().toStdString();
+    const QStringList arguments = {"--source-tree", Library(), "-d", stick.Folder(), "-n", "2", "--refresh"};
+    ASSERT_EQ(Run(arguments).status, 0);
+    {
+        LockHeldElsewhere held(stick.Folder());
+        ASSERT_TRUE(held.Held());
+        const Outcome refused = Run(arguments);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(refused.err.contains(QStringLiteral(": in use by another run (pid "))) << refused.err.toStdString();
+    }
+    const std::set<std::string> copies = Names(stick.Folder());
+    ASSERT_EQ(copies.size(), 3u);
+    const std::filesystem::path copy = ToFsPath(stick.Folder()) / *copies.rbegin(); // an "f", not the record
+    const std::filesystem::path own = ToFsPath(stick.Folder()) / "own";
+    std::ofstream(own, std::ios::binary) << std::string(std::filesystem::file_size(copy), 'o');
+    std::filesystem::last_write_time(own, std::filesystem::last_write_time(copy));
+    std::filesystem::rename(own, copy);
+    const Outcome second = Run(arguments);
+    EXPECT_EQ(second.status, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.err.contains(QStringLiteral(", 1 removed,"))) << second.err.toStdString();
+    std::ifstream kept(copy, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), std::string(std::filesystem::file_size(copy), 'o'));
 }
 
 // A script hands over a folder's name as the bytes it is: Latin-1 here.

@@ -4,8 +4,10 @@
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
 #include "support/FormFixture.h"
+#include "support/LockHeldElsewhere.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QDir>
 #include <QProcess>
@@ -334,7 +336,9 @@ TEST_F(CommandLine, ACycleKeepsFailedFilesAndSurvivesDamage)
     EXPECT_EQ(SourceNames(Run(cycle + QStringList {"-d", blocked, "-n", "1", "--dry-run"}).out),
               std::set<std::string> {"f1.txt"});
 
-    const auto state = *std::filesystem::directory_iterator(ToFsPath(tree.Path(QStringLiteral("state/quorvex"))));
+    std::filesystem::directory_entry state; // beside its lock
+    for (const auto& entry : std::filesystem::directory_iterator(ToFsPath(tree.Path(QStringLiteral("state/quorvex")))))
+        state = entry.path().extension() == ".lock" ? state : entry;
     std::filesystem::resize_file(state.path(), 20);
     const Outcome damaged = Run(cycle + QStringList {"-d", tree.MakeFolder(QStringLiteral("out")), "-n", "3"});
     EXPECT_EQ(damaged.status, 0) << damaged.err.toStdString();
@@ -351,4 +355,99 @@ TEST_F(CommandLine, ACycleKeepsFailedFilesAndSurvivesDamage)
     EXPECT_EQ(unwritten.status, 1);
     EXPECT_TRUE(unwritten.err.contains(QDir::toNativeSeparators(QStringLiteral("/state/quorvex: could not be made"))))
         << unwritten.err.toStdString();
+}
+
+// Waits until the running program has said text on standard error; all it
+// said so far.
+static QString SaidWhileRunning(QProcess& process, const QString& text)
+{
+    QString said;
+    process.waitForStarted();
+    process.setReadChannel(QProcess::StandardError);
+    while (!said.contains(text) && process.state() == QProcess::Running) {
+        process.waitForReadyRead(100);
+        said += QString::fromUtf8(process.readAllStandardError());
+    }
+    return said;
+}
+
+// A destination another run is filling is left to it, said once, and the
+// others are filled; with --wait the run waits for it instead.
+TEST_F(CommandLine, AFolderAnotherRunHoldsIsLeftToItOrWaitedFor)
+{
+    const QString library = Library(); // lib/1 holds f1, f3 and f5
+    const QString busy = tree.MakeFolder(QStringLiteral("busy"));
+    const QString free = tree.MakeFolder(QStringLiteral("free"));
+    LockHeldElsewhere held(busy);
+    ASSERT_TRUE(held.Held());
+    const QStringList arguments = {"-s", library + "/1", "-d", busy, "-d", free, "-n", "3", "--seed", "1"};
+    const Outcome refused = Run(arguments);
+    EXPECT_EQ(refused.status, 1);
+    const QString said = QStringLiteral("quorvex: dest: %1: in use by another run").arg(WithClosingSeparator(busy));
+    EXPECT_EQ(refused.err.count(said), 1) << refused.err.toStdString();
+#ifndef _WIN32
+    EXPECT_TRUE(refused.err.contains(said + QStringLiteral(" (pid %1)\n").arg(QCoreApplication::applicationPid())))
+        << refused.err.toStdString();
+#endif
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("3 copied (")) && refused.err.contains(QStringLiteral(" 1 failed")))
+        << refused.err.toStdString();
+    EXPECT_TRUE(Names(busy).empty());
+    EXPECT_EQ(Names(free).size(), 3u);
+    // A dry run writes nothing, and takes no lock; a saved plan's rows for
+    // the folder are left out.
+    const QString plan = tree.Path(QStringLiteral("plan.txt"));
+    EXPECT_EQ(Run(arguments + QStringList {"--dry-run", "--save-plan", plan}).status, 0);
+    const Outcome planned = Run({"--plan", plan});
+    EXPECT_EQ(planned.status, 1);
+    EXPECT_EQ(planned.err.count(said), 1) << planned.err.toStdString();
+    EXPECT_TRUE(Names(busy).empty());
+
+    process.start(QStringLiteral(QUORVEX_PROGRAM), arguments + QStringList {"--wait"});
+    EXPECT_TRUE(SaidWhileRunning(process, QStringLiteral("; waiting for it")).contains(said));
+    held.Release();
+    ASSERT_TRUE(process.waitForFinished(60'000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(Names(busy).size(), 3u);
+}
+
+// A cycle's state is one run's at a time: a second run waits for it, so two
+// runs at once never draw a file twice in one cycle. Two refreshes of one
+// stick at once leave one mix on it.
+TEST_F(CommandLine, ACycleAndADestinationServeOneRunAtATime)
+{
+    const QStringList cycle = {"--source-tree", Library(), "-n", "3", "--cycle", "-q"};
+    ASSERT_EQ(Run(cycle + QStringList {"-d", tree.MakeFolder(QStringLiteral("first")), "--cycle-name", "other"}).status, 0);
+    const QDir state(tree.Path(QStringLiteral("state/quorvex")));
+    const QStringList locks = state.entryList({QStringLiteral("*.lock")});
+    ASSERT_EQ(locks.size(), 1);
+    {
+        LockHeldElsewhere held(state.filePath(locks[0]));
+        process.start(QStringLiteral(QUORVEX_PROGRAM), cycle.mid(0, 5) + QStringList {"-d", tree.MakeFolder(QStringLiteral("c")), "--cycle-name", "other"});
+        EXPECT_TRUE(SaidWhileRunning(process, QStringLiteral("; waiting for it")).contains(QStringLiteral("cycle: ")));
+        held.Release();
+        ASSERT_TRUE(process.waitForFinished(60'000));
+        EXPECT_EQ(process.exitCode(), 0);
+    }
+
+    QProcess racing[2];
+    for (int run = 0; run < 2; ++run) {
+        racing[run].setProcessEnvironment(Environment());
+        racing[run].start(QStringLiteral(QUORVEX_PROGRAM), cycle + QStringList {"-d", tree.MakeFolder(QStringLiteral("race%1").arg(run))});
+    }
+    const QString stick = tree.MakeFolder(QStringLiteral("stick"));
+    QProcess refreshing[2];
+    for (QProcess& run : refreshing) {
+        run.setProcessEnvironment(Environment());
+        run.start(QStringLiteral(QUORVEX_PROGRAM), {"--source-tree", tree.Path(QStringLiteral("lib")), "-d", stick, "-n", "4", "--refresh", "-q"});
+    }
+    for (QProcess* run : {&racing[0], &racing[1], &refreshing[0], &refreshing[1]}) {
+        ASSERT_TRUE(run->waitForFinished(60'000));
+        const QString err = QString::fromUtf8(run->readAllStandardError());
+        EXPECT_TRUE(run->exitCode() == 0 || (run->exitCode() == 1 && err.contains(QStringLiteral("in use by another run"))))
+            << err.toStdString();
+    }
+    std::set<std::string> both = Names(tree.Path(QStringLiteral("race0")));
+    both.merge(Names(tree.Path(QStringLiteral("race1"))));
+    EXPECT_EQ(both.size(), 6u) << "a file was drawn twice in one cycle";
+    EXPECT_EQ(Names(stick).size(), 4u + 1) << "one mix and its record";
 }

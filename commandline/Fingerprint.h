@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+// What a file holds, in short: a hash of its size and of its first and last
+// 64 KiB, where tag editors write. A copy has its source's fingerprint, and
+// another file of the same name, size and time almost never has it. Reads at
+// most 128 KiB of any file. Empty when the file cannot be read.
+std::optional<std::uint64_t> FingerprintOf(const QString& path);
+
+// The same of bytes: a file's first and last 64 KiB, and its size.
+std::uint64_t FingerprintOfBytes(const char* bytes, std::size_t count, std::uint64_t size);
+
+inline constexpr std::uint64_t kFingerprintEdge = 64 * 1024;

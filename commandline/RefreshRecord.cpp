@@ -1,0 +1,193 @@
+#include "commandline/RefreshRecord.h"
+
+#include "core/PathHelpers.h"
+#include "platform/FileSystem.h"
+
+#include <QList>
+#include <QUrl>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+// The first form kept no file numbers nor fingerprints; it is read for one
+// run more, and written in the second.
+constexpr char kFirstHeading[] = "# quorvex: the copies the last --refresh run made here, removed by the next one";
+constexpr char kHeading[] = "# quorvex --refresh record 2: size, time, file number, fingerprint and name of each copy";
+
+// A recorded name is one plain name in its folder: never a path that leads
+// elsewhere, whatever the record holds.
+bool IsPlainName(const QString& name)
+{
+#ifdef Q_OS_WIN
+    // "C:name" leads to another drive's folder, "name:stream" into a file.
+    if (name.contains(u':'))
+        return false;
+#endif
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') && !name.contains(QChar(0))
+        && !name.contains(NativeSeparator());
+}
+
+// A name as the file system holds it, so that one that is not UTF-8 keeps
+// its bytes; Windows' names are UTF-16, written as UTF-8.
+QByteArray NameBytes(const QString& name)
+{
+#ifdef Q_OS_WIN
+    return name.toUtf8();
+#else
+    return QByteArray::fromStdString(ToFsPath(name).native());
+#endif
+}
+
+QString NameOfBytes(const QByteArray& bytes)
+{
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(bytes);
+#else
+    return FromFsName(platform::NativeStringView(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+#endif
+}
+
+std::optional<std::uint64_t> Unsigned(const QByteArray& field, int base = 10)
+{
+    bool number = false;
+    const qulonglong value = field.toULongLong(&number, base);
+    return number && !field.startsWith('+') && !field.startsWith('-') ? std::optional<std::uint64_t>(value)
+                                                                     : std::nullopt;
+}
+
+// One line: "size<TAB>seconds<TAB>name" in the first form;
+// "size<TAB>seconds<TAB>number or -<TAB>fingerprint<TAB>name" in the second.
+// The name is written %XX but for letters, digits and "-._~".
+std::optional<RecordedCopy> ParseLine(const QByteArray& line, bool firstForm)
+{
+    const QList<QByteArray> fields = line.split('\t');
+    if (fields.size() != (firstForm ? 3 : 5))
+        return std::nullopt;
+    RecordedCopy copy;
+    bool seconds = false;
+    const std::optional<std::uint64_t> size = Unsigned(fields[0]);
+    copy.modifiedSeconds = fields[1].toLongLong(&seconds);
+    if (!size || !seconds)
+        return std::nullopt;
+    copy.size = *size;
+    if (!firstForm) {
+        if (fields[2] != "-" && !(copy.number = Unsigned(fields[2])))
+            return std::nullopt;
+        if (fields[3].size() != 16 || !(copy.fingerprint = Unsigned(fields[3], 16)))
+            return std::nullopt;
+    }
+    copy.name = NameOfBytes(QByteArray::fromPercentEncoding(fields.back()));
+    return copy;
+}
+
+} // namespace
+
+RecordReading ParseRecord(const QByteArray& text)
+{
+    RecordReading reading;
+    const qsizetype whole = text.lastIndexOf('\n') + 1;
+    QList<QByteArray> lines = text.left(whole).split('\n');
+    lines.removeLast(); // what follows the last line end: nothing, or a line cut short
+    if (lines.isEmpty()) {
+        // Not even the heading arrived whole.
+        if (!QByteArray(kHeading).startsWith(text) && !QByteArray(kFirstHeading).startsWith(text))
+            reading.refusal = QStringLiteral("it is not a record of quorvex");
+        return reading;
+    }
+    const bool firstForm = lines[0] == kFirstHeading;
+    if (!firstForm && lines[0] != kHeading) {
+        reading.refusal = QStringLiteral("it is not a record of quorvex");
+        return reading;
+    }
+    reading.copies.reserve(lines.size() - 1);
+    for (qsizetype line = 1; line < lines.size(); ++line) {
+        std::optional<RecordedCopy> copy = ParseLine(lines[line], firstForm);
+        if (!copy) {
+            reading = {{}, QStringLiteral("line %1 is damaged").arg(line + 1)};
+            return reading;
+        }
+        if (!IsPlainName(copy->name)) {
+            reading = {{}, QStringLiteral("line %1 names %2, not a file of this folder").arg(line + 1).arg(copy->name)};
+            return reading;
+        }
+        reading.copies.push_back(std::move(*copy));
+    }
+    return reading;
+}
+
+RecordReading ReadRecord(const QString& folder)
+{
+    const std::filesystem::path path = ToFsPath(folder + QLatin1String(kRefreshRecordName));
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    if (!std::filesystem::exists(status))
+        return {};
+    if (!std::filesystem::is_regular_file(status))
+        return {{}, QStringLiteral("it is not a plain file")};
+    std::ifstream in(path, std::ios::binary);
+    QByteArray text(kRefreshRecordLimit + 1, Qt::Uninitialized);
+    in.read(text.data(), text.size());
+    if (in.bad() || !in.is_open())
+        return {{}, QStringLiteral("it cannot be read: %1").arg(QString::fromStdString(
+                        std::error_code(errno, std::generic_category()).message()))};
+    if (in.gcount() > kRefreshRecordLimit)
+        return {{}, QStringLiteral("it is larger than 4 MiB")};
+    text.truncate(in.gcount());
+    return ParseRecord(text);
+}
+
+QByteArray RecordText(const std::vector<RecordedCopy>& copies)
+{
+    QByteArray text = QByteArray(kHeading) + '\n';
+    for (const RecordedCopy& copy : copies) {
+        text += QByteArray::number(copy.size) + '\t' + QByteArray::number(copy.modifiedSeconds) + '\t'
+            + (copy.number ? QByteArray::number(*copy.number) : QByteArray("-")) + '\t'
+            + QByteArray::number(copy.fingerprint.value_or(0), 16).rightJustified(16, '0') + '\t'
+            + NameBytes(copy.name).toPercentEncoding() + '\n';
+    }
+    return text;
+}
+
+std::error_code WriteRecord(const QString& folder, const std::vector<RecordedCopy>& copies)
+{
+    const std::filesystem::path record = ToFsPath(folder + QLatin1String(kRefreshRecordName));
+    std::filesystem::path written = record;
+    written += ".new";
+    const QByteArray text = RecordText(copies);
+    {
+        // One left by a run that was stopped goes first: fusefat does not
+        // empty a file opened to be written afresh.
+        std::error_code stale;
+        std::filesystem::remove(written, stale);
+        std::ofstream out(written, std::ios::binary | std::ios::trunc);
+        out.write(text.constData(), text.size());
+        out.close();
+        if (!out)
+            return std::error_code(errno ? errno : EIO, std::generic_category());
+    }
+    std::error_code error = platform::FlushFile(written);
+    if (!error)
+        std::filesystem::rename(written, record, error);
+    if (error) {
+        std::error_code ignored;
+        std::filesystem::remove(written, ignored);
+        return error;
+    }
+    platform::MarkHidden(record);
+    platform::FlushFolder(ToFsPath(folder));
+    return {};
+}
+
+std::error_code SetRecordAside(const QString& folder)
+{
+    const std::filesystem::path record = ToFsPath(folder + QLatin1String(kRefreshRecordName));
+    std::filesystem::path aside = record;
+    aside += kRefusedRecordSuffix;
+    std::error_code error;
+    std::filesystem::rename(record, aside, error);
+    if (!error)
+        platform::MarkHidden(aside);
+    return error;
+}

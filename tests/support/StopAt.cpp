@@ -1,0 +1,79 @@
+// Preloaded into the program by tests: the program is killed, as kill -9 or
+// a pulled plug would end it, just before the QUORVEX_STOP_AT-th change it
+// makes to a folder's names (a rename, a link or a removal), counted from 1.
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <unistd.h>
+
+namespace {
+
+void Step()
+{
+    static const long stopAt = [] {
+        const char* value = std::getenv("QUORVEX_STOP_AT");
+        return value != nullptr ? std::atol(value) : 0L;
+    }();
+    static std::atomic<long> changes {0};
+    if (++changes == stopAt)
+        ::kill(::getpid(), SIGKILL);
+}
+
+template <class Function>
+Function* Real(const char* name)
+{
+    return reinterpret_cast<Function*>(::dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" int rename(const char* from, const char* to)
+{
+    Step();
+    static auto* real = Real<int(const char*, const char*)>("rename");
+    return real(from, to);
+}
+
+extern "C" int renameat(int fromFolder, const char* from, int toFolder, const char* to)
+{
+    Step();
+    static auto* real = Real<int(int, const char*, int, const char*)>("renameat");
+    return real(fromFolder, from, toFolder, to);
+}
+
+extern "C" int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags)
+{
+    Step();
+    static auto* real = Real<int(int, const char*, int, const char*, unsigned)>("renameat2");
+    return real(fromFolder, from, toFolder, to, flags);
+}
+
+extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags)
+{
+    Step();
+    static auto* real = Real<int(int, const char*, int, const char*, int)>("linkat");
+    return real(fromFolder, from, toFolder, to, flags);
+}
+
+extern "C" int unlink(const char* path)
+{
+    Step();
+    static auto* real = Real<int(const char*)>("unlink");
+    return real(path);
+}
+
+extern "C" int unlinkat(int folder, const char* path, int flags)
+{
+    Step();
+    static auto* real = Real<int(int, const char*, int)>("unlinkat");
+    return real(folder, path, flags);
+}
+
+extern "C" int remove(const char* path)
+{
+    Step();
+    static auto* real = Real<int(const char*)>("remove");
+    return real(path);
+}
