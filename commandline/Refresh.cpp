@@ -83,6 +83,7 @@ void Refresh::Read(const QStringList& folders, ConsoleDialogs& dialogs)
         }
         for (RecordedCopy& copy : record.copies)
             candidates.push_back({folders_.size(), std::move(copy)});
+        folderIndex_.insert(path, folders_.size());
         folders_.push_back(std::move(folder));
     }
     // Each looked at and read on a few threads: a stick answers slowly.
@@ -105,11 +106,8 @@ void Refresh::Read(const QStringList& folders, ConsoleDialogs& dialogs)
 
 Refresh::Folder* Refresh::FindFolder(const QString& folderPath)
 {
-    for (Folder& folder : folders_) {
-        if (folder.path == folderPath)
-            return &folder;
-    }
-    return nullptr;
+    const auto folder = folderIndex_.constFind(folderPath);
+    return folder == folderIndex_.cend() ? nullptr : &folders_[*folder];
 }
 
 bool Refresh::IsRemovable(const QString& path) const { return removable_.contains(CollapseBackslashes(path)); }
@@ -136,8 +134,9 @@ std::vector<std::pair<QString, std::uint64_t>> Refresh::RemovableSizes() const
 
 void Refresh::Announce(const QList<CopyRow>& plan, ConsoleDialogs& dialogs)
 {
-    // The rows bound for a free name: a name in use is the user's own file,
-    // or the drawn file itself lying in the destination, and no copy of ours.
+    // The rows bound for a free name: a name still in use is the user's own
+    // file, the drawn file itself lying in the destination, or a copy that
+    // could not be removed and stays recorded as such.
     struct Planned {
         Folder* folder;
         QString name;

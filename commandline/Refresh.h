@@ -66,5 +66,6 @@ private:
 
     bool dryRun_;
     std::vector<Folder> folders_;
+    QHash<QString, std::size_t> folderIndex_; // by path
     QSet<QString> removable_;
 };
