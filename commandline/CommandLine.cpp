@@ -13,6 +13,7 @@
 #include "copyrun/PlanText.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
+#include "core/FolderProblem.h"
 #include "core/ListFile.h"
 #include "core/NumericValue.h"
 #include "core/PathHelpers.h"
@@ -210,6 +211,26 @@ std::optional<FillBudget> FillBudgetOf(const Options& options, const QStringList
     return budget;
 }
 
+// The destination folders that are there. One that is not (a stick that is
+// not mounted) is said once and left out: never made, which on an unmounted
+// stick would fill the system's own disk.
+QStringList ExistingFolders(const QStringList& folders, ConsoleDialogs& dialogs)
+{
+    QStringList existing;
+    for (const QString& folder : folders) {
+        std::error_code error;
+        const std::filesystem::file_status status = std::filesystem::status(ToFsPath(folder), error);
+        if (folder.trimmed().isEmpty() || std::filesystem::is_directory(status)) {
+            existing.append(folder);
+            continue;
+        }
+        using Kind = FolderProblem::Kind;
+        const Kind kind = !std::filesystem::exists(status) ? Kind::Missing : Kind::NotAFolder;
+        dialogs.ReportProblem({FolderProblem::Role::Destination, WithClosingSeparator(folder), kind, error});
+    }
+    return existing;
+}
+
 // Takes the lock of each destination folder, but in a dry run, which writes
 // nothing. A folder that another run holds is said and left to it: the
 // folders that are not.
@@ -242,11 +263,14 @@ QStringList LockDestinations(const QStringList& folders, const Options& options,
     return free;
 }
 
-// A saved plan's rows bound for folders another run holds are left out.
-void LeaveOutFoldersInUse(CopyPlan& plan, const Options& options, DestinationLocks& locks, ConsoleDialogs& dialogs)
+// A saved plan's rows bound for folders that are not there, or that another
+// run holds, are left out.
+void LeaveOutFoldersNotFree(CopyPlan& plan, const Options& options, DestinationLocks& locks, ConsoleDialogs& dialogs)
 {
-    LockDestinations(DestinationFoldersOf(plan.rows), options, locks, dialogs);
-    plan.rows.removeIf([&locks](const CopyRow& row) { return locks.FoldersLeftOut().contains(row.folder); });
+    const QStringList folders = ExistingFolders(DestinationFoldersOf(plan.rows), dialogs);
+    const QStringList free = LockDestinations(folders, options, locks, dialogs);
+    const QSet<QString> kept(free.begin(), free.end());
+    plan.rows.removeIf([&kept](const CopyRow& row) { return !row.IsBlank() && !kept.contains(row.folder); });
 }
 
 // Draws the plan; with --refresh, reads the destinations' records first, so
@@ -267,7 +291,7 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, DestinationLocks& l
     AddFolders(options.destinations, destinations, report, dialogs);
     dialogs.NoteQuietlyForTrees(sources.treeRows);
     const QStringList destinationRows =
-        LockDestinations(DistinctFolders(destinations.list.Rows()), options, locks, dialogs);
+        LockDestinations(ExistingFolders(DistinctFolders(destinations.list.Rows()), dialogs), options, locks, dialogs);
     if (options.refresh)
         refresh.Read(destinationRows, dialogs);
 
@@ -422,7 +446,7 @@ int Run(const Options& options)
     } else {
         report.Step(104, [&] { drawn.rows = ReadPlan(options.plan == u"-" ? QString() : AbsolutePath(options.plan), failedLines); });
         FilterPlan(drawn.rows, options.filters);
-        LeaveOutFoldersInUse(drawn.rows, options, locks, dialogs);
+        LeaveOutFoldersNotFree(drawn.rows, options, locks, dialogs);
     }
     RowListModel copyList(QStringLiteral("Random Copy List"));
     copyList.SetRows(drawn.rows);
@@ -471,8 +495,6 @@ int Run(const Options& options)
     }
     if (run.sameFiles > 0)
         dialogs.MsgBox(kSameFilesMessage);
-    if (run.failed > 0)
-        dialogs.MsgBox(FailedRowsMessage(run));
     for (const QString& failure : flushFailures)
         dialogs.MsgBox(failure);
     if (!progress.Written())

@@ -1,9 +1,9 @@
 #include "commandline/ConsoleOutput.h"
 
 #include "copyrun/PlanText.h"
+#include "core/FolderProblem.h"
 #include "core/PathHelpers.h"
 #include "platform/FileSystem.h"
-#include "randomlist/RandomFileList.h"
 
 #include <algorithm>
 #include <atomic>
@@ -145,26 +145,34 @@ bool ConsoleDialogs::MessageBox(const QString& text, const QString&, Icon icon, 
 {
     if (icon == Icon::Warning)
         ++failures_;
-    const QString noFiles = NoFilesMessage(QString());
-    if (!text.startsWith(noFiles)) {
-        PrintMessage(text);
-        return buttons == Buttons::Ok;
-    }
-    // A source without files: missing, unreadable, or really empty.
-    const QString folder = text.mid(noFiles.size());
-    const platform::FolderReader reader(ToFsPath(folder));
-    if (reader.OpenError()) {
-        ++failures_;
-        const QString reason = platform::IsNotFound(reader.OpenError())
-            ? QStringLiteral("no such folder")
-            : QString::fromStdString(reader.OpenError().message());
-        PrintMessage(QStringLiteral("source: %1: %2").arg(folder, reason));
-    } else if (treeFolders_.contains(folder)) {
-        emptyFolders_.insert(folder);
-    } else if (!quiet_) {
-        PrintMessage(text);
-    }
+    PrintMessage(text);
     return buttons == Buttons::Ok;
+}
+
+void ConsoleDialogs::ReportProblem(const FolderProblem& problem)
+{
+    using Kind = FolderProblem::Kind;
+    const QString what = problem.role == FolderProblem::Role::Source ? QStringLiteral("source") : QStringLiteral("dest");
+    QString reason;
+    switch (problem.kind) {
+    case Kind::Empty:
+        // A folder of a tree without files is no news; the tree's own
+        // message says when none of its folders has any.
+        if (treeFolders_.contains(problem.folder))
+            emptyFolders_.insert(problem.folder);
+        else if (!quiet_)
+            PrintMessage(QStringLiteral("%1: %2: no files in this folder").arg(what, problem.folder));
+        return;
+    case Kind::IsDestination:
+        if (!quiet_)
+            PrintMessage(QStringLiteral("%1: %2: is a destination, left out").arg(what, problem.folder));
+        return;
+    case Kind::Missing: reason = QStringLiteral("no such folder"); break;
+    case Kind::NotAFolder: reason = QStringLiteral("not a folder"); break;
+    case Kind::Unreadable: reason = QString::fromStdString(problem.error.message()); break;
+    }
+    ++failures_;
+    PrintMessage(QStringLiteral("%1: %2: %3").arg(what, problem.folder, reason));
 }
 
 void ConsoleDialogs::ErrorReportBox(const QString& description, const QString&)
@@ -210,12 +218,47 @@ void ConsoleProgress::RowCopied(const QString& written)
 {
     if (!verbose_)
         return;
-    // Beneath the progress line, which is drawn again.
+    ClearLine();
+    written_ = PrintOut(PlanPath(written) + '\n') && written_;
+}
+
+namespace {
+
+// Why a row failed, in the command line's words.
+QString FailureReason(const CopyOutcome& outcome)
+{
+    using Failure = CopyOutcome::Failure;
+    switch (outcome.failure) {
+    case Failure::Blank: return QStringLiteral("the row does not say what is copied where");
+    case Failure::NoSource: return QStringLiteral("the source is missing or cannot be read");
+    case Failure::NoFolder: return QStringLiteral("no such folder");
+    case Failure::SourceChanged: return QStringLiteral("the source changed while it was being copied");
+    case Failure::NameRefused:
+        return QStringLiteral("the file system refuses this name (%1)").arg(QString::fromStdString(outcome.error.message()));
+    case Failure::System: return QString::fromStdString(outcome.error.message());
+    case Failure::None: break;
+    }
+    return outcome.reason;
+}
+
+} // namespace
+
+void ConsoleProgress::RowFailed(const CopyRow& row, const QString& rowText, const CopyOutcome& outcome)
+{
+    ClearLine();
+    if (row.IsBlank())
+        PrintMessage(QStringLiteral("%1: %2").arg(rowText, FailureReason(outcome)));
+    else
+        PrintMessage(QStringLiteral("%1: %2 (from %3)").arg(row.Destination(), FailureReason(outcome), row.source));
+}
+
+void ConsoleProgress::ClearLine()
+{
+    // The progress line is drawn again at the next row.
     if (show_ && drawn_) {
         std::fputs("\r\x1b[K", stderr);
         drawn_ = false;
     }
-    written_ = PrintOut(PlanPath(written) + '\n') && written_;
 }
 
 void ConsoleProgress::Flushing(const QString& folder)

@@ -42,6 +42,11 @@ public:
 
     bool MessageBox(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
     void ErrorReportBox(const QString& description, const QString& reportText) override;
+    // One line each: "source: /music/gone/: no such folder". A source
+    // without files is a note (none in a tree's folders; the tree's own
+    // message says when all are empty), and so is a source left out for
+    // being a destination; the rest fail the run.
+    void ReportProblem(const FolderProblem& problem) override;
     QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
     QString BrowseForFolder(const QString&, const QString&) override { return {}; }
     QStringList OpenFiles(const QString&, const QString&) override { return {}; }
@@ -76,6 +81,9 @@ public:
     void RowStarting(int rowNumber, int rowCount, const QString& rowText) override;
     void CopyProgressing(std::uint64_t copiedBytes) override;
     void RowCopied(const QString& written) override;
+    // One line: "quorvex: /media/stick/f09.bin: No space left on device
+    // (from /srv/music/f09.bin)".
+    void RowFailed(const CopyRow& row, const QString& rowText, const CopyOutcome& outcome) override;
     // False when a verbose line could not be written.
     bool Written() const { return written_; }
     // The copies are being flushed to the device that holds folder.
@@ -86,6 +94,8 @@ public:
 private:
     void Draw();
     void Show(const QString& line);
+    // Takes the progress line away, so that a line can be written beneath it.
+    void ClearLine();
 
     bool show_;
     bool verbose_;

@@ -8,7 +8,10 @@
 
 namespace {
 
-CopyOutcome Failed(const QString& reason) { return {CopyOutcome::Result::Failed, reason, {}}; }
+CopyOutcome Failed(CopyOutcome::Failure failure, const QString& reason, std::error_code error = {})
+{
+    return {CopyOutcome::Result::Failed, reason, {}, failure, error};
+}
 
 const QString kFolderMissing = QStringLiteral("The destination folder does not exist.");
 
@@ -17,7 +20,7 @@ const QString kFolderMissing = QStringLiteral("The destination folder does not e
 std::variant<CopyOutcome, CopyTarget> CheckCopy(const QString& source, const QString& destination, bool checkFolder)
 {
     if (source.trimmed().isEmpty() || destination.trimmed().isEmpty())
-        return Failed(QStringLiteral("The source or the destination is blank."));
+        return Failed(CopyOutcome::Failure::Blank, QStringLiteral("The source or the destination is blank."));
     const QString from = CollapseBackslashes(source);
     const QString to = CollapseBackslashes(destination);
     CopyTarget target {ToFsPath(from), ToFsPath(to), to, {}, false, checkFolder};
@@ -27,12 +30,12 @@ std::variant<CopyOutcome, CopyTarget> CheckCopy(const QString& source, const QSt
     const std::optional<platform::FileState> sourceState =
         HasWildcards(from) ? std::nullopt : platform::RegularFileState(target.from);
     if (!sourceState)
-        return Failed(QStringLiteral("The source file does not exist or cannot be opened."));
+        return Failed(CopyOutcome::Failure::NoSource, QStringLiteral("The source file does not exist or cannot be opened."));
     const std::optional<platform::FileId> destinationId = platform::IdOf(target.to);
     if (destinationId == sourceState->id)
-        return CopyOutcome {CopyOutcome::Result::SameFile, {}, {}};
+        return CopyOutcome {CopyOutcome::Result::SameFile, {}, {}, {}, {}};
     if (checkFolder && !destinationId && !IsFolder(FolderOf(to)))
-        return Failed(kFolderMissing);
+        return Failed(CopyOutcome::Failure::NoFolder, kFolderMissing);
     target.source = *sourceState;
     target.replacing = destinationId.has_value();
     return target;
@@ -41,18 +44,20 @@ std::variant<CopyOutcome, CopyTarget> CheckCopy(const QString& source, const QSt
 CopyOutcome OutcomeOf(const platform::CopyFailure& failure, const CopyTarget& target)
 {
     if (!failure)
-        return {CopyOutcome::Result::Copied, {}, target.written};
+        return {CopyOutcome::Result::Copied, {}, target.written, {}, {}};
     if (failure.sourceChanged)
-        return Failed(QStringLiteral("The source changed while it was being copied."));
+        return Failed(CopyOutcome::Failure::SourceChanged, QStringLiteral("The source changed while it was being copied."));
     if (!target.folderChecked && failure.error == std::errc::no_such_file_or_directory
         && !IsFolder(FolderOf(target.written)))
-        return Failed(kFolderMissing);
+        return Failed(CopyOutcome::Failure::NoFolder, kFolderMissing, failure.error);
     const QString reason = QString::fromStdString(failure.error.message());
     if (failure.nameRefused) {
-        return Failed(QStringLiteral("The destination does not accept the file name \"%1\" (%2).")
-                          .arg(FileNameOf(target.written), reason));
+        return Failed(CopyOutcome::Failure::NameRefused,
+                      QStringLiteral("The destination does not accept the file name \"%1\" (%2).")
+                          .arg(FileNameOf(target.written), reason),
+                      failure.error);
     }
-    return Failed(reason + u'.');
+    return Failed(CopyOutcome::Failure::System, reason + u'.', failure.error);
 }
 
 CopyOutcome CopyOneFile(const QString& source, const QString& destination, const platform::CopyProgress& onProgress)

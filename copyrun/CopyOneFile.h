@@ -5,14 +5,27 @@
 #include "platform/FileSystem.h"
 
 #include <filesystem>
+#include <system_error>
 #include <variant>
 
 // What became of one planned copy.
 struct CopyOutcome {
     enum class Result { Copied, SameFile, Failed };
+    // Why a copy failed, for a face to word its own way.
+    enum class Failure {
+        None,
+        Blank,         // the row says nothing of what is copied where
+        NoSource,      // the source is not a file that can be opened
+        NoFolder,      // the destination's folder does not exist
+        SourceChanged, // the source changed while it was copied
+        NameRefused,   // the destination's file system refuses the name
+        System,        // the system's error says why
+    };
     Result result = Result::Failed;
-    QString reason;  // why it failed, in words for the user
+    QString reason;  // why it failed, in the window's words
     QString written; // the file written, when copied
+    Failure failure = Failure::None;
+    std::error_code error; // the system's, where it told one
 };
 
 // Copies one file. Both paths are normalised first; the copy happens only

@@ -14,11 +14,13 @@
 
 namespace {
 
-void NoteFailure(CopyRunSummary& summary, const QString& rowText, const QString& reason)
+void NoteFailure(CopyRunSummary& summary, CopyRunObserver& observer, const CopyRow& row, const QString& rowText,
+                 const CopyOutcome& outcome)
 {
     ++summary.failed;
     if (summary.failureDetails.size() < kFailureDetailsShown)
-        summary.failureDetails.append(rowText + u'\r' + reason);
+        summary.failureDetails.append(rowText + u'\r' + outcome.reason);
+    observer.RowFailed(row, rowText, outcome);
 }
 
 // Which rows of the run's plan are still in the list, from a given row on.
@@ -107,7 +109,9 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
         // A row added as text alone is no copy; it is not "the same file" either.
         if (row.IsBlank()) {
             ahead.Drop(i);
-            NoteFailure(summary, rowText, QStringLiteral("The row does not say what is copied where."));
+            NoteFailure(summary, observer, row, rowText,
+                        {CopyOutcome::Result::Failed, QStringLiteral("The row does not say what is copied where."), {},
+                         CopyOutcome::Failure::Blank, {}});
             continue;
         }
         const QString destination = row.Destination();
@@ -128,7 +132,7 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
                 observer.RowCopied(outcome.written);
                 break;
             case CopyOutcome::Result::SameFile: ++summary.sameFiles; break;
-            case CopyOutcome::Result::Failed: NoteFailure(summary, rowText, outcome.reason); break;
+            case CopyOutcome::Result::Failed: NoteFailure(summary, observer, row, rowText, outcome); break;
             }
         });
         if (!copied)

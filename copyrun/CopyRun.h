@@ -23,6 +23,13 @@ public:
     virtual void CopyProgressing(std::uint64_t copiedBytes) = 0;
     // A row's copy is in place, at the path written.
     virtual void RowCopied(const QString& written) { static_cast<void>(written); }
+    // A row could not be copied; the outcome tells why.
+    virtual void RowFailed(const CopyRow& row, const QString& rowText, const CopyOutcome& outcome)
+    {
+        static_cast<void>(row);
+        static_cast<void>(rowText);
+        static_cast<void>(outcome);
+    }
 };
 
 struct CopyRunSummary {

@@ -1,6 +1,7 @@
 #include "core/Dialogs.h"
 
 #include "core/ApplicationTitle.h"
+#include "core/FolderProblem.h"
 
 void Dialogs::MsgBox(const QString& text)
 {
@@ -15,4 +16,10 @@ bool Dialogs::AskYesNo(const QString& text)
 void Dialogs::ErrorReportBox(const QString&, const QString& reportText)
 {
     MessageBox(reportText, QStringLiteral("Application Error"), Icon::Warning, Buttons::Ok);
+}
+
+void Dialogs::ReportProblem(const FolderProblem& problem)
+{
+    if (problem.role == FolderProblem::Role::Source && problem.kind != FolderProblem::Kind::IsDestination)
+        MsgBox(NoFilesMessage(problem.folder));
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+struct FolderProblem;
+
 // Everything modal the program shows goes through this interface, so that the
 // window can be driven in tests by a scripted implementation that never blocks.
 class Dialogs {
@@ -32,6 +34,11 @@ public:
     // where to write) as a warning under its own title. A face without a
     // window may say the description alone.
     virtual void ErrorReportBox(const QString& description, const QString& reportText);
+
+    // A problem with a folder of the lists. The window says of a source
+    // folder that it holds no files, in a plain message; a face without a
+    // window words each problem its own way.
+    virtual void ReportProblem(const FolderProblem& problem);
 
     // A plain message: OK only, no icon, the application's short title.
     void MsgBox(const QString& text);

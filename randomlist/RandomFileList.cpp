@@ -6,6 +6,7 @@
 #include "core/Dialogs.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
+#include "core/FolderProblem.h"
 #include "core/Parallel.h"
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
@@ -43,6 +44,7 @@ struct RowListing {
     bool isFile = false; // the row names a file (a dropped file), a source of its own
     std::vector<platform::NativeString> names; // its plain files, in listing order
     std::vector<std::uint32_t> order;          // names' positions in the order they are taken
+    std::error_code noFolder; // why there is no folder to list: missing, or refused
     QString failure; // why the listing failed, other than for a missing folder
 };
 
@@ -66,7 +68,9 @@ RowListing ReadRow(const QString& row, bool inByteOrder, std::vector<platform::N
         const QString folder = WithClosingSeparator(row);
         platform::FolderReader reader(ToFsPath(folder));
         if (reader.OpenError()) {
-            if (!MeansNoFolder(reader.OpenError()))
+            if (MeansNoFolder(reader.OpenError()))
+                listing.noFolder = reader.OpenError();
+            else
                 listing.failure = QString::fromStdString(reader.OpenError().message()) + QStringLiteral(": ") + folder;
             return listing;
         }
@@ -111,6 +115,14 @@ std::vector<RowListing> ReadRows(const QStringList& rows, bool inByteOrder, Fold
         }
     });
     return listings;
+}
+
+// A source folder that gave no file, and why.
+FolderProblem NoFilesProblem(const QString& folder, const std::error_code& noFolder)
+{
+    using Kind = FolderProblem::Kind;
+    const Kind kind = !noFolder ? Kind::Empty : platform::IsNotFound(noFolder) ? Kind::Missing : Kind::Unreadable;
+    return {FolderProblem::Role::Source, folder, kind, noFolder};
 }
 
 // The files to draw from: the fresh ones, and those the request holds back
@@ -257,8 +269,6 @@ Selection Draw(const DrawLists& files, const SelectionRequest& request, RandomSo
 
 const QString kNumberBelowOneMessage = QStringLiteral("The number of files to copy must be at least 1.");
 
-QString NoFilesMessage(const QString& folder) { return QStringLiteral("There are no files in folder ") + folder; }
-
 QString TooManyRowsMessage(std::uint64_t maxRows)
 {
     return QStringLiteral("The copy list would hold more than %1 rows. Please choose fewer files or fewer "
@@ -300,7 +310,7 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
         }
         report.Step(110, [&] { found = AddListing(folder, listing, files, accept, heldBack); });
         if (report.Test(112, [&] { return !found; }))
-            report.Step(114, [&] { dialogs.MsgBox(NoFilesMessage(folder)); });
+            report.Step(114, [&] { dialogs.ReportProblem(NoFilesProblem(folder, listing.noFolder)); });
     }
 
     Selection selection;

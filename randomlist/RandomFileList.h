@@ -72,9 +72,6 @@ struct SelectionRequest {
 // message. A number of files below 1 draws nothing and says so.
 Selection randomFileList(const SelectionRequest& request, RandomSource& random, Dialogs& dialogs);
 
-// The message shown for a source folder without files.
-QString NoFilesMessage(const QString& folder);
-
 // The message shown when the number of files is below 1.
 extern const QString kNumberBelowOneMessage;
 

@@ -110,12 +110,13 @@ TEST_F(CommandLine, ASeedDrawsTheSameFromTheSameTreeListedInAnotherOrder)
             for (const QChar file : order)
                 std::ofstream(ToFsPath(root + u'/' + folder + u'/' + file + QStringLiteral(".txt"))) << "x";
         }
-        const QString plan = Run({"--source-tree", root, "-d", "/out", "-n", "5", "--seed", "7", "--dry-run"}).out;
+        const QString out = tree.MakeFolder(QStringLiteral("out"));
+        const QString plan = Run({"--source-tree", root, "-d", out, "-n", "5", "--seed", "7", "--dry-run"}).out;
         plans << QString(plan).replace(root, QStringLiteral("ROOT"));
         // The tree's scan lists the files the draw takes: the same as the
         // folders' own listings give.
         const QString list = tree.WriteFile(order + QStringLiteral(".txt"), (root + "/a\n" + root + "/b\n" + root + "/c\n" + root + "/d\n").toUtf8());
-        EXPECT_EQ(Run({"--source-list", list, "-d", "/out", "-n", "5", "--seed", "7", "--dry-run"}).out, plan);
+        EXPECT_EQ(Run({"--source-list", list, "-d", out, "-n", "5", "--seed", "7", "--dry-run"}).out, plan);
     }
     EXPECT_EQ(plans[0], plans[1]);
     EXPECT_EQ(plans[0].count(u'\n'), 5);

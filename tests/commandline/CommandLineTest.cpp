@@ -71,8 +71,10 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         {{"--plan", "p.txt", "--cycle"}, 2, "--balance and --cycle cannot change it"},
         {{"-s", library, "-d", out, "--cycle-name", "frame"}, 2, "give --cycle too"},
         {{"-s", empty, "-d", out, "--seed", "1"}, 1, "No files added."},
-        {{"-s", library + "/1", "-d", tree.Path(QStringLiteral("missing")), "-n", "1", "--seed", "1"}, 1,
-         "1 file could not be copied"},
+        {{"-s", library + "/1", "-d", tree.Path(QStringLiteral("missing")), "-n", "1", "--seed", "1", "--dry-run"}, 1,
+         "dest: " + WithClosingSeparator(tree.Path(QStringLiteral("missing"))).toUtf8() + ": no such folder\n"},
+        {{"-s", library + "/1", "-d", sourceList, "-d", tree.Path(QStringLiteral("d2")), "-n", "1", "--seed", "1"}, 1,
+         "dest: " + WithClosingSeparator(sourceList).toUtf8() + ": not a folder\nquorvex: 1 copied"},
         {{"-s", library + "/1", "-d", out, "-n", "1", "--dry-run"}, 0, "quorvex: seed "},
         {{"--source-list", sourceList, "-d", tree.Path(QStringLiteral("d1")), "-n", "6", "--seed", "1"}, 0,
          "6 copied (21 B in "},
@@ -115,6 +117,7 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
     }
     EXPECT_EQ(Names(tree.Path(QStringLiteral("d1"))).size(), 6u);
     EXPECT_EQ(Names(tree.Path(QStringLiteral("d2"))).size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(ToFsPath(tree.Path(QStringLiteral("missing")))));
     EXPECT_EQ(Names(tree.Path(QStringLiteral("stick/sub"))).size(), 1u);
     EXPECT_FALSE(Run({"-s", library, "-d", out, "-n", "1", "--seed", "1"}).err.contains(u'\r'));
 }
@@ -178,8 +181,11 @@ TEST_F(CommandLine, AnEditedPlanIsCarriedOut)
     // By hand: one row renamed, one gone, a blank line and broken lines added:
     // one without a join, one that could be split in two ways, one with a NUL.
     first.replace(first.rfind(NativeSeparator().toLatin1()) + 1, std::string::npos, "renamed.txt");
+    // And a row whose source is gone: one line says so.
+    const QString gone = tree.Path(QStringLiteral("gone.txt"));
     std::ofstream(ToFsPath(plan)) << first << "\n# a comment\n" << second << "\nno row here\n"
-                                  << second << " will be copied to /tmp/x\n" << second << "\\x00\n";
+                                  << second << " will be copied to /tmp/x\n" << second << "\\x00\n"
+                                  << (gone + kWillBeCopiedTo + WithClosingSeparator(out) + "x.txt\n").toStdString();
     const Outcome edited = Run({"--plan", plan});
     EXPECT_EQ(edited.status, 1);
 #ifdef _WIN32
@@ -191,6 +197,9 @@ TEST_F(CommandLine, AnEditedPlanIsCarriedOut)
         EXPECT_TRUE(edited.err.contains(plan + line + "the row does not say what is copied where")) << edited.err.toStdString();
     EXPECT_EQ(Names(out).size(), 2u);
     EXPECT_TRUE(Names(out).count("renamed.txt"));
+    EXPECT_TRUE(edited.err.contains(QStringLiteral("quorvex: %1x.txt: the source is missing or cannot be read (from %2)\n")
+                                        .arg(WithClosingSeparator(out), gone)))
+        << edited.err.toStdString();
 
 }
 
@@ -320,7 +329,7 @@ TEST_F(CommandLine, ACycleDrawsEveryFileOnceBeforeAnyComesBack)
     EXPECT_EQ(first.size(), 4u);
     EXPECT_EQ(both, all);
     EXPECT_EQ(again.size(), 2u);
-    EXPECT_EQ(SourceNames(Run(cycle + QStringList {"-d", "/out", "--dry-run"}).out), rest);
+    EXPECT_EQ(SourceNames(Run(cycle + QStringList {"-d", tree.MakeFolder(QStringLiteral("out")), "--dry-run"}).out), rest);
     copyInto(QStringLiteral("frame"), {"--cycle-name", "frame"});
     EXPECT_EQ(copyInto(QStringLiteral("c")), rest);
 }
