@@ -4,6 +4,7 @@
 #include "commandline/CycleState.h"
 #include "commandline/FileFilter.h"
 #include "commandline/FillBudget.h"
+#include "commandline/FolderRows.h"
 #include "commandline/Options.h"
 #include "commandline/PlanFile.h"
 #include "commandline/Refresh.h"
@@ -12,23 +13,16 @@
 #include "copyrun/DeviceFlush.h"
 #include "copyrun/PlanText.h"
 #include "core/ErrorReport.h"
-#include "core/Failure.h"
 #include "core/FolderProblem.h"
-#include "core/ListFile.h"
 #include "core/NumericValue.h"
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
 #include "core/SettingsStore.h"
-#include "folders/FileChecks.h"
-#include "folders/ListFileSelection.h"
-#include "folders/PathText.h"
-#include "folders/SubfolderScan.h"
 #include "platform/FileSystem.h"
 #include "randomlist/CorrelateListviews.h"
 
-#include <QBuffer>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
@@ -91,78 +85,6 @@ void CheckInputFiles(const Options& options)
     }
     if (!options.plan.isEmpty())
         CheckInputFile(QStringLiteral("--plan"), options.plan);
-}
-
-// The rows the folder options give, as the window's add commands give them.
-struct FolderRows {
-    RowListModel list {QStringLiteral("Folders")};
-    QStringList roots;       // beside each row: the folder its files' paths are taken below
-    QSet<QString> treeRows;  // the rows found in trees
-    FolderFiles files;       // the files the trees' scans found, not to be read again
-    std::vector<std::pair<QString, QStringList>> trees; // each tree's top and rows
-};
-
-void AddFolderOption(const FolderOption& folder, FolderRows& rows, ConsoleDialogs& dialogs)
-{
-    const qsizetype before = rows.list.Count();
-    QString root;
-    switch (folder.kind) {
-    case FolderSource::Folder: {
-        const QString path = AbsolutePath(folder.value);
-        // A file is its own source, as a dropped file is.
-        const bool isFile = IsExistingFile(path);
-        root = isFile ? FolderOf(path) : WithClosingSeparator(CollapseBackslashes(path));
-        rows.list.Append(isFile ? path : root);
-        break;
-    }
-    case FolderSource::Tree: {
-        root = WithClosingSeparator(CollapseBackslashes(AbsolutePath(folder.value)));
-        rows.list.Append(root);
-        QStringList unreadable;
-        rows.list.Append(FoldersBelow(root, dialogs, true, &rows.files, &unreadable));
-        // As find does: named, the rest still read, and the run fails in the end.
-        for (const QString& denied : unreadable) {
-            PrintMessage(QStringLiteral("source: %1: %2").arg(denied, QString::fromStdString(
-                std::make_error_code(std::errc::permission_denied).message())));
-            dialogs.CountFailure();
-        }
-        const QStringList tree = rows.list.Rows().mid(before);
-        rows.treeRows.unite(QSet<QString>(tree.begin(), tree.end()));
-        rows.trees.emplace_back(root, tree);
-        break;
-    }
-    case FolderSource::ListFile:
-        if (folder.value == u"-") {
-            QString error;
-            QByteArray bytes = ReadStandardInput(kListFileByteLimit + 1, error);
-            if (!error.isEmpty())
-                throw Failure(QStringLiteral("standard input: ") + error);
-            QBuffer in(&bytes);
-            in.open(QIODevice::ReadOnly);
-            LoadListFromDevice(rows.list, in, QStringLiteral("standard input"), dialogs);
-        } else {
-            const QString path = AbsolutePath(folder.value);
-            if (IsBadPath(path))
-                dialogs.MsgBox(BadCharactersMessage(path));
-            else
-                LoadListFromFile(rows.list, path, dialogs);
-        }
-        break;
-    }
-    // A list's rows name folders from where the command runs, as paths
-    // typed do; plans and messages name them whole.
-    for (int row = static_cast<int>(before); folder.kind == FolderSource::ListFile && row < rows.list.Count(); ++row) {
-        if (!rows.list.Text(row).trimmed().isEmpty())
-            rows.list.SetText(row, AbsolutePath(rows.list.Text(row)));
-    }
-    for (qsizetype row = before; row < rows.list.Count(); ++row)
-        rows.roots.append(root.isEmpty() ? WithClosingSeparator(rows.list.Text(static_cast<int>(row))) : root);
-}
-
-void AddFolders(const std::vector<FolderOption>& folders, FolderRows& rows, ErrorReport& report, ConsoleDialogs& dialogs)
-{
-    for (const FolderOption& folder : folders)
-        report.Step(100, [&] { AddFolderOption(folder, rows, dialogs); });
 }
 
 // The number of files when none is given: the window's stored one, read
@@ -290,8 +212,10 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, DestinationLocks& l
     AddFolders(options.sources, sources, report, dialogs);
     AddFolders(options.destinations, destinations, report, dialogs);
     dialogs.NoteQuietlyForTrees(sources.treeRows);
-    const QStringList destinationRows =
-        LockDestinations(ExistingFolders(DistinctFolders(destinations.list.Rows()), dialogs), options, locks, dialogs);
+    // Every destination named is kept out of the sources, filled or not.
+    const QStringList named = DistinctFolders(destinations.list.Rows());
+    LeaveOutDestinations(sources, named, dialogs);
+    const QStringList destinationRows = LockDestinations(ExistingFolders(named, dialogs), options, locks, dialogs);
     if (options.refresh)
         refresh.Read(destinationRows, dialogs);
 

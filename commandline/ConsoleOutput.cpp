@@ -164,8 +164,13 @@ void ConsoleDialogs::ReportProblem(const FolderProblem& problem)
             PrintMessage(QStringLiteral("%1: %2: no files in this folder").arg(what, problem.folder));
         return;
     case Kind::IsDestination:
-        if (!quiet_)
-            PrintMessage(QStringLiteral("%1: %2: is a destination, left out").arg(what, problem.folder));
+    case Kind::InDestination:
+        if (!quiet_) {
+            PrintMessage(QStringLiteral("%1: %2: %3, left out")
+                             .arg(what, problem.folder,
+                                  problem.kind == Kind::IsDestination ? QStringLiteral("is a destination")
+                                                                      : QStringLiteral("lies in a destination")));
+        }
         return;
     case Kind::Missing: reason = QStringLiteral("no such folder"); break;
     case Kind::NotAFolder: reason = QStringLiteral("not a folder"); break;

@@ -20,6 +20,8 @@ void Dialogs::ErrorReportBox(const QString&, const QString& reportText)
 
 void Dialogs::ReportProblem(const FolderProblem& problem)
 {
-    if (problem.role == FolderProblem::Role::Source && problem.kind != FolderProblem::Kind::IsDestination)
+    using Kind = FolderProblem::Kind;
+    if (problem.role == FolderProblem::Role::Source && problem.kind != Kind::IsDestination
+        && problem.kind != Kind::InDestination)
         MsgBox(NoFilesMessage(problem.folder));
 }

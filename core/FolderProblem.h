@@ -14,7 +14,8 @@ struct FolderProblem {
         Missing,       // no such folder
         NotAFolder,    // a file stands at its path
         Unreadable,    // its listing is refused (error tells why)
-        IsDestination, // a source that is a destination, or below one: left out
+        IsDestination, // a source that is a destination: left out
+        InDestination, // a source below a destination: left out
     };
 
     Role role = Role::Source;

@@ -96,6 +96,10 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         {{"--source-tree", tree.Path(QStringLiteral("bare")), "-d", out, "--seed", "1"}, 1,
          "bare" + QByteArray(1, NativeSeparator().toLatin1()) + ": no files in this folder or below"},
         {{"--source-tree", library, "-d", out, "-n", "2", "--seed", "1"}, 0, " s), 0 skipped, 0 failed"},
+        // A destination is never a source, whatever its writing.
+        {{"--source-tree", library, "-d", library + "/0/../1", "-n", "2", "--seed", "1", "--dry-run"}, 0,
+         "source: " + WithClosingSeparator(library + NativeSeparator() + "1").toUtf8() + ": is a destination, left out\n"},
+        {{"-s", library + "/1", "-d", library, "--dry-run"}, 1, "lies in a destination, left out\nquorvex: No files added."},
     };
     for (const auto& [arguments, status, message] : cases) {
         const Outcome outcome = Run(arguments);
@@ -246,6 +250,7 @@ TEST_F(CommandLine, FiltersActBeforeTheDraw)
         {{"--exclude", "f1", "--exclude", "1/F3", "-n", "4"}, {"f2.txt", "f4.txt", "f5.txt", "f6.txt"}},
         {{"--only", "*.TXT", "--exclude", "0/", "-n", "3"}, {"f1.txt", "f3.txt", "f5.txt"}},
         {{"--only", "f[12].*", "-n", "2"}, {"f1.txt", "f2.txt"}},
+        {{"-d", library + "/0/../1", "-n", "6"}, {"f2.txt", "f4.txt", "f6.txt"}},
     };
     for (const auto& [filters, names] : cases) {
         const QStringList rows =
