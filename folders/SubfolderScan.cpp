@@ -6,6 +6,7 @@
 #include "core/EventYield.h"
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
+#include "core/SystemNames.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -110,9 +111,10 @@ public:
         platform::FolderEntry found;
         while (reader.Next(found)) {
             yield_.Poll();
-            if (found.kind == platform::EntryKind::File && files_ && !found.hidden && !found.system)
+            if (found.kind == platform::EntryKind::File && files_ && !found.hidden && !found.system
+                && !IsSystemFileName(found.name))
                 files.push_back(std::move(found.name));
-            if (found.kind != platform::EntryKind::Folder)
+            if (found.kind != platform::EntryKind::Folder || IsSystemFolderName(found.name))
                 continue;
             const QString name = FromFsName(found.name);
             if (IsAcceptedName(name))

@@ -12,7 +12,8 @@ class Dialogs;
 //
 // Left out, with everything below them: subfolders whose names are too long
 // or are "." or ".." (on Windows also names with bad characters or "?"); folders Windows keeps to
-// itself (hidden and system, except drive roots); folders whose listing is
+// itself (hidden and system, except drive roots); the folders systems keep
+// for themselves by name ($RECYCLE.BIN, lost+found: see SystemNames.h); folders whose listing is
 // denied or that vanish meanwhile (these are also removed from folders);
 // and a folder that is its own ancestor on the path walked to it (a link
 // leading back up), so a tree with loops still ends. A folder reached by
@@ -24,7 +25,8 @@ class Dialogs;
 // inByteOrder takes each folder's subfolders in the byte order of their
 // names rather than the file system's listing order (the command line's
 // seeds must give the same plan on any machine). With files, the plain files
-// of every folder entered are kept there too, so that they need not be read
+// of every folder entered (but those systems keep, such as Thumbs.db) are
+// kept there too, so that they need not be read
 // again; with unreadable, the folders left out for a denied listing are
 // named there.
 void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder = false,

@@ -10,6 +10,7 @@
 #include "core/Parallel.h"
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
+#include "core/SystemNames.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -53,9 +54,9 @@ bool NamesAFile(const QString& row)
     return !row.endsWith(NativeSeparator()) && platform::IsRegularFile(ToFsPath(row));
 }
 
-// The folder's plain files: no folders, hidden or system files, or anything
-// else that is not a regular file. A folder read before (listed) is not
-// read again.
+// The folder's plain files: no folders, hidden or system files, files the
+// system keeps for itself (Thumbs.db), or anything else that is not a
+// regular file. A folder read before (listed) is not read again.
 RowListing ReadRow(const QString& row, bool inByteOrder, std::vector<platform::NativeString>* listed)
 {
     RowListing listing;
@@ -76,7 +77,7 @@ RowListing ReadRow(const QString& row, bool inByteOrder, std::vector<platform::N
         }
         platform::FolderEntry entry;
         while (reader.Next(entry)) {
-            if (entry.kind == platform::EntryKind::File && !entry.hidden && !entry.system)
+            if (entry.kind == platform::EntryKind::File && !entry.hidden && !entry.system && !IsSystemFileName(entry.name))
                 listing.names.push_back(std::move(entry.name));
         }
         if (reader.ReadError())

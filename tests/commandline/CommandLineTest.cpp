@@ -262,6 +262,23 @@ TEST_F(CommandLine, FiltersActBeforeTheDraw)
     }
 }
 
+// A whole drive as a source: the folders and files systems keep for
+// themselves are not drawn, in any letter case; a folder named directly is.
+TEST_F(CommandLine, TheSystemsOwnFoldersAndFilesAreNotDrawn)
+{
+    for (const char* path : {"Music/a.mp3", "Music/Thumbs.db", "Music/DESKTOP.INI", "Music/._a.mp3", "Music/.DS_Store",
+                             "b.mp3", "$Recycle.Bin/S-1-5-21/$RX1.mp3", "RECYCLER/x.mp3",
+                             "System Volume Information/IndexerVolumeGuid", "lost+found/#1234", "FOUND.000/FILE0000.CHK",
+                             "found.001/x.mp3", ".Trash-1000/files/x.mp3", ".Trashes/501/x.mp3", "Found.1/kept.mp3"})
+        tree.WriteFile(QStringLiteral("drive/") + QString::fromUtf8(path), "x");
+    const QString out = tree.MakeFolder(QStringLiteral("out"));
+    const QStringList draw = {"-d", out, "-n", "100", "--seed", "1", "--dry-run"};
+    EXPECT_EQ(SourceNames(Run(QStringList {"--source-tree", tree.Path(QStringLiteral("drive"))} + draw).out),
+              (std::set<std::string> {"a.mp3", "b.mp3", "kept.mp3"}));
+    EXPECT_EQ(SourceNames(Run(QStringList {"-s", tree.Path(QStringLiteral("drive/$Recycle.Bin/S-1-5-21"))} + draw).out),
+              std::set<std::string> {"$RX1.mp3"});
+}
+
 // -q prints nothing, not even the seed, unless something failed; -v lists
 // each copy on standard output, as a dry run writes paths.
 TEST_F(CommandLine, QuietIsSilentAndVerboseListsTheCopies)
