@@ -24,6 +24,11 @@ QString PushButtonClick(int buttonNumber)
                  QStringLiteral("PushButton%1_Click").arg(buttonNumber));
 }
 
+QString ListView1OleDragDrop()
+{
+    return Label(kBuildTag, QStringLiteral("Form1"), QStringLiteral("ListView1_OLEDragDrop"));
+}
+
 QString RemoveItemsWith() { return Label(kBuildTag, QStringLiteral("Main"), QStringLiteral("RemoveItemsWith")); }
 
 QString RemoveItemsWithout()

@@ -9,6 +9,7 @@ namespace ProcedureLabels {
 QString FormLoad();
 QString Check11Click();
 QString PushButtonClick(int buttonNumber);
+QString ListView1OleDragDrop();
 QString RemoveItemsWith();
 QString RemoveItemsWithout();
 QString GetSubDirectories2016();

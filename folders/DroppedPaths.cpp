@@ -5,6 +5,7 @@
 #include "folders/SubfolderScan.h"
 
 #include "core/PathHelpers.h"
+#include "core/SystemNames.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 void AddFilesOfFolder(const QString& folder, QStringList& rows)
 {
     for (const QString& name : GetFilesInFolder(folder, QStringLiteral("*.*"))) {
-        if (name.startsWith(u'~'))
+        if (name.startsWith(u'~') || IsSystemFileName(ToFsPath(name).native()))
             continue;
         const QString path = folder + NativeSeparator() + name;
         if (IsExistingFile(path) && platform::FileAttributes(ToFsPath(path)) != kArchiveAndHidden)
@@ -25,13 +26,12 @@ void AddFilesOfFolder(const QString& folder, QStringList& rows)
 QStringList RowsForDroppedPaths(const QStringList& droppedPaths, Dialogs& dialogs)
 {
     QStringList rows;
-    QStringList collection;
     for (const QString& dropped : droppedPaths) {
         if (!IsFolder(dropped)) {
             rows.append(dropped);
             continue;
         }
-        collection.append(WithClosingSeparator(dropped));
+        QStringList collection {WithClosingSeparator(dropped)};
         GetSubDirectories2016(collection, true, dialogs);
         for (const QString& entry : collection)
             AddFilesOfFolder(entry.chopped(1), rows);

@@ -3,9 +3,11 @@
 
 #include "window/Form1.h"
 
+#include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/FileUrl.h"
 #include "core/PathHelpers.h"
+#include "core/ProcedureLabels.h"
 #include "core/RowListModel.h"
 #include "folders/DroppedPaths.h"
 #include "window/PointerImage.h"
@@ -43,14 +45,10 @@ void Form1::ListView1_OLEDragDrop(const QMimeData& data)
     // Scanning dropped folders can take a while: show the hourglass, which
     // also keeps row removals out meanwhile.
     BeginBusy();
+    ErrorReport report(dialogs_, ProcedureLabels::ListView1OleDragDrop());
     QStringList rows;
-    try {
-        rows = RowsForDroppedPaths(LocalPaths(data), dialogs_);
-    } catch (...) {
-        // A drop has no report of its own; what was found so far is lost,
-        // nothing else is.
-    }
-    SourceList->Append(rows);
+    report.Step(100, [&] { rows = RowsForDroppedPaths(LocalPaths(data), dialogs_); });
+    report.Step(102, [&] { SourceList->Append(rows); });
     EndBusy();
 }
 

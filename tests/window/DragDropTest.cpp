@@ -65,9 +65,16 @@ TEST_F(DragDrop, AFolderGivesItsFilesAndThoseBelowButNoRebuild)
     EXPECT_EQ(form->SourceList->Rows(), (QStringList{a, b}));
     EXPECT_EQ(form->CopyList->Count(), 0);
     EXPECT_EQ(fixture.random.Used(), 0u);
-    // The same folder again adds its files again.
+    // The same folder again adds its files again; two folders dropped at
+    // once give each file once, in the order dropped.
     Drop(*data);
     EXPECT_EQ(form->SourceList->Rows(), (QStringList{a, b, a, b}));
+    const QString c = fixture.tree.WriteFile(QStringLiteral("more/c.txt"), "c");
+    fixture.tree.WriteFile(QStringLiteral("more/Thumbs.db"), "t");
+    form->SourceList->Clear();
+    const std::unique_ptr<QMimeData> both(FileList({fixture.tree.Path(QStringLiteral("drop")), fixture.tree.Path(QStringLiteral("more"))}));
+    Drop(*both);
+    EXPECT_EQ(form->SourceList->Rows(), (QStringList{a, b, c}));
 }
 
 TEST_F(DragDrop, HiddenArchiveFilesAreLeftOutUnlessReadOnly)
