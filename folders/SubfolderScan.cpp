@@ -4,14 +4,17 @@
 
 #include "core/ErrorReport.h"
 #include "core/EventYield.h"
+#include "core/Parallel.h"
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
 #include "core/SystemNames.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -68,6 +71,18 @@ bool IsAcceptedName(const QString& name)
 #endif
 }
 
+// What reading one folder found, before the scan takes it in. Folders are
+// read on a few threads at once; what they hold is then taken in order.
+struct FolderListing {
+    bool read = false; // false when the folder is not to be entered at all
+    std::error_code openError;
+    std::error_code readError;
+    std::optional<platform::FileId> id;
+    std::vector<platform::NativeString> files;  // its plain files, when they are kept
+    std::vector<platform::FolderEntry> folders; // its subfolders, but those systems keep
+    std::exception_ptr failure;                 // the reading itself failed
+};
+
 class Scan {
 public:
     Scan(bool inByteOrder, FolderFiles* files, QStringList* unreadable)
@@ -75,58 +90,67 @@ public:
     {
     }
 
-    // Lists the subfolders of one entry into the next level.
-    void Enter(ScanEntry& entry, Level& next)
+    // Reads the folders of one level, on a few threads, while window events
+    // run.
+    std::vector<FolderListing> Read(const Level& level) const
     {
-        const std::filesystem::path path = ToFsPath(entry.path);
-        if (entry.path.size() >= kMaxPathLength)
+        std::vector<FolderListing> listings(level.size());
+        RunLettingWindowEventsRun([&] {
+            ForEachInParallel(level.size(), [&](std::size_t i) {
+                try {
+                    listings[i] = Read(level[i]);
+                } catch (...) {
+                    listings[i].failure = std::current_exception();
+                }
+            });
+        });
+        return listings;
+    }
+
+    // Takes in what one entry's folder holds: its subfolders make the next
+    // level.
+    void Enter(ScanEntry& entry, FolderListing& listing, Level& next)
+    {
+        if (listing.failure)
+            std::rethrow_exception(listing.failure);
+        if (!listing.read)
             return;
         yield_.Poll();
-        if (entry.protectedFolder && !platform::IsRootFolder(path))
-            return;
-        platform::FolderReader reader(path);
-        if (reader.OpenError()) {
+        if (listing.openError) {
             // A folder whose listing is denied leaves the list; one that is
             // missing or no folder is passed over; other failures leave it be.
-            entry.removed = platform::IsPermissionDenied(reader.OpenError());
-            entry.missing = platform::IsNotFound(reader.OpenError());
+            entry.removed = platform::IsPermissionDenied(listing.openError);
+            entry.missing = platform::IsNotFound(listing.openError);
             if (entry.removed && unreadable_)
                 unreadable_->append(entry.path);
             return;
         }
         // A folder whose id cannot be read is entered: better twice than never.
         std::shared_ptr<const Ancestry> ancestry = entry.above;
-        if (reader.Id()) {
+        if (listing.id) {
             // A folder is entered under its own name always, through links
             // a few times at most.
-            if (IsAmong(*reader.Id(), entry.above.get())
-                || (entry.link && ++timesLinkedTo_[*reader.Id()] > kMaxPathsToOneFolder)) {
+            if (IsAmong(*listing.id, entry.above.get())
+                || (entry.link && ++timesLinkedTo_[*listing.id] > kMaxPathsToOneFolder)) {
                 entry.notEntered = true;
                 return;
             }
-            ancestry = std::make_shared<const Ancestry>(Ancestry {*reader.Id(), entry.above});
+            ancestry = std::make_shared<const Ancestry>(Ancestry {*listing.id, entry.above});
         }
         const std::size_t first = next.size();
-        std::vector<platform::NativeString> files;
-        platform::FolderEntry found;
-        while (reader.Next(found)) {
+        for (const platform::FolderEntry& found : listing.folders) {
             yield_.Poll();
-            if (found.kind == platform::EntryKind::File && files_ && !found.hidden && !found.system
-                && !IsSystemFileName(found.name))
-                files.push_back(std::move(found.name));
-            if (found.kind != platform::EntryKind::Folder || IsSystemFolderName(found.name))
-                continue;
             const QString name = FromFsName(found.name);
             if (IsAcceptedName(name))
                 next.push_back({entry.path + name + NativeSeparator(), found.protectedFolder, ancestry, found.link});
         }
-        if (files_ && !reader.ReadError())
-            files_->insert(entry.path, std::move(files));
+        if (files_ && !listing.readError)
+            files_->insert(entry.path, std::move(listing.files));
         if (inByteOrder_) {
             std::sort(next.begin() + static_cast<std::ptrdiff_t>(first), next.end(),
                       [](const ScanEntry& a, const ScanEntry& b) { return ToFsPath(a.path) < ToFsPath(b.path); });
         }
-        if (platform::IsPermissionDenied(reader.ReadError()) || platform::IsNotFound(reader.ReadError()))
+        if (platform::IsPermissionDenied(listing.readError) || platform::IsNotFound(listing.readError))
             entry.removed = true;
     }
 
@@ -139,6 +163,31 @@ public:
     }
 
 private:
+    // Reads one entry's folder; touches nothing but what it returns.
+    FolderListing Read(const ScanEntry& entry) const
+    {
+        FolderListing listing;
+        const std::filesystem::path path = ToFsPath(entry.path);
+        if (entry.path.size() >= kMaxPathLength || (entry.protectedFolder && !platform::IsRootFolder(path)))
+            return listing;
+        listing.read = true;
+        platform::FolderReader reader(path);
+        listing.openError = reader.OpenError();
+        listing.id = reader.Id();
+        if (listing.openError)
+            return listing;
+        platform::FolderEntry found;
+        while (reader.Next(found)) {
+            if (found.kind == platform::EntryKind::File && files_ && !found.hidden && !found.system
+                && !IsSystemFileName(found.name))
+                listing.files.push_back(std::move(found.name));
+            else if (found.kind == platform::EntryKind::Folder && !IsSystemFolderName(found.name))
+                listing.folders.push_back(std::move(found));
+        }
+        listing.readError = reader.ReadError();
+        return listing;
+    }
+
     bool inByteOrder_;
     FolderFiles* files_;
     QStringList* unreadable_;
@@ -174,9 +223,11 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs,
     for (std::size_t depth = 0; depth < levels.size(); ++depth) {
         if (depth == 1 && !recurse)
             break;
+        std::vector<FolderListing> listings;
+        report.Step(102, [&] { listings = scan.Read(levels[depth]); });
         Level next;
-        for (ScanEntry& entry : levels[depth])
-            report.Step(102, [&] { scan.Enter(entry, next); });
+        for (std::size_t i = 0; i < listings.size(); ++i)
+            report.Step(102, [&] { scan.Enter(levels[depth][i], listings[i], next); });
         if (!next.empty())
             levels.push_back(std::move(next));
     }
