@@ -1,5 +1,6 @@
 #include "core/PathHelpers.h"
 #include "randomlist/Draw.h"
+#include "core/FolderProblem.h"
 #include "randomlist/RandomFileList.h"
 #include "support/ScriptedDialogs.h"
 #include "support/ScriptedRandom.h"
@@ -199,6 +200,12 @@ TEST_F(Selecting, EachFolderWithoutFilesIsNamedOnce)
               (QStringList{QStringLiteral("There are no files in folder ") + tree.Path(QStringLiteral("empty")) + kSep,
                            QStringLiteral("There are no files in folder ") + tree.Path(QStringLiteral("onlyfolders")) + kSep,
                            QStringLiteral("There are no files in folder ") + tree.Path(QStringLiteral("missing")) + kSep}));
+    // Each as a fact a face without a window words itself.
+    ASSERT_EQ(dialogs.problems.size(), 3u);
+    EXPECT_EQ(dialogs.problems[0].kind, FolderProblem::Kind::Empty);
+    EXPECT_EQ(dialogs.problems[1].kind, FolderProblem::Kind::Empty);
+    EXPECT_EQ(dialogs.problems[2].kind, FolderProblem::Kind::Missing);
+    EXPECT_TRUE(platform::IsNotFound(dialogs.problems[2].error));
     for (const ScriptedDialogs::Shown& shown : dialogs.shown) {
         EXPECT_EQ(shown.icon, Dialogs::Icon::None);
         EXPECT_EQ(shown.buttons, Dialogs::Buttons::Ok);

@@ -60,3 +60,9 @@ QStringList ScriptedDialogs::Messages() const
     }
     return texts;
 }
+
+void ScriptedDialogs::ReportProblem(const FolderProblem& problem)
+{
+    problems.push_back(problem);
+    Dialogs::ReportProblem(problem);
+}

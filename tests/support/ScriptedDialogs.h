@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Dialogs.h"
+#include "core/FolderProblem.h"
 #include "support/QtPrinters.h"
 
 #include <QString>
@@ -27,8 +28,11 @@ public:
     QString BrowseForFolder(const QString& title, const QString& startFolder) override;
     QStringList OpenFiles(const QString& title, const QString& filter) override;
     void OpenInFileBrowser(const QString& folder) override;
+    // Kept, then shown as the window shows it.
+    void ReportProblem(const FolderProblem& problem) override;
 
     std::vector<Shown> shown;
+    std::vector<FolderProblem> problems;
     // Called with each message as it is shown.
     std::function<void(const QString&)> onMessage;
     std::deque<bool> yesNoAnswers;
