@@ -419,6 +419,25 @@ TEST_F(CommandLine, OnAFatStickACopyIsKnownByWhatItHolds)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), std::string(std::filesystem::file_size(copy), 'o'));
 }
 
+// A destination is no source under any name: a link to it inside the
+// library, or a link to a folder of the library given as the destination.
+TEST_F(CommandLine, ADestinationIsNoSourceUnderAnyName)
+{
+    tree.WriteFile(QStringLiteral("lib/song.mp3"), "s");
+    tree.WriteFile(QStringLiteral("lib/mix/copy.mp3"), "c");
+    const QString library = tree.Path(QStringLiteral("lib"));
+    std::filesystem::create_directory_symlink("mix", ToFsPath(library + "/alias"));
+    std::filesystem::create_directory_symlink(ToFsPath(library + "/mix"), ToFsPath(tree.Path(QStringLiteral("stick"))));
+    for (const QString& destination : {library + "/mix", tree.Path(QStringLiteral("stick"))}) {
+        const Outcome outcome = Run({"--source-tree", library, "-d", destination, "-n", "5", "--seed", "1", "--dry-run"});
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(SourceNames(outcome.out), std::set<std::string> {"song.mp3"});
+        for (const char* row : {"/mix/", "/alias/"})
+            EXPECT_EQ(outcome.err.count(library + row + ": is a destination, left out\n"), 1) << outcome.err.toStdString();
+        EXPECT_EQ(Run({"-q", "--source-tree", library, "-d", destination, "--dry-run"}).err, QString());
+    }
+}
+
 // A script hands over a folder's name as the bytes it is: Latin-1 here.
 TEST_F(CommandLine, AFolderNamedInBytesThatAreNotUtf8IsReached)
 {

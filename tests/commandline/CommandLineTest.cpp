@@ -70,7 +70,7 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         {{"-s", library, "-d", out, "-r", "--cycle"}, 2, "it takes no -r"},
         {{"--plan", "p.txt", "--cycle"}, 2, "--balance and --cycle cannot change it"},
         {{"-s", library, "-d", out, "--cycle-name", "frame"}, 2, "give --cycle too"},
-        {{"-s", empty, "-d", out, "--seed", "1"}, 1, "No files added."},
+        {{"-s", empty, "-d", out, "--seed", "1"}, 1, "empty" + QByteArray(1, NativeSeparator().toLatin1()) + ": no files in this folder\nquorvex: No files added."},
         {{"-s", library + "/1", "-d", tree.Path(QStringLiteral("missing")), "-n", "1", "--seed", "1", "--dry-run"}, 1,
          "dest: " + WithClosingSeparator(tree.Path(QStringLiteral("missing"))).toUtf8() + ": no such folder\n"},
         {{"-s", library + "/1", "-d", sourceList, "-d", tree.Path(QStringLiteral("d2")), "-n", "1", "--seed", "1"}, 1,
@@ -185,11 +185,14 @@ TEST_F(CommandLine, AnEditedPlanIsCarriedOut)
     // By hand: one row renamed, one gone, a blank line and broken lines added:
     // one without a join, one that could be split in two ways, one with a NUL.
     first.replace(first.rfind(NativeSeparator().toLatin1()) + 1, std::string::npos, "renamed.txt");
-    // And a row whose source is gone: one line says so.
+    // And a row whose source is gone, and one for a folder that is not
+    // there: one line says each.
     const QString gone = tree.Path(QStringLiteral("gone.txt"));
+    const QString unmounted = WithClosingSeparator(tree.Path(QStringLiteral("unmounted")));
     std::ofstream(ToFsPath(plan)) << first << "\n# a comment\n" << second << "\nno row here\n"
                                   << second << " will be copied to /tmp/x\n" << second << "\\x00\n"
-                                  << (gone + kWillBeCopiedTo + WithClosingSeparator(out) + "x.txt\n").toStdString();
+                                  << (gone + kWillBeCopiedTo + WithClosingSeparator(out) + "x.txt\n").toStdString()
+                                  << (gone + kWillBeCopiedTo + unmounted + "x.txt\n").toStdString();
     const Outcome edited = Run({"--plan", plan});
     EXPECT_EQ(edited.status, 1);
 #ifdef _WIN32
@@ -204,6 +207,8 @@ TEST_F(CommandLine, AnEditedPlanIsCarriedOut)
     EXPECT_TRUE(edited.err.contains(QStringLiteral("quorvex: %1x.txt: the source is missing or cannot be read (from %2)\n")
                                         .arg(WithClosingSeparator(out), gone)))
         << edited.err.toStdString();
+    EXPECT_EQ(edited.err.count(QStringLiteral("quorvex: dest: %1: no such folder\n").arg(unmounted)), 1) << edited.err.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(ToFsPath(unmounted)));
 
 }
 

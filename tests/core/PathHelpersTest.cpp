@@ -1,6 +1,7 @@
 #include "core/Failure.h"
 #include "core/FileUrl.h"
 #include "core/PathHelpers.h"
+#include "core/SystemNames.h"
 #include "support/TempTree.h"
 
 #include "platform/FileSystem.h"
@@ -200,3 +201,26 @@ TEST_F(DesktopFolderTest, IsMadeWhenMissingAndFailsWhenItCannotBe)
     EXPECT_THROW(DesktopFolder(), Failure);
 }
 #endif
+
+// The names systems keep for themselves, in any letter case, and only those.
+TEST(SystemNames, AreToldWithoutLetterCase)
+{
+    const struct {
+        const char* name;
+        bool folder;
+        bool file;
+    } cases[] = {
+        {"$Recycle.Bin", true, false},  {"RECYCLER", true, false},        {"system volume information", true, false},
+        {".Trash-1000", true, false},   {".trashes", true, false},        {"Lost+Found", true, false},
+        {"FOUND.000", true, false},     {"found.123", true, false},       {"FOUND.1", false, false},
+        {"FOUND.0001", false, false},   {"FOUND.00x", false, false},      {".Trash", false, false},
+        {"lost+found2", false, false},  {"THUMBS.DB", false, true},       {"Desktop.ini", false, true},
+        {".ds_store", false, true},     {"._song.mp3", false, true},      {"Thumbs.db.bak", false, false},
+        {"_.mp3", false, false},        {"Music", false, false},
+    };
+    for (const auto& [name, folder, file] : cases) {
+        const platform::NativeString native = ToFsPath(QString::fromLatin1(name)).native();
+        EXPECT_EQ(IsSystemFolderName(native), folder) << name;
+        EXPECT_EQ(IsSystemFileName(native), file) << name;
+    }
+}

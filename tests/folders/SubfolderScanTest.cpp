@@ -48,6 +48,31 @@ TEST_F(SubfolderScan, GoesBreadthFirstGroupedByParent)
     EXPECT_EQ(expected.size(), 7);
 }
 
+// A level of many folders is read on a few threads, and still comes in
+// order, grouped by parent, each folder with its own files; the folders and
+// files that systems keep are left out.
+TEST_F(SubfolderScan, AWideTreeKeepsItsOrderAndEachFolderItsOwnFiles)
+{
+    QStringList level1, level2;
+    for (int i = 0; i < 40; ++i) {
+        const QString parent = QStringLiteral("W/%1").arg(i, 2, 10, QChar(u'0'));
+        tree.WriteFile(parent + QStringLiteral("/own%1").arg(i), "x");
+        tree.WriteFile(parent + QStringLiteral("/Thumbs.db"), "t");
+        tree.MakeFolder(parent + QStringLiteral("/$RECYCLE.BIN/inside"));
+        level1 << Folder(parent);
+        for (const char* child : {"/a", "/b"})
+            level2 << Folder(tree.MakeFolder(parent + QString::fromLatin1(child)).mid(tree.Path().size() + 1));
+    }
+    QStringList folders {Folder(QStringLiteral("W"))};
+    FolderFiles files;
+    GetSubDirectories2016(folders, true, dialogs, true, &files);
+    EXPECT_EQ(folders, QStringList {Folder(QStringLiteral("W"))} + level1 + level2);
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(files.value(level1[i]),
+                  std::vector<platform::NativeString> {ToFsPath(QStringLiteral("own%1").arg(i)).native()}) << i;
+    }
+}
+
 TEST_F(SubfolderScan, WithoutRecursionOnlyTheFirstLevel)
 {
     tree.MakeFolder(QStringLiteral("A/B/D"));
