@@ -147,7 +147,9 @@ QStringList ExistingFolders(const QStringList& folders, ConsoleDialogs& dialogs)
             continue;
         }
         using Kind = FolderProblem::Kind;
-        const Kind kind = !std::filesystem::exists(status) ? Kind::Missing : Kind::NotAFolder;
+        const Kind kind = std::filesystem::exists(status) ? Kind::NotAFolder
+            : status.type() == std::filesystem::file_type::not_found ? Kind::Missing
+                                                                     : Kind::Unreadable;
         dialogs.ReportProblem({FolderProblem::Role::Destination, WithClosingSeparator(folder), kind, error});
     }
     return existing;
