@@ -20,9 +20,10 @@ program=$root/usr/bin/quorvex
 samples=$root/usr/share/quorvex/Samples
 fail() { echo "package check: $*" >&2; exit 1; }
 [ -f "$root/usr/share/man/man1/quorvex.1.gz" ] || fail "no manual page"
+# A destination must be there, in a dry run too: the program never makes one.
+mkdir "$root/copies"
 rows=$("$program" -q --seed 1 -n 5 -s "$samples" -d "$root/copies" --dry-run)
 [ "$(printf '%s\n' "$rows" | grep -c " will be copied to $root/copies/")" -eq 5 ] || fail "the dry run gave: $rows"
-mkdir "$root/copies"
 "$program" -q --seed 1 -n 5 -s "$samples" -d "$root/copies" || fail "the copy failed"
 for copy in "$root"/copies/*; do
     cmp -s "$copy" "$samples/$(basename "$copy")" || fail "$copy differs from its sample"

@@ -32,9 +32,10 @@ program="$folder\\Quorvex.exe"
 samples="$folder\\Samples"
 count=$(ls "$installed/Samples" | wc -l)
 [ "$count" -ge 5 ] || fail "only $count samples were installed"
+# A destination must be there, in a dry run too: the program never makes one.
+mkdir "$copies_unix"
 rows=$(wine "$program" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' --dry-run </dev/null | tr -d '\r')
 [ "$(printf '%s\n' "$rows" | grep -c ' will be copied to C:\\quorvex-copies\\')" -eq 5 ] || fail "the dry run gave: $rows"
-mkdir "$copies_unix"
 wine "$program" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' </dev/null || fail "the copy failed"
 [ "$(ls "$copies_unix" | wc -l)" -eq 5 ] || fail "the copy left $(ls "$copies_unix" | wc -l) files, not 5"
 for copy in "$copies_unix"/*; do
