@@ -36,8 +36,8 @@ std::uint64_t Mix(std::uint64_t value)
     return value ^ (value >> 32);
 }
 
-} // namespace
-
+// The fingerprint of a file's first and last 64 KiB (count bytes in all)
+// and its size.
 std::uint64_t FingerprintOfBytes(const char* bytes, std::size_t count, std::uint64_t size)
 {
     // Four lanes, each a chain of its own, so the processor works on four
@@ -59,6 +59,8 @@ std::uint64_t FingerprintOfBytes(const char* bytes, std::size_t count, std::uint
         hash = Mix(hash ^ static_cast<unsigned char>(bytes[at]) ^ (std::uint64_t(at) << 8));
     return hash;
 }
+
+} // namespace
 
 std::optional<std::uint64_t> FingerprintOf(const QString& path)
 {

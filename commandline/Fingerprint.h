@@ -11,7 +11,4 @@
 // most 128 KiB of any file. Empty when the file cannot be read.
 std::optional<std::uint64_t> FingerprintOf(const QString& path);
 
-// The same of bytes: a file's first and last 64 KiB, and its size.
-std::uint64_t FingerprintOfBytes(const char* bytes, std::size_t count, std::uint64_t size);
-
 inline constexpr std::uint64_t kFingerprintEdge = 64 * 1024;

@@ -82,8 +82,8 @@ std::optional<RecordedCopy> ParseLine(const QByteArray& line, bool firstForm)
     return copy;
 }
 
-} // namespace
-
+// The record a file's bytes hold. A last line cut short (a stick pulled
+// while it was written) is left out, and the rest read.
 RecordReading ParseRecord(const QByteArray& text)
 {
     RecordReading reading;
@@ -117,6 +117,20 @@ RecordReading ParseRecord(const QByteArray& text)
     return reading;
 }
 
+QByteArray RecordText(const std::vector<RecordedCopy>& copies)
+{
+    QByteArray text = QByteArray(kHeading) + '\n';
+    for (const RecordedCopy& copy : copies) {
+        text += QByteArray::number(copy.size) + '\t' + QByteArray::number(copy.modifiedSeconds) + '\t'
+            + (copy.number ? QByteArray::number(*copy.number) : QByteArray("-")) + '\t'
+            + QByteArray::number(copy.fingerprint.value_or(0), 16).rightJustified(16, '0') + '\t'
+            + NameBytes(copy.name).toPercentEncoding() + '\n';
+    }
+    return text;
+}
+
+} // namespace
+
 RecordReading ReadRecord(const QString& folder)
 {
     const std::filesystem::path path = ToFsPath(folder + QLatin1String(kRefreshRecordName));
@@ -136,18 +150,6 @@ RecordReading ReadRecord(const QString& folder)
         return {{}, QStringLiteral("it is larger than 4 MiB")};
     text.truncate(in.gcount());
     return ParseRecord(text);
-}
-
-QByteArray RecordText(const std::vector<RecordedCopy>& copies)
-{
-    QByteArray text = QByteArray(kHeading) + '\n';
-    for (const RecordedCopy& copy : copies) {
-        text += QByteArray::number(copy.size) + '\t' + QByteArray::number(copy.modifiedSeconds) + '\t'
-            + (copy.number ? QByteArray::number(*copy.number) : QByteArray("-")) + '\t'
-            + QByteArray::number(copy.fingerprint.value_or(0), 16).rightJustified(16, '0') + '\t'
-            + NameBytes(copy.name).toPercentEncoding() + '\n';
-    }
-    return text;
 }
 
 std::error_code WriteRecord(const QString& folder, const std::vector<RecordedCopy>& copies)

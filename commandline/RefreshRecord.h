@@ -39,13 +39,6 @@ struct RecordReading {
 // record.
 RecordReading ReadRecord(const QString& folder);
 
-// The record a file's bytes hold. A last line cut short (a stick pulled
-// while it was written) is left out, and the rest read.
-RecordReading ParseRecord(const QByteArray& text);
-
-// The bytes of a record of the copies.
-QByteArray RecordText(const std::vector<RecordedCopy>& copies);
-
 // Writes a folder's record beside the old one, flushes it to its device and
 // puts it in place at once: at every moment the folder holds the old record
 // or the new, whole.
