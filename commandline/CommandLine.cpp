@@ -5,9 +5,12 @@
 #include "commandline/FileFilter.h"
 #include "commandline/FillBudget.h"
 #include "commandline/FolderRows.h"
+#include "commandline/MadeFolders.h"
 #include "commandline/Options.h"
 #include "commandline/PlanFile.h"
+#include "commandline/Playlist.h"
 #include "commandline/Refresh.h"
+#include "commandline/WholeFolders.h"
 #include "copyrun/CopyRun.h"
 #include "copyrun/DestinationLocks.h"
 #include "copyrun/DeviceFlush.h"
@@ -20,6 +23,7 @@
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
 #include "core/SettingsStore.h"
+#include "folders/PathText.h"
 #include "platform/FileSystem.h"
 #include "randomlist/CorrelateListviews.h"
 
@@ -110,6 +114,21 @@ QSet<QString> NamesIn(const QStringList& folders, const Refresh& refresh)
         }
     }
     return names;
+}
+
+// How many files (or whole folders) the draw gave each destination.
+qsizetype DrawnCount(const QList<CopyRow>& rows, bool wholeFolders)
+{
+    QSet<QString> destinations;
+    QSet<QString> folders;
+    for (const CopyRow& row : rows) {
+        destinations.insert(row.folder);
+        if (wholeFolders)
+            folders.insert(FolderOf(row.source));
+    }
+    if (destinations.isEmpty())
+        return 0;
+    return wholeFolders ? folders.size() : rows.size() / destinations.size();
 }
 
 struct DrawnPlan {
@@ -232,6 +251,11 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, DestinationLocks& l
     request.namesInByteOrder = true;
     request.maxBytes = options.maxBytes;
     request.listed = &sources.files;
+    request.wholeFolders = options.wholeFolders;
+    QHash<QString, QString> rootOf; // source folder -> the folder its path is taken below
+    for (qsizetype row = 0; row < request.sourceRows.size(); ++row)
+        rootOf.insert(WithClosingSeparator(request.sourceRows[row]), sources.roots[row]);
+    const auto arrivalOf = [&rootOf](const QString& folder) { return ArrivalFolders(folder, rootOf.value(folder, folder)); };
     // With a size budget and no number, the budget alone says how many.
     if (options.count)
         request.numberOfFiles = static_cast<double>(*options.count);
@@ -258,14 +282,34 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, DestinationLocks& l
         };
     }
     std::optional<FillBudget> budget = FillBudgetOf(options, destinationRows, refresh, dialogs);
-    if (budget)
+    if (budget) {
         request.fits = [&](const QString& path, std::uint64_t size) { return budget->Take(FileNameOf(path), size); };
+        request.folderFits = [&](const QString& folder, const std::vector<SizedFile>& files) {
+            return budget->TakeFolder(arrivalOf(folder), files);
+        };
+    }
     // --refresh replaces no one's file: names in use are taken, as --keep-existing takes them.
     const bool keepNames = options.keepExisting || (options.refresh && !options.skipExisting);
-    const QSet<QString> taken = keepNames ? NamesIn(destinationRows, refresh) : QSet<QString>();
+    QSet<QString> taken = keepNames ? NamesIn(destinationRows, refresh) : QSet<QString>();
+    if (!options.playlist.isEmpty())
+        taken.insert(options.playlist); // a drawn file of that name takes a number
+    Pairing pairing = [&](const Selection& selection, const QStringList& folders, const DestinationVolumes& volumes) {
+        return PairWithFolders(selection, folders, volumes, taken, options.numbered);
+    };
+    if (options.wholeFolders) {
+        ArrivalLookup lookup;
+        lookup.arrivalOf = arrivalOf;
+        lookup.blocked = [&refresh](const QString& path) {
+            std::error_code error;
+            const auto status = std::filesystem::symlink_status(ToFsPath(path), error);
+            return std::filesystem::exists(status) && !std::filesystem::is_directory(status) && !refresh.IsRemovable(path);
+        };
+        lookup.takenIn = [&](const QStringList& folders) { return keepNames ? NamesIn(folders, refresh) : QSet<QString>(); };
+        pairing = WholeFolderPairing(std::move(lookup), options.numbered);
+    }
     PassedOverFiles passedOver;
     report.Step(102, [&] {
-        plan.rows = CorrelateListviews(request, destinationRows, random, dialogs, taken, &passedOver);
+        plan.rows = CorrelateListviews(request, destinationRows, random, dialogs, pairing, &passedOver);
     });
     // A note, not a failure: others were drawn in their place.
     for (const QString& file : passedOver.files) {
@@ -278,9 +322,7 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, DestinationLocks& l
             && !options.quiet)
             PrintMessage(QStringLiteral("source: %1: no files in this folder or below").arg(top));
     }
-    const qsizetype folders = std::count_if(destinationRows.begin(), destinationRows.end(),
-                                            [](const QString& row) { return !row.trimmed().isEmpty(); });
-    const qsizetype drawn = folders > 0 ? plan.rows.rows.size() / folders : 0;
+    const qsizetype drawn = DrawnCount(plan.rows.rows, options.wholeFolders);
     if ((options.maxBytes || options.fill) && drawn == 0 && candidates > 0) {
         PrintMessage(options.maxBytes ? QStringLiteral("no file fits in %1 bytes").arg(*options.maxBytes)
                                       : QStringLiteral("no file fits in the destinations' free space"));
@@ -288,7 +330,7 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, DestinationLocks& l
     } else if (options.count && !options.repeats && !options.maxBytes && !options.fill && passedOver.files.isEmpty()
                && drawn > 0
                && static_cast<std::uint64_t>(drawn) < *options.count && !options.quiet) {
-        PrintMessage(QStringLiteral("only %1 files to draw from: %1 drawn").arg(drawn));
+        PrintMessage(QStringLiteral("only %1 %2 to draw from: %1 drawn").arg(drawn).arg(options.wholeFolders ? "folders" : "files"));
     }
     return plan;
 }
@@ -307,6 +349,29 @@ void FilterPlan(CopyPlan& plan, const std::vector<NameFilter>& filters)
         }
     }
     plan = std::move(kept);
+}
+
+// Leaves out the rows of every destination where the playlist's name is
+// taken by a file of the user's, which is not replaced; each is said.
+void LeaveOutOthersPlaylists(RowListModel& copyList, const QString& playlist, const Refresh& refresh,
+                             ConsoleDialogs& dialogs)
+{
+    const QStringList others = DestinationsWithOthersPlaylist(
+        copyList.CopyRows(), playlist, [&refresh](const QString& path) { return refresh.IsRemovable(path); });
+    if (others.isEmpty())
+        return;
+    for (const QString& folder : others) {
+        PrintMessage(QStringLiteral("playlist: %1: not written by quorvex, so not replaced; nothing was copied into %2")
+                         .arg(folder + playlist, folder));
+        dialogs.CountFailure();
+    }
+    const QSet<QString> leftOut(others.begin(), others.end());
+    std::vector<int> rows;
+    for (int row = 0; row < copyList.Count(); ++row) {
+        if (leftOut.contains(copyList.CopyRowAt(row).folder))
+            rows.push_back(row);
+    }
+    copyList.Remove(rows);
 }
 
 // Leaves out every row whose destination name exists, whatever it holds,
@@ -376,6 +441,8 @@ int Run(const Options& options)
     }
     RowListModel copyList(QStringLiteral("Random Copy List"));
     copyList.SetRows(drawn.rows);
+    if (!options.playlist.isEmpty())
+        LeaveOutOthersPlaylists(copyList, options.playlist, refresh, dialogs);
     const int skipped = options.skipExisting ? LeaveOutExisting(copyList, refresh) : 0;
     if (copyList.IsEmpty() && failedLines == 0 && skipped == 0) {
         if (!dialogs.FailuresReported())
@@ -391,6 +458,10 @@ int Run(const Options& options)
         QByteArray removals;
         for (const QString& path : refresh.Removable())
             removals += "# remove " + PlanPath(path) + '\n';
+        if (!options.playlist.isEmpty()) {
+            for (const PlannedPlaylist& playlist : PlaylistsFor(copyList.CopyRows(), {}, options.playlist))
+                removals += "# playlist " + PlanPath(playlist.path) + '\n';
+        }
         if (!PrintOut(removals + PlanText(copyList.CopyRows()))) {
             PrintMessage(QStringLiteral("standard output: the rows could not be written"));
             return kFailedStatus;
@@ -401,18 +472,39 @@ int Run(const Options& options)
     QElapsedTimer timer;
     timer.start();
     const int removed = options.refresh ? refresh.Remove(dialogs) : 0;
+    const QStringList foldersToMake = FoldersToMake(copyList.CopyRows());
     if (options.refresh)
-        refresh.Announce(copyList.CopyRows(), dialogs);
+        refresh.Announce(copyList.CopyRows(), foldersToMake, dialogs);
+    const QStringList madeFolders = MakeFolders(foldersToMake, dialogs);
     ConsoleProgress progress(copyList.CopyRows(), !options.quiet, options.verbose);
     SetCopying(true);
     const CopyRunSummary run = RunCopyList(copyList, progress, report);
     SetCopying(false);
+    // A folder whose copies all failed goes again.
+    const QStringList foldersLeft = RemoveEmptyFolders(madeFolders);
+    // The playlists are written with the copies, and named once flushed.
+    std::vector<std::pair<QString, QString>> playlists; // written aside, and its place
+    if (!options.playlist.isEmpty()) {
+        for (const PlannedPlaylist& playlist : PlaylistsFor(copyList.CopyRows(), run.written, options.playlist)) {
+            const QString written = WritePlaylistAside(playlist.path, playlist.entries, dialogs);
+            if (!written.isEmpty())
+                playlists.emplace_back(written, playlist.path);
+        }
+    }
+    QStringList flushed = run.written;
+    for (const auto& playlist : playlists)
+        flushed.append(playlist.first);
     SystemFlusher flusher;
     const QStringList flushFailures =
-        FlushToDevices(run.written, flusher, [&](const FlushGroup& group) { progress.Flushing(group.folder); });
+        FlushToDevices(flushed, flusher, [&](const FlushGroup& group) { progress.Flushing(group.folder); });
     progress.Finish();
+    QStringList playlistsInPlace;
+    for (const auto& [written, path] : playlists) {
+        if (PutPlaylistInPlace(written, path, dialogs))
+            playlistsInPlace.append(path);
+    }
     if (options.refresh)
-        refresh.WriteRecords(run.written, dialogs);
+        refresh.WriteRecords(run.written, foldersLeft, playlistsInPlace, dialogs);
     // Files whose flush failed may not have arrived: the cycle stays as it was.
     if (drawn.cycle && flushFailures.isEmpty()) {
         drawn.cycle->Record(drawn.rows.rows, run.written);

@@ -39,6 +39,9 @@ QStringList KeyParts(const Options& options)
         parts << (filter.keepMatching ? QStringLiteral("--only") : QStringLiteral("--exclude")) << filter.pattern;
     if (!options.cycleName.isEmpty())
         parts << QStringLiteral("--cycle-name") << options.cycleName;
+    // A cycle of folders is not one of files.
+    if (options.wholeFolders)
+        parts << QStringLiteral("--whole-folders");
     return parts;
 }
 
@@ -128,7 +131,7 @@ QString CycleFolder()
     return QDir::home().filePath(QStringLiteral(".local/state/quorvex"));
 }
 
-CycleState::CycleState(const Options& options)
+CycleState::CycleState(const Options& options) : wholeFolders_(options.wholeFolders)
 {
     const QStringList parts = KeyParts(options);
     key_ = parts.join(u' ');
@@ -164,7 +167,7 @@ void CycleState::Record(const QList<CopyRow>& rows, const QStringList& written)
     QSet<QByteArray> arrived;
     bool drewAgain = false;
     for (const CopyRow& row : rows) {
-        QByteArray line = PlanPath(row.source);
+        QByteArray line = PlanPath(wholeFolders_ ? FolderOf(row.source) : row.source);
         drewAgain = drewAgain || drawn_.contains(line);
         if (!arrived.contains(line) && Arrived(row, writtenFiles))
             arrived.insert(std::move(line));

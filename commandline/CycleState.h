@@ -22,7 +22,8 @@ public:
     // waits, and says so.
     explicit CycleState(const Options& options);
 
-    // True when path was drawn earlier in this cycle. Asked of every file the
+    // True when path (a file, or with --whole-folders a folder with its
+    // closing separator) was drawn earlier in this cycle. Asked of every file the
     // sources hold; the drawn files never asked about are gone, and forgotten.
     bool Drawn(const QString& path);
 
@@ -39,6 +40,7 @@ public:
 private:
     QString file_;
     QString key_;
+    bool wholeFolders_; // a folder counts as drawn once one of its files arrived
     QSet<QByteArray> drawn_;      // the paths, as the state file holds them
     QSet<QByteArray> stillThere_; // the drawn ones the sources still hold
     QSet<QByteArray> next_;       // what Save writes

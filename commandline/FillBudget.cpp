@@ -59,15 +59,41 @@ FillBudget::FillBudget(const QStringList& folders, const std::vector<std::pair<Q
 
 bool FillBudget::Take(const QString& name, std::uint64_t size)
 {
-    const auto cost = [&](const Volume& volume) {
+    return TakeEverywhere([&](const Volume& volume) {
         const std::uint64_t entries = volume.fatEntries ? FolderEntryBytes(name) : 0;
-        return volume.folders * (platform::AllocatedSize(size, volume.unit) + entries);
-    };
+        return platform::AllocatedSize(size, volume.unit) + entries;
+    });
+}
+
+bool FillBudget::TakeFolder(const QStringList& madeFolders, const std::vector<SizedFile>& files)
+{
+    return TakeEverywhere([&](const Volume& volume) {
+        // Each file's clusters; the innermost folder's entries (theirs, and
+        // its own "." and "..") in clusters of their own; each folder around
+        // it a cluster; and every made folder its entry in its parent.
+        constexpr std::uint64_t kDotEntries = 64;
+        std::uint64_t bytes = 0;
+        std::uint64_t entries = kDotEntries;
+        for (const SizedFile& file : files) {
+            bytes += platform::AllocatedSize(file.size, volume.unit);
+            entries += volume.fatEntries ? FolderEntryBytes(FileNameOf(file.path)) : 0;
+        }
+        bytes += platform::AllocatedSize(entries, volume.unit);
+        for (qsizetype folder = 0; folder < madeFolders.size(); ++folder) {
+            bytes += volume.fatEntries ? FolderEntryBytes(madeFolders[folder]) : 0;
+            bytes += folder + 1 < madeFolders.size() ? volume.unit : 0;
+        }
+        return bytes;
+    });
+}
+
+bool FillBudget::TakeEverywhere(const std::function<std::uint64_t(const Volume&)>& cost)
+{
     for (const Volume& volume : volumes_) {
-        if (volume.folders == 0 || cost(volume) > volume.budget - volume.used)
+        if (volume.folders == 0 || volume.folders * cost(volume) > volume.budget - volume.used)
             return false;
     }
     for (Volume& volume : volumes_)
-        volume.used += cost(volume);
+        volume.used += volume.folders * cost(volume);
     return true;
 }

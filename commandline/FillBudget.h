@@ -1,9 +1,12 @@
 #pragma once
 
+#include "randomlist/RandomFileList.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -29,6 +32,10 @@ public:
     // (and nothing taken) when it does not.
     bool Take(const QString& name, std::uint64_t size);
 
+    // Takes a drawn folder's files whole, with the folders made for them
+    // (their names, outermost first), when all fit everywhere.
+    bool TakeFolder(const QStringList& madeFolders, const std::vector<SizedFile>& files);
+
 private:
     struct Volume {
         std::uint64_t device = 0;
@@ -39,5 +46,7 @@ private:
         std::uint64_t budget = 0; // what the draw may take
         std::uint64_t used = 0;
     };
+    bool TakeEverywhere(const std::function<std::uint64_t(const Volume&)>& cost);
+
     std::vector<Volume> volumes_;
 };

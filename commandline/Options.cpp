@@ -82,6 +82,18 @@ std::uint64_t WholeCount(const QString& value)
     return count;
 }
 
+// A playlist's name: a plain name in the destination's top folder, ending
+// in .m3u8 or .m3u, which players take for a playlist.
+QString PlaylistName(const QString& value)
+{
+    static const QRegularExpression playlist(QStringLiteral("^[^/\\\\:*?\"<>|\\x00-\\x1f]+\\.m3u8?$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (!playlist.match(value).hasMatch() || value.startsWith(u'.'))
+        throw UsageError(QStringLiteral("--playlist: \"%1\" is no playlist's name; give a name such as mix.m3u8 "
+                                        "or mix.m3u").arg(value));
+    return value;
+}
+
 void CheckCombinations(const Options& options)
 {
     if (!options.cycleName.isEmpty() && !options.cycle)
@@ -94,10 +106,18 @@ void CheckCombinations(const Options& options)
         if (!options.sources.empty() || !options.destinations.empty())
             throw UsageError(QStringLiteral("--plan carries out a saved plan; it takes no sources or destinations"));
         if (options.count || options.seed || options.maxBytes || options.repeats || options.keepExisting
-            || options.refresh || options.fill || options.balance || options.cycle)
+            || options.refresh || options.fill || options.balance || options.cycle || options.wholeFolders
+            || options.numbered)
             throw UsageError(QStringLiteral("--plan carries out a saved plan; -n, -r, --seed, --max-size, "
-                                            "--keep-existing, --refresh, --fill, --balance and --cycle cannot "
-                                            "change it"));
+                                            "--keep-existing, --refresh, --fill, --balance, --cycle, "
+                                            "--whole-folders and --numbered cannot change it"));
+    } else if (options.wholeFolders && (options.repeats || options.balance)) {
+        throw UsageError(QStringLiteral("--whole-folders draws each folder once, whatever its size; it takes no "
+                                        "-r or --balance"));
+    } else if (options.wholeFolders && std::any_of(options.destinations.begin(), options.destinations.end(),
+                                                   [](const FolderOption& folder) { return folder.kind == FolderSource::Tree; })) {
+        // The folders made last night would become destinations themselves.
+        throw UsageError(QStringLiteral("--whole-folders makes folders in the destinations; it takes no --dest-tree"));
     } else if (options.repeats && options.cycle) {
         throw UsageError(QStringLiteral("--cycle draws every file once before any comes back; it takes no -r"));
     } else if (options.repeats && (options.maxBytes || options.fill) && !options.count) {
@@ -157,6 +177,14 @@ const std::vector<OptionRow>& OptionTable()
                             "(with -n or --max-size as a cap)."},
         {{"refresh"}, nullptr, "First remove the copies the last --refresh run made in each destination, where "
                                "unchanged since; the user's own files stay, and no existing name is replaced."},
+        {{"whole-folders"}, nullptr, "Draw folders rather than files: each drawn folder (an album) is copied "
+                                     "whole, into a folder of its name (its path below a --source-tree); -n "
+                                     "counts folders."},
+        {{"numbered"}, nullptr, "Start each copy's name with its place in the draw (001 Song.mp3; with "
+                                "--whole-folders each folder's: 01 Album), so that players that sort by name "
+                                "play the draw's order."},
+        {{"playlist"}, "NAME", "Write the playlist NAME (.m3u8 or .m3u) into each destination, naming the copies "
+                               "that arrived in the draw's order."},
         {{"wait"}, nullptr, "When another run is writing into a destination folder, wait for it rather than "
                             "leave that folder alone."},
         {{"skip-existing"}, nullptr, "Leave out every row whose destination name already exists."},
@@ -240,6 +268,8 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
             if (value.isEmpty())
                 throw UsageError(QStringLiteral("--cycle-name needs a name"));
             options.cycleName = value;
+        } else if (option == u"playlist") {
+            options.playlist = PlaylistName(value);
         } else if (option == u"max-size") {
             options.maxBytes = ParseSize(value);
             if (!options.maxBytes)
@@ -254,6 +284,8 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
     options.refresh = parser.isSet(QStringLiteral("refresh"));
     options.fill = parser.isSet(QStringLiteral("fill"));
     options.wait = parser.isSet(QStringLiteral("wait"));
+    options.wholeFolders = parser.isSet(QStringLiteral("whole-folders"));
+    options.numbered = parser.isSet(QStringLiteral("numbered"));
     options.dryRun = parser.isSet(QStringLiteral("dry-run"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.verbose = parser.isSet(QStringLiteral("verbose"));

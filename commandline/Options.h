@@ -40,6 +40,9 @@ struct Options {
     bool refresh = false; // removes the last --refresh run's unchanged copies first
     bool fill = false;    // draws as much as fits on every destination
     bool wait = false;    // waits for a destination another run holds
+    bool wholeFolders = false; // draws folders, each copied whole
+    bool numbered = false;     // names start with their place in the draw
+    QString playlist;          // the playlist's name in each destination, if any
     bool dryRun = false;
     bool quiet = false;
     bool verbose = false;

@@ -6,10 +6,37 @@
 #include "core/PathHelpers.h"
 
 #include <QFile>
+#include <QSet>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <limits>
 #include <fstream>
+
+namespace {
+
+const QByteArray kDestinationLine = QByteArrayLiteral("# destination ");
+
+// A row below a named destination is split there: its name leads through
+// the folders to make. Only through plain names: never "..".
+void SplitAtDestination(CopyRow& row, const QStringList& destinations)
+{
+    const QString path = row.Destination();
+    for (const QString& destination : destinations) {
+        if (!path.startsWith(destination))
+            continue;
+        const QString below = path.mid(destination.size());
+        const QStringList names = below.split(NativeSeparator());
+        if (std::none_of(names.begin(), names.end(), [](const QString& name) {
+                return name.isEmpty() || name == u"." || name == u".." || name.contains(u'/');
+            }))
+            row = {row.source, destination, below};
+        return;
+    }
+}
+
+} // namespace
 
 CopyPlan ReadPlan(const QString& path, int& failedLines)
 {
@@ -26,14 +53,20 @@ CopyPlan ReadPlan(const QString& path, int& failedLines)
     }
     const QString name = path.isEmpty() ? QStringLiteral("standard input") : path;
     CopyPlan rows;
+    QStringList destinations;
     const QList<QByteArray> lines = text.split('\n');
     for (qsizetype number = 0; number < lines.size(); ++number) {
         QByteArray line = lines[number];
         if (line.endsWith('\r'))
             line.chop(1);
+        if (line.startsWith(kDestinationLine)) {
+            if (const std::optional<QString> folder = PathOfPlanPath(line.mid(kDestinationLine.size())))
+                destinations.append(WithClosingSeparator(*folder));
+            continue;
+        }
         if (line.trimmed().isEmpty() || line.startsWith('#'))
             continue;
-        const std::optional<CopyRow> row = RowOfPlanLine(line);
+        std::optional<CopyRow> row = RowOfPlanLine(line);
         if (!row) {
             PrintMessage(QStringLiteral("%1:%2: the row does not say what is copied where: %3")
                              .arg(name)
@@ -42,6 +75,7 @@ CopyPlan ReadPlan(const QString& path, int& failedLines)
             ++failedLines;
             continue;
         }
+        SplitAtDestination(*row, destinations);
         rows.Append(*row);
     }
     return rows;
@@ -50,6 +84,13 @@ CopyPlan ReadPlan(const QString& path, int& failedLines)
 QByteArray PlanText(const QList<CopyRow>& rows)
 {
     QByteArray text;
+    QSet<QString> named;
+    for (const CopyRow& row : rows) {
+        if (row.name.contains(NativeSeparator()) && !named.contains(row.folder)) {
+            named.insert(row.folder);
+            text += kDestinationLine + PlanPath(row.folder) + '\n';
+        }
+    }
     for (const CopyRow& row : rows)
         text += PlanLine(row) + '\n';
     return text;

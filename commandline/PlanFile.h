@@ -9,14 +9,17 @@
 #include <optional>
 
 // Saved plans: one row a line (see PlanText.h), after comment lines that
-// start with "#"; a row always starts with an absolute path.
+// start with "#"; a row always starts with an absolute path. Where rows
+// lead through folders made below their destination (--whole-folders), a
+// line "# destination PATH" before them names each destination: a row below
+// it makes its folders there, and only there.
 
 // The rows of a saved plan; path empty: standard input. A line that is no
 // row is named with its number and counted in failedLines. Throws Failure
 // when the plan cannot be read.
 CopyPlan ReadPlan(const QString& path, int& failedLines);
 
-// The rows as plan lines.
+// The rows as plan lines, after their destinations' lines where needed.
 QByteArray PlanText(const QList<CopyRow>& rows);
 
 // Writes a plan, headed by the seed that drew it; false (and said) when it

@@ -26,13 +26,36 @@ bool SameTime(std::int64_t seconds, std::int64_t recorded)
     return shift <= 2 || (shift <= 14 * 3600 && offHour <= 2);
 }
 
+bool IsRealFolder(const QString& path)
+{
+    std::error_code error;
+    return std::filesystem::is_directory(std::filesystem::symlink_status(ToFsPath(path), error));
+}
+
+// Whether every folder between a destination and a path below it is a real
+// folder: a removal never goes through a link put in a folder's place.
+bool ThroughRealFolders(const QString& folder, const QString& below)
+{
+    const QStringList names = below.split(NativeSeparator());
+    QString path = folder;
+    for (qsizetype name = 0; name + 1 < names.size(); ++name) {
+        path += names[name];
+        if (!IsRealFolder(path))
+            return false;
+        path += NativeSeparator();
+    }
+    return true;
+}
+
 // Whether a file still looks like the copy recorded: a regular file (not a
 // link put in its place) of the same size and time, and where the file
 // system keeps its files' numbers across mounts, the same number.
-bool LooksUnchanged(const QString& path, const RecordedCopy& copy, bool lastingNumbers)
+bool LooksUnchanged(const QString& folder, const RecordedCopy& copy, bool lastingNumbers)
 {
+    const QString path = folder + copy.name;
     std::error_code error;
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(ToFsPath(path), error)))
+    if (!ThroughRealFolders(folder, copy.name)
+        || !std::filesystem::is_regular_file(std::filesystem::symlink_status(ToFsPath(path), error)))
         return false;
     const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
     return facts && facts->size == copy.size && SameTime(facts->modifiedSeconds, copy.modifiedSeconds)
@@ -42,17 +65,19 @@ bool LooksUnchanged(const QString& path, const RecordedCopy& copy, bool lastingN
 // Whether a file is still the copy recorded, also in what it holds (a tag
 // editor keeps the size and may keep the time). A copy of a record of the
 // first form is known by its look alone, and its fingerprint taken now.
-bool StillTheCopy(const QString& path, RecordedCopy& copy, bool lastingNumbers)
+bool StillTheCopy(const QString& folder, RecordedCopy& copy, bool lastingNumbers)
 {
-    if (!LooksUnchanged(path, copy, lastingNumbers))
+    if (!LooksUnchanged(folder, copy, lastingNumbers))
         return false;
-    const std::optional<std::uint64_t> fingerprint = FingerprintOf(path);
+    const std::optional<std::uint64_t> fingerprint = FingerprintOf(folder + copy.name);
     if (!copy.fingerprint) {
         copy.fingerprint = fingerprint;
         return fingerprint.has_value();
     }
     return fingerprint == copy.fingerprint;
 }
+
+qsizetype Depth(const RecordedCopy& entry) { return entry.name.count(NativeSeparator()); }
 
 } // namespace
 
@@ -81,8 +106,12 @@ void Refresh::Read(const QStringList& folders, ConsoleDialogs& dialogs)
                              .arg(RecordPath(path), folder.refusal));
             dialogs.CountFailure();
         }
-        for (RecordedCopy& copy : record.copies)
-            candidates.push_back({folders_.size(), std::move(copy)});
+        for (RecordedCopy& copy : record.copies) {
+            if (copy.kind == RecordedKind::Folder)
+                folder.madeFolders.push_back(std::move(copy));
+            else
+                candidates.push_back({folders_.size(), std::move(copy)});
+        }
         folderIndex_.insert(path, folders_.size());
         folders_.push_back(std::move(folder));
     }
@@ -90,7 +119,7 @@ void Refresh::Read(const QStringList& folders, ConsoleDialogs& dialogs)
     ForEachInParallel(candidates.size(), [&](std::size_t i) {
         Candidate& candidate = candidates[i];
         const Folder& folder = folders_[candidate.folder];
-        candidate.unchanged = StillTheCopy(folder.path + candidate.copy.name, candidate.copy, folder.lastingNumbers);
+        candidate.unchanged = StillTheCopy(folder.path, candidate.copy, folder.lastingNumbers);
     });
     // A name recorded twice (a copy that replaced another in a run that was
     // stopped) is one file, removed once.
@@ -102,12 +131,47 @@ void Refresh::Read(const QStringList& folders, ConsoleDialogs& dialogs)
             folder.removable.push_back(std::move(candidate.copy));
         }
     }
+    for (Folder& folder : folders_)
+        FindRemovableFolders(folder);
+}
+
+void Refresh::FindRemovableFolders(Folder& folder)
+{
+    // The innermost first: a folder goes when all it holds goes.
+    std::vector<RecordedCopy> made = std::move(folder.madeFolders);
+    std::stable_sort(made.begin(), made.end(), [](const RecordedCopy& a, const RecordedCopy& b) { return Depth(a) > Depth(b); });
+    for (RecordedCopy& entry : made) {
+        const QString path = folder.path + entry.name;
+        // One put in its place, or gone, is not ours to record.
+        if (removable_.contains(path) || !ThroughRealFolders(folder.path, entry.name) || !IsRealFolder(path))
+            continue;
+        bool empties = true;
+        platform::FolderReader reader(ToFsPath(path));
+        platform::FolderEntry found;
+        while (empties && reader.Next(found))
+            empties = removable_.contains(path + NativeSeparator() + FromFsName(found.name));
+        if (empties && !reader.OpenError() && !reader.ReadError()) {
+            removable_.insert(path);
+            folder.madeFolders.push_back(std::move(entry));
+        } else {
+            folder.kept.push_back(std::move(entry)); // the user's things keep it, still ours
+        }
+    }
 }
 
 Refresh::Folder* Refresh::FindFolder(const QString& folderPath)
 {
     const auto folder = folderIndex_.constFind(folderPath);
     return folder == folderIndex_.cend() ? nullptr : &folders_[*folder];
+}
+
+Refresh::Folder* Refresh::DestinationOf(const QString& path)
+{
+    for (QString folder = FolderOf(CollapseBackslashes(path)); folder.size() > 1; folder = FolderOf(folder.chopped(1))) {
+        if (Folder* found = FindFolder(folder))
+            return found;
+    }
+    return nullptr;
 }
 
 bool Refresh::IsRemovable(const QString& path) const { return removable_.contains(CollapseBackslashes(path)); }
@@ -118,6 +182,8 @@ QStringList Refresh::Removable() const
     for (const Folder& folder : folders_) {
         for (const RecordedCopy& copy : folder.removable)
             paths.append(folder.path + copy.name);
+        for (const RecordedCopy& made : folder.madeFolders)
+            paths.append(folder.path + made.name + NativeSeparator());
     }
     return paths;
 }
@@ -132,7 +198,7 @@ std::vector<std::pair<QString, std::uint64_t>> Refresh::RemovableSizes() const
     return sizes;
 }
 
-void Refresh::Announce(const QList<CopyRow>& plan, ConsoleDialogs& dialogs)
+void Refresh::Announce(const QList<CopyRow>& plan, const QStringList& foldersToMake, ConsoleDialogs& dialogs)
 {
     // The rows bound for a free name: a name still in use is the user's own
     // file, the drawn file itself lying in the destination, or a copy that
@@ -167,7 +233,7 @@ void Refresh::Announce(const QList<CopyRow>& plan, ConsoleDialogs& dialogs)
         const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(source));
         const std::optional<std::uint64_t> fingerprint = facts ? FingerprintOf(source) : std::nullopt;
         if (fingerprint)
-            made[i] = RecordedCopy {{}, facts->size, facts->modifiedSeconds, std::nullopt, fingerprint};
+            made[i] = RecordedCopy {{}, RecordedKind::File, facts->size, facts->modifiedSeconds, std::nullopt, fingerprint};
     });
     for (const Planned& row : rows) {
         if (const std::optional<RecordedCopy>& copy = made[static_cast<std::size_t>(row.source)]) {
@@ -175,6 +241,12 @@ void Refresh::Announce(const QList<CopyRow>& plan, ConsoleDialogs& dialogs)
             planned = *copy;
             planned.name = row.name;
         }
+    }
+    // A folder is recorded before it is made.
+    std::vector<std::vector<RecordedCopy>> madeNext(folders_.size());
+    for (const QString& made : foldersToMake) {
+        if (Folder* folder = DestinationOf(made))
+            madeNext[static_cast<std::size_t>(folder - folders_.data())].push_back(Made(*folder, made));
     }
     for (Folder& folder : folders_) {
         if (!folder.refusal.isEmpty()) {
@@ -189,6 +261,8 @@ void Refresh::Announce(const QList<CopyRow>& plan, ConsoleDialogs& dialogs)
             dialogs.CountFailure();
         }
         std::vector<RecordedCopy> copies = folder.kept;
+        const std::vector<RecordedCopy>& made = madeNext[static_cast<std::size_t>(&folder - folders_.data())];
+        copies.insert(copies.end(), made.begin(), made.end());
         for (const RecordedCopy& copy : std::as_const(folder.planned))
             copies.push_back(copy);
         Write(folder, copies, dialogs);
@@ -202,7 +276,7 @@ int Refresh::Remove(ConsoleDialogs& dialogs)
         for (const RecordedCopy& copy : folder.removable) {
             const QString path = folder.path + copy.name;
             // Looked at again at its turn: a file changed since the plan stays.
-            if (!LooksUnchanged(path, copy, folder.lastingNumbers))
+            if (!LooksUnchanged(folder.path, copy, folder.lastingNumbers))
                 continue;
             std::error_code error;
             // A read-only copy (of a read-only source) goes too, as the copy run replaces one.
@@ -215,28 +289,64 @@ int Refresh::Remove(ConsoleDialogs& dialogs)
                 dialogs.CountFailure();
                 folder.kept.push_back(copy);
             } else {
-                ++removed;
+                removed += copy.kind == RecordedKind::File;
             }
         }
         folder.removable.clear();
+        RemoveMadeFolders(folder, dialogs);
     }
     removable_.clear();
     return removed;
 }
 
-void Refresh::WriteRecords(const QStringList& written, ConsoleDialogs& dialogs)
+void Refresh::RemoveMadeFolders(Folder& folder, ConsoleDialogs& dialogs)
+{
+    for (const RecordedCopy& made : folder.madeFolders) {
+        const QString path = folder.path + made.name;
+        if (!ThroughRealFolders(folder.path, made.name) || !IsRealFolder(path))
+            continue;
+        std::error_code error;
+        std::filesystem::remove(ToFsPath(path), error);
+        // Something put there since stays, and keeps the folder.
+        if (error && error != std::errc::directory_not_empty) {
+            PrintMessage(QStringLiteral("remove: %1: %2").arg(path, ReasonOf(error)));
+            dialogs.CountFailure();
+        }
+        if (error)
+            folder.kept.push_back(made);
+    }
+    folder.madeFolders.clear();
+}
+
+RecordedCopy Refresh::Made(const Folder& folder, const QString& madePath)
+{
+    RecordedCopy made;
+    made.kind = RecordedKind::Folder;
+    made.name = CollapseBackslashes(madePath).mid(folder.path.size());
+    if (made.name.endsWith(NativeSeparator()))
+        made.name.chop(1);
+    return made;
+}
+
+void Refresh::WriteRecords(const QStringList& written, const QStringList& madeFolders, const QStringList& playlists,
+                           ConsoleDialogs& dialogs)
 {
     std::vector<std::vector<RecordedCopy>> records;
     records.reserve(folders_.size());
     for (const Folder& folder : folders_)
         records.push_back(folder.kept);
-    for (const QString& path : written) {
-        Folder* folder = FindFolder(FolderOf(path));
+    for (const QString& made : madeFolders) {
+        if (Folder* folder = DestinationOf(made); folder != nullptr && IsRealFolder(made))
+            records[static_cast<std::size_t>(folder - folders_.data())].push_back(Made(*folder, made));
+    }
+    for (const QString& path : written + playlists) {
+        Folder* folder = DestinationOf(path);
         const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
         if (folder == nullptr || !facts)
             continue;
-        const QString name = FileNameOf(path);
-        RecordedCopy copy {name, facts->size, facts->modifiedSeconds, std::nullopt, std::nullopt};
+        const QString name = CollapseBackslashes(path).mid(folder->path.size());
+        const RecordedKind kind = playlists.contains(path) ? RecordedKind::Playlist : RecordedKind::File;
+        RecordedCopy copy {name, kind, facts->size, facts->modifiedSeconds, std::nullopt, std::nullopt};
         if (folder->lastingNumbers)
             copy.number = facts->number;
         // The source's fingerprint, unless the source changed before its copy.

@@ -30,7 +30,8 @@ public:
     // Then, in a run, Remove, Announce, the copy, WriteRecords.
     void Read(const QStringList& folders, ConsoleDialogs& dialogs);
 
-    // The copies found unchanged: what Remove removes.
+    // The copies found unchanged, and the made folders they leave empty
+    // (with their closing separator): what Remove removes.
     QStringList Removable() const;
     bool IsRemovable(const QString& path) const;
     // What each removable file takes now, as (folder, size).
@@ -42,14 +43,18 @@ public:
     int Remove(ConsoleDialogs& dialogs);
 
     // After the removals, which make room for it on a full stick, and before
-    // any copy: writes each folder's record of the copies that could not be
-    // removed and of every copy the plan makes there, as the plan knows them
-    // (size, time and fingerprint of its source).
-    void Announce(const QList<CopyRow>& plan, ConsoleDialogs& dialogs);
+    // any copy or folder is made: writes each folder's record of the copies
+    // and made folders that could not be removed, of the folders the run
+    // will make (foldersToMake, full paths), and of every copy the plan
+    // makes there, as the plan knows them (size, time and fingerprint of its
+    // source).
+    void Announce(const QList<CopyRow>& plan, const QStringList& foldersToMake, ConsoleDialogs& dialogs);
 
     // After the copy and its flush: writes each folder's record of the copies
-    // written now (their paths) and of those that could not be removed.
-    void WriteRecords(const QStringList& written, ConsoleDialogs& dialogs);
+    // written now, the folders made for them and still there, the playlists
+    // written (all as full paths), and what could not be removed.
+    void WriteRecords(const QStringList& written, const QStringList& madeFolders, const QStringList& playlists,
+                      ConsoleDialogs& dialogs);
 
 private:
     struct Folder {
@@ -57,11 +62,17 @@ private:
         bool lastingNumbers = false;
         QString refusal; // why its record was refused
         bool recordFailed = false; // its record could not be written, and that was said
-        std::vector<RecordedCopy> removable;
+        std::vector<RecordedCopy> removable;   // copies and playlists
+        std::vector<RecordedCopy> madeFolders; // as read; then the removable ones, innermost first
         std::vector<RecordedCopy> kept;        // could not be removed
         QHash<QString, RecordedCopy> planned; // this run's copies, by name
     };
     Folder* FindFolder(const QString& folderPath);
+    // The destination folder a path lies below.
+    Folder* DestinationOf(const QString& path);
+    void FindRemovableFolders(Folder& folder);
+    void RemoveMadeFolders(Folder& folder, ConsoleDialogs& dialogs);
+    static RecordedCopy Made(const Folder& folder, const QString& madePath);
     void Write(Folder& folder, const std::vector<RecordedCopy>& copies, ConsoleDialogs& dialogs);
 
     bool dryRun_;

@@ -18,14 +18,20 @@ inline constexpr char kRefusedRecordSuffix[] = ".refused";
 // Tens of thousands of copies fit; a record past it is no record of ours.
 inline constexpr qint64 kRefreshRecordLimit = 4 * 1024 * 1024;
 
+// What a record's entry is: a copy, a folder a run made for copies, or the
+// playlist a run wrote.
+enum class RecordedKind { File, Folder, Playlist };
+
 struct RecordedCopy {
-    QString name; // in its folder
+    QString name; // its path below the folder, with the system's separators
+    RecordedKind kind = RecordedKind::File;
     std::uint64_t size = 0;
     std::int64_t modifiedSeconds = 0;
     // Its inode or file id, where the file system keeps it across mounts and
     // the copy was made when the record was written.
     std::optional<std::uint64_t> number;
-    // Of its content (FingerprintOf); records of the first form hold none.
+    // Of its content (FingerprintOf); records of the first form, and
+    // folders, hold none.
     std::optional<std::uint64_t> fingerprint;
 };
 

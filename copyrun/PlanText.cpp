@@ -111,6 +111,14 @@ QString PathOfPlanText(const QByteArray& text)
 
 QByteArray PlanPath(const QString& path) { return WithJoinEscaped(EscapedPath(path)); }
 
+std::optional<QString> PathOfPlanPath(const QByteArray& text)
+{
+    QString path = PathOfPlanText(text);
+    if (path.contains(QChar(0)))
+        return std::nullopt;
+    return path;
+}
+
 QByteArray PlanLine(const CopyRow& row) { return PlanPath(row.source) + kJoin + PlanPath(row.Destination()); }
 
 std::optional<CopyRow> RowOfPlanLine(const QByteArray& line)
@@ -118,9 +126,9 @@ std::optional<CopyRow> RowOfPlanLine(const QByteArray& line)
     const qsizetype join = line.indexOf(kJoin);
     if (join < 0 || line.indexOf(kJoin, join + 1) >= 0)
         return std::nullopt;
-    const QString source = PathOfPlanText(line.left(join));
-    const QString destination = PathOfPlanText(line.mid(join + kJoin.size()));
-    if (source.contains(QChar(0)) || destination.contains(QChar(0)))
+    const std::optional<QString> source = PathOfPlanPath(line.left(join));
+    const std::optional<QString> destination = PathOfPlanPath(line.mid(join + kJoin.size()));
+    if (!source || !destination)
         return std::nullopt;
-    return CopyRowTo(source, destination);
+    return CopyRowTo(*source, *destination);
 }

@@ -25,6 +25,9 @@ QByteArray PlanLine(const CopyRow& row);
 // A path as a plan line writes it.
 QByteArray PlanPath(const QString& path);
 
+// The path PlanPath wrote; empty when it names a path with a NUL.
+std::optional<QString> PathOfPlanPath(const QByteArray& text);
+
 // The row a plan line holds (without its line end); empty when the line does
 // not hold exactly one " will be copied to " or names a path with a NUL.
 // A backslash that starts no escape stays as it is.

@@ -26,6 +26,12 @@ QString DestinationFileName(const QString& fileName, std::uint32_t repeat)
     return fileName.left(dot) + QString::number(repeat) + fileName.mid(dot);
 }
 
+QString PlaceInDraw(std::size_t position, std::size_t count)
+{
+    const int width = static_cast<int>(QString::number(count).size());
+    return QStringLiteral("%1 ").arg(position + 1, width, 10, QChar(u'0'));
+}
+
 namespace {
 
 // The code point of a name at `at`, case-folded; `at` moves past it.
@@ -80,7 +86,16 @@ struct OwnNames {
     std::vector<std::size_t> hashes;
 };
 
-OwnNames OwnNamesOf(const Selection& selection, NameRule rule)
+// A drawn file's name before any clash: its own or its repeat name, after
+// its place in the draw when the names are numbered.
+QString DrawnName(const Selection& selection, std::size_t position, NameRule rule, bool numbered)
+{
+    const SelectionEntry& entry = selection[position];
+    const QString name = DestinationFileName(NameUnder(rule, FileNameOf(entry.path)), entry.repeat);
+    return numbered ? PlaceInDraw(position, selection.size()) + name : name;
+}
+
+OwnNames OwnNamesOf(const Selection& selection, NameRule rule, bool numbered)
 {
     OwnNames own;
     own.names.resize(static_cast<qsizetype>(selection.size()));
@@ -88,7 +103,7 @@ OwnNames OwnNamesOf(const Selection& selection, NameRule rule)
     QString* names = own.names.data();
     ForEachRangeInParallel(selection.size(), kPathsPerThread, [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
-            names[i] = DestinationFileName(NameUnder(rule, FileNameOf(selection[i].path)), selection[i].repeat);
+            names[i] = DrawnName(selection, i, rule, numbered);
             own.hashes[i] = FoldedHash(names[i]);
         }
     });
@@ -138,8 +153,8 @@ bool AllDifferent(const std::vector<std::size_t>& hashes, const QSet<QString>& t
 class NameBook {
 public:
     NameBook(const Selection& selection, const QStringList& destinationFolders, const QSet<QString>& takenNames,
-             NameRule rule)
-        : selection_(selection), rule_(rule)
+             NameRule rule, bool numbered)
+        : selection_(selection), rule_(rule), inDrawOrder_(numbered)
     {
         takenBy_.reserve(static_cast<qsizetype>(selection.size() + takenNames.size()));
         for (const QString& name : takenNames)
@@ -162,7 +177,7 @@ private:
     QString NameFor(qsizetype position)
     {
         const SelectionEntry& entry = selection_[position];
-        const QString name = DestinationFileName(NameUnder(rule_, FileNameOf(entry.path)), entry.repeat);
+        const QString name = DrawnName(selection_, static_cast<std::size_t>(position), rule_, inDrawOrder_);
         Owner& owner = takenBy_[FoldedName(name)];
         if (owner.position == kNobody) {
             owner.position = position;
@@ -226,7 +241,8 @@ private:
         }
         // Every number below the last one handed out for this name was taken
         // then and still is, so the search goes on from there.
-        const QString fileName = NameUnder(rule_, FileNameOf(entry.path));
+        const QString fileName = (inDrawOrder_ ? PlaceInDraw(static_cast<std::size_t>(position), selection_.size())
+                                            : QString()) + NameUnder(rule_, FileNameOf(entry.path));
         std::uint32_t& number = nextNumber_[FoldedName(fileName)];
         QString name;
         for (;;) {
@@ -305,6 +321,7 @@ private:
 
     const Selection& selection_;
     const NameRule rule_;
+    const bool inDrawOrder_; // names start with their place in the draw
     QStringList names_;
     std::vector<platform::FileId> destinationIds_;
     QHash<FoldedName, Owner> takenBy_;                  // name -> the entry that took it
@@ -317,13 +334,13 @@ private:
 } // namespace
 
 QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders,
-                             const QSet<QString>& takenNames, NameRule rule)
+                             const QSet<QString>& takenNames, NameRule rule, bool numbered)
 {
-    OwnNames own = OwnNamesOf(selection, rule);
+    OwnNames own = OwnNamesOf(selection, rule, numbered);
     if (AllDifferent(own.hashes, takenNames))
         return own.names;
     own = {}; // the book builds the names afresh
-    return NameBook(selection, destinationFolders, takenNames, rule).Names();
+    return NameBook(selection, destinationFolders, takenNames, rule, numbered).Names();
 }
 
 namespace {
@@ -342,22 +359,19 @@ QStringList DestinationFolders(const QStringList& destinationRows)
     return folders;
 }
 
-// Each destination gets the names planned for its file system's rule; the
-// names of one rule are planned over all the folders of that rule at once,
-// so that they are the same in each.
-CopyPlan PairWithFolders(const Selection& selection, const QStringList& folders, const DestinationVolumes& volumes,
-                         const QSet<QString>& takenNames)
+} // namespace
+
+CopyPlan PairByRule(const Selection& selection, const QStringList& folders, const DestinationVolumes& volumes,
+                    const std::function<QStringList(NameRule, const QStringList&)>& namesOfRule)
 {
     constexpr std::size_t kRules = 2;
     std::array<QStringList, kRules> foldersOfRule;
     for (qsizetype folder = 0; folder < folders.size(); ++folder)
         foldersOfRule[static_cast<std::size_t>(volumes.RuleOf(folder))].append(folders[folder]);
-    std::array<QStringList, kRules> namesOfRule;
+    std::array<QStringList, kRules> names;
     for (std::size_t rule = 0; rule < kRules; ++rule) {
-        if (!foldersOfRule[rule].isEmpty()) {
-            namesOfRule[rule] =
-                DestinationNames(selection, foldersOfRule[rule], takenNames, static_cast<NameRule>(rule));
-        }
+        if (!foldersOfRule[rule].isEmpty())
+            names[rule] = namesOfRule(static_cast<NameRule>(rule), foldersOfRule[rule]);
     }
 
     CopyPlan plan;
@@ -366,11 +380,21 @@ CopyPlan PairWithFolders(const Selection& selection, const QStringList& folders,
         const SelectionEntry& entry = selection[static_cast<std::size_t>(position)];
         for (qsizetype folder = 0; folder < folders.size(); ++folder) {
             const auto rule = static_cast<std::size_t>(volumes.RuleOf(folder));
-            plan.Append({entry.path, folders[folder], namesOfRule[rule][position]});
+            plan.Append({entry.path, folders[folder], names[rule][position]});
         }
     }
     return plan;
 }
+
+CopyPlan PairWithFolders(const Selection& selection, const QStringList& folders, const DestinationVolumes& volumes,
+                         const QSet<QString>& takenNames, bool numbered)
+{
+    return PairByRule(selection, folders, volumes, [&](NameRule rule, const QStringList& foldersOfRule) {
+        return DestinationNames(selection, foldersOfRule, takenNames, rule, numbered);
+    });
+}
+
+namespace {
 
 // Refuses a drawn file that some destination cannot hold, and notes it; the
 // others go on to the caller's own test, if any.
@@ -387,6 +411,23 @@ std::function<bool(const QString&, std::uint64_t)> HeldByEveryDestination(
     };
 }
 
+// The same for a drawn folder: refused whole when one of its files is.
+std::function<bool(const QString&, const std::vector<SizedFile>&)> FolderHeldByEveryDestination(
+    const DestinationVolumes& volumes, std::function<bool(const QString&, const std::vector<SizedFile>&)> callerFits,
+    PassedOverFiles& passed)
+{
+    return [&volumes, &passed, callerFits = std::move(callerFits)](const QString& folder,
+                                                                   const std::vector<SizedFile>& files) {
+        for (const SizedFile& file : files) {
+            if (!volumes.Holds(file.size)) {
+                passed.files.append(file.path);
+                return false;
+            }
+        }
+        return !callerFits || callerFits(folder, files);
+    };
+}
+
 } // namespace
 
 CopyPlan PairWithDestinations(const Selection& selection, const QStringList& destinationRows,
@@ -400,6 +441,17 @@ CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& 
                             RandomSource& random, Dialogs& dialogs, const QSet<QString>& takenNames,
                             PassedOverFiles* passedOver)
 {
+    const Pairing pairing = [&takenNames](const Selection& selection, const QStringList& folders,
+                                          const DestinationVolumes& volumes) {
+        return PairWithFolders(selection, folders, volumes, takenNames);
+    };
+    return CorrelateListviews(request, destinationRows, random, dialogs, pairing, passedOver);
+}
+
+CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
+                            RandomSource& random, Dialogs& dialogs, const Pairing& pairing,
+                            PassedOverFiles* passedOver)
+{
     ErrorReport report(dialogs, ProcedureLabels::CorrelateListviews());
     CopyPlan rows;
     Selection selection;
@@ -410,13 +462,15 @@ CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& 
         SelectionRequest withDestinations = request;
         withDestinations.destinationCount = static_cast<std::uint64_t>(destinationRows.size());
         // Only then is each drawn file's size asked for.
-        if (volumes.LimitsFileSize())
+        if (volumes.LimitsFileSize()) {
             withDestinations.fits = HeldByEveryDestination(volumes, request.fits, passed);
+            withDestinations.folderFits = FolderHeldByEveryDestination(volumes, request.folderFits, passed);
+        }
         selection = randomFileList(withDestinations, random, dialogs);
         // A file listed under two source rows is offered twice, but said once.
         passed.files.removeDuplicates();
     });
-    report.Step(102, [&] { rows = PairWithFolders(selection, folders, volumes, takenNames); });
+    report.Step(102, [&] { rows = pairing(selection, folders, volumes); });
     if (passedOver)
         *passedOver = std::move(passed);
     return rows;

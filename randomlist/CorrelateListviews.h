@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class Dialogs;
 class RandomSource;
 
@@ -29,8 +31,19 @@ QString DestinationFileName(const QString& fileName, std::uint32_t repeat);
 // takenNames (files already in a destination) are taken from the start.
 // Names are planned as the destinations' file system takes them (rule), and
 // compared so: "AC:DC.mp3" and "ac_dc.mp3" meet on a FAT stick.
+// When numbered, each name starts with its place in the draw (PlaceInDraw),
+// so that a player that sorts by name plays the draw's order.
 QStringList DestinationNames(const Selection& selection, const QStringList& destinationFolders = {},
-                             const QSet<QString>& takenNames = {}, NameRule rule = NameRule::AsIs);
+                             const QSet<QString>& takenNames = {}, NameRule rule = NameRule::AsIs,
+                             bool numbered = false);
+
+// The place of a drawn file (from 0) among count as its name starts with
+// it: from 1, zero-padded to count's width, then a blank ("007 ").
+QString PlaceInDraw(std::size_t position, std::size_t count);
+
+// Names a selection's files in the destination folders: the plan's rows.
+using Pairing = std::function<CopyPlan(const Selection& selection, const QStringList& folders,
+                                       const DestinationVolumes& volumes)>;
 
 // Draws a selection and pairs every drawn file with every destination
 // folder: the copy-list rows, each drawn file with each destination in
@@ -40,6 +53,22 @@ QStringList DestinationNames(const Selection& selection, const QStringList& dest
 CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
                             RandomSource& random, Dialogs& dialogs, const QSet<QString>& takenNames = {},
                             PassedOverFiles* passedOver = nullptr);
+// The same with the files named by pairing. With whole folders, a folder
+// holding a file that some destination cannot hold is passed over.
+CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
+                            RandomSource& random, Dialogs& dialogs, const Pairing& pairing,
+                            PassedOverFiles* passedOver = nullptr);
+
+// Pairs every drawn file with every folder, in destination order. Each
+// folder gets the names planned for its file system's rule, which
+// namesOfRule gives, in selection order, for all the folders of that rule
+// at once, so that they are the same in each.
+CopyPlan PairByRule(const Selection& selection, const QStringList& folders, const DestinationVolumes& volumes,
+                    const std::function<QStringList(NameRule, const QStringList&)>& namesOfRule);
+
+// PairByRule with the files' own names (see DestinationNames).
+CopyPlan PairWithFolders(const Selection& selection, const QStringList& folders, const DestinationVolumes& volumes,
+                         const QSet<QString>& takenNames, bool numbered = false);
 
 // Pairs a selection with the destination folders; each destination's names
 // are planned for its own file system.

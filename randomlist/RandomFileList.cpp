@@ -138,17 +138,19 @@ struct DrawLists {
 // Adds what a folder row held and accept takes; true when it held any file.
 bool AddListing(const QString& folder, const RowListing& listing, DrawLists& files,
                 const std::function<bool(platform::NativeStringView)>& accept,
-                const std::function<bool(const QString&)>& heldBack)
+                const std::function<bool(const QString&)>& heldBack, bool wholeFolders)
 {
     if (std::uint64_t(files.Count()) + listing.names.size() > std::numeric_limits<std::uint32_t>::max())
         throw Failure(QStringLiteral("Too many files in the source folders"));
     files.fresh.BeginFolder(folder);
     if (heldBack)
         files.held.BeginFolder(folder);
+    // A folder drawn whole is held back whole.
+    const bool folderHeld = wholeFolders && heldBack && heldBack(folder);
     for (const std::uint32_t name : listing.order) {
         if (accept && !accept(listing.names[name]))
             continue;
-        const bool held = heldBack && heldBack(folder + FromFsName(listing.names[name]));
+        const bool held = wholeFolders ? folderHeld : heldBack && heldBack(folder + FromFsName(listing.names[name]));
         (held ? files.held : files.fresh).AddName(listing.names[name]);
     }
     if (!listing.failure.isEmpty())
@@ -252,8 +254,87 @@ Selection DrawFrom(const MasterFileList& files, const SelectionRequest& request,
     return Picked(files, FirstPicks(DrawWithoutRepeats(fileCount, DrawCount(numberOfFiles), random)));
 }
 
+// A folder of a list: its files' positions, first to one past the last.
+struct FolderSpan {
+    std::uint32_t begin;
+    std::uint32_t end;
+};
+
+// The folders holding files; a folder listed twice is one.
+std::vector<FolderSpan> FoldersWithFiles(const MasterFileList& files)
+{
+    std::vector<FolderSpan> folders;
+    std::set<QString> seen;
+    const std::vector<std::uint32_t>& starts = files.FolderStarts();
+    for (std::size_t folder = 0; folder < starts.size(); ++folder) {
+        const std::uint32_t end = folder + 1 < starts.size() ? starts[folder + 1] : files.Count();
+        if (end > starts[folder] && seen.insert(FolderOf(files.Path(starts[folder]))).second)
+            folders.push_back({starts[folder], end});
+    }
+    return folders;
+}
+
+// Draws up to count folders of one list, each whole; a folder that does
+// not fit the bytes left or the request's test is passed over.
+Selection DrawFolders(const MasterFileList& files, const SelectionRequest& request, std::uint64_t count,
+                      std::optional<std::uint64_t>& bytesLeft, RandomSource& random)
+{
+    const std::vector<FolderSpan> folders = FoldersWithFiles(files);
+    const auto fits = [&](std::uint32_t folder) {
+        if (!LooksAtDrawnFiles(request))
+            return true;
+        std::vector<SizedFile> sized;
+        std::uint64_t bytes = 0;
+        for (std::uint32_t position = folders[folder].begin; position < folders[folder].end; ++position) {
+            const QString path = files.Path(position);
+            const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
+            if (!facts)
+                return false;
+            bytes += facts->size;
+            sized.push_back({path, facts->size});
+        }
+        if (bytesLeft && bytes > *bytesLeft)
+            return false;
+        if (request.folderFits && !request.folderFits(FolderOf(sized.front().path), sized))
+            return false;
+        if (bytesLeft)
+            *bytesLeft -= bytes;
+        return true;
+    };
+    Selection selection;
+    for (const RepeatPick& pick : DrawAccepted(static_cast<std::uint32_t>(folders.size()), count, false, random, fits)) {
+        for (std::uint32_t position = folders[pick.position].begin; position < folders[pick.position].end; ++position)
+            selection.push_back({files.Path(position), 0});
+    }
+    return selection;
+}
+
+// The whole-folder draw: the fresh folders first, then, once every fresh
+// one is drawn, the held-back ones.
+Selection DrawWholeFolders(const DrawLists& files, const SelectionRequest& request, RandomSource& random)
+{
+    std::optional<std::uint64_t> bytesLeft = request.maxBytes;
+    const std::uint64_t count = DrawCount(request.numberOfFiles);
+    const std::size_t freshFolders = FoldersWithFiles(files.fresh).size();
+    Selection selection = DrawFolders(files.fresh, request, count, bytesLeft, random);
+    const auto drawnFolders = [](const Selection& drawn) {
+        std::uint64_t folders = 0;
+        for (std::size_t i = 0; i < drawn.size(); ++i)
+            folders += i == 0 || FolderOf(drawn[i].path) != FolderOf(drawn[i - 1].path);
+        return folders;
+    };
+    const std::uint64_t drawn = drawnFolders(selection);
+    if (files.held.Count() > 0 && drawn == freshFolders && drawn < count) {
+        Selection more = DrawFolders(files.held, request, count - drawn, bytesLeft, random);
+        selection.insert(selection.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    }
+    return selection;
+}
+
 Selection Draw(const DrawLists& files, const SelectionRequest& request, RandomSource& random)
 {
+    if (request.wholeFolders)
+        return DrawWholeFolders(files, request, random);
     std::optional<std::uint64_t> bytesLeft = request.maxBytes;
     Selection selection = DrawFrom(files.fresh, request, request.numberOfFiles, MaxEntries(request), bytesLeft, random);
     // The held-back files come in only once every fresh one is drawn; a
@@ -303,22 +384,29 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
         // A row that names a file (a dropped file) is a source of that file.
         if (report.Test(106, [&] { return listing.isFile; })) {
             report.Step(108, [&] {
+                if (request.wholeFolders)
+                    return;
                 if (!accept || accept(ToFsPath(row).filename().native()))
                     (heldBack && heldBack(row) ? files.held : files.fresh).AddFile(row);
                 found = true;
             });
             continue;
         }
-        report.Step(110, [&] { found = AddListing(folder, listing, files, accept, heldBack); });
+        report.Step(110, [&] { found = AddListing(folder, listing, files, accept, heldBack, request.wholeFolders); });
         if (report.Test(112, [&] { return !found; }))
             report.Step(114, [&] { dialogs.ReportProblem(NoFilesProblem(folder, listing.noFolder)); });
     }
 
     Selection selection;
-    if (report.Test(116, [&] { return TooManyRows(files.Count(), request); })) {
+    if (report.Test(116, [&] { return !request.wholeFolders && TooManyRows(files.Count(), request); })) {
         report.Step(118, [&] { dialogs.MsgBox(TooManyRowsMessage(request.maxRows)); });
         return selection;
     }
     report.Step(120, [&] { selection = Draw(files, request, random); });
+    // Drawn whole, folders tell their rows only once drawn.
+    if (request.wholeFolders && selection.size() > MaxEntries(request)) {
+        dialogs.MsgBox(TooManyRowsMessage(request.maxRows));
+        selection.clear();
+    }
     return selection;
 }

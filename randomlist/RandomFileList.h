@@ -30,6 +30,12 @@ inline constexpr std::size_t kPathsPerThread = 16384;
 // The most rows a copy list may hold; a larger plan would not fit in memory.
 inline constexpr std::uint64_t kMaxCopyListRows = 5'000'000;
 
+// A file of a drawn folder, with its size.
+struct SizedFile {
+    QString path;
+    std::uint64_t size = 0;
+};
+
 struct SelectionRequest {
     QStringList sourceRows;   // the source list's rows: folders, or files
     double numberOfFiles = 0; // files per destination
@@ -65,6 +71,14 @@ struct SelectionRequest {
     // file's path as the selection names it) are drawn only when the others
     // are too few; all the others are then drawn, and the rest from them.
     std::function<bool(const QString& path)> heldBack;
+    // The draw picks folders, each once: every source folder holding a file
+    // (that accepts takes) is one candidate, and a drawn folder gives all its
+    // files, in name order, one after the other. numberOfFiles then counts
+    // folders; heldBack is asked of folders (with their closing separator);
+    // maxBytes and folderFits take or refuse a folder whole. Rows that name a
+    // file are no folder, and give nothing.
+    bool wholeFolders = false;
+    std::function<bool(const QString& folder, const std::vector<SizedFile>& files)> folderFits;
 };
 
 // Lists the plain files directly in each source folder and draws the files

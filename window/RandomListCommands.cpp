@@ -32,7 +32,7 @@ void Form1::CorrelateListviewsWrapper()
         request.sourceRows = SourceList->Rows();
         request.numberOfFiles = NumericValue(Text1->text());
         request.allowRepeats = Check11->isChecked();
-        rows = CorrelateListviews(request, DestinationList->Rows(), random_, dialogs_, {}, &passedOver);
+        rows = CorrelateListviews(request, DestinationList->Rows(), random_, dialogs_, QSet<QString>(), &passedOver);
     });
     report.Step(104, [&] {
         CopyList->Clear();

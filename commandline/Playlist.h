@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include "core/CopyListRow.h"
+
+#include <functional>
+#include <vector>
+
+class ConsoleDialogs;
+
+// --playlist: an M3U playlist in each destination's top folder, naming the
+// copies that arrived, in the draw's order. UTF-8 without a byte-order
+// mark, "/" between names and CRLF line ends, which players on every
+// system read.
+
+// The playlist's second line, by which a later run knows the file for one
+// it may replace.
+inline constexpr char kPlaylistMark[] = "# written by quorvex; its next run replaces it";
+
+// True when path is a playlist that quorvex wrote: its second line is the mark.
+bool IsQuorvexPlaylist(const QString& path);
+
+// The playlist's text: "#EXTM3U", the mark, then one line for each entry (a
+// path below the playlist's folder).
+QByteArray PlaylistText(const QStringList& entries);
+
+// Writes the playlist beside its place, under a temporary name, to be
+// flushed with the copies: the file written, or empty (and said).
+QString WritePlaylistAside(const QString& path, const QStringList& entries, ConsoleDialogs& dialogs);
+
+// Once flushed: gives the written playlist its name; false (and said) when
+// it cannot.
+bool PutPlaylistInPlace(const QString& written, const QString& path, ConsoleDialogs& dialogs);
+
+// A destination's playlist: where it goes, and the copies it names.
+struct PlannedPlaylist {
+    QString path;
+    QStringList entries; // below the destination
+};
+
+// The playlist named name of each destination the rows go to: the rows'
+// copies that arrived (written), in the rows' order.
+std::vector<PlannedPlaylist> PlaylistsFor(const QList<CopyRow>& rows, const QStringList& written, const QString& name);
+
+// The destinations of the rows where a file of the playlist's name is
+// there that quorvex did not write, nor will remove first (removable): the
+// user's, not to be replaced.
+QStringList DestinationsWithOthersPlaylist(const QList<CopyRow>& rows, const QString& name,
+                                           const std::function<bool(const QString&)>& removable);
