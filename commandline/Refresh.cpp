@@ -305,15 +305,18 @@ void Refresh::RemoveMadeFolders(Folder& folder, ConsoleDialogs& dialogs)
         const QString path = folder.path + made.name;
         if (!ThroughRealFolders(folder.path, made.name) || !IsRealFolder(path))
             continue;
-        std::error_code error;
-        std::filesystem::remove(ToFsPath(path), error);
         // Something put there since stays, and keeps the folder.
-        if (error && error != std::errc::directory_not_empty) {
+        std::error_code error;
+        if (std::filesystem::directory_iterator(ToFsPath(path), error) != std::filesystem::directory_iterator()) {
+            folder.kept.push_back(made);
+            continue;
+        }
+        std::filesystem::remove(ToFsPath(path), error);
+        if (error) {
             PrintMessage(QStringLiteral("remove: %1: %2").arg(path, ReasonOf(error)));
             dialogs.CountFailure();
-        }
-        if (error)
             folder.kept.push_back(made);
+        }
     }
     folder.madeFolders.clear();
 }

@@ -4,6 +4,7 @@
 #include "core/PathHelpers.h"
 #include "support/TempTree.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -12,8 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct Outcome {
     int status = -1;
@@ -74,6 +79,59 @@ protected:
             names.insert(entry.path().filename().native()); // the bytes, UTF-8 or not
 #endif
         return names;
+    }
+
+    // The files below a folder, as paths with "/" below it, and each folder
+    // that holds nothing, with a closing "/".
+    static std::set<std::string> Below(const QString& folder)
+    {
+        std::set<std::string> found;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(ToFsPath(folder))) {
+            const std::string below =
+                QDir::fromNativeSeparators(FromFsName(entry.path().lexically_relative(ToFsPath(folder)).native())).toStdString();
+            if (!entry.is_directory())
+                found.insert(below);
+            else if (std::filesystem::is_empty(entry.path()))
+                found.insert(below + '/');
+        }
+        return found;
+    }
+
+    static QByteArray Content(const QString& path)
+    {
+        std::ifstream in(ToFsPath(path), std::ios::binary);
+        return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+
+    // A saved plan's rows, each (source, destination), in order.
+    static std::vector<std::pair<QString, QString>> PlanRows(const QString& plan)
+    {
+        std::vector<std::pair<QString, QString>> rows;
+        for (const QString& line : QString::fromUtf8(Content(plan)).split(u'\n', Qt::SkipEmptyParts)) {
+            if (!line.startsWith(u'#'))
+                rows.emplace_back(line.section(kWillBeCopiedTo, 0, 0), line.section(kWillBeCopiedTo, 1));
+        }
+        return rows;
+    }
+
+    // Every row of a plan into one folder arrived whole, and they are all
+    // that lies below it beside others (the user's files, the record, the
+    // playlist). A playlist names them in the plan's order, below itself.
+    static void ExpectArrivedAsPlanned(const std::vector<std::pair<QString, QString>>& rows, const QString& folder,
+                                       std::set<std::string> others, const QString& playlist = {})
+    {
+        QStringList planned;
+        for (const auto& [source, destination] : rows) {
+            EXPECT_EQ(Content(destination), Content(source)) << destination.toStdString();
+            planned.append(QDir::fromNativeSeparators(destination.mid(WithClosingSeparator(folder).size())));
+            others.insert(planned.back().toStdString());
+        }
+        EXPECT_EQ(Below(folder), others);
+        if (!playlist.isEmpty()) {
+            const QByteArray text = Content(WithClosingSeparator(folder) + playlist);
+            EXPECT_EQ(text, "#EXTM3U\r\n# written by quorvex; its next run replaces it\r\n"
+                                + (planned.isEmpty() ? QByteArray() : planned.join(QStringLiteral("\r\n")).toUtf8() + "\r\n"));
+        }
     }
 
     // The names of the files a dry run's rows copy.

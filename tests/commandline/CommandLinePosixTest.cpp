@@ -250,6 +250,8 @@ TEST_F(CommandLine, ARecordThatCannotBeTrustedIsSetAside)
         std::chrono::file_clock::to_sys(std::filesystem::last_write_time(ToFsPath(victim))).time_since_epoch()).count();
     const std::string line = "6\t" + std::to_string(seconds) + '\t';
     const std::string heading = "# quorvex: the copies the last --refresh run made here, removed by the next one\n";
+    const std::string third = "# quorvex --refresh record 3: kind (file, made folder, playlist), size, time, file "
+                              "number, fingerprint and path of each entry\n";
     std::string large = heading;
     while (large.size() <= 4u << 20)
         large += line + "victim\n";
@@ -264,6 +266,9 @@ TEST_F(CommandLine, ARecordThatCannotBeTrustedIsSetAside)
         {heading + line + QUrl::toPercentEncoding(victim).toStdString() + '\n', 1, "names /"},
         {heading + line + "sub%2F..%2Fown\n", 1, "line 2 names sub/../own"},
         {heading + line + "own\n6\t17", 0, ", 1 removed,"},
+        {third + "f\t" + line + "-\t0000000000000000\tsub/../../V/victim\n", 1, "line 2 names sub/../../V/victim"},
+        {third + "d\t" + line + "-\t0000000000000000\t/tmp\n", 1, "line 2 names /tmp"},
+        {third + "x\t" + line + "-\t0000000000000000\town\n", 1, "line 2 is damaged"},
     };
     for (const auto& [record, status, said] : cases) {
         const QString out = tree.MakeFolder(QStringLiteral("R/sub")).chopped(4);
@@ -282,11 +287,11 @@ TEST_F(CommandLine, ARecordThatCannotBeTrustedIsSetAside)
             EXPECT_TRUE(std::filesystem::exists(ToFsPath(out + "/own")));
             EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), record);
         }
-        // The fresh record, of the second form, takes this run's copy back.
+        // The fresh record, of the third form, takes this run's copy back.
         std::ifstream fresh(ToFsPath(out + "/.quorvex-refresh"));
         std::string first;
         std::getline(fresh, first);
-        EXPECT_TRUE(first.starts_with("# quorvex --refresh record 2")) << first;
+        EXPECT_EQ(first + '\n', third);
         const Outcome next = Run(arguments);
         EXPECT_EQ(next.status, 0) << next.err.toStdString();
         EXPECT_TRUE(next.err.contains(QStringLiteral(", 1 removed,"))) << next.err.toStdString();
@@ -295,34 +300,48 @@ TEST_F(CommandLine, ARecordThatCannotBeTrustedIsSetAside)
 }
 
 // A run stopped at any point (kill -9, a pulled plug) leaves a record of
-// every copy it may have made: a clean run after it leaves exactly its own
-// copies beside the user's files. Each run is stopped one change to the
-// folder's names later than the one before.
+// every copy and folder it may have made: a clean run after it leaves
+// exactly its own copies beside the user's file, and no empty folder. Each
+// run is stopped one change to the folders' names later than the one
+// before; an album draw makes and removes folders, and writes a playlist.
 TEST_F(CommandLine, RunsStoppedAtAnyPointLeaveNoCopyUnrecorded)
 {
     const QString library = Library();
-    const QString out = tree.MakeFolder(QStringLiteral("out"));
-    tree.WriteFile(QStringLiteral("out/mine.txt"), "mine");
-    const QStringList arguments = {"--source-tree", library, "-d", out, "-n", "3", "--refresh", "-q"};
     QProcessEnvironment stopping = Environment();
     stopping.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORVEX_STOP_AT));
     stopping.insert(QStringLiteral("ASAN_OPTIONS"), stopping.value(QStringLiteral("ASAN_OPTIONS"))
                                                         + QStringLiteral(":verify_asan_link_order=0"));
-    int stopped = 0;
-    for (int at = 1; at < 40; ++at) {
-        process.setProcessEnvironment(Environment());
-        const Outcome clean = Run(arguments);
-        EXPECT_EQ(clean.status, 0) << clean.err.toStdString();
-        std::set<std::string> names = Names(out);
-        EXPECT_EQ(names.erase(".quorvex-refresh") + names.erase("mine.txt"), 2u);
-        EXPECT_EQ(names.size(), 3u) << "after a run stopped at change " << at - 1;
-        stopping.insert(QStringLiteral("QUORVEX_STOP_AT"), QString::number(at));
-        process.setProcessEnvironment(stopping);
-        if (Run(arguments).status != -1)
-            break;
-        ++stopped;
+    const struct {
+        QStringList options;
+        std::set<std::string> others;
+        int changes; // at least, in a run that removes the last one's copies
+    } cases[] = {
+        // Three removals, the record before the copy, three copies and the record after.
+        {{"-n", "3"}, {".quorvex-refresh", "mine.txt"}, 8},
+        // And a folder removed and made, a playlist written and named.
+        {{"--whole-folders", "-n", "1", "--playlist", "mix.m3u8"}, {".quorvex-refresh", "mine.txt", "mix.m3u8"}, 13},
+    };
+    for (const auto& [options, others, changes] : cases) {
+        const QString out = tree.MakeFolder(QStringLiteral("out"));
+        tree.WriteFile(QStringLiteral("out/mine.txt"), "mine");
+        const QStringList arguments = QStringList {"--source-tree", library, "-d", out, "--refresh", "-q"} + options;
+        int stopped = 0;
+        for (int at = 1; at < 60; ++at) {
+            process.setProcessEnvironment(Environment());
+            const Outcome clean = Run(arguments + QStringList {"--save-plan", tree.Path(QStringLiteral("plan.txt"))});
+            EXPECT_EQ(clean.status, 0) << clean.err.toStdString();
+            const auto rows = PlanRows(tree.Path(QStringLiteral("plan.txt")));
+            EXPECT_EQ(rows.size(), 3u);
+            ExpectArrivedAsPlanned(rows, out, others);
+            stopping.insert(QStringLiteral("QUORVEX_STOP_AT"), QString::number(at));
+            process.setProcessEnvironment(stopping);
+            if (Run(arguments).status != -1)
+                break;
+            ++stopped;
+        }
+        EXPECT_GE(stopped, changes) << options.join(u' ').toStdString();
+        std::filesystem::remove_all(ToFsPath(out));
     }
-    EXPECT_GE(stopped, 8) << "three removals, the record before the copy, three copies and the record after";
 }
 
 // A FAT stick holds no file of 4 GiB: it is passed over, said once as a
@@ -417,6 +436,55 @@ TEST_F(CommandLine, OnAFatStickACopyIsKnownByWhatItHolds)
     EXPECT_TRUE(second.err.contains(QStringLiteral(", 1 removed,"))) << second.err.toStdString();
     std::ifstream kept(copy, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), std::string(std::filesystem::file_size(copy), 'o'));
+}
+
+// Three nights of albums onto a FAT stick, filled to the brim: each night
+// the last one's albums go, folders and all, and the user's things stay;
+// what is left free would not hold one more album beside the reserve (1 MiB
+// and a few clusters for the folders).
+TEST_F(CommandLine, AlbumsFillAFatStickNightAfterNight)
+{
+    FatStick stick;
+    if (!stick.Usable())
+        GTEST_SKIP() << stick.Problem().toStdString();
+    constexpr std::uint64_t kTrack = 450 * 1024, kAlbum = 3 * kTrack;
+    for (int album = 1; album <= 14; ++album) {
+        for (int track = 1; track <= 3; ++track)
+            tree.WriteFile(QStringLiteral("lib/Art & Co %1/Album %2 (live)/0%3 Track.mp3").arg(album % 3).arg(album).arg(track),
+                           QByteArray(kTrack, char('a' + album)));
+    }
+    std::filesystem::create_directory(ToFsPath(stick.Folder() + "/mine"));
+    std::ofstream(ToFsPath(stick.Folder() + "/mine/keep.txt")) << "mine";
+    const QString plan = tree.Path(QStringLiteral("plan.txt"));
+    const QStringList arguments = {"--source-tree", tree.Path(QStringLiteral("lib")), "-d", stick.Folder(), "--whole-folders",
+                                   "--numbered", "--playlist", "mix.m3u8", "--refresh", "--fill", "--save-plan", plan};
+    for (int night = 1; night <= 3; ++night) {
+        const Outcome outcome = Run(arguments);
+        ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        ExpectArrivedAsPlanned(PlanRows(plan), stick.Folder(), {"mine/keep.txt", ".quorvex-refresh", "mix.m3u8"},
+                               QStringLiteral("mix.m3u8"));
+        const std::optional<platform::VolumeFacts> volume = platform::VolumeOf(ToFsPath(stick.Folder()));
+        ASSERT_TRUE(volume);
+        EXPECT_LT(volume->freeBytes, kAlbum + 1024 * 1024 + 16 * 1024) << "night " << night;
+    }
+}
+
+// A removal never goes through a link put in place of a folder a run made,
+// even to files exactly like the copies that were there.
+TEST_F(CommandLine, ARemovalGoesThroughNoLinkInAMadeFolderPlace)
+{
+    const QString out = tree.MakeFolder(QStringLiteral("out"));
+    const QStringList arguments = {"-s", Library() + "/1", "-d", out, "--whole-folders", "--refresh"};
+    ASSERT_EQ(Run(arguments).status, 0);
+    const std::filesystem::path made = ToFsPath(out) / "1";
+    const std::filesystem::path victim = ToFsPath(tree.Path(QStringLiteral("victim")));
+    std::filesystem::rename(made, victim);
+    std::filesystem::create_directory_symlink(victim, made);
+    const Outcome outcome = Run(arguments);
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral(", 0 removed,"))) << outcome.err.toStdString();
+    EXPECT_EQ(Names(QString::fromStdString(victim.native())), (std::set<std::string> {"f1.txt", "f3.txt", "f5.txt"}));
+    EXPECT_TRUE(std::filesystem::is_symlink(made));
 }
 
 // A destination is no source under any name: a link to it inside the

@@ -52,6 +52,7 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         (tree.MakeFolder(QStringLiteral("d1")) + u'\n' + tree.MakeFolder(QStringLiteral("d2"))).toUtf8());
     tree.MakeFolder(QStringLiteral("stick/sub"));
     tree.MakeFolder(QStringLiteral("bare/only/folders"));
+    tree.WriteFile(QStringLiteral("listed/mix.m3u8"), "#EXTM3U\r\nmine.mp3\r\n");
     const struct {
         QStringList arguments;
         int status;
@@ -66,9 +67,20 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         {{"-s", library, "-d", out, "-platform", "offscreen"}, 2, "-platform is an option of the window"},
         {{"-s", library, "-d", out, "-r", "--max-size", "1G"}, 2, "with -r, --max-size and --fill need -n"},
         {{"-s", library, "-d", out, "-r", "--fill"}, 2, "with -r, --max-size and --fill need -n"},
-        {{"--plan", "p.txt", "--refresh"}, 2, "--refresh, --fill, --balance and --cycle cannot"},
+        {{"--plan", "p.txt", "--refresh"}, 2, "--refresh, --fill, --balance, --cycle"},
         {{"-s", library, "-d", out, "-r", "--cycle"}, 2, "it takes no -r"},
-        {{"--plan", "p.txt", "--cycle"}, 2, "--balance and --cycle cannot change it"},
+        {{"--plan", "p.txt", "--cycle"}, 2, "--cycle, --whole-folders and --numbered cannot change it"},
+        {{"-s", library, "-d", out, "--whole-folders", "--balance"}, 2, "it takes no -r or --balance"},
+        {{"-s", library, "--dest-tree", out, "--whole-folders"}, 2, "it takes no --dest-tree"},
+        {{"-s", library, "-d", out, "--playlist", "mix.pls"}, 2, "--playlist: \"mix.pls\" is no playlist's name"},
+        {{"-s", library, "-d", out, "--playlist", "../mix.m3u"}, 2, "is no playlist's name"},
+        {{"--source-tree", library, "-d", out, "--whole-folders", "-n", "3", "--seed", "1", "--dry-run"}, 0,
+         "only 2 folders to draw from: 2 drawn"},
+        // A playlist of the user's is not replaced: that destination is left alone.
+        {{"-s", library + "/1", "-d", tree.Path(QStringLiteral("d2")), "-d", tree.Path(QStringLiteral("listed")), "-n", "1",
+          "--seed", "1", "--playlist", "mix.m3u8"}, 1,
+         "playlist: " + tree.Path(QStringLiteral("listed/mix.m3u8")).toUtf8() + ": not written by quorvex, so not "
+         "replaced; nothing was copied into "},
         {{"-s", library, "-d", out, "--cycle-name", "frame"}, 2, "give --cycle too"},
         {{"-s", empty, "-d", out, "--seed", "1"}, 1, "empty" + QByteArray(1, NativeSeparator().toLatin1()) + ": no files in this folder\nquorvex: No files added."},
         {{"-s", library + "/1", "-d", tree.Path(QStringLiteral("missing")), "-n", "1", "--seed", "1", "--dry-run"}, 1,
@@ -120,10 +132,83 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), std::string(name[1] - '0', 'x')) << name;
     }
     EXPECT_EQ(Names(tree.Path(QStringLiteral("d1"))).size(), 6u);
-    EXPECT_EQ(Names(tree.Path(QStringLiteral("d2"))).size(), 1u);
+    EXPECT_EQ(Names(tree.Path(QStringLiteral("d2"))).size(), 2u);
+    EXPECT_EQ(Names(tree.Path(QStringLiteral("d2"))).count("mix.m3u8"), 1u);
+    EXPECT_EQ(Names(tree.Path(QStringLiteral("listed"))), std::set<std::string> {"mix.m3u8"});
     EXPECT_FALSE(std::filesystem::exists(ToFsPath(tree.Path(QStringLiteral("missing")))));
     EXPECT_EQ(Names(tree.Path(QStringLiteral("stick/sub"))).size(), 1u);
     EXPECT_FALSE(Run({"-s", library, "-d", out, "-n", "1", "--seed", "1"}).err.contains(u'\r'));
+}
+
+// Whole folders, numbered names and a playlist, alone and with --refresh,
+// --fill and --cycle: every copy arrives whole where the plan says, a drawn
+// folder with all its files under its path below the source, numbered names
+// sort in the draw's order, and the playlist names exactly the copies that
+// arrived. With --refresh each is run twice: the second run leaves only its
+// own copies beside the user's things, and no empty folder.
+TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
+{
+    const QString library = Library();
+    tree.WriteFile(QStringLiteral("lib/1/deep/er/g7.txt"), "1234567");
+    const QString plan = tree.Path(QStringLiteral("plan.txt"));
+    const QStringList cases[] = {
+        {"--whole-folders", "-n", "2"},
+        {"--numbered", "-n", "4"},
+        {"--playlist", "mix.m3u8", "-n", "3"},
+        {"--whole-folders", "--numbered", "--playlist", "mix.m3u", "--refresh", "--fill", "--cycle"},
+        {"--numbered", "--playlist", "mix.m3u8", "--refresh", "--cycle", "-n", "5"},
+    };
+    int made = 0;
+    for (const QStringList& options : cases) {
+        const QString out = tree.MakeFolder(QStringLiteral("out%1").arg(++made));
+        tree.WriteFile(QStringLiteral("out%1/mine/keep.txt").arg(made), "mine");
+        const QString playlist = options.contains("--playlist") ? options[options.indexOf("--playlist") + 1] : QString();
+        std::set<std::string> others = {"mine/keep.txt"};
+        if (!playlist.isEmpty())
+            others.insert(playlist.toStdString());
+        if (options.contains("--refresh"))
+            others.insert(".quorvex-refresh");
+        for (int night = options.contains("--refresh") ? 2 : 1; night > 0; --night) {
+            const Outcome outcome = Run(QStringList {"--source-tree", library, "-d", out, "--save-plan", plan} + options);
+            ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+            const auto rows = PlanRows(plan);
+            ExpectArrivedAsPlanned(rows, out, others, playlist);
+            QStringList places; // below out: a copy's name, or its folder's
+            for (const auto& [source, destination] : rows) {
+                const QString below = destination.mid(out.size() + 1);
+                if (!options.contains("--whole-folders")) {
+                    places.append(below);
+                    continue;
+                }
+                // Its folder's path below the library, after the folder's place in the draw.
+                const QString folder = FolderOf(below);
+                QString expected = FolderOf(source).mid(library.size() + 1);
+                if (options.contains("--numbered"))
+                    expected.prepend(folder.section(u' ', 0, 0) + u' ');
+                EXPECT_EQ(folder, expected) << source.toStdString();
+                places.append(folder);
+                // Every file of a drawn folder arrives.
+                for (const auto& file : std::filesystem::directory_iterator(ToFsPath(FolderOf(source)))) {
+                    if (file.is_regular_file()) {
+                        EXPECT_TRUE(std::filesystem::exists(ToFsPath(out + u'/' + folder) / file.path().filename()));
+                    }
+                }
+            }
+            if (options.contains("--numbered")) {
+                QStringList sorted = places;
+                sorted.sort();
+                EXPECT_EQ(places, sorted);
+                EXPECT_TRUE(places.front().startsWith(u"1 ")) << places.front().toStdString();
+            }
+        }
+    }
+    // A saved album plan is carried out as it stands, its folders made below its destination.
+    const QString again = tree.MakeFolder(QStringLiteral("again"));
+    ASSERT_EQ(Run({"--source-tree", library, "-d", again, "--whole-folders", "--numbered", "-n", "2", "--dry-run",
+                   "--save-plan", plan}).status, 0);
+    const Outcome carried = Run({"--plan", plan, "--playlist", "mix.m3u8"});
+    EXPECT_EQ(carried.status, 0) << carried.err.toStdString();
+    ExpectArrivedAsPlanned(PlanRows(plan), again, {"mix.m3u8"}, QStringLiteral("mix.m3u8"));
 }
 
 // Without a number the budget alone decides: the plan never passes it, and

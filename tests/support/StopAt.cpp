@@ -1,11 +1,13 @@
 // Preloaded into the program by tests: the program is killed, as kill -9 or
 // a pulled plug would end it, just before the QUORVEX_STOP_AT-th change it
-// makes to a folder's names (a rename, a link or a removal), counted from 1.
+// makes to a folder's names (a rename, a link, a removal, a folder made or
+// removed), counted from 1.
 
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -75,5 +77,19 @@ extern "C" int remove(const char* path)
 {
     Step();
     static auto* real = Real<int(const char*)>("remove");
+    return real(path);
+}
+
+extern "C" int mkdir(const char* path, mode_t mode)
+{
+    Step();
+    static auto* real = Real<int(const char*, mode_t)>("mkdir");
+    return real(path, mode);
+}
+
+extern "C" int rmdir(const char* path)
+{
+    Step();
+    static auto* real = Real<int(const char*)>("rmdir");
     return real(path);
 }
