@@ -148,6 +148,11 @@ give -n). --fill counts each file in whole clusters and, on FAT, its name's
 folder entries, after the --refresh removals; a file system holding several
 destinations takes each file once for each.
 --cycle keeps its state in $XDG_STATE_HOME/quorvex (~/.local/state/quorvex).
+--whole-folders takes no -r, --balance or --dest-tree. --numbered names are
+the way to a fixed order on FAT, whose folders keep no order of their own.
+A nightly album mix for the car, in the draw's order, with a playlist (one
+crontab line):
+30 2 * * * quorvex -q --source-tree /srv/music -d /media/car/MUSIC --whole-folders --numbered --playlist mix.m3u8 --refresh --cycle --fill
 A run locks each destination folder while it plans and writes there; a
 folder another run holds is left alone (or, with --wait, waited for).
 Exit status: 0 all done, 1 some rows failed, 2 usage error (nothing done),

@@ -202,6 +202,18 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
             }
         }
     }
+    // Two drawn folders of one name take numbers, past a file of the next
+    // name; with --keep-existing a file already in the folder keeps its name.
+    const QString clash = tree.MakeFolder(QStringLiteral("clash"));
+    tree.WriteFile(QStringLiteral("clash/Album/x.txt"), "user's");
+    tree.WriteFile(QStringLiteral("clash/Album1"), "user's");
+    tree.WriteFile(QStringLiteral("a/Album/x.txt"), "a");
+    tree.WriteFile(QStringLiteral("b/Album/x.txt"), "b");
+    ASSERT_EQ(Run({"-s", tree.Path(QStringLiteral("a/Album")), "-s", tree.Path(QStringLiteral("b/Album")), "-d", clash,
+                   "--whole-folders", "--keep-existing", "--seed", "1", "--save-plan", plan}).status, 0);
+    ExpectArrivedAsPlanned(PlanRows(plan), clash, {"Album/x.txt", "Album1"});
+    EXPECT_EQ(Below(clash), (std::set<std::string> {"Album/x.txt", "Album/x1.txt", "Album1", "Album2/x.txt"}));
+
     // A saved album plan is carried out as it stands, its folders made below its destination.
     const QString again = tree.MakeFolder(QStringLiteral("again"));
     ASSERT_EQ(Run({"--source-tree", library, "-d", again, "--whole-folders", "--numbered", "-n", "2", "--dry-run",
