@@ -116,19 +116,18 @@ QSet<QString> NamesIn(const QStringList& folders, const Refresh& refresh)
     return names;
 }
 
-// How many files (or whole folders) the draw gave each destination.
-qsizetype DrawnCount(const QList<CopyRow>& rows, bool wholeFolders)
+// How many files (or whole folders) the draw gave each of its destinations.
+qsizetype DrawnCount(const QList<CopyRow>& rows, const QStringList& destinationRows, bool wholeFolders)
 {
-    QSet<QString> destinations;
-    QSet<QString> folders;
-    for (const CopyRow& row : rows) {
-        destinations.insert(row.folder);
-        if (wholeFolders)
+    if (wholeFolders) {
+        QSet<QString> folders;
+        for (const CopyRow& row : rows)
             folders.insert(FolderOf(row.source));
+        return folders.size();
     }
-    if (destinations.isEmpty())
-        return 0;
-    return wholeFolders ? folders.size() : rows.size() / destinations.size();
+    const qsizetype destinations = std::count_if(destinationRows.begin(), destinationRows.end(),
+                                                 [](const QString& row) { return !row.trimmed().isEmpty(); });
+    return destinations > 0 ? rows.size() / destinations : 0;
 }
 
 struct DrawnPlan {
@@ -322,7 +321,7 @@ DrawnPlan DrawPlan(const Options& options, Refresh& refresh, DestinationLocks& l
             && !options.quiet)
             PrintMessage(QStringLiteral("source: %1: no files in this folder or below").arg(top));
     }
-    const qsizetype drawn = DrawnCount(plan.rows.rows, options.wholeFolders);
+    const qsizetype drawn = DrawnCount(plan.rows.rows, destinationRows, options.wholeFolders);
     if ((options.maxBytes || options.fill) && drawn == 0 && candidates > 0) {
         PrintMessage(options.maxBytes ? QStringLiteral("no file fits in %1 bytes").arg(*options.maxBytes)
                                       : QStringLiteral("no file fits in the destinations' free space"));

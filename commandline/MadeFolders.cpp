@@ -12,6 +12,8 @@ QStringList FoldersToMake(const QList<CopyRow>& rows)
     QStringList folders;
     QSet<QString> seen;
     for (const CopyRow& row : rows) {
+        if (!row.name.contains(NativeSeparator()))
+            continue; // most plans make no folder at all
         const QStringList names = row.name.split(NativeSeparator());
         QString path = row.folder;
         for (qsizetype name = 0; name + 1 < names.size(); ++name) {
