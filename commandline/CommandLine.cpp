@@ -15,6 +15,7 @@
 #include "copyrun/DestinationLocks.h"
 #include "copyrun/DeviceFlush.h"
 #include "copyrun/PlanText.h"
+#include "copyrun/ReadBack.h"
 #include "core/ErrorReport.h"
 #include "core/FolderProblem.h"
 #include "core/NumericValue.h"
@@ -422,6 +423,62 @@ std::uint64_t BytesOf(const QStringList& files)
     return bytes;
 }
 
+// Reads every copy back from its device: a copy that differs, or cannot be
+// read, fails its row and is gone, and a device that returned something
+// else than was written is said once.
+ReadBackSummary ReadBack(const QList<CopyRow>& rows, const QStringList& written, ConsoleProgress& progress, bool quiet)
+{
+    progress.ReadingBack();
+    ReadBackSummary summary = ReadBackCopies(rows, written);
+    for (const auto& [row, outcome] : summary.failed)
+        progress.RowFailed(row, CopyRowText(row), outcome);
+    for (const QString& folder : summary.differing) {
+        PrintMessage(QStringLiteral("verify: %1: a copy read back from the device differs from its source: the device "
+                                    "may not hold what it claims").arg(folder));
+    }
+    for (const QString& folder : summary.throughCache) {
+        if (!quiet)
+            PrintMessage(QStringLiteral("verify: %1: the file system reads only through the system's cache: verified "
+                                        "through the cache").arg(folder));
+    }
+    return summary;
+}
+
+QStringList WithoutRemoved(QStringList files, const QStringList& removed)
+{
+    const QSet<QString> gone(removed.begin(), removed.end());
+    files.removeIf([&gone](const QString& file) { return gone.contains(file); });
+    return files;
+}
+
+// Writes each destination's playlist of the copies that arrived, flushes
+// it and gives it its name: the playlists in place.
+QStringList WritePlaylists(const QList<CopyRow>& rows, const QStringList& arrived, const QString& name,
+                           ConsoleProgress& progress, ConsoleDialogs& dialogs)
+{
+    std::vector<std::pair<QString, QString>> playlists; // written aside, and its place
+    QStringList written;
+    for (const PlannedPlaylist& playlist : PlaylistsFor(rows, arrived, name)) {
+        const QString aside = WritePlaylistAside(playlist.path, playlist.entries, dialogs);
+        if (!aside.isEmpty()) {
+            playlists.emplace_back(aside, playlist.path);
+            written.append(aside);
+        }
+    }
+    SystemFlusher flusher;
+    for (const QString& failure :
+         FlushToDevices(written, flusher, [&](const FlushGroup& group) { progress.Flushing(group.folder); })) {
+        dialogs.MsgBox(failure);
+        dialogs.CountFailure();
+    }
+    QStringList inPlace;
+    for (const auto& [aside, path] : playlists) {
+        if (PutPlaylistInPlace(aside, path, dialogs))
+            inPlace.append(path);
+    }
+    return inPlace;
+}
+
 int Run(const Options& options)
 {
     HandleInterrupts();
@@ -454,14 +511,16 @@ int Run(const Options& options)
     if (!options.savePlan.isEmpty() && !SavePlan(AbsolutePath(options.savePlan), copyList.CopyRows(), seed))
         return kFailedStatus;
     if (options.dryRun) {
-        QByteArray removals;
+        QByteArray heading;
         for (const QString& path : refresh.Removable())
-            removals += "# remove " + PlanPath(path) + '\n';
+            heading += "# remove " + PlanPath(path) + '\n';
         if (!options.playlist.isEmpty()) {
             for (const PlannedPlaylist& playlist : PlaylistsFor(copyList.CopyRows(), {}, options.playlist))
-                removals += "# playlist " + PlanPath(playlist.path) + '\n';
+                heading += "# playlist " + PlanPath(playlist.path) + '\n';
         }
-        if (!PrintOut(removals + PlanText(copyList.CopyRows()))) {
+        if (options.verify)
+            heading += "# verify: every copy is read back from its device once flushed\n";
+        if (!PrintOut(heading + PlanText(copyList.CopyRows()))) {
             PrintMessage(QStringLiteral("standard output: the rows could not be written"));
             return kFailedStatus;
         }
@@ -475,38 +534,31 @@ int Run(const Options& options)
     if (options.refresh)
         refresh.Announce(copyList.CopyRows(), foldersToMake, dialogs);
     const QStringList madeFolders = MakeFolders(foldersToMake, dialogs);
-    ConsoleProgress progress(copyList.CopyRows(), !options.quiet, options.verbose);
+    // With --verify, a copy is listed only once it was read back whole.
+    ConsoleProgress progress(copyList.CopyRows(), !options.quiet, options.verbose && !options.verify);
     SetCopying(true);
     const CopyRunSummary run = RunCopyList(copyList, progress, report);
     SetCopying(false);
-    // A folder whose copies all failed goes again.
-    const QStringList foldersLeft = RemoveEmptyFolders(madeFolders);
-    // The playlists are written with the copies, and named once flushed.
-    std::vector<std::pair<QString, QString>> playlists; // written aside, and its place
-    if (!options.playlist.isEmpty()) {
-        for (const PlannedPlaylist& playlist : PlaylistsFor(copyList.CopyRows(), run.written, options.playlist)) {
-            const QString written = WritePlaylistAside(playlist.path, playlist.entries, dialogs);
-            if (!written.isEmpty())
-                playlists.emplace_back(written, playlist.path);
-        }
-    }
-    QStringList flushed = run.written;
-    for (const auto& playlist : playlists)
-        flushed.append(playlist.first);
     SystemFlusher flusher;
     const QStringList flushFailures =
-        FlushToDevices(flushed, flusher, [&](const FlushGroup& group) { progress.Flushing(group.folder); });
+        FlushToDevices(run.written, flusher, [&](const FlushGroup& group) { progress.Flushing(group.folder); });
+    std::optional<ReadBackSummary> readBack;
+    if (options.verify)
+        readBack = ReadBack(copyList.CopyRows(), run.written, progress, options.quiet);
+    const QStringList arrived = readBack ? WithoutRemoved(run.written, readBack->removed) : run.written;
+    if (options.verify && options.verbose)
+        progress.ListCopies(arrived);
+    // A folder whose copies all failed goes again.
+    const QStringList foldersLeft = RemoveEmptyFolders(madeFolders);
+    const QStringList playlists = options.playlist.isEmpty()
+        ? QStringList()
+        : WritePlaylists(copyList.CopyRows(), arrived, options.playlist, progress, dialogs);
     progress.Finish();
-    QStringList playlistsInPlace;
-    for (const auto& [written, path] : playlists) {
-        if (PutPlaylistInPlace(written, path, dialogs))
-            playlistsInPlace.append(path);
-    }
     if (options.refresh)
-        refresh.WriteRecords(run.written, foldersLeft, playlistsInPlace, dialogs);
+        refresh.WriteRecords(arrived, foldersLeft, playlists, dialogs);
     // Files whose flush failed may not have arrived: the cycle stays as it was.
     if (drawn.cycle && flushFailures.isEmpty()) {
-        drawn.cycle->Record(drawn.rows.rows, run.written);
+        drawn.cycle->Record(drawn.rows.rows, arrived);
         if (!drawn.cycle->Save())
             dialogs.CountFailure();
     }
@@ -517,14 +569,17 @@ int Run(const Options& options)
     if (!progress.Written())
         PrintMessage(QStringLiteral("standard output: the copied files could not all be listed"));
     // Whatever fails the run is counted: rows, lines of a plan, rows that
-    // named one file twice, flushes, and what was said along the way.
+    // named one file twice, flushes, copies read back wrong, and what was
+    // said along the way.
+    const int failedReadBack = readBack ? static_cast<int>(readBack->failed.size()) : 0;
     const int failed = run.failed + failedLines + run.sameFiles + static_cast<int>(flushFailures.size())
-        + dialogs.Failures() + (progress.Written() ? 0 : 1);
+        + failedReadBack + dialogs.Failures() + (progress.Written() ? 0 : 1);
     if (!options.quiet) {
-        PrintMessage(QStringLiteral("%1 copied (%2 in %3 s), %4%5 skipped, %6 failed")
-                         .arg(run.copied)
-                         .arg(Bytes(BytesOf(run.written)))
+        PrintMessage(QStringLiteral("%1 copied (%2 in %3 s), %4%5%6 skipped, %7 failed")
+                         .arg(run.copied - failedReadBack)
+                         .arg(Bytes(BytesOf(arrived)))
                          .arg(timer.elapsed() / 1000.0, 0, 'f', 1)
+                         .arg(readBack ? QStringLiteral("%1 verified, ").arg(readBack->verified) : QString())
                          .arg(options.refresh ? QStringLiteral("%1 removed, ").arg(removed) : QString())
                          .arg(skipped)
                          .arg(failed));

@@ -221,10 +221,15 @@ void ConsoleProgress::CopyProgressing(std::uint64_t copiedBytes)
 
 void ConsoleProgress::RowCopied(const QString& written)
 {
-    if (!verbose_)
-        return;
+    if (verbose_)
+        ListCopies({written});
+}
+
+void ConsoleProgress::ListCopies(const QStringList& written)
+{
     ClearLine();
-    written_ = PrintOut(PlanPath(written) + '\n') && written_;
+    for (const QString& path : written)
+        written_ = PrintOut(PlanPath(path) + '\n') && written_;
 }
 
 namespace {
@@ -270,6 +275,12 @@ void ConsoleProgress::Flushing(const QString& folder)
 {
     if (show_)
         Show(QStringLiteral("writing to the device: ") + ReadableText(folder));
+}
+
+void ConsoleProgress::ReadingBack()
+{
+    if (show_)
+        Show(QStringLiteral("reading the copies back from their devices"));
 }
 
 void ConsoleProgress::Finish()

@@ -88,6 +88,10 @@ public:
     bool Written() const { return written_; }
     // The copies are being flushed to the device that holds folder.
     void Flushing(const QString& folder);
+    // The copies are being read back from their devices.
+    void ReadingBack();
+    // The verbose lines of copies told only once read back: one for each.
+    void ListCopies(const QStringList& written);
     // Ends the line, if one was drawn.
     void Finish();
 

@@ -190,6 +190,8 @@ const std::vector<OptionRow>& OptionTable()
                                 "play the draw's order."},
         {{"playlist"}, "NAME", "Write the playlist NAME (.m3u8 or .m3u) into each destination, naming the copies "
                                "that arrived in the draw's order."},
+        {{"verify"}, nullptr, "Once flushed, read every copy back from its device, not from the cache, and "
+                              "compare it with its source; a copy that differs fails its row and is removed."},
         {{"wait"}, nullptr, "When another run is writing into a destination folder, wait for it rather than "
                             "leave that folder alone."},
         {{"skip-existing"}, nullptr, "Leave out every row whose destination name already exists."},
@@ -291,6 +293,7 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
     options.wait = parser.isSet(QStringLiteral("wait"));
     options.wholeFolders = parser.isSet(QStringLiteral("whole-folders"));
     options.numbered = parser.isSet(QStringLiteral("numbered"));
+    options.verify = parser.isSet(QStringLiteral("verify"));
     options.dryRun = parser.isSet(QStringLiteral("dry-run"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.verbose = parser.isSet(QStringLiteral("verbose"));

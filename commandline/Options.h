@@ -43,6 +43,7 @@ struct Options {
     bool wholeFolders = false; // draws folders, each copied whole
     bool numbered = false;     // names start with their place in the draw
     QString playlist;          // the playlist's name in each destination, if any
+    bool verify = false;       // reads every copy back from its device
     bool dryRun = false;
     bool quiet = false;
     bool verbose = false;

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
 
 #include <csignal>
@@ -457,11 +458,14 @@ TEST_F(CommandLine, AlbumsFillAFatStickNightAfterNight)
     std::ofstream(ToFsPath(stick.Folder() + "/mine/keep.txt")) << "mine";
     const QString plan = tree.Path(QStringLiteral("plan.txt"));
     const QStringList arguments = {"--source-tree", tree.Path(QStringLiteral("lib")), "-d", stick.Folder(), "--whole-folders",
-                                   "--numbered", "--playlist", "mix.m3u8", "--refresh", "--fill", "--save-plan", plan};
+                                   "--numbered", "--playlist", "mix.m3u8", "--refresh", "--fill", "--verify",
+                                   "--save-plan", plan};
     for (int night = 1; night <= 3; ++night) {
         const Outcome outcome = Run(arguments);
         ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
-        ExpectArrivedAsPlanned(PlanRows(plan), stick.Folder(), {"mine/keep.txt", ".quorvex-refresh", "mix.m3u8"},
+        const auto rows = PlanRows(plan);
+        EXPECT_TRUE(outcome.err.contains(QStringLiteral(" s), %1 verified, ").arg(rows.size()))) << outcome.err.toStdString();
+        ExpectArrivedAsPlanned(rows, stick.Folder(), {"mine/keep.txt", ".quorvex-refresh", "mix.m3u8"},
                                QStringLiteral("mix.m3u8"));
         const std::optional<platform::VolumeFacts> volume = platform::VolumeOf(ToFsPath(stick.Folder()));
         ASSERT_TRUE(volume);
@@ -485,6 +489,56 @@ TEST_F(CommandLine, ARemovalGoesThroughNoLinkInAMadeFolderPlace)
     EXPECT_TRUE(outcome.err.contains(QStringLiteral(", 0 removed,"))) << outcome.err.toStdString();
     EXPECT_EQ(Names(QString::fromStdString(victim.native())), (std::set<std::string> {"f1.txt", "f3.txt", "f5.txt"}));
     EXPECT_TRUE(std::filesystem::is_symlink(made));
+}
+
+// --verify reads every copy back from its device: one that returns
+// something else for one copy fails that row alone, the copy goes, and the
+// record and the playlist leave it out. Once the bytes are flipped in every
+// read of it; once they are changed on the device itself, behind the cache
+// of a loop-mounted file system, which only a read around the cache sees.
+TEST_F(CommandLine, AVerifiedRunFailsTheCopyTheDeviceChanged)
+{
+    const QString library = Library();
+    const QString image = tree.WriteFile(QStringLiteral("loop.img"));
+    std::filesystem::resize_file(ToFsPath(image), 16 << 20);
+    const QString mounted = tree.MakeFolder(QStringLiteral("mounted"));
+    const bool loop = QProcess::execute(QStringLiteral("mkfs.ext4"), {"-q", "-F", image}) == 0
+        && QProcess::execute(QStringLiteral("mount"), {"-o", "loop", image, mounted}) == 0;
+    if (!loop && qEnvironmentVariableIntValue("QUORVEX_REQUIRE_LOOP_MOUNT") != 0)
+        ADD_FAILURE() << "this test run needs a loop mount";
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+        if (loop)
+            QProcess::execute(QStringLiteral("umount"), {mounted});
+    });
+    const struct {
+        QString folder;
+        QString image;
+    } cases[] = {{tree.MakeFolder(QStringLiteral("plain")), {}}, {mounted, image}};
+    for (const auto& [folder, behind] : cases) {
+        if (!behind.isEmpty() && !loop)
+            continue;
+        QProcessEnvironment faulty = Environment();
+        faulty.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORVEX_DEVICE_FAULTS));
+        faulty.insert(QStringLiteral("ASAN_OPTIONS"), faulty.value(QStringLiteral("ASAN_OPTIONS"))
+                                                          + QStringLiteral(":verify_asan_link_order=0"));
+        faulty.insert(QStringLiteral("QUORVEX_FAULT_FILE"), folder + "/f3.txt");
+        faulty.insert(QStringLiteral("QUORVEX_FAULT_IMAGE"), behind);
+        process.setProcessEnvironment(faulty);
+        const Outcome outcome = Run({"-s", library + "/1", "-d", folder, "-n", "3", "--verify", "--refresh",
+                                     "--playlist", "mix.m3u8"});
+        EXPECT_EQ(outcome.status, 1) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(folder + "/f3.txt: The copy on the device differs from the source. (from "))
+            << outcome.err.toStdString();
+        EXPECT_EQ(outcome.err.count(QStringLiteral("the device may not hold what it claims")), 1) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(QStringLiteral(" 2 copied (6 B in ")) && outcome.err.contains(
+            QStringLiteral(" s), 2 verified, 0 removed, 0 skipped, 1 failed"))) << outcome.err.toStdString();
+        std::set<std::string> left = Below(folder);
+        left.erase("lost+found/");
+        EXPECT_EQ(left, (std::set<std::string> {".quorvex-refresh", "f1.txt", "f5.txt", "mix.m3u8"}));
+        EXPECT_FALSE(Content(folder + "/.quorvex-refresh").contains("f3.txt"));
+        EXPECT_FALSE(Content(folder + "/mix.m3u8").contains("f3.txt"));
+        EXPECT_TRUE(Content(folder + "/mix.m3u8").contains("f5.txt\r\n"));
+    }
 }
 
 // A destination is no source under any name: a link to it inside the

@@ -138,6 +138,7 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
     EXPECT_FALSE(std::filesystem::exists(ToFsPath(tree.Path(QStringLiteral("missing")))));
     EXPECT_EQ(Names(tree.Path(QStringLiteral("stick/sub"))).size(), 1u);
     EXPECT_FALSE(Run({"-s", library, "-d", out, "-n", "1", "--seed", "1"}).err.contains(u'\r'));
+    EXPECT_TRUE(Run({"-s", library + "/1", "-d", out, "-n", "1", "--verify", "--dry-run"}).out.startsWith(QStringLiteral("# verify: ")));
 }
 
 // Whole folders, numbered names and a playlist, alone and with --refresh,
@@ -155,7 +156,7 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
         {"--whole-folders", "-n", "2"},
         {"--numbered", "-n", "4"},
         {"--playlist", "mix.m3u8", "-n", "3"},
-        {"--whole-folders", "--numbered", "--playlist", "mix.m3u", "--refresh", "--fill", "--cycle"},
+        {"--whole-folders", "--numbered", "--playlist", "mix.m3u", "--refresh", "--fill", "--cycle", "--verify"},
         {"--numbered", "--playlist", "mix.m3u8", "--refresh", "--cycle", "-n", "5"},
     };
     int made = 0;
@@ -173,6 +174,8 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
             ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
             const auto rows = PlanRows(plan);
             ExpectArrivedAsPlanned(rows, out, others, playlist);
+            if (options.contains("--verify"))
+                EXPECT_TRUE(outcome.err.contains(QStringLiteral(" s), %1 verified, ").arg(rows.size()))) << outcome.err.toStdString();
             QStringList places; // below out: a copy's name, or its folder's
             for (const auto& [source, destination] : rows) {
                 const QString below = destination.mid(out.size() + 1);
