@@ -148,6 +148,8 @@ give -n). --fill counts each file in whole clusters and, on FAT, its name's
 folder entries, after the --refresh removals; a file system holding several
 destinations takes each file once for each.
 --cycle keeps its state in $XDG_STATE_HOME/quorvex (~/.local/state/quorvex).
+--verify reads the copies from the device, not from the cache, and says when
+a device may not hold what it claims.
 --whole-folders takes no -r, --balance or --dest-tree. --numbered names are
 the way to a fixed order on FAT, whose folders keep no order of their own.
 A nightly album mix for the car, in the draw's order, with a playlist (one
