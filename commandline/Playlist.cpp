@@ -34,14 +34,13 @@ void SayFailure(const QString& path, const std::error_code& error, ConsoleDialog
 
 bool IsQuorvexPlaylist(const QString& path)
 {
+    // The mark stands in the first few hundred bytes, whatever else the file holds.
     std::ifstream in(ToFsPath(path), std::ios::binary);
-    std::string first;
-    std::string second;
-    std::getline(in, first);
-    std::getline(in, second);
-    if (!second.empty() && second.back() == '\r')
-        second.pop_back();
-    return in && second == kPlaylistMark;
+    QByteArray head(512, Qt::Uninitialized);
+    in.read(head.data(), head.size());
+    head.truncate(in.gcount());
+    const QList<QByteArray> lines = head.split('\n');
+    return lines.size() > 2 && lines[1].chopped(lines[1].endsWith('\r') ? 1 : 0) == kPlaylistMark;
 }
 
 QByteArray PlaylistText(const QStringList& entries)
