@@ -174,8 +174,9 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
             ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
             const auto rows = PlanRows(plan);
             ExpectArrivedAsPlanned(rows, out, others, playlist);
-            if (options.contains("--verify"))
+            if (options.contains("--verify")) {
                 EXPECT_TRUE(outcome.err.contains(QStringLiteral(" s), %1 verified, ").arg(rows.size()))) << outcome.err.toStdString();
+            }
             QStringList places; // below out: a copy's name, or its folder's
             for (const auto& [source, destination] : rows) {
                 const QString below = destination.mid(out.size() + 1);
