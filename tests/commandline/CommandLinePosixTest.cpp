@@ -439,10 +439,11 @@ TEST_F(CommandLine, OnAFatStickACopyIsKnownByWhatItHolds)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), std::string(std::filesystem::file_size(copy), 'o'));
 }
 
-// Three nights of albums onto a FAT stick, filled to the brim: each night
-// the last one's albums go, folders and all, and the user's things stay;
-// what is left free would not hold one more album beside the reserve (1 MiB
-// and a few clusters for the folders).
+// Three nights of albums onto a FAT stick, filled to the brim and read back:
+// each night the last one's albums go, folders and all, and the user's
+// things stay; the albums' folders take names FAT takes; what is left free
+// would not hold one more album beside the reserve (1 MiB and a few
+// clusters for the folders).
 TEST_F(CommandLine, AlbumsFillAFatStickNightAfterNight)
 {
     FatStick stick;
@@ -451,7 +452,7 @@ TEST_F(CommandLine, AlbumsFillAFatStickNightAfterNight)
     constexpr std::uint64_t kTrack = 450 * 1024, kAlbum = 3 * kTrack;
     for (int album = 1; album <= 14; ++album) {
         for (int track = 1; track <= 3; ++track)
-            tree.WriteFile(QStringLiteral("lib/Art & Co %1/Album %2 (live)/0%3 Track.mp3").arg(album % 3).arg(album).arg(track),
+            tree.WriteFile(QStringLiteral("lib/Art & Co %1/Album %2: live/0%3 Track.mp3").arg(album % 3).arg(album).arg(track),
                            QByteArray(kTrack, char('a' + album)));
     }
     std::filesystem::create_directory(ToFsPath(stick.Folder() + "/mine"));
@@ -465,6 +466,8 @@ TEST_F(CommandLine, AlbumsFillAFatStickNightAfterNight)
         ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
         const auto rows = PlanRows(plan);
         EXPECT_TRUE(outcome.err.contains(QStringLiteral(" s), %1 verified, ").arg(rows.size()))) << outcome.err.toStdString();
+        ASSERT_FALSE(rows.empty());
+        EXPECT_TRUE(rows.front().second.contains(QStringLiteral("_ live/0"))) << "a folder's name as FAT takes it";
         ExpectArrivedAsPlanned(rows, stick.Folder(), {"mine/keep.txt", ".quorvex-refresh", "mix.m3u8"},
                                QStringLiteral("mix.m3u8"));
         const std::optional<platform::VolumeFacts> volume = platform::VolumeOf(ToFsPath(stick.Folder()));
