@@ -278,12 +278,8 @@ int Refresh::Remove(ConsoleDialogs& dialogs)
             // Looked at again at its turn: a file changed since the plan stays.
             if (!LooksUnchanged(folder.path, copy, folder.lastingNumbers))
                 continue;
-            std::error_code error;
             // A read-only copy (of a read-only source) goes too, as the copy run replaces one.
-            if (!std::filesystem::remove(ToFsPath(path), error) && error && platform::MakeNormal(ToFsPath(path))) {
-                error.clear();
-                std::filesystem::remove(ToFsPath(path), error);
-            }
+            const std::error_code error = platform::RemoveBelow(ToFsPath(folder.path), ToFsPath(copy.name), false);
             if (error) {
                 PrintMessage(QStringLiteral("remove: %1: %2").arg(path, ReasonOf(error)));
                 dialogs.CountFailure();
@@ -311,7 +307,7 @@ void Refresh::RemoveMadeFolders(Folder& folder, ConsoleDialogs& dialogs)
             folder.kept.push_back(made);
             continue;
         }
-        std::filesystem::remove(ToFsPath(path), error);
+        error = platform::RemoveBelow(ToFsPath(folder.path), ToFsPath(made.name), true);
         if (error) {
             PrintMessage(QStringLiteral("remove: %1: %2").arg(path, ReasonOf(error)));
             dialogs.CountFailure();

@@ -21,6 +21,12 @@ using NativeStringView = std::basic_string_view<std::filesystem::path::value_typ
 // Deletes a file (never a folder). True when it is gone.
 bool RemoveFile(const std::filesystem::path& path);
 
+// Removes the file (or, when folder, the empty folder) at a path below a
+// folder, going only through real folders: a link put in the place of a
+// folder on the way fails the removal rather than lead elsewhere, also when
+// it is put there while the removal runs (POSIX). A read-only file goes too.
+std::error_code RemoveBelow(const std::filesystem::path& folder, const std::filesystem::path& below, bool isFolder);
+
 // "Set attributes to normal": clears read-only (and on Windows hidden,
 // system and archive); on POSIX gives the owner write permission.
 bool MakeNormal(const std::filesystem::path& path);

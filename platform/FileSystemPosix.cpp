@@ -121,6 +121,27 @@ bool IsNotFound(const std::error_code& error)
 
 bool RemoveFile(const std::filesystem::path& path) { return ::unlink(path.c_str()) == 0; }
 
+std::error_code RemoveBelow(const std::filesystem::path& folder, const std::filesystem::path& below, bool isFolder)
+{
+    // Each folder on the way is opened from the one before, never
+    // following a link; the last name is removed from the last of them.
+    int at = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::error_code error = at < 0 ? LastError() : std::error_code();
+    const std::vector<std::filesystem::path> names(below.begin(), below.end());
+    for (std::size_t name = 0; !error && name + 1 < names.size(); ++name) {
+        const int next = ::openat(at, names[name].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0)
+            error = LastError();
+        ::close(at);
+        at = next;
+    }
+    if (!error && !names.empty() && ::unlinkat(at, names.back().c_str(), isFolder ? AT_REMOVEDIR : 0) != 0)
+        error = LastError();
+    if (at >= 0)
+        ::close(at);
+    return error;
+}
+
 bool MakeNormal(const std::filesystem::path& path)
 {
     struct stat status {};

@@ -8,6 +8,7 @@
 #include <io.h>
 
 #include <array>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,6 +116,27 @@ bool IsNotFound(const std::error_code& error)
 }
 
 bool RemoveFile(const std::filesystem::path& path) { return ::DeleteFileW(path.c_str()) != 0; }
+
+std::error_code RemoveBelow(const std::filesystem::path& folder, const std::filesystem::path& below, bool isFolder)
+{
+    // Each folder on the way is looked at first: a junction or a link is
+    // no real folder.
+    std::filesystem::path path = folder;
+    for (auto name = below.begin(); name != below.end(); ++name) {
+        path /= *name;
+        if (std::next(name) == below.end())
+            break;
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return LastError();
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+            return std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    }
+    const auto remove = [&] { return isFolder ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str()); };
+    if (remove() || (MakeNormal(path) && remove()))
+        return {};
+    return LastError();
+}
 
 bool MakeNormal(const std::filesystem::path& path)
 {

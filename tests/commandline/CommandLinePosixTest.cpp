@@ -477,21 +477,39 @@ TEST_F(CommandLine, AlbumsFillAFatStickNightAfterNight)
 }
 
 // A removal never goes through a link put in place of a folder a run made,
-// even to files exactly like the copies that were there.
+// put there before the next run, or while it removes (just before its
+// first removal), even to files just like the copies that were there.
 TEST_F(CommandLine, ARemovalGoesThroughNoLinkInAMadeFolderPlace)
 {
+    const QString library = Library();
     const QString out = tree.MakeFolder(QStringLiteral("out"));
-    const QStringList arguments = {"-s", Library() + "/1", "-d", out, "--whole-folders", "--refresh"};
-    ASSERT_EQ(Run(arguments).status, 0);
     const std::filesystem::path made = ToFsPath(out) / "1";
     const std::filesystem::path victim = ToFsPath(tree.Path(QStringLiteral("victim")));
-    std::filesystem::rename(made, victim);
-    std::filesystem::create_directory_symlink(victim, made);
-    const Outcome outcome = Run(arguments);
-    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
-    EXPECT_TRUE(outcome.err.contains(QStringLiteral(", 0 removed,"))) << outcome.err.toStdString();
-    EXPECT_EQ(Names(QString::fromStdString(victim.native())), (std::set<std::string> {"f1.txt", "f3.txt", "f5.txt"}));
-    EXPECT_TRUE(std::filesystem::is_symlink(made));
+    for (const bool whileRemoving : {false, true}) {
+        process.setProcessEnvironment(Environment());
+        ASSERT_EQ(Run({"-s", library + "/1", "-d", out, "--whole-folders", "--refresh"}).status, 0);
+        std::filesystem::remove_all(victim);
+        std::filesystem::copy(made, victim, std::filesystem::copy_options::recursive);
+        QProcessEnvironment swapping = Environment();
+        if (whileRemoving) {
+            swapping.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORVEX_STOP_AT));
+            swapping.insert(QStringLiteral("ASAN_OPTIONS"), swapping.value(QStringLiteral("ASAN_OPTIONS"))
+                                                                + QStringLiteral(":verify_asan_link_order=0"));
+            swapping.insert(QStringLiteral("QUORVEX_SWAP_FOLDER"), QString::fromStdString(made.native()));
+            swapping.insert(QStringLiteral("QUORVEX_SWAP_TARGET"), QString::fromStdString(victim.native()));
+        } else {
+            std::filesystem::rename(made, made.native() + ".aside");
+            std::filesystem::create_directory_symlink(victim, made);
+        }
+        process.setProcessEnvironment(swapping);
+        // Tonight's draw goes elsewhere, so that nothing is copied through the link.
+        const Outcome outcome = Run({"-s", library + "/0", "-d", out, "--whole-folders", "--refresh"});
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(Names(QString::fromStdString(victim.native())), (std::set<std::string> {"f1.txt", "f3.txt", "f5.txt"}));
+        EXPECT_TRUE(std::filesystem::is_symlink(made));
+        std::filesystem::remove_all(ToFsPath(out));
+        std::filesystem::create_directory(ToFsPath(out));
+    }
 }
 
 // --verify reads every copy back from its device: one that returns

@@ -1,16 +1,33 @@
 // Preloaded into the program by tests: the program is killed, as kill -9 or
 // a pulled plug would end it, just before the QUORVEX_STOP_AT-th change it
 // makes to a folder's names (a rename, a link, a removal, a folder made or
-// removed), counted from 1.
+// removed), counted from 1. Or, with QUORVEX_SWAP_FOLDER, just before its
+// first such change, that folder is moved aside and a link to
+// QUORVEX_SWAP_TARGET put in its place, as a second user might.
 
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+template <class Function>
+Function* Real(const char* name);
+
+void SwapFolder()
+{
+    const char* folder = std::getenv("QUORVEX_SWAP_FOLDER");
+    const char* target = std::getenv("QUORVEX_SWAP_TARGET");
+    if (folder == nullptr || target == nullptr)
+        return;
+    const std::string aside = std::string(folder) + ".aside";
+    Real<int(const char*, const char*)>("rename")(folder, aside.c_str());
+    static_cast<void>(::symlink(target, folder));
+}
 
 void Step()
 {
@@ -19,7 +36,10 @@ void Step()
         return value != nullptr ? std::atol(value) : 0L;
     }();
     static std::atomic<long> changes {0};
-    if (++changes == stopAt)
+    const long change = ++changes;
+    if (change == 1)
+        SwapFolder();
+    if (change == stopAt)
         ::kill(::getpid(), SIGKILL);
 }
 
