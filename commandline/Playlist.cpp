@@ -1,6 +1,7 @@
 #include "commandline/Playlist.h"
 
 #include "commandline/ConsoleOutput.h"
+#include "copyrun/DestinationLocks.h"
 #include "core/PathHelpers.h"
 #include "folders/PathText.h"
 #include "platform/FileSystem.h"
@@ -12,17 +13,6 @@
 #include <fstream>
 
 namespace {
-
-// A name's bytes: the file system's own on POSIX, so that the line finds a
-// file whose name is not UTF-8; Windows' UTF-16 names as UTF-8.
-QByteArray NameBytes(const QString& name)
-{
-#ifdef Q_OS_WIN
-    return name.toUtf8();
-#else
-    return QByteArray::fromStdString(ToFsPath(name).native());
-#endif
-}
 
 void SayFailure(const QString& path, const std::error_code& error, ConsoleDialogs& dialogs)
 {
@@ -87,29 +77,12 @@ bool PutPlaylistInPlace(const QString& written, const QString& path, ConsoleDial
     return true;
 }
 
-namespace {
-
-QStringList DestinationsOf(const QList<CopyRow>& rows)
-{
-    QStringList folders;
-    QSet<QString> seen;
-    for (const CopyRow& row : rows) {
-        if (!row.IsBlank() && !seen.contains(row.folder)) {
-            seen.insert(row.folder);
-            folders.append(row.folder);
-        }
-    }
-    return folders;
-}
-
-} // namespace
-
 std::vector<PlannedPlaylist> PlaylistsFor(const QList<CopyRow>& rows, const QStringList& written, const QString& name)
 {
     const QSet<QString> arrived(written.begin(), written.end());
     std::vector<PlannedPlaylist> playlists;
     QHash<QString, std::size_t> playlistOf;
-    for (const QString& folder : DestinationsOf(rows)) {
+    for (const QString& folder : DestinationFoldersOf(rows)) {
         playlistOf.insert(folder, playlists.size());
         playlists.push_back({folder + name, {}});
     }
@@ -124,7 +97,7 @@ QStringList DestinationsWithOthersPlaylist(const QList<CopyRow>& rows, const QSt
                                            const std::function<bool(const QString&)>& removable)
 {
     QStringList others;
-    for (const QString& folder : DestinationsOf(rows)) {
+    for (const QString& folder : DestinationFoldersOf(rows)) {
         const QString path = folder + name;
         std::error_code error;
         const auto status = std::filesystem::symlink_status(ToFsPath(path), error);

@@ -44,26 +44,6 @@ std::optional<QString> PathBelow(const QString& path)
     return names.join(NativeSeparator());
 }
 
-// A name as the file system holds it, so that one that is not UTF-8 keeps
-// its bytes; Windows' names are UTF-16, written as UTF-8.
-QByteArray NameBytes(const QString& name)
-{
-#ifdef Q_OS_WIN
-    return name.toUtf8();
-#else
-    return QByteArray::fromStdString(ToFsPath(name).native());
-#endif
-}
-
-QString NameOfBytes(const QByteArray& bytes)
-{
-#ifdef Q_OS_WIN
-    return QString::fromUtf8(bytes);
-#else
-    return FromFsName(platform::NativeStringView(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-#endif
-}
-
 std::optional<std::uint64_t> Unsigned(const QByteArray& field, int base = 10)
 {
     bool number = false;

@@ -34,6 +34,24 @@ QString FromFsName(platform::NativeStringView name)
     return text;
 }
 
+QByteArray NameBytes(const QString& name)
+{
+#ifdef Q_OS_WIN
+    return name.toUtf8();
+#else
+    return QByteArray::fromStdString(ToFsPath(name).native());
+#endif
+}
+
+QString NameOfBytes(const QByteArray& bytes)
+{
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(bytes);
+#else
+    return FromFsName(platform::NativeStringView(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+#endif
+}
+
 void AppendFsName(QString& text, platform::NativeStringView name)
 {
 #ifdef Q_OS_WIN

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include <QChar>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,11 @@ QString FromFsName(platform::NativeStringView name);
 // The same, appended to a text: a path built from its folder and a listed
 // name, in one piece.
 void AppendFsName(QString& text, platform::NativeStringView name);
+// A name as bytes that files written for other programs hold: on POSIX the
+// file system's own, so that a name that is not UTF-8 keeps them; on Windows
+// its UTF-16 as UTF-8. NameOfBytes reads them back.
+QByteArray NameBytes(const QString& name);
+QString NameOfBytes(const QByteArray& bytes);
 
 // A path that Qt's own file routines gave (a file dialog's answer). They
 // read names that are not UTF-8 with replacement marks; such a name is found

@@ -1,5 +1,7 @@
 #include "platform/DeviceReadBack.h"
 
+#include "platform/Descriptor.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -31,50 +33,34 @@ ssize_t ReadPiece(int fd, char* buffer, std::size_t size)
     return static_cast<ssize_t>(done);
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(const std::filesystem::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 } // namespace
 
 DeviceReadBack ReadBackAndCompare(const std::filesystem::path& copy, const std::filesystem::path& source)
 {
     DeviceReadBack result;
-    const Descriptor copied(copy);
-    if (copied.Get() < 0) {
+    const Descriptor copied(::open(copy.c_str(), O_RDONLY | O_CLOEXEC));
+    if (copied.get() < 0) {
         result.copyError = LastError();
         return result;
     }
     // Flushed, the copy's pages are clean: dropped, they are read again from
     // the device.
-    ::posix_fadvise(copied.Get(), 0, 0, POSIX_FADV_DONTNEED);
-    ::posix_fadvise(copied.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    const Descriptor original(source);
-    if (original.Get() < 0) {
+    ::posix_fadvise(copied.get(), 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(copied.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    const Descriptor original(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (original.get() < 0) {
         result.sourceError = LastError();
         return result;
     }
     thread_local std::vector<char> fromCopy(kPiece);
     thread_local std::vector<char> fromSource(kPiece);
     for (;;) {
-        const ssize_t got = ReadPiece(copied.Get(), fromCopy.data(), kPiece);
+        const ssize_t got = ReadPiece(copied.get(), fromCopy.data(), kPiece);
         if (got < 0) {
             result.copyError = LastError();
             break;
         }
-        const ssize_t expected = ReadPiece(original.Get(), fromSource.data(), kPiece);
+        const ssize_t expected = ReadPiece(original.get(), fromSource.data(), kPiece);
         if (expected < 0) {
             result.sourceError = LastError();
             break;
@@ -87,7 +73,7 @@ DeviceReadBack ReadBackAndCompare(const std::filesystem::path& copy, const std::
         }
     }
     // What was read back is of no more use in the cache.
-    ::posix_fadvise(copied.Get(), 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(copied.get(), 0, 0, POSIX_FADV_DONTNEED);
     return result;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/CopyTemporaries.h"
+#include "platform/Descriptor.h"
 
 #include <algorithm>
 #include <array>
@@ -125,21 +126,18 @@ std::error_code RemoveBelow(const std::filesystem::path& folder, const std::file
 {
     // Each folder on the way is opened from the one before, never
     // following a link; the last name is removed from the last of them.
-    int at = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    std::error_code error = at < 0 ? LastError() : std::error_code();
+    Descriptor at(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (at.get() < 0)
+        return LastError();
     const std::vector<std::filesystem::path> names(below.begin(), below.end());
-    for (std::size_t name = 0; !error && name + 1 < names.size(); ++name) {
-        const int next = ::openat(at, names[name].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0)
-            error = LastError();
-        ::close(at);
-        at = next;
+    for (std::size_t name = 0; name + 1 < names.size(); ++name) {
+        at.Reset(::openat(at.get(), names[name].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (at.get() < 0)
+            return LastError();
     }
-    if (!error && !names.empty() && ::unlinkat(at, names.back().c_str(), isFolder ? AT_REMOVEDIR : 0) != 0)
-        error = LastError();
-    if (at >= 0)
-        ::close(at);
-    return error;
+    if (!names.empty() && ::unlinkat(at.get(), names.back().c_str(), isFolder ? AT_REMOVEDIR : 0) != 0)
+        return LastError();
+    return {};
 }
 
 bool MakeNormal(const std::filesystem::path& path)
@@ -264,36 +262,6 @@ int LinkUnnamed(int fd, const char* name)
     return linked;
 }
 #endif
-
-// Closes a descriptor however the copy ends.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    void Reset(int fd)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-    // Closes now, so that a failure to write back is seen.
-    bool Close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 } // namespace
 

@@ -83,14 +83,25 @@ void ChangeOnDevice(int fd)
 
 } // namespace
 
+namespace {
+
+// Opens through the system's own function, and notes whether it is the file.
+int OpenNoting(const char* function, const char* path, int flags, va_list rest)
+{
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(rest, mode_t) : 0;
+    const int fd = Real<int(const char*, int, ...)>(function)(path, flags, mode);
+    Opened(fd, path);
+    return fd;
+}
+
+} // namespace
+
 extern "C" int open(const char* path, int flags, ...)
 {
     va_list rest;
     va_start(rest, flags);
-    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(rest, mode_t) : 0;
+    const int fd = OpenNoting("open", path, flags, rest);
     va_end(rest);
-    const int fd = Real<int(const char*, int, ...)>("open")(path, flags, mode);
-    Opened(fd, path);
     return fd;
 }
 
@@ -98,10 +109,8 @@ extern "C" int open64(const char* path, int flags, ...)
 {
     va_list rest;
     va_start(rest, flags);
-    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(rest, mode_t) : 0;
+    const int fd = OpenNoting("open64", path, flags, rest);
     va_end(rest);
-    const int fd = Real<int(const char*, int, ...)>("open64")(path, flags, mode);
-    Opened(fd, path);
     return fd;
 }
 
