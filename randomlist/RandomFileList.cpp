@@ -274,10 +274,18 @@ std::vector<FolderSpan> FoldersWithFiles(const MasterFileList& files)
     return folders;
 }
 
+// The files of the folders drawn from one list, and how many of its
+// folders were drawn and were there.
+struct FolderDraw {
+    Selection selection;
+    std::size_t drawn = 0;
+    std::size_t folders = 0;
+};
+
 // Draws up to count folders of one list, each whole; a folder that does
 // not fit the bytes left or the request's test is passed over.
-Selection DrawFolders(const MasterFileList& files, const SelectionRequest& request, std::uint64_t count,
-                      std::optional<std::uint64_t>& bytesLeft, RandomSource& random)
+FolderDraw DrawFolders(const MasterFileList& files, const SelectionRequest& request, std::uint64_t count,
+                       std::optional<std::uint64_t>& bytesLeft, RandomSource& random)
 {
     const std::vector<FolderSpan> folders = FoldersWithFiles(files);
     const auto fits = [&](std::uint32_t folder) {
@@ -301,12 +309,15 @@ Selection DrawFolders(const MasterFileList& files, const SelectionRequest& reque
             *bytesLeft -= bytes;
         return true;
     };
-    Selection selection;
-    for (const RepeatPick& pick : DrawAccepted(static_cast<std::uint32_t>(folders.size()), count, false, random, fits)) {
+    FolderDraw draw;
+    draw.folders = folders.size();
+    const std::vector<RepeatPick> picks = DrawAccepted(static_cast<std::uint32_t>(folders.size()), count, false, random, fits);
+    draw.drawn = picks.size();
+    for (const RepeatPick& pick : picks) {
         for (std::uint32_t position = folders[pick.position].begin; position < folders[pick.position].end; ++position)
-            selection.push_back({files.Path(position), 0});
+            draw.selection.push_back({files.Path(position), 0});
     }
-    return selection;
+    return draw;
 }
 
 // The whole-folder draw: the fresh folders first, then, once every fresh
@@ -315,20 +326,12 @@ Selection DrawWholeFolders(const DrawLists& files, const SelectionRequest& reque
 {
     std::optional<std::uint64_t> bytesLeft = request.maxBytes;
     const std::uint64_t count = DrawCount(request.numberOfFiles);
-    const std::size_t freshFolders = FoldersWithFiles(files.fresh).size();
-    Selection selection = DrawFolders(files.fresh, request, count, bytesLeft, random);
-    const auto drawnFolders = [](const Selection& drawn) {
-        std::uint64_t folders = 0;
-        for (std::size_t i = 0; i < drawn.size(); ++i)
-            folders += i == 0 || FolderOf(drawn[i].path) != FolderOf(drawn[i - 1].path);
-        return folders;
-    };
-    const std::uint64_t drawn = drawnFolders(selection);
-    if (files.held.Count() > 0 && drawn == freshFolders && drawn < count) {
-        Selection more = DrawFolders(files.held, request, count - drawn, bytesLeft, random);
-        selection.insert(selection.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    FolderDraw fresh = DrawFolders(files.fresh, request, count, bytesLeft, random);
+    if (files.held.Count() > 0 && fresh.drawn == fresh.folders && fresh.drawn < count) {
+        Selection more = DrawFolders(files.held, request, count - fresh.drawn, bytesLeft, random).selection;
+        fresh.selection.insert(fresh.selection.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
     }
-    return selection;
+    return fresh.selection;
 }
 
 Selection Draw(const DrawLists& files, const SelectionRequest& request, RandomSource& random)

@@ -218,6 +218,15 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
     ExpectArrivedAsPlanned(PlanRows(plan), clash, {"Album/x.txt", "Album1"});
     EXPECT_EQ(Below(clash), (std::set<std::string> {"Album/x.txt", "Album/x1.txt", "Album1", "Album2/x.txt"}));
 
+    // A cycle of folders draws each of the three once before any comes back.
+    std::set<QString> cycled;
+    for (int night = 0; night < 3; ++night) {
+        ASSERT_EQ(Run({"--source-tree", library, "-d", clash, "--whole-folders", "--cycle", "-n", "1", "--refresh", "--seed", "7",
+                       "--save-plan", plan}).status, 0);
+        cycled.insert(FolderOf(PlanRows(plan).front().first));
+    }
+    EXPECT_EQ(cycled.size(), 3u);
+
     // A saved album plan is carried out as it stands, its folders made below its destination.
     const QString again = tree.MakeFolder(QStringLiteral("again"));
     ASSERT_EQ(Run({"--source-tree", library, "-d", again, "--whole-folders", "--numbered", "-n", "2", "--dry-run",
