@@ -12,9 +12,10 @@ set(floor_core 1)
 set(floor_folders 2)
 set(floor_randomlist 2)
 set(floor_copyrun 2)
-set(floor_window 3)
-set(floor_commandline 3)
-set(floor_main 4)
+set(floor_refill 3)
+set(floor_window 4)
+set(floor_commandline 4)
+set(floor_main 5)
 
 function(floor_of folder out)
     if(DEFINED floor_${folder})
@@ -31,6 +32,7 @@ file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/folders/*.cpp ${SOURCE_DIR}/folders/*.h
     ${SOURCE_DIR}/randomlist/*.cpp ${SOURCE_DIR}/randomlist/*.h
     ${SOURCE_DIR}/copyrun/*.cpp ${SOURCE_DIR}/copyrun/*.h
+    ${SOURCE_DIR}/refill/*.cpp ${SOURCE_DIR}/refill/*.h
     ${SOURCE_DIR}/window/*.cpp ${SOURCE_DIR}/window/*.h
     ${SOURCE_DIR}/commandline/*.cpp ${SOURCE_DIR}/commandline/*.h)
 # Looked for on its own: a recursive glob from the top would walk the build
@@ -63,7 +65,7 @@ foreach(source IN LISTS sources)
         elseif(theirs GREATER own)
             message(SEVERE_WARNING "${source}: \"${included}\" is a layer above")
             math(EXPR faults "${faults} + 1")
-        elseif(theirs EQUAL own AND own EQUAL 3 AND NOT target STREQUAL folder)
+        elseif(theirs EQUAL own AND own EQUAL 4 AND NOT target STREQUAL folder)
             # The window and the command line are two faces: neither uses the other.
             message(SEVERE_WARNING "${source}: \"${included}\" belongs to the other face")
             math(EXPR faults "${faults} + 1")

@@ -1,9 +1,11 @@
 #include "commandline/ConsoleOutput.h"
 
+#include "copyrun/DeviceFlush.h"
 #include "copyrun/PlanText.h"
 #include "core/FolderProblem.h"
 #include "core/PathHelpers.h"
 #include "platform/FileSystem.h"
+#include "refill/RefreshRecord.h"
 
 #include <algorithm>
 #include <atomic>
@@ -156,11 +158,7 @@ void ConsoleDialogs::ReportProblem(const FolderProblem& problem)
     QString reason;
     switch (problem.kind) {
     case Kind::Empty:
-        // A folder of a tree without files is no news; the tree's own
-        // message says when none of its folders has any.
-        if (treeFolders_.contains(problem.folder))
-            emptyFolders_.insert(problem.folder);
-        else if (!quiet_)
+        if (!quiet_)
             PrintMessage(QStringLiteral("%1: %2: no files in this folder").arg(what, problem.folder));
         return;
     case Kind::IsDestination:
@@ -178,6 +176,84 @@ void ConsoleDialogs::ReportProblem(const FolderProblem& problem)
     }
     ++failures_;
     PrintMessage(QStringLiteral("%1: %2: %3").arg(what, problem.folder, reason));
+}
+
+namespace {
+
+QString ReasonOf(const std::error_code& error) { return QString::fromStdString(error.message()); }
+
+// Why a record was refused, in a few words.
+QString RefusalText(const RecordRefusal& refusal)
+{
+    using Why = RecordRefusal::Why;
+    switch (refusal.why) {
+    case Why::NotOurs: return QStringLiteral("it is not a record of quorvex");
+    case Why::NotAPlainFile: return QStringLiteral("it is not a plain file");
+    case Why::Unreadable: return QStringLiteral("it cannot be read: %1").arg(ReasonOf(refusal.error));
+    case Why::TooLarge: return QStringLiteral("it is larger than 4 MiB");
+    case Why::DamagedLine: return QStringLiteral("line %1 is damaged").arg(refusal.line);
+    case Why::ForeignPath:
+        return QStringLiteral("line %1 names %2, not a file of this folder").arg(refusal.line).arg(refusal.named);
+    case Why::None: break;
+    }
+    return {};
+}
+
+// One problem of the refill as a line, without "quorvex: ".
+QString ProblemText(const RefillProblem& problem, bool wholeFolders)
+{
+    using Kind = RefillProblem::Kind;
+    const QString& path = problem.path;
+    const QString reason = ReasonOf(problem.error);
+    switch (problem.kind) {
+    case Kind::FolderInUse: return QStringLiteral("dest: %1: %2").arg(path, InUseByAnotherRun(problem.holder));
+    case Kind::WaitingForFolder:
+        return QStringLiteral("dest: %1: %2; waiting for it").arg(path, InUseByAnotherRun(problem.holder));
+    case Kind::NoLocksKept: return QStringLiteral("dest: %1: no lock is kept there (%2); written unlocked").arg(path, reason);
+    case Kind::FreeSpaceUnknown: return QStringLiteral("fill: %1: the free space cannot be told").arg(path);
+    case Kind::TreeWithoutFiles: return QStringLiteral("source: %1: no files in this folder or below").arg(path);
+    case Kind::NothingFitsInSize: return QStringLiteral("no file fits in %1 bytes").arg(problem.count);
+    case Kind::NothingFitsInFreeSpace: return QStringLiteral("no file fits in the destinations' free space");
+    case Kind::FewerToDrawFrom:
+        return QStringLiteral("only %1 %2 to draw from: %1 drawn").arg(problem.count).arg(wholeFolders ? "folders" : "files");
+    case Kind::RecordRefused:
+        return QStringLiteral("refresh: %1: the record is refused (%2); nothing is removed there")
+            .arg(path, RefusalText(problem.refusal));
+    case Kind::RecordSetAside:
+        return QStringLiteral("refresh: %1: the record was refused (%2); set aside as %3; nothing was removed")
+            .arg(path, RefusalText(problem.refusal), path + QLatin1String(kRefusedRecordSuffix));
+    case Kind::RecordNotSetAside:
+        return QStringLiteral("refresh: %1: the record was refused (%2) and could not be set aside (%3); nothing "
+                              "was removed")
+            .arg(path, RefusalText(problem.refusal), reason);
+    case Kind::RecordNotWritten: return QStringLiteral("refresh: %1: %2").arg(path, reason);
+    case Kind::NotRemoved: return QStringLiteral("remove: %1: %2").arg(path, reason);
+    case Kind::FolderNotMade: return QStringLiteral("mkdir: %1: %2").arg(path, reason);
+    case Kind::PlaylistNotOurs:
+        return QStringLiteral("playlist: %1: not written by quorvex, so not replaced; nothing was copied into %2")
+            .arg(path, FolderOf(path));
+    case Kind::PlaylistNotWritten: return QStringLiteral("playlist: %1: %2").arg(path, reason);
+    case Kind::CopiesDiffer:
+        return QStringLiteral("verify: %1: a copy read back from the device differs from its source: the device may "
+                              "not hold what it claims").arg(path);
+    case Kind::ReadThroughCache:
+        return QStringLiteral("verify: %1: the file system reads only through the system's cache: verified through "
+                              "the cache").arg(path);
+    case Kind::CycleWaiting: return QStringLiteral("cycle: %1: %2; waiting for it").arg(path, InUseByAnotherRun(problem.holder));
+    case Kind::CycleUnreadable: return QStringLiteral("cycle: %1: %2, starting a fresh cycle").arg(path, reason);
+    case Kind::CycleDamaged: return QStringLiteral("cycle: %1: damaged, starting a fresh cycle").arg(path);
+    case Kind::CycleFolderNotMade: return QStringLiteral("cycle: %1: could not be made").arg(path);
+    case Kind::CycleNotWritten: return QStringLiteral("cycle: %1: could not be written: %2").arg(path, reason);
+    }
+    return path;
+}
+
+} // namespace
+
+void ConsoleReport::Tell(const RefillProblem& problem)
+{
+    if (!quiet_ || WeightOf(problem.kind) != Weight::Note)
+        PrintMessage(ProblemText(problem, wholeFolders_));
 }
 
 void ConsoleDialogs::ErrorReportBox(const QString& description, const QString&)
@@ -271,10 +347,18 @@ void ConsoleProgress::ClearLine()
     }
 }
 
-void ConsoleProgress::Flushing(const QString& folder)
+void ConsoleProgress::CopyBegins() { copying = true; }
+
+void ConsoleProgress::CopyEnds()
+{
+    copying = false;
+    StopIfInterrupted();
+}
+
+void ConsoleProgress::Flushing(const FlushGroup& group)
 {
     if (show_)
-        Show(QStringLiteral("writing to the device: ") + ReadableText(folder));
+        Show(QStringLiteral("writing to the device: ") + ReadableText(group.folder));
 }
 
 void ConsoleProgress::ReadingBack()
@@ -283,7 +367,7 @@ void ConsoleProgress::ReadingBack()
         Show(QStringLiteral("reading the copies back from their devices"));
 }
 
-void ConsoleProgress::Finish()
+void ConsoleProgress::CopiesDone()
 {
     if (show_ && drawn_)
         std::fputs("\r\x1b[K", stderr);
@@ -326,11 +410,4 @@ void HandleInterrupts()
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
 #endif
-}
-
-void SetCopying(bool copyingNow)
-{
-    copying = copyingNow;
-    if (!copyingNow)
-        StopIfInterrupted();
 }

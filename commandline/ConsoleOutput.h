@@ -1,7 +1,8 @@
 #pragma once
 
-#include "copyrun/CopyRun.h"
 #include "core/Dialogs.h"
+#include "refill/RefillProblem.h"
+#include "refill/RefillRun.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -43,37 +44,40 @@ public:
     bool MessageBox(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
     void ErrorReportBox(const QString& description, const QString& reportText) override;
     // One line each: "source: /music/gone/: no such folder". A source
-    // without files is a note (none in a tree's folders; the tree's own
-    // message says when all are empty), and so is a source left out for
-    // being a destination; the rest fail the run.
+    // without files is a note, and so is a source left out for being a
+    // destination; the rest fail the run.
     void ReportProblem(const FolderProblem& problem) override;
     QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
     QString BrowseForFolder(const QString&, const QString&) override { return {}; }
     QStringList OpenFiles(const QString&, const QString&) override { return {}; }
     void OpenInFileBrowser(const QString&) override {}
 
-    // The folders of a tree: one of them without files is no news, and is
-    // only noted (EmptyFolders) for the tree's own message.
-    void NoteQuietlyForTrees(const QSet<QString>& folders) { treeFolders_ = folders; }
-    const QSet<QString>& EmptyFolders() const { return emptyFolders_; }
-
-    // Something failed: said already, and the run ends with status 1.
-    void CountFailure() { ++failures_; }
-    bool FailuresReported() const { return failures_ > 0; }
+    // How many of the messages said failed the run.
     int Failures() const { return failures_; }
 
 private:
     bool quiet_;
     int failures_ = 0;
-    QSet<QString> treeFolders_;
-    QSet<QString> emptyFolders_;
+};
+
+// The refill's problems, one line each: "dest: /media/stick/: in use by
+// another run (pid 4242)". Quiet leaves out the notes.
+class ConsoleReport final : public RefillReport {
+public:
+    // wholeFolders: the draw counts folders.
+    ConsoleReport(bool quiet, bool wholeFolders) : quiet_(quiet), wholeFolders_(wholeFolders) {}
+    void Tell(const RefillProblem& problem) override;
+
+private:
+    bool quiet_;
+    bool wholeFolders_;
 };
 
 // Follows a copy run: on a terminal, one line with the files done of all,
 // the bytes, the rate and the time left, redrawn at most 10 times a second.
 // Before each row and between the pieces of a large file it also asks
 // whether the user has interrupted the run.
-class ConsoleProgress final : public CopyRunObserver {
+class ConsoleProgress final : public RefillProgress {
 public:
     // verbose: each copied file's destination on standard output.
     ConsoleProgress(const QList<CopyRow>& rows, bool show, bool verbose);
@@ -84,16 +88,17 @@ public:
     // One line: "quorvex: /media/stick/f09.bin: No space left on device
     // (from /srv/music/f09.bin)".
     void RowFailed(const CopyRow& row, const QString& rowText, const CopyOutcome& outcome) override;
+    // An interrupt waits for the next row or piece while the rows are copied.
+    void CopyBegins() override;
+    void CopyEnds() override;
+    void Flushing(const FlushGroup& group) override;
+    void ReadingBack() override;
+    // Ends the line, if one was drawn.
+    void CopiesDone() override;
     // False when a verbose line could not be written.
     bool Written() const { return written_; }
-    // The copies are being flushed to the device that holds folder.
-    void Flushing(const QString& folder);
-    // The copies are being read back from their devices.
-    void ReadingBack();
     // The verbose lines of copies told only once read back: one for each.
     void ListCopies(const QStringList& written);
-    // Ends the line, if one was drawn.
-    void Finish();
 
 private:
     void Draw();
@@ -117,5 +122,4 @@ private:
 // row or piece, removes the half-made copy and ends the program with 130.
 // At any other time it ends the program at once.
 void HandleInterrupts();
-void SetCopying(bool copying);
 inline constexpr int kInterruptedStatus = 130;

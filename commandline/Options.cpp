@@ -82,13 +82,9 @@ std::uint64_t WholeCount(const QString& value)
     return count;
 }
 
-// A playlist's name: a plain name in the destination's top folder, ending
-// in .m3u8 or .m3u, which players take for a playlist.
 QString PlaylistName(const QString& value)
 {
-    static const QRegularExpression playlist(QStringLiteral("^[^/\\\\:*?\"<>|\\x00-\\x1f]+\\.m3u8?$"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    if (!playlist.match(value).hasMatch() || value.startsWith(u'.'))
+    if (!IsPlaylistName(value))
         throw UsageError(QStringLiteral("--playlist: \"%1\" is no playlist's name; give a name such as mix.m3u8 "
                                         "or mix.m3u").arg(value));
     return value;
@@ -96,34 +92,34 @@ QString PlaylistName(const QString& value)
 
 void CheckCombinations(const Options& options)
 {
-    if (!options.cycleName.isEmpty() && !options.cycle)
+    if (!options.refill.cycleName.isEmpty() && !options.refill.cycle)
         throw UsageError(QStringLiteral("--cycle-name names a cycle: give --cycle too"));
-    if (options.skipExisting && options.keepExisting)
+    if (options.refill.skipExisting && options.refill.keepExisting)
         throw UsageError(QStringLiteral("--skip-existing and --keep-existing exclude each other"));
     if (options.quiet && options.verbose)
         throw UsageError(QStringLiteral("-q and -v exclude each other"));
     if (!options.plan.isEmpty()) {
-        if (!options.sources.empty() || !options.destinations.empty())
+        if (!options.refill.sources.empty() || !options.refill.destinations.empty())
             throw UsageError(QStringLiteral("--plan carries out a saved plan; it takes no sources or destinations"));
-        if (options.count || options.seed || options.maxBytes || options.repeats || options.keepExisting
-            || options.refresh || options.fill || options.balance || options.cycle || options.wholeFolders
-            || options.numbered)
+        if (options.refill.count || options.seed || options.refill.maxBytes || options.refill.repeats || options.refill.keepExisting
+            || options.refill.refresh || options.refill.fill || options.refill.balance || options.refill.cycle || options.refill.wholeFolders
+            || options.refill.numbered)
             throw UsageError(QStringLiteral("--plan carries out a saved plan; -n, -r, --seed, --max-size, "
                                             "--keep-existing, --refresh, --fill, --balance, --cycle, "
                                             "--whole-folders and --numbered cannot change it"));
-    } else if (options.wholeFolders && (options.repeats || options.balance)) {
+    } else if (options.refill.wholeFolders && (options.refill.repeats || options.refill.balance)) {
         throw UsageError(QStringLiteral("--whole-folders draws each folder once, whatever its size; it takes no "
                                         "-r or --balance"));
-    } else if (options.wholeFolders && std::any_of(options.destinations.begin(), options.destinations.end(),
+    } else if (options.refill.wholeFolders && std::any_of(options.refill.destinations.begin(), options.refill.destinations.end(),
                                                    [](const FolderOption& folder) { return folder.kind == FolderSource::Tree; })) {
         // The folders made last night would become destinations themselves.
         throw UsageError(QStringLiteral("--whole-folders makes folders in the destinations; it takes no --dest-tree"));
-    } else if (options.repeats && options.cycle) {
+    } else if (options.refill.repeats && options.refill.cycle) {
         throw UsageError(QStringLiteral("--cycle draws every file once before any comes back; it takes no -r"));
-    } else if (options.repeats && (options.maxBytes || options.fill) && !options.count) {
+    } else if (options.refill.repeats && (options.refill.maxBytes || options.refill.fill) && !options.refill.count) {
         throw UsageError(QStringLiteral("with -r, --max-size and --fill need -n: the same files could be drawn "
                                         "without end"));
-    } else if (options.sources.empty() || options.destinations.empty()) {
+    } else if (options.refill.sources.empty() || options.refill.destinations.empty()) {
         throw UsageError(QStringLiteral("give at least one source (-s, --source-tree, --source-list) and one "
                                         "destination (-d, --dest-tree, --dest-list), or a saved plan (--plan)"));
     }
@@ -132,7 +128,7 @@ void CheckCombinations(const Options& options)
             return folder.kind == FolderSource::ListFile && folder.value == u"-";
         });
     };
-    if (fromStandardInput(options.sources) + fromStandardInput(options.destinations) + (options.plan == u"-") > 1)
+    if (fromStandardInput(options.refill.sources) + fromStandardInput(options.refill.destinations) + (options.plan == u"-") > 1)
         throw UsageError(QStringLiteral("standard input (-) can be read only once"));
 }
 
@@ -218,27 +214,6 @@ void AddOptions(QCommandLineParser& parser)
     }
 }
 
-QString AbsolutePath(const QString& path)
-{
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(ToFsPath(path), error);
-    return error ? path : FromFsName(absolute.make_preferred().native());
-}
-
-std::optional<std::uint64_t> ParseSize(const QString& text)
-{
-    static const QRegularExpression size(QStringLiteral("^\\s*(\\d+(?:\\.\\d*)?|\\.\\d+)\\s*([kmgt]?)(?:i?b)?\\s*$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = size.match(text);
-    if (!match.hasMatch())
-        return std::nullopt;
-    const int power = QStringLiteral(" kmgt").indexOf(match.captured(2).toLower());
-    const double bytes = match.captured(1).toDouble() * std::pow(1024.0, power > 0 ? power : 0);
-    if (!(bytes < 18e18))
-        return std::nullopt;
-    return static_cast<std::uint64_t>(bytes);
-}
-
 Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments)
 {
     for (const QString& argument : arguments.mid(1)) {
@@ -251,23 +226,23 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
     Options options;
     for (const auto& [option, value] : ValuesInOrder(parser)) {
         if (option == u"source")
-            options.sources.push_back({FolderSource::Folder, value});
+            options.refill.sources.push_back({FolderSource::Folder, value});
         else if (option == u"source-tree")
-            options.sources.push_back({FolderSource::Tree, value});
+            options.refill.sources.push_back({FolderSource::Tree, value});
         else if (option == u"source-list")
-            options.sources.push_back({FolderSource::ListFile, value});
+            options.refill.sources.push_back({FolderSource::ListFile, value});
         else if (option == u"dest")
-            options.destinations.push_back({FolderSource::Folder, value});
+            options.refill.destinations.push_back({FolderSource::Folder, value});
         else if (option == u"dest-tree")
-            options.destinations.push_back({FolderSource::Tree, value});
+            options.refill.destinations.push_back({FolderSource::Tree, value});
         else if (option == u"dest-list")
-            options.destinations.push_back({FolderSource::ListFile, value});
+            options.refill.destinations.push_back({FolderSource::ListFile, value});
         else if (option == u"exclude" || option == u"only") {
             if (value.isEmpty())
                 throw UsageError(QStringLiteral("--%1 needs a pattern").arg(option));
-            options.filters.push_back({option == u"only", value});
+            options.refill.filters.push_back({option == u"only", value});
         } else if (option == u"count") {
-            options.count = WholeCount(value);
+            options.refill.count = WholeCount(value);
         } else if (option == u"seed") {
             bool number = false;
             options.seed = value.trimmed().toUInt(&number);
@@ -276,27 +251,27 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
         } else if (option == u"cycle-name") {
             if (value.isEmpty())
                 throw UsageError(QStringLiteral("--cycle-name needs a name"));
-            options.cycleName = value;
+            options.refill.cycleName = value;
         } else if (option == u"playlist") {
-            options.playlist = PlaylistName(value);
+            options.refill.playlist = PlaylistName(value);
         } else if (option == u"max-size") {
-            options.maxBytes = ParseSize(value);
-            if (!options.maxBytes)
+            options.refill.maxBytes = ParseSize(value);
+            if (!options.refill.maxBytes)
                 throw UsageError(QStringLiteral("--max-size: \"%1\" is no size; for example 700M or 14.5G").arg(value));
         }
     }
-    options.repeats = parser.isSet(QStringLiteral("repeats"));
-    options.balance = parser.isSet(QStringLiteral("balance"));
-    options.cycle = parser.isSet(QStringLiteral("cycle"));
-    options.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
-    options.keepExisting = parser.isSet(QStringLiteral("keep-existing"));
-    options.refresh = parser.isSet(QStringLiteral("refresh"));
-    options.fill = parser.isSet(QStringLiteral("fill"));
-    options.wait = parser.isSet(QStringLiteral("wait"));
-    options.wholeFolders = parser.isSet(QStringLiteral("whole-folders"));
-    options.numbered = parser.isSet(QStringLiteral("numbered"));
-    options.verify = parser.isSet(QStringLiteral("verify"));
-    options.dryRun = parser.isSet(QStringLiteral("dry-run"));
+    options.refill.repeats = parser.isSet(QStringLiteral("repeats"));
+    options.refill.balance = parser.isSet(QStringLiteral("balance"));
+    options.refill.cycle = parser.isSet(QStringLiteral("cycle"));
+    options.refill.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
+    options.refill.keepExisting = parser.isSet(QStringLiteral("keep-existing"));
+    options.refill.refresh = parser.isSet(QStringLiteral("refresh"));
+    options.refill.fill = parser.isSet(QStringLiteral("fill"));
+    options.refill.wait = parser.isSet(QStringLiteral("wait"));
+    options.refill.wholeFolders = parser.isSet(QStringLiteral("whole-folders"));
+    options.refill.numbered = parser.isSet(QStringLiteral("numbered"));
+    options.refill.verify = parser.isSet(QStringLiteral("verify"));
+    options.refill.dryRun = parser.isSet(QStringLiteral("dry-run"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.verbose = parser.isSet(QStringLiteral("verbose"));
     options.savePlan = parser.value(QStringLiteral("save-plan"));

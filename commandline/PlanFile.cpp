@@ -4,15 +4,14 @@
 #include "copyrun/PlanText.h"
 #include "core/Failure.h"
 #include "core/PathHelpers.h"
+#include "platform/FileSystem.h"
 
 #include <QFile>
 #include <QSet>
 
 #include <algorithm>
 
-#include <cstdio>
 #include <limits>
-#include <fstream>
 
 namespace {
 
@@ -98,12 +97,12 @@ QByteArray PlanText(const QList<CopyRow>& rows)
 
 bool SavePlan(const QString& path, const QList<CopyRow>& rows, std::optional<std::uint32_t> seed)
 {
-    std::ofstream file(ToFsPath(path), std::ios::binary | std::ios::trunc);
     const QByteArray text = (seed ? QByteArray("# seed ") + QByteArray::number(*seed) + '\n' : QByteArray()) + PlanText(rows);
-    file.write(text.constData(), text.size());
-    file.close();
-    if (!file) {
-        PrintMessage(QStringLiteral("--save-plan: %1: the plan could not be written").arg(path));
+    const std::error_code error = platform::WriteFileWhole(ToFsPath(path), ToFsPath(path + QStringLiteral(".new")),
+                                                           {text.constData(), std::size_t(text.size())});
+    if (error) {
+        PrintMessage(QStringLiteral("--save-plan: %1: the plan could not be written: %2")
+                         .arg(path, QString::fromStdString(error.message())));
         return false;
     }
     return true;

@@ -77,7 +77,7 @@ void DestinationLocks::Take(const QStringList& folders, const std::function<void
         case platform::RunLock::State::Failed:
             // A folder gone since its id was read fails its rows, as before.
             if (!platform::IsNotFound(lock.Error()))
-                unlocked_.push_back({folder, QString::fromStdString(lock.Error().message())});
+                unlocked_.push_back({folder, lock.Error()});
             break;
         }
     }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 // The folders of a list, each once: a folder named in several writings (a
@@ -29,7 +30,7 @@ struct FolderInUse {
 // A destination folder whose file system keeps no locks: written unlocked.
 struct FolderUnlocked {
     QString folder;
-    QString reason;
+    std::error_code error; // why no lock could be taken
 };
 
 // The locks a copy run holds on its destination folders while it plans and

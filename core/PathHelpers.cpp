@@ -148,6 +148,21 @@ bool IsFolder(const QString& path)
     return fs::is_directory(ToFsPath(path), error);
 }
 
+std::filesystem::file_status StatusAt(const QString& path)
+{
+    std::error_code error;
+    return fs::symlink_status(ToFsPath(path), error);
+}
+
+bool IsNameTaken(const QString& path) { return fs::exists(StatusAt(path)); }
+
+QString AbsolutePath(const QString& path)
+{
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(ToFsPath(path), error);
+    return error ? path : FromFsName(absolute.make_preferred().native());
+}
+
 QString WithClosingSeparator(const QString& path)
 {
     return path.endsWith(NativeSeparator()) ? path : path + NativeSeparator();

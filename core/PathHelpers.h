@@ -52,8 +52,20 @@ void OpenForReading(QFile& file, const QString& path);
 // on any failure, an empty path included.
 bool PathExists(const QString& path);
 
+// What stands at a path, without following a link there: a link put in a
+// file's or folder's place is a link.
+std::filesystem::file_status StatusAt(const QString& path);
+
+// True when something (a file, a folder, a link, even a dangling one) holds
+// the path's name.
+bool IsNameTaken(const QString& path);
+
 // True when the path names a folder; false when it is a file or cannot be read.
 bool IsFolder(const QString& path);
+
+// A path as typed, made absolute from the working folder and written with
+// the system's separators (on Windows "C:/music" is "C:\\music").
+QString AbsolutePath(const QString& path);
 
 // The path with a closing separator, added when it lacks one.
 QString WithClosingSeparator(const QString& path);

@@ -262,6 +262,14 @@ std::error_code FlushFile(const std::filesystem::path& file);
 // A folder's entries, where the file system writes them apart from its files.
 std::error_code FlushFolder(const std::filesystem::path& folder);
 
+// Writes a small file whole: bytes go to aside (a name beside the file,
+// removed first, since some FUSE drivers do not empty a file opened to be
+// written afresh), are flushed to the device, and aside then takes the
+// file's name, so that at every moment the file is the old one or the new
+// one, whole. The error is the failing system call's; aside is gone then.
+std::error_code WriteFileWhole(const std::filesystem::path& file, const std::filesystem::path& aside,
+                               std::string_view bytes);
+
 // Ends the program at once, also while another thread waits in the kernel
 // for a slow device: the program's windows go away with it.
 [[noreturn]] void EndProcessNow();

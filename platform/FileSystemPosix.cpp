@@ -825,6 +825,36 @@ std::error_code FlushFolder(const std::filesystem::path& folder)
     return {};
 }
 
+std::error_code WriteFileWhole(const std::filesystem::path& file, const std::filesystem::path& aside,
+                               std::string_view bytes)
+{
+    const auto failed = [&aside] {
+        const std::error_code error(errno, std::generic_category());
+        ::unlink(aside.c_str());
+        return error;
+    };
+    if (::unlink(aside.c_str()) != 0 && errno != ENOENT)
+        return {errno, std::generic_category()};
+    Descriptor out(::open(aside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666));
+    if (out.get() < 0)
+        return {errno, std::generic_category()};
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(out.get(), bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return failed();
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    if (::fsync(out.get()) != 0 || !out.Close() || ::rename(aside.c_str(), file.c_str()) != 0)
+        return failed();
+    FlushFolder(file.parent_path());
+    return {};
+}
+
 void EndProcessNow()
 {
     // A thread may wait in the kernel for a slow device, and the process

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <array>
 #include <iterator>
 #include <string>
@@ -479,6 +480,36 @@ std::error_code FlushFile(const std::filesystem::path& file)
 
 // Windows writes a folder's entries with the files.
 std::error_code FlushFolder(const std::filesystem::path&) { return {}; }
+
+std::error_code WriteFileWhole(const std::filesystem::path& file, const std::filesystem::path& aside,
+                               std::string_view bytes)
+{
+    const auto failed = [&aside](std::error_code error) {
+        ::DeleteFileW(aside.c_str());
+        return error;
+    };
+    // One a stopped run left goes first (CREATE_ALWAYS would refuse a hidden one).
+    ::DeleteFileW(aside.c_str());
+    const HANDLE out = ::CreateFileW(aside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return LastError();
+    std::error_code error;
+    while (!error && !bytes.empty()) {
+        DWORD written = 0;
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        if (!::WriteFile(out, bytes.data(), piece, &written, nullptr))
+            error = LastError();
+        bytes.remove_prefix(written);
+    }
+    if (!error && !::FlushFileBuffers(out))
+        error = LastError();
+    if (!::CloseHandle(out) && !error)
+        error = LastError();
+    if (!error && !::MoveFileExW(aside.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = LastError();
+    return error ? failed(error) : std::error_code();
+}
 
 void EndProcessNow()
 {

@@ -1,4 +1,4 @@
-#include "commandline/Fingerprint.h"
+#include "refill/Fingerprint.h"
 
 #include "core/PathHelpers.h"
 

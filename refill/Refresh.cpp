@@ -1,7 +1,6 @@
-#include "commandline/Refresh.h"
+#include "refill/Refresh.h"
 
-#include "commandline/ConsoleOutput.h"
-#include "commandline/Fingerprint.h"
+#include "refill/Fingerprint.h"
 #include "core/Parallel.h"
 #include "core/PathHelpers.h"
 #include "folders/PathText.h"
@@ -12,8 +11,6 @@
 #include <filesystem>
 
 namespace {
-
-QString ReasonOf(const std::error_code& error) { return QString::fromStdString(error.message()); }
 
 QString RecordPath(const QString& folder) { return folder + QLatin1String(kRefreshRecordName); }
 
@@ -26,11 +23,7 @@ bool SameTime(std::int64_t seconds, std::int64_t recorded)
     return shift <= 2 || (shift <= 14 * 3600 && offHour <= 2);
 }
 
-bool IsRealFolder(const QString& path)
-{
-    std::error_code error;
-    return std::filesystem::is_directory(std::filesystem::symlink_status(ToFsPath(path), error));
-}
+bool IsRealFolder(const QString& path) { return std::filesystem::is_directory(StatusAt(path)); }
 
 // Whether every folder between a destination and a path below it is a real
 // folder: a removal never goes through a link put in a folder's place.
@@ -53,9 +46,7 @@ bool ThroughRealFolders(const QString& folder, const QString& below)
 bool LooksUnchanged(const QString& folder, const RecordedCopy& copy, bool lastingNumbers)
 {
     const QString path = folder + copy.name;
-    std::error_code error;
-    if (!ThroughRealFolders(folder, copy.name)
-        || !std::filesystem::is_regular_file(std::filesystem::symlink_status(ToFsPath(path), error)))
+    if (!ThroughRealFolders(folder, copy.name) || !std::filesystem::is_regular_file(StatusAt(path)))
         return false;
     const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
     return facts && facts->size == copy.size && SameTime(facts->modifiedSeconds, copy.modifiedSeconds)
@@ -81,7 +72,7 @@ qsizetype Depth(const RecordedCopy& entry) { return entry.name.count(NativeSepar
 
 } // namespace
 
-void Refresh::Read(const QStringList& folders, ConsoleDialogs& dialogs)
+void Refresh::Read(const QStringList& folders, RefillReport& report)
 {
     struct Candidate {
         std::size_t folder;
@@ -101,10 +92,10 @@ void Refresh::Read(const QStringList& folders, ConsoleDialogs& dialogs)
         folder.lastingNumbers = volume && volume->lastingFileIds;
         RecordReading record = ReadRecord(path);
         folder.refusal = record.refusal;
-        if (!folder.refusal.isEmpty() && dryRun_) {
-            PrintMessage(QStringLiteral("refresh: %1: the record is refused (%2); nothing is removed there")
-                             .arg(RecordPath(path), folder.refusal));
-            dialogs.CountFailure();
+        if (folder.refusal.Refused() && dryRun_) {
+            RefillProblem refused {RefillProblem::Kind::RecordRefused, RecordPath(path)};
+            refused.refusal = folder.refusal;
+            report.Tell(refused);
         }
         for (RecordedCopy& copy : record.copies) {
             if (copy.kind == RecordedKind::Folder)
@@ -198,7 +189,7 @@ std::vector<std::pair<QString, std::uint64_t>> Refresh::RemovableSizes() const
     return sizes;
 }
 
-void Refresh::Announce(const QList<CopyRow>& plan, const QStringList& foldersToMake, ConsoleDialogs& dialogs)
+void Refresh::Announce(const QList<CopyRow>& plan, const QStringList& foldersToMake, RefillReport& report)
 {
     // The rows bound for a free name: a name still in use is the user's own
     // file, the drawn file itself lying in the destination, or a copy that
@@ -215,9 +206,7 @@ void Refresh::Announce(const QList<CopyRow>& plan, const QStringList& foldersToM
         Folder* folder = row.IsBlank() ? nullptr : FindFolder(WithClosingSeparator(CollapseBackslashes(row.folder)));
         if (folder == nullptr)
             continue;
-        const QString destination = folder->path + row.name;
-        std::error_code error;
-        if (std::filesystem::exists(std::filesystem::symlink_status(ToFsPath(destination), error)))
+        if (IsNameTaken(folder->path + row.name))
             continue;
         auto source = sourceIndex.constFind(row.source);
         if (source == sourceIndex.cend()) {
@@ -249,27 +238,23 @@ void Refresh::Announce(const QList<CopyRow>& plan, const QStringList& foldersToM
             madeNext[static_cast<std::size_t>(folder - folders_.data())].push_back(Made(*folder, made));
     }
     for (Folder& folder : folders_) {
-        if (!folder.refusal.isEmpty()) {
-            const QString record = RecordPath(folder.path);
+        if (folder.refusal.Refused()) {
             const std::error_code error = SetRecordAside(folder.path);
-            PrintMessage(error ? QStringLiteral("refresh: %1: the record was refused (%2) and could not be set aside "
-                                                "(%3); nothing was removed")
-                                     .arg(record, folder.refusal, ReasonOf(error))
-                               : QStringLiteral("refresh: %1: the record was refused (%2); set aside as %3; nothing "
-                                                "was removed")
-                                     .arg(record, folder.refusal, record + QLatin1String(kRefusedRecordSuffix)));
-            dialogs.CountFailure();
+            using Kind = RefillProblem::Kind;
+            RefillProblem refused {error ? Kind::RecordNotSetAside : Kind::RecordSetAside, RecordPath(folder.path), error};
+            refused.refusal = folder.refusal;
+            report.Tell(refused);
         }
         std::vector<RecordedCopy> copies = folder.kept;
         const std::vector<RecordedCopy>& made = madeNext[static_cast<std::size_t>(&folder - folders_.data())];
         copies.insert(copies.end(), made.begin(), made.end());
         for (const RecordedCopy& copy : std::as_const(folder.planned))
             copies.push_back(copy);
-        Write(folder, copies, dialogs);
+        Write(folder, copies, report);
     }
 }
 
-int Refresh::Remove(ConsoleDialogs& dialogs)
+int Refresh::Remove(RefillReport& report)
 {
     int removed = 0;
     for (Folder& folder : folders_) {
@@ -281,21 +266,20 @@ int Refresh::Remove(ConsoleDialogs& dialogs)
             // A read-only copy (of a read-only source) goes too, as the copy run replaces one.
             const std::error_code error = platform::RemoveBelow(ToFsPath(folder.path), ToFsPath(copy.name), false);
             if (error) {
-                PrintMessage(QStringLiteral("remove: %1: %2").arg(path, ReasonOf(error)));
-                dialogs.CountFailure();
+                report.Tell({RefillProblem::Kind::NotRemoved, path, error});
                 folder.kept.push_back(copy);
             } else {
                 removed += copy.kind == RecordedKind::File;
             }
         }
         folder.removable.clear();
-        RemoveMadeFolders(folder, dialogs);
+        RemoveMadeFolders(folder, report);
     }
     removable_.clear();
     return removed;
 }
 
-void Refresh::RemoveMadeFolders(Folder& folder, ConsoleDialogs& dialogs)
+void Refresh::RemoveMadeFolders(Folder& folder, RefillReport& report)
 {
     for (const RecordedCopy& made : folder.madeFolders) {
         const QString path = folder.path + made.name;
@@ -309,8 +293,7 @@ void Refresh::RemoveMadeFolders(Folder& folder, ConsoleDialogs& dialogs)
         }
         error = platform::RemoveBelow(ToFsPath(folder.path), ToFsPath(made.name), true);
         if (error) {
-            PrintMessage(QStringLiteral("remove: %1: %2").arg(path, ReasonOf(error)));
-            dialogs.CountFailure();
+            report.Tell({RefillProblem::Kind::NotRemoved, path, error});
             folder.kept.push_back(made);
         }
     }
@@ -328,7 +311,7 @@ RecordedCopy Refresh::Made(const Folder& folder, const QString& madePath)
 }
 
 void Refresh::WriteRecords(const QStringList& written, const QStringList& madeFolders, const QStringList& playlists,
-                           ConsoleDialogs& dialogs)
+                           RefillReport& report)
 {
     std::vector<std::vector<RecordedCopy>> records;
     records.reserve(folders_.size());
@@ -359,15 +342,14 @@ void Refresh::WriteRecords(const QStringList& written, const QStringList& madeFo
             records[static_cast<std::size_t>(folder - folders_.data())].push_back(std::move(copy));
     }
     for (std::size_t i = 0; i < folders_.size(); ++i)
-        Write(folders_[i], records[i], dialogs);
+        Write(folders_[i], records[i], report);
 }
 
-void Refresh::Write(Folder& folder, const std::vector<RecordedCopy>& copies, ConsoleDialogs& dialogs)
+void Refresh::Write(Folder& folder, const std::vector<RecordedCopy>& copies, RefillReport& report)
 {
     const std::error_code error = WriteRecord(folder.path, copies);
     if (!error || folder.recordFailed)
         return;
     folder.recordFailed = true;
-    PrintMessage(QStringLiteral("refresh: %1: %2").arg(RecordPath(folder.path), ReasonOf(error)));
-    dialogs.CountFailure();
+    report.Tell({RefillProblem::Kind::RecordNotWritten, RecordPath(folder.path), error});
 }

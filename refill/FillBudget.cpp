@@ -1,4 +1,4 @@
-#include "commandline/FillBudget.h"
+#include "refill/FillBudget.h"
 
 #include "core/PathHelpers.h"
 #include "platform/Volume.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "commandline/Options.h"
 #include "core/FolderFiles.h"
 #include "core/RowListModel.h"
+#include "refill/RefillSettings.h"
 
 #include <QSet>
 #include <QString>
@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-class ConsoleDialogs;
+class Dialogs;
 class ErrorReport;
 
 // The rows the folder options give, as the window's add commands give them.
@@ -23,11 +23,7 @@ struct FolderRows {
     std::vector<std::pair<QString, QStringList>> trees; // each tree's top and rows
 };
 
-// Adds the rows of the folder options, in the order given.
-void AddFolders(const std::vector<FolderOption>& folders, FolderRows& rows, ErrorReport& report,
-                ConsoleDialogs& dialogs);
-
-// Leaves out of the sources every destination folder and all below it,
-// told by identity (a link, another writing): a mix folder inside the
-// library is not drawn from again. Each is said once, as a note.
-void LeaveOutDestinations(FolderRows& sources, const QStringList& destinations, ConsoleDialogs& dialogs);
+// Adds the rows of the folder options, in the order given. A list file
+// named "-" holds the settings' standard input.
+void AddFolders(const std::vector<FolderOption>& folders, const RefillSettings& settings, FolderRows& rows,
+                ErrorReport& report, Dialogs& dialogs);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commandline/Options.h"
+#include "refill/RefillSettings.h"
 
 #include <QRegularExpression>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "commandline/FileFilter.h"
+#include "refill/FileFilter.h"
 
 FileFilter::FileFilter(const std::vector<NameFilter>& filters)
 {

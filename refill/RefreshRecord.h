@@ -1,5 +1,7 @@
 #pragma once
 
+#include "refill/RefillProblem.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -38,7 +40,7 @@ struct RecordedCopy {
 // A record as read: its copies, or why it cannot be trusted.
 struct RecordReading {
     std::vector<RecordedCopy> copies;
-    QString refusal; // empty when it was read
+    RecordRefusal refusal; // none when it was read
 };
 
 // The record of a folder (ending in its separator). None at all is an empty

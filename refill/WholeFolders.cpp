@@ -1,4 +1,4 @@
-#include "commandline/WholeFolders.h"
+#include "refill/WholeFolders.h"
 
 #include "core/PathHelpers.h"
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-class ConsoleDialogs;
+class RefillReport;
 
 // --playlist: an M3U playlist in each destination's top folder, naming the
 // copies that arrived, in the draw's order. UTF-8 without a byte-order
@@ -27,13 +27,9 @@ bool IsQuorvexPlaylist(const QString& path);
 // path below the playlist's folder).
 QByteArray PlaylistText(const QStringList& entries);
 
-// Writes the playlist beside its place, under a temporary name, to be
-// flushed with the copies: the file written, or empty (and said).
-QString WritePlaylistAside(const QString& path, const QStringList& entries, ConsoleDialogs& dialogs);
-
-// Once flushed: gives the written playlist its name; false (and said) when
-// it cannot.
-bool PutPlaylistInPlace(const QString& written, const QString& path, ConsoleDialogs& dialogs);
+// Writes the playlist whole in its place (written beside it, flushed, and
+// renamed); false (and told) when it cannot.
+bool WritePlaylist(const QString& path, const QStringList& entries, RefillReport& report);
 
 // A destination's playlist: where it goes, and the copies it names.
 struct PlannedPlaylist {

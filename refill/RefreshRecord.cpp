@@ -1,4 +1,4 @@
-#include "commandline/RefreshRecord.h"
+#include "refill/RefreshRecord.h"
 
 #include "core/PathHelpers.h"
 #include "platform/FileSystem.h"
@@ -107,26 +107,26 @@ RecordReading ParseRecord(const QByteArray& text)
         // Not even the heading arrived whole.
         if (!QByteArray(kHeading).startsWith(text) && !QByteArray(kSecondHeading).startsWith(text)
             && !QByteArray(kFirstHeading).startsWith(text))
-            reading.refusal = QStringLiteral("it is not a record of quorvex");
+            reading.refusal.why = RecordRefusal::Why::NotOurs;
         return reading;
     }
     const Form form = lines[0] == kFirstHeading ? Form::First : lines[0] == kSecondHeading ? Form::Second : Form::Third;
     if (form == Form::Third && lines[0] != kHeading) {
-        reading.refusal = QStringLiteral("it is not a record of quorvex");
+        reading.refusal.why = RecordRefusal::Why::NotOurs;
         return reading;
     }
     reading.copies.reserve(lines.size() - 1);
     for (qsizetype line = 1; line < lines.size(); ++line) {
         std::optional<RecordedCopy> copy = ParseLine(lines[line].split('\t'), form);
         if (!copy) {
-            reading = {{}, QStringLiteral("line %1 is damaged").arg(line + 1)};
+            reading = {{}, {RecordRefusal::Why::DamagedLine, line + 1, {}, {}}};
             return reading;
         }
         // Before the third form, a name was one plain name.
         const std::optional<QString> path = form == Form::Third ? PathBelow(copy->name)
             : IsPlainName(copy->name) ? std::optional(copy->name) : std::nullopt;
         if (!path) {
-            reading = {{}, QStringLiteral("line %1 names %2, not a file of this folder").arg(line + 1).arg(copy->name)};
+            reading = {{}, {RecordRefusal::Why::ForeignPath, line + 1, copy->name, {}}};
             return reading;
         }
         copy->name = *path;
@@ -151,21 +151,19 @@ QByteArray RecordText(const std::vector<RecordedCopy>& copies)
 
 RecordReading ReadRecord(const QString& folder)
 {
-    const std::filesystem::path path = ToFsPath(folder + QLatin1String(kRefreshRecordName));
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    const QString path = folder + QLatin1String(kRefreshRecordName);
+    const std::filesystem::file_status status = StatusAt(path);
     if (!std::filesystem::exists(status))
         return {};
     if (!std::filesystem::is_regular_file(status))
-        return {{}, QStringLiteral("it is not a plain file")};
-    std::ifstream in(path, std::ios::binary);
+        return {{}, {RecordRefusal::Why::NotAPlainFile, 0, {}, {}}};
+    std::ifstream in(ToFsPath(path), std::ios::binary);
     QByteArray text(kRefreshRecordLimit + 1, Qt::Uninitialized);
     in.read(text.data(), text.size());
     if (in.bad() || !in.is_open())
-        return {{}, QStringLiteral("it cannot be read: %1").arg(QString::fromStdString(
-                        std::error_code(errno, std::generic_category()).message()))};
+        return {{}, {RecordRefusal::Why::Unreadable, 0, {}, std::error_code(errno, std::generic_category())}};
     if (in.gcount() > kRefreshRecordLimit)
-        return {{}, QStringLiteral("it is larger than 4 MiB")};
+        return {{}, {RecordRefusal::Why::TooLarge, 0, {}, {}}};
     text.truncate(in.gcount());
     return ParseRecord(text);
 }
@@ -173,31 +171,13 @@ RecordReading ReadRecord(const QString& folder)
 std::error_code WriteRecord(const QString& folder, const std::vector<RecordedCopy>& copies)
 {
     const std::filesystem::path record = ToFsPath(folder + QLatin1String(kRefreshRecordName));
-    std::filesystem::path written = record;
-    written += ".new";
+    std::filesystem::path aside = record;
+    aside += ".new";
     const QByteArray text = RecordText(copies);
-    {
-        // One left by a run that was stopped goes first: fusefat does not
-        // empty a file opened to be written afresh.
-        std::error_code stale;
-        std::filesystem::remove(written, stale);
-        std::ofstream out(written, std::ios::binary | std::ios::trunc);
-        out.write(text.constData(), text.size());
-        out.close();
-        if (!out)
-            return std::error_code(errno ? errno : EIO, std::generic_category());
-    }
-    std::error_code error = platform::FlushFile(written);
+    const std::error_code error = platform::WriteFileWhole(record, aside, {text.constData(), std::size_t(text.size())});
     if (!error)
-        std::filesystem::rename(written, record, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(written, ignored);
-        return error;
-    }
-    platform::MarkHidden(record);
-    platform::FlushFolder(ToFsPath(folder));
-    return {};
+        platform::MarkHidden(record);
+    return error;
 }
 
 std::error_code SetRecordAside(const QString& folder)

@@ -1,26 +1,16 @@
-#include "commandline/Playlist.h"
+#include "refill/Playlist.h"
 
-#include "commandline/ConsoleOutput.h"
 #include "copyrun/DestinationLocks.h"
 #include "core/PathHelpers.h"
 #include "folders/PathText.h"
 #include "platform/FileSystem.h"
+#include "refill/RefillProblem.h"
 
 #include <QHash>
 #include <QSet>
 
 #include <filesystem>
 #include <fstream>
-
-namespace {
-
-void SayFailure(const QString& path, const std::error_code& error, ConsoleDialogs& dialogs)
-{
-    PrintMessage(QStringLiteral("playlist: %1: %2").arg(path, QString::fromStdString(error.message())));
-    dialogs.CountFailure();
-}
-
-} // namespace
 
 bool IsQuorvexPlaylist(const QString& path)
 {
@@ -45,36 +35,15 @@ QByteArray PlaylistText(const QStringList& entries)
     return text;
 }
 
-QString WritePlaylistAside(const QString& path, const QStringList& entries, ConsoleDialogs& dialogs)
+bool WritePlaylist(const QString& path, const QStringList& entries, RefillReport& report)
 {
-    const QString written = FolderOf(path) + QStringLiteral(".quorvex-playlist.new");
     const QByteArray text = PlaylistText(entries);
-    std::error_code error;
-    // One left by a run that was stopped goes first: fusefat does not empty
-    // a file opened to be written afresh.
-    std::filesystem::remove(ToFsPath(written), error);
-    std::ofstream out(ToFsPath(written), std::ios::binary | std::ios::trunc);
-    out.write(text.constData(), text.size());
-    out.close();
-    if (!out) {
-        SayFailure(path, std::error_code(errno ? errno : EIO, std::generic_category()), dialogs);
-        std::filesystem::remove(ToFsPath(written), error);
-        return {};
-    }
-    return written;
-}
-
-bool PutPlaylistInPlace(const QString& written, const QString& path, ConsoleDialogs& dialogs)
-{
-    std::error_code error;
-    std::filesystem::rename(ToFsPath(written), ToFsPath(path), error);
-    if (error) {
-        SayFailure(path, error, dialogs);
-        std::filesystem::remove(ToFsPath(written), error);
-        return false;
-    }
-    platform::FlushFolder(ToFsPath(FolderOf(path)));
-    return true;
+    const std::error_code error = platform::WriteFileWhole(
+        ToFsPath(path), ToFsPath(FolderOf(path) + QStringLiteral(".quorvex-playlist.new")),
+        {text.constData(), std::size_t(text.size())});
+    if (error)
+        report.Tell({RefillProblem::Kind::PlaylistNotWritten, path, error});
+    return !error;
 }
 
 std::vector<PlannedPlaylist> PlaylistsFor(const QList<CopyRow>& rows, const QStringList& written, const QString& name)
@@ -99,8 +68,7 @@ QStringList DestinationsWithOthersPlaylist(const QList<CopyRow>& rows, const QSt
     QStringList others;
     for (const QString& folder : DestinationFoldersOf(rows)) {
         const QString path = folder + name;
-        std::error_code error;
-        const auto status = std::filesystem::symlink_status(ToFsPath(path), error);
+        const std::filesystem::file_status status = StatusAt(path);
         if (std::filesystem::exists(status) && !removable(path)
             && !(std::filesystem::is_regular_file(status) && IsQuorvexPlaylist(path)))
             others.append(folder);

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-class ConsoleDialogs;
+class RefillReport;
 
 // The folders a run makes below its destinations for the rows whose names
 // lead through folders (--whole-folders). Only ever below a destination
@@ -17,7 +17,7 @@ QStringList FoldersToMake(const QList<CopyRow>& rows);
 
 // Makes them, outermost first; one that cannot be made is said, and the
 // rows bound for it fail at their turn. The folders made.
-QStringList MakeFolders(const QStringList& folders, ConsoleDialogs& dialogs);
+QStringList MakeFolders(const QStringList& folders, RefillReport& report);
 
 // Removes the made folders that hold nothing (the copies bound for them
 // failed), innermost first. The folders still there.

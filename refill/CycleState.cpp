@@ -1,23 +1,19 @@
-#include "commandline/CycleState.h"
+#include "refill/CycleState.h"
 
-#include "commandline/ConsoleOutput.h"
 #include "copyrun/PlanText.h"
 #include "core/PathHelpers.h"
 #include "folders/PathText.h"
 #include "platform/FileSystem.h"
+#include "refill/RefillProblem.h"
+#include "refill/StateFolder.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <filesystem>
-
-#ifdef Q_OS_UNIX
-#include <pwd.h>
-#include <unistd.h>
-#endif
+#include <fstream>
 
 namespace {
 
@@ -27,7 +23,7 @@ const QByteArray kEndLine = QByteArrayLiteral("# end ");
 
 // The options a cycle belongs to, as typed but made absolute: a new
 // subfolder of a tree joins the tree's cycle rather than starting one.
-QStringList KeyParts(const Options& options)
+QStringList KeyParts(const RefillSettings& options)
 {
     static const char* const kSourceOptions[] = {"-s", "--source-tree", "--source-list"};
     QStringList parts;
@@ -91,18 +87,18 @@ bool Arrived(const CopyRow& row, const QSet<QString>& written)
 
 // The lock of a state file, on a file of its own beside it (the state file
 // itself is replaced at every save). Where none can be made, the state
-// cannot be saved either, which Save says.
-std::optional<platform::RunLock> LockOf(const QString& stateFile, bool quiet)
+// cannot be saved either, which Save tells.
+std::optional<platform::RunLock> LockOf(const QString& stateFile, RefillReport& report)
 {
     QFile lockFile(stateFile + QStringLiteral(".lock"));
-    if (!QDir().mkpath(CycleFolder()) || !lockFile.open(QIODevice::Append))
+    if (!QDir().mkpath(StateFolder()) || !lockFile.open(QIODevice::Append))
         return std::nullopt;
     lockFile.close();
     platform::RunLock lock(ToFsPath(lockFile.fileName()));
     if (lock.Current() == platform::RunLock::State::Busy) {
-        if (!quiet)
-            PrintMessage(QStringLiteral("cycle: %1: %2; waiting for it")
-                             .arg(QDir::toNativeSeparators(stateFile), InUseByAnotherRun(lock.Holder())));
+        RefillProblem waiting {RefillProblem::Kind::CycleWaiting, QDir::toNativeSeparators(stateFile)};
+        waiting.holder = lock.Holder();
+        report.Tell(waiting);
         lock.Wait();
     }
     return lock;
@@ -110,44 +106,51 @@ std::optional<platform::RunLock> LockOf(const QString& stateFile, bool quiet)
 
 } // namespace
 
-QString CycleFolder()
+CycleState::CycleState(const RefillSettings& settings, RefillReport& report)
+    : report_(report), wholeFolders_(settings.wholeFolders)
 {
-    // Honoured on every system, so that a test can point it elsewhere.
-    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (QDir::isAbsolutePath(state))
-        return QDir(state).filePath(QStringLiteral("quorvex"));
-#ifdef Q_OS_WIN
-    const QString local = qEnvironmentVariable("LOCALAPPDATA");
-    if (!local.isEmpty())
-        return QDir(local).filePath(QStringLiteral("Quorvex"));
-#endif
-#ifdef Q_OS_UNIX
-    // Started with no environment (env -i), Qt would take / for the home.
-    if (qEnvironmentVariableIsEmpty("HOME")) {
-        if (const passwd* user = ::getpwuid(::getuid()))
-            return QDir(QFile::decodeName(user->pw_dir)).filePath(QStringLiteral(".local/state/quorvex"));
-    }
-#endif
-    return QDir::home().filePath(QStringLiteral(".local/state/quorvex"));
+    const QStringList parts = KeyParts(settings);
+    key_ = parts.join(u' ');
+    file_ = QDir(StateFolder()).filePath(StateFileName(parts));
+    if (!settings.dryRun)
+        lock_ = LockOf(file_, report_);
+    drawn_ = Read();
 }
 
-CycleState::CycleState(const Options& options) : wholeFolders_(options.wholeFolders)
+QSet<QByteArray> CycleState::Read() const
 {
-    const QStringList parts = KeyParts(options);
-    key_ = parts.join(u' ');
-    file_ = QDir(CycleFolder()).filePath(StateFileName(parts));
-    if (!options.dryRun)
-        lock_ = LockOf(file_, options.quiet);
-    QFile file(file_);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.exists())
-            PrintMessage(QStringLiteral("cycle: %1: %2, starting a fresh cycle").arg(QDir::toNativeSeparators(file_), file.errorString()));
-        return;
+    const std::filesystem::path path = ToFsPath(file_);
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::status(path, error)))
+        return {};
+    const QString shown = QDir::toNativeSeparators(file_);
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.is_open() || in.bad()) {
+        report_.Tell({RefillProblem::Kind::CycleUnreadable, shown, std::error_code(errno, std::generic_category())});
+        return {};
     }
-    if (std::optional<QSet<QByteArray>> paths = ParseState(file.readAll()))
-        drawn_ = std::move(*paths);
-    else
-        PrintMessage(QStringLiteral("cycle: %1: damaged, starting a fresh cycle").arg(QDir::toNativeSeparators(file_)));
+    std::optional<QSet<QByteArray>> paths = ParseState(QByteArray::fromStdString(text));
+    if (!paths) {
+        report_.Tell({RefillProblem::Kind::CycleDamaged, shown});
+        return {};
+    }
+    return std::move(*paths);
+}
+
+void CycleState::LockForCopy()
+{
+    if (lock_)
+        return;
+    lock_ = LockOf(file_, report_);
+    QSet<QByteArray> now = Read();
+    QSet<QByteArray> stillThere;
+    for (const QByteArray& path : std::as_const(now)) {
+        if (stillThere_.contains(path) || !drawn_.contains(path))
+            stillThere.insert(path);
+    }
+    stillThere_ = std::move(stillThere);
+    drawn_ = std::move(now);
 }
 
 bool CycleState::Drawn(const QString& path)
@@ -188,14 +191,14 @@ bool CycleState::Save() const
     for (const QByteArray& line : lines)
         text += line + '\n';
     text += kEndLine + QByteArray::number(lines.size()) + '\n';
-    if (!QDir().mkpath(CycleFolder())) {
-        PrintMessage(QStringLiteral("cycle: %1: could not be made").arg(QDir::toNativeSeparators(CycleFolder())));
+    if (!QDir().mkpath(StateFolder())) {
+        report_.Tell({RefillProblem::Kind::CycleFolderNotMade, QDir::toNativeSeparators(StateFolder())});
         return false;
     }
     // Written beside the old one and renamed over it: never half a state.
-    QSaveFile file(file_);
-    const bool saved = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
-    if (!saved)
-        PrintMessage(QStringLiteral("cycle: %1: could not be written: %2").arg(QDir::toNativeSeparators(file_), file.errorString()));
-    return saved;
+    const std::error_code error = platform::WriteFileWhole(ToFsPath(file_), ToFsPath(file_ + QStringLiteral(".new")),
+                                                           {text.constData(), std::size_t(text.size())});
+    if (error)
+        report_.Tell({RefillProblem::Kind::CycleNotWritten, QDir::toNativeSeparators(file_), error});
+    return !error;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commandline/RefreshRecord.h"
+#include "refill/RefreshRecord.h"
 #include "core/CopyListRow.h"
 
 #include <QHash>
@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-class ConsoleDialogs;
+class RefillReport;
 
 // --refresh: the next run removes the copies that the record of each
 // destination folder lists (see RefreshRecord), where each is still the copy
@@ -28,7 +28,7 @@ public:
     // still as made: a look at each, and what it holds read once. A record
     // that cannot be trusted removes nothing, and is set aside by Announce.
     // Then, in a run, Remove, Announce, the copy, WriteRecords.
-    void Read(const QStringList& folders, ConsoleDialogs& dialogs);
+    void Read(const QStringList& folders, RefillReport& report);
 
     // The copies found unchanged, and the made folders they leave empty
     // (with their closing separator): what Remove removes.
@@ -40,7 +40,7 @@ public:
     // Removes the removable copies; one that cannot be removed is said, fails
     // the run and stays recorded. The old record still lists them all until
     // Announce. Returns how many were removed.
-    int Remove(ConsoleDialogs& dialogs);
+    int Remove(RefillReport& report);
 
     // After the removals, which make room for it on a full stick, and before
     // any copy or folder is made: writes each folder's record of the copies
@@ -48,19 +48,19 @@ public:
     // will make (foldersToMake, full paths), and of every copy the plan
     // makes there, as the plan knows them (size, time and fingerprint of its
     // source).
-    void Announce(const QList<CopyRow>& plan, const QStringList& foldersToMake, ConsoleDialogs& dialogs);
+    void Announce(const QList<CopyRow>& plan, const QStringList& foldersToMake, RefillReport& report);
 
     // After the copy and its flush: writes each folder's record of the copies
     // written now, the folders made for them and still there, the playlists
     // written (all as full paths), and what could not be removed.
     void WriteRecords(const QStringList& written, const QStringList& madeFolders, const QStringList& playlists,
-                      ConsoleDialogs& dialogs);
+                      RefillReport& report);
 
 private:
     struct Folder {
         QString path; // with its closing separator
         bool lastingNumbers = false;
-        QString refusal; // why its record was refused
+        RecordRefusal refusal; // why its record was refused
         bool recordFailed = false; // its record could not be written, and that was said
         std::vector<RecordedCopy> removable;   // copies and playlists
         std::vector<RecordedCopy> madeFolders; // as read; then the removable ones, innermost first
@@ -71,9 +71,9 @@ private:
     // The destination folder a path lies below.
     Folder* DestinationOf(const QString& path);
     void FindRemovableFolders(Folder& folder);
-    void RemoveMadeFolders(Folder& folder, ConsoleDialogs& dialogs);
+    void RemoveMadeFolders(Folder& folder, RefillReport& report);
     static RecordedCopy Made(const Folder& folder, const QString& madePath);
-    void Write(Folder& folder, const std::vector<RecordedCopy>& copies, ConsoleDialogs& dialogs);
+    void Write(Folder& folder, const std::vector<RecordedCopy>& copies, RefillReport& report);
 
     bool dryRun_;
     std::vector<Folder> folders_;

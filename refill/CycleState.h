@@ -1,13 +1,15 @@
 #pragma once
 
-#include "commandline/Options.h"
 #include "core/CopyListRow.h"
 #include "platform/RunLock.h"
+#include "refill/RefillSettings.h"
 
 #include <QByteArray>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+class RefillReport;
 
 // What --cycle keeps between runs: the files drawn so far in the current
 // cycle over one set of sources and filters (and cycle name), in a file of
@@ -15,17 +17,22 @@
 // filled from one library share a cycle.
 class CycleState {
 public:
-    // The state kept for the options. No file yet is a fresh cycle; a damaged
-    // one is said on standard error and is a fresh cycle too. Unless the run
-    // is a dry one, the state is locked from here until the run ends, so that
-    // two runs at once never draw a file twice in one cycle: a second one
-    // waits, and says so.
-    explicit CycleState(const Options& options);
+    // The state kept for the settings. No file yet is a fresh cycle; a
+    // damaged one is told and is a fresh cycle too. Unless the run is a dry
+    // one, the state is locked from here until the run ends, so that two runs
+    // at once never draw a file twice in one cycle: a second one waits, and
+    // tells so.
+    CycleState(const RefillSettings& settings, RefillReport& report);
 
     // True when path (a file, or with --whole-folders a folder with its
     // closing separator) was drawn earlier in this cycle. Asked of every file the
     // sources hold; the drawn files never asked about are gone, and forgotten.
     bool Drawn(const QString& path);
+
+    // For a plan drawn without the lock (the window's): takes it before the
+    // copy and reads the state again, since a run in between may have drawn
+    // too. The files it drew were there; for the rest, what the draw saw holds.
+    void LockForCopy();
 
     // Takes in a run's rows: a file counts as drawn once it arrived in at
     // least one destination (copied there, or there already as the same
@@ -33,11 +40,15 @@ public:
     // which then holds only those of them that arrived.
     void Record(const QList<CopyRow>& rows, const QStringList& written);
 
-    // Writes the state whole or not at all; false (and said) when it could not
-    // be written.
+    // Writes the state whole or not at all; false (and told) when it could
+    // not be written.
     bool Save() const;
 
 private:
+    // Reads the state file; what it lists, or nothing (and told).
+    QSet<QByteArray> Read() const;
+
+    RefillReport& report_;
     QString file_;
     QString key_;
     bool wholeFolders_; // a folder counts as drawn once one of its files arrived
@@ -47,6 +58,3 @@ private:
     std::optional<platform::RunLock> lock_;
 };
 
-// Where the cycles are kept: $XDG_STATE_HOME/quorvex, or on Windows
-// %LOCALAPPDATA%\Quorvex, else ~/.local/state/quorvex.
-QString CycleFolder();

@@ -1,6 +1,6 @@
-#include "commandline/MadeFolders.h"
+#include "refill/MadeFolders.h"
 
-#include "commandline/ConsoleOutput.h"
+#include "refill/RefillProblem.h"
 #include "core/PathHelpers.h"
 
 #include <QSet>
@@ -21,15 +21,14 @@ QStringList FoldersToMake(const QList<CopyRow>& rows)
             if (seen.contains(path))
                 continue;
             seen.insert(path);
-            std::error_code error;
-            if (!std::filesystem::exists(std::filesystem::symlink_status(ToFsPath(path), error)))
+            if (!IsNameTaken(path))
                 folders.append(path);
         }
     }
     return folders;
 }
 
-QStringList MakeFolders(const QStringList& folders, ConsoleDialogs& dialogs)
+QStringList MakeFolders(const QStringList& folders, RefillReport& report)
 {
     QStringList made;
     for (const QString& folder : folders) {
@@ -37,8 +36,7 @@ QStringList MakeFolders(const QStringList& folders, ConsoleDialogs& dialogs)
         if (std::filesystem::create_directory(ToFsPath(folder), error)) {
             made.append(folder);
         } else if (error) {
-            PrintMessage(QStringLiteral("mkdir: %1: %2").arg(folder, QString::fromStdString(error.message())));
-            dialogs.CountFailure();
+            report.Tell({RefillProblem::Kind::FolderNotMade, folder, error});
         }
     }
     return made;

@@ -1,0 +1,36 @@
+#include "refill/RefillProblem.h"
+
+Weight WeightOf(RefillProblem::Kind kind)
+{
+    using Kind = RefillProblem::Kind;
+    switch (kind) {
+    case Kind::WaitingForFolder:
+    case Kind::NoLocksKept:
+    case Kind::TreeWithoutFiles:
+    case Kind::FewerToDrawFrom:
+    case Kind::ReadThroughCache:
+    case Kind::CycleWaiting:
+        return Weight::Note;
+    // The rows that differ fail the run themselves; a fresh cycle is no failure.
+    case Kind::CopiesDiffer:
+    case Kind::CycleUnreadable:
+    case Kind::CycleDamaged:
+        return Weight::Warning;
+    case Kind::FolderInUse:
+    case Kind::FreeSpaceUnknown:
+    case Kind::NothingFitsInSize:
+    case Kind::NothingFitsInFreeSpace:
+    case Kind::RecordRefused:
+    case Kind::RecordSetAside:
+    case Kind::RecordNotSetAside:
+    case Kind::RecordNotWritten:
+    case Kind::NotRemoved:
+    case Kind::FolderNotMade:
+    case Kind::PlaylistNotOurs:
+    case Kind::PlaylistNotWritten:
+    case Kind::CycleFolderNotMade:
+    case Kind::CycleNotWritten:
+        break;
+    }
+    return Weight::Failure;
+}

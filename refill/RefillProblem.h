@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <system_error>
+
+// What the refill meets along the way, as facts: what kind, which file or
+// folder, the system's error where it told one. Each face words them its
+// own way: the command line in one line each, the window in its message
+// boxes.
+
+// Why a destination's refresh record cannot be trusted.
+struct RecordRefusal {
+    enum class Why {
+        None,
+        NotOurs,       // not a record that quorvex writes
+        NotAPlainFile, // a folder, a link, a device stands in its place
+        Unreadable,    // error tells why
+        TooLarge,      // past kRefreshRecordLimit
+        DamagedLine,   // line cannot be read
+        ForeignPath,   // line names a path (named) outside its folder
+    };
+    Why why = Why::None;
+    qsizetype line = 0; // counted from 1
+    QString named;
+    std::error_code error;
+
+    bool Refused() const { return why != Why::None; }
+};
+
+struct RefillProblem {
+    enum class Kind {
+        // Destinations.
+        FolderInUse,      // another run holds path: left to it
+        WaitingForFolder, // another run holds path: waited for
+        NoLocksKept,      // path's file system keeps no locks (error): written unlocked
+        FreeSpaceUnknown, // path's free space cannot be told: nothing fits there
+        // The draw.
+        TreeWithoutFiles, // no folder of the tree path holds a file
+        NothingFitsInSize,      // no file fits in count bytes (maxBytes)
+        NothingFitsInFreeSpace, // no file fits in the destinations' free space
+        FewerToDrawFrom,  // only count files (or folders) to draw from
+        // The refresh record at path.
+        RecordRefused,     // in a plan only: nothing is removed there
+        RecordSetAside,    // set aside; nothing was removed
+        RecordNotSetAside, // and could not be set aside (error); nothing was removed
+        RecordNotWritten,  // error
+        NotRemoved,        // the recorded copy or folder path stays (error)
+        // What the refill makes.
+        FolderNotMade,      // error
+        PlaylistNotOurs,    // a file of the user's stands at the playlist's path: its destination is left alone
+        PlaylistNotWritten, // error
+        // The copies read back from the device that holds path.
+        CopiesDiffer,     // a copy differed from its source
+        ReadThroughCache, // the file system reads only through the cache
+        // The cycle's state file at path.
+        CycleWaiting,       // another run holds it: waited for
+        CycleUnreadable,    // error; a fresh cycle starts
+        CycleDamaged,       // a fresh cycle starts
+        CycleFolderNotMade, // path is the state folder
+        CycleNotWritten,    // error
+    };
+
+    RefillProblem(Kind kind, QString path = {}, std::error_code error = {})
+        : kind(kind), path(std::move(path)), error(error)
+    {
+    }
+
+    Kind kind;
+    QString path;
+    std::error_code error;
+    std::optional<std::uint64_t> holder; // the other run's process, where the system tells
+    std::uint64_t count = 0;
+    RecordRefusal refusal; // with the record's kinds
+};
+
+// How much a problem weighs: a note is news only (and a quiet face keeps
+// it to itself), a warning is always said, a failure fails the run too.
+enum class Weight { Note, Warning, Failure };
+Weight WeightOf(RefillProblem::Kind kind);
+
+// The face's ear for the refill's problems.
+class RefillReport {
+public:
+    virtual ~RefillReport() = default;
+    virtual void Tell(const RefillProblem& problem) = 0;
+};

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "copyrun/CopyRun.h"
+#include "copyrun/DestinationLocks.h"
+#include "copyrun/ReadBack.h"
+#include "core/CopyListRow.h"
+#include "randomlist/DestinationVolumes.h"
+#include "refill/CycleState.h"
+#include "refill/RefillProblem.h"
+#include "refill/RefillSettings.h"
+#include "refill/Refresh.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class DeviceFlusher;
+class Dialogs;
+class ErrorReport;
+class RandomSource;
+class RowListModel;
+struct FlushGroup;
+
+// A refill, as both faces run it: it draws a plan (or takes a saved one),
+// leaves out what the destinations cannot take, and carries the plan out:
+// removes the last refill's copies, writes the record ahead, makes the
+// folders, copies, flushes, reads back, removes the made folders left
+// empty, writes the playlists, the records and the cycle. What it meets on
+// the way it tells the face's report, as facts; the face's dialogs hear
+// what the draw and the folder lists say, as in the window.
+
+// Told how the carrying out goes: the copy's rows, then the flushes and
+// the read back.
+class RefillProgress : public CopyRunObserver {
+public:
+    // Around the copy of the rows, which an interrupt may wait for.
+    virtual void CopyBegins() {}
+    virtual void CopyEnds() {}
+    virtual void Flushing(const FlushGroup& group) { static_cast<void>(group); }
+    virtual void ReadingBack() {}
+    // The copies are in place; what follows are the records.
+    virtual void CopiesDone() {}
+};
+
+// What the carrying out did.
+struct RefillOutcome {
+    CopyRunSummary run;
+    int removed = 0; // copies of the last refill
+    std::optional<ReadBackSummary> readBack;
+    QStringList arrived;       // the copies written (and read back whole)
+    QStringList flushFailures; // the copy run's messages
+};
+
+// What a destination folder gets of a plan: its files and their bytes.
+struct PlannedSize {
+    QString folder;
+    int files = 0;
+    std::uint64_t bytes = 0;
+};
+// By folder.
+std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows);
+
+class RefillRun final : private RefillReport {
+public:
+    RefillRun(RefillSettings settings, Dialogs& dialogs, RefillReport& report);
+    ~RefillRun() override;
+    RefillRun(const RefillRun&) = delete;
+    RefillRun& operator=(const RefillRun&) = delete;
+
+    const RefillSettings& Settings() const { return settings_; }
+
+    // Draws a plan: names the folders, leaves the destinations out of the
+    // sources, locks the destinations (but in a dry run), reads their
+    // records and draws.
+    CopyPlan Draw(RandomSource& random, ErrorReport& report);
+    // The files the draw passed over, too large for a destination.
+    const PassedOverFiles& PassedOver() const { return passedOver_; }
+
+    // Takes a plan drawn before (a saved one), thinned by the filters: the
+    // rows bound for folders that are not there, or that another run holds,
+    // are left out.
+    void TakePlan(CopyPlan& plan);
+
+    // Leaves out of the copy list what the destinations cannot take: every
+    // row of a destination where a file of the user's holds the playlist's
+    // name, and with skipExisting each row whose name is taken (how many).
+    int LeaveOut(RowListModel& copyList);
+
+    // The copies and made folders (with a closing separator) that carrying
+    // out removes first, with refresh.
+    QStringList Removable() const { return refresh_.Removable(); }
+    int RemovableCopiesIn(const QString& folder) const;
+
+    // For a plan drawn as a dry run (the window's "3."), before it is
+    // carried out: takes the locks of the destinations and of the cycle,
+    // reads each record again, and gives a drawn row whose name is now
+    // taken a free numbered name (in copyList).
+    void Recheck(RowListModel& copyList);
+
+    // Carries the copy list out. The locks go when this run goes.
+    RefillOutcome CarryOut(const RowListModel& copyList, RefillProgress& progress, ErrorReport& report,
+                           DeviceFlusher& flusher);
+
+    // The folders another run holds, whose rows are passed over.
+    const QSet<QString>& FoldersInUse() const { return locks_.FoldersLeftOut(); }
+    // How many of the problems told failed the run.
+    int Failures() const { return failures_; }
+
+private:
+    struct DrawFolders;
+
+    // Counts the failures told, and tells the face.
+    void Tell(const RefillProblem& problem) override;
+    QStringList NameFolders(DrawFolders& folders, ErrorReport& report);
+    CopyPlan DrawFrom(DrawFolders& folders, RandomSource& random, ErrorReport& report);
+    void TellWhatTheDrawLeft(const DrawFolders& folders, const QSet<QString>& emptyFolders, const QList<CopyRow>& rows,
+                             std::uint64_t candidates);
+    QStringList LockAndRead(const QStringList& destinations);
+    void WriteRecordAhead(const QList<CopyRow>& rows, const QStringList& foldersToMake);
+    std::optional<ReadBackSummary> ReadBack(const QList<CopyRow>& rows, const QStringList& written,
+                                            RefillProgress& progress);
+    QStringList WritePlaylists(const QList<CopyRow>& rows, const QStringList& arrived);
+    void RecordTheCycle(const QStringList& arrived, bool flushed);
+    bool KeepsNames() const;
+
+    RefillSettings settings_;
+    Dialogs& dialogs_;
+    RefillReport& report_;
+    int failures_ = 0;
+    Refresh refresh_;
+    DestinationLocks locks_;
+    std::optional<CycleState> cycle_;
+    QStringList destinations_; // free to write into
+    CopyPlan drawn_;           // the whole draw, for the cycle
+    PassedOverFiles passedOver_;
+};

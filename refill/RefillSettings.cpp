@@ -1,0 +1,26 @@
+#include "refill/RefillSettings.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+std::optional<std::uint64_t> ParseSize(const QString& text)
+{
+    static const QRegularExpression size(QStringLiteral("^\\s*(\\d+(?:\\.\\d*)?|\\.\\d+)\\s*([kmgt]?)(?:i?b)?\\s*$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = size.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const int power = QStringLiteral(" kmgt").indexOf(match.captured(2).toLower());
+    const double bytes = match.captured(1).toDouble() * std::pow(1024.0, power > 0 ? power : 0);
+    if (!(bytes < 18e18))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(bytes);
+}
+
+bool IsPlaylistName(const QString& name)
+{
+    static const QRegularExpression playlist(QStringLiteral("^[^/\\\\:*?\"<>|\\x00-\\x1f]+\\.m3u8?$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return playlist.match(name).hasMatch() && !name.startsWith(u'.');
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// What a refill is asked to do, as one plain value: the command line fills
+// it from its options, the window from its lists and its Refill Settings.
+
+// How a folder is named: the folder itself (or a file, which is its own
+// source), the folder and every folder below it, or a file that lists
+// folders, one a line.
+enum class FolderSource { Folder, Tree, ListFile };
+
+struct FolderOption {
+    FolderSource kind;
+    QString value; // "-" for a list read from standard input
+};
+
+// --exclude or --only: thins the files to draw from, in the order typed.
+struct NameFilter {
+    bool keepMatching;
+    QString pattern;
+};
+
+struct RefillSettings {
+    std::vector<FolderOption> sources;
+    std::vector<FolderOption> destinations;
+    std::vector<NameFilter> filters;
+    std::optional<std::uint64_t> count; // files (or folders) per destination
+    std::optional<std::uint64_t> maxBytes;
+    bool repeats = false;
+    bool balance = false;
+    bool cycle = false;
+    QString cycleName;
+    bool skipExisting = false;
+    bool keepExisting = false;
+    bool refresh = false;      // removes the last refresh's unchanged copies first
+    bool fill = false;         // draws as much as fits on every destination
+    bool wait = false;         // waits for a destination another run holds
+    bool wholeFolders = false; // draws folders, each copied whole
+    bool numbered = false;     // names start with their place in the draw
+    QString playlist;          // the playlist's name in each destination, if any
+    bool verify = false;       // reads every copy back from its device
+    bool dryRun = false;       // plans only: takes no lock and writes nothing
+    // A list file named "-" holds what the face read from its standard
+    // input, or could not read (why, as the system says).
+    QByteArray standardInput;
+    QString standardInputError;
+};
+
+// A size such as 700M or 14.5G (powers of 1024); empty when it is none.
+std::optional<std::uint64_t> ParseSize(const QString& text);
+
+// Whether a playlist's name is one the refill writes: a plain name in the
+// destination's top folder, not hidden, ending in .m3u8 or .m3u, which
+// players take for a playlist.
+bool IsPlaylistName(const QString& name);

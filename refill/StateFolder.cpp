@@ -1,0 +1,30 @@
+#include "refill/StateFolder.h"
+
+#include <QDir>
+#include <QFile>
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+QString StateFolder()
+{
+    // Honoured on every system, so that a test can point it elsewhere.
+    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (QDir::isAbsolutePath(state))
+        return QDir(state).filePath(QStringLiteral("quorvex"));
+#ifdef Q_OS_WIN
+    const QString local = qEnvironmentVariable("LOCALAPPDATA");
+    if (!local.isEmpty())
+        return QDir(local).filePath(QStringLiteral("Quorvex"));
+#endif
+#ifdef Q_OS_UNIX
+    // Started with no environment (env -i), Qt would take / for the home.
+    if (qEnvironmentVariableIsEmpty("HOME")) {
+        if (const passwd* user = ::getpwuid(::getuid()))
+            return QDir(QFile::decodeName(user->pw_dir)).filePath(QStringLiteral(".local/state/quorvex"));
+    }
+#endif
+    return QDir::home().filePath(QStringLiteral(".local/state/quorvex"));
+}
