@@ -51,13 +51,16 @@ QString Bytes(std::uint64_t bytes)
                      : QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(kUnits[unit]));
 }
 
+namespace {
+
+constexpr int kInterruptedStatus = 130;
+
+// "in use by another run (pid 4242)", naming the process where the system tells.
 QString InUseByAnotherRun(const std::optional<std::uint64_t>& holder)
 {
     return holder ? QStringLiteral("in use by another run (pid %1)").arg(*holder)
                   : QStringLiteral("in use by another run");
 }
-
-namespace {
 
 QString Duration(qint64 seconds)
 {
@@ -321,6 +324,7 @@ QString FailureReason(const CopyOutcome& outcome)
     case Failure::SourceChanged: return QStringLiteral("the source changed while it was being copied");
     case Failure::NameRefused:
         return QStringLiteral("the file system refuses this name (%1)").arg(QString::fromStdString(outcome.error.message()));
+    case Failure::CopyDiffers: return QStringLiteral("The copy on the device differs from the source.");
     case Failure::System: return QString::fromStdString(outcome.error.message());
     case Failure::None: break;
     }

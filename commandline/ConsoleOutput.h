@@ -30,9 +30,6 @@ QByteArray ReadStandardInput(qint64 most, QString& error);
 // "12.3 MiB": a size for people.
 QString Bytes(std::uint64_t bytes);
 
-// "in use by another run (pid 4242)", naming the process where the system tells.
-QString InUseByAnotherRun(const std::optional<std::uint64_t>& holder);
-
 // The window's message boxes, as lines on standard error. Quiet leaves out
 // what is no error: the notes on folders without files. Questions are
 // answered No; nothing else is asked on the command line. A failed step
@@ -122,4 +119,3 @@ private:
 // row or piece, removes the half-made copy and ends the program with 130.
 // At any other time it ends the program at once.
 void HandleInterrupts();
-inline constexpr int kInterruptedStatus = 130;

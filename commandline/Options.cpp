@@ -12,6 +12,60 @@
 
 namespace {
 
+// One row of the option table.
+struct OptionRow {
+    QStringList names;
+    const char* valueName; // nullptr for a switch
+    const char* description;
+};
+
+const std::vector<OptionRow>& OptionTable()
+{
+    static const std::vector<OptionRow> rows = {
+        {{"s", "source"}, "DIR", "Draw files from the folder DIR (or the file DIR)."},
+        {{"source-tree"}, "DIR", "Draw files from DIR and every folder below it."},
+        {{"source-list"}, "FILE", "Draw files from the folders listed in FILE, one per line (- reads standard input)."},
+        {{"d", "dest"}, "DIR", "Copy the draw into the folder DIR."},
+        {{"dest-tree"}, "DIR", "Copy the draw into DIR and every folder below it."},
+        {{"dest-list"}, "FILE", "Copy the draw into the folders listed in FILE (- reads standard input)."},
+        {{"n", "count"}, "N", "Files per destination, a whole number (default: the window's stored number, or 100)."},
+        {{"r", "repeats"}, nullptr, "Allow the same file to be drawn more than once."},
+        {{"balance"}, nullptr, "Give every source folder the same share of the draw, whatever its size."},
+        {{"cycle"}, nullptr, "Draw only files that earlier --cycle runs over the same sources and filters have not "
+                             "drawn; once all have been, a new cycle starts."},
+        {{"cycle-name"}, "NAME", "With --cycle: keep this cycle apart from others over the same sources."},
+        {{"exclude"}, "PATTERN", "Draw from no file that matches PATTERN."},
+        {{"only"}, "PATTERN", "Draw only from files that match PATTERN."},
+        {{"seed"}, "N", "Draw with the seed N: the same seed and trees give the same plan."},
+        {{"max-size"}, "SIZE", "Put at most SIZE into each destination (K, M, G, T: powers of 1024)."},
+        {{"fill"}, nullptr, "Draw as much as fits on every destination's file system, keeping 1 MiB free "
+                            "(with -n or --max-size as a cap)."},
+        {{"refresh"}, nullptr, "First remove the copies the last --refresh run made in each destination, where "
+                               "unchanged since; the user's own files stay, and no existing name is replaced."},
+        {{"whole-folders"}, nullptr, "Draw folders rather than files: each drawn folder (an album) is copied "
+                                     "whole, into a folder of its name (its path below a --source-tree); -n "
+                                     "counts folders."},
+        {{"numbered"}, nullptr, "Start each copy's name with its place in the draw (001 Song.mp3; with "
+                                "--whole-folders each folder's: 01 Album), so that players that sort by name "
+                                "play the draw's order."},
+        {{"playlist"}, "NAME", "Write the playlist NAME (.m3u8 or .m3u) into each destination, naming the copies "
+                               "that arrived in the draw's order."},
+        {{"verify"}, nullptr, "Once flushed, read every copy back from its device, not from the cache, and "
+                              "compare it with its source; a copy that differs fails its row and is removed."},
+        {{"wait"}, nullptr, "When another run is writing into a destination folder, wait for it rather than "
+                            "leave that folder alone."},
+        {{"skip-existing"}, nullptr, "Leave out every row whose destination name already exists."},
+        {{"keep-existing"}, nullptr, "Replace nothing: drawn files take free numbered names beside existing ones."},
+        {{"dry-run"}, nullptr, "Print the plan's rows and copy nothing."},
+        {{"save-plan"}, "FILE", "Write the plan's rows to FILE, then carry them out (unless --dry-run)."},
+        {{"plan"}, "FILE", "Carry out a saved plan (- reads standard input)."},
+        {{"v", "verbose"}, nullptr, "Print each copied file's destination on standard output."},
+        {{"q", "quiet"}, nullptr, "Print nothing unless something failed."},
+        {{"V", "version"}, nullptr, "Show the version."},
+    };
+    return rows;
+}
+
 // Qt's own options, which the window takes (QGuiApplication and
 // QApplication read them, with one dash or two); with any other option the
 // program runs without a window.
@@ -157,52 +211,6 @@ Exit status: 0 all done, 1 some rows failed, 2 usage error (nothing done),
 130 interrupted.
 )";
 
-const std::vector<OptionRow>& OptionTable()
-{
-    static const std::vector<OptionRow> rows = {
-        {{"s", "source"}, "DIR", "Draw files from the folder DIR (or the file DIR)."},
-        {{"source-tree"}, "DIR", "Draw files from DIR and every folder below it."},
-        {{"source-list"}, "FILE", "Draw files from the folders listed in FILE, one per line (- reads standard input)."},
-        {{"d", "dest"}, "DIR", "Copy the draw into the folder DIR."},
-        {{"dest-tree"}, "DIR", "Copy the draw into DIR and every folder below it."},
-        {{"dest-list"}, "FILE", "Copy the draw into the folders listed in FILE (- reads standard input)."},
-        {{"n", "count"}, "N", "Files per destination, a whole number (default: the window's stored number, or 100)."},
-        {{"r", "repeats"}, nullptr, "Allow the same file to be drawn more than once."},
-        {{"balance"}, nullptr, "Give every source folder the same share of the draw, whatever its size."},
-        {{"cycle"}, nullptr, "Draw only files that earlier --cycle runs over the same sources and filters have not "
-                             "drawn; once all have been, a new cycle starts."},
-        {{"cycle-name"}, "NAME", "With --cycle: keep this cycle apart from others over the same sources."},
-        {{"exclude"}, "PATTERN", "Draw from no file that matches PATTERN."},
-        {{"only"}, "PATTERN", "Draw only from files that match PATTERN."},
-        {{"seed"}, "N", "Draw with the seed N: the same seed and trees give the same plan."},
-        {{"max-size"}, "SIZE", "Put at most SIZE into each destination (K, M, G, T: powers of 1024)."},
-        {{"fill"}, nullptr, "Draw as much as fits on every destination's file system, keeping 1 MiB free "
-                            "(with -n or --max-size as a cap)."},
-        {{"refresh"}, nullptr, "First remove the copies the last --refresh run made in each destination, where "
-                               "unchanged since; the user's own files stay, and no existing name is replaced."},
-        {{"whole-folders"}, nullptr, "Draw folders rather than files: each drawn folder (an album) is copied "
-                                     "whole, into a folder of its name (its path below a --source-tree); -n "
-                                     "counts folders."},
-        {{"numbered"}, nullptr, "Start each copy's name with its place in the draw (001 Song.mp3; with "
-                                "--whole-folders each folder's: 01 Album), so that players that sort by name "
-                                "play the draw's order."},
-        {{"playlist"}, "NAME", "Write the playlist NAME (.m3u8 or .m3u) into each destination, naming the copies "
-                               "that arrived in the draw's order."},
-        {{"verify"}, nullptr, "Once flushed, read every copy back from its device, not from the cache, and "
-                              "compare it with its source; a copy that differs fails its row and is removed."},
-        {{"wait"}, nullptr, "When another run is writing into a destination folder, wait for it rather than "
-                            "leave that folder alone."},
-        {{"skip-existing"}, nullptr, "Leave out every row whose destination name already exists."},
-        {{"keep-existing"}, nullptr, "Replace nothing: drawn files take free numbered names beside existing ones."},
-        {{"dry-run"}, nullptr, "Print the plan's rows and copy nothing."},
-        {{"save-plan"}, "FILE", "Write the plan's rows to FILE, then carry them out (unless --dry-run)."},
-        {{"plan"}, "FILE", "Carry out a saved plan (- reads standard input)."},
-        {{"v", "verbose"}, nullptr, "Print each copied file's destination on standard output."},
-        {{"q", "quiet"}, nullptr, "Print nothing unless something failed."},
-        {{"V", "version"}, nullptr, "Show the version."},
-    };
-    return rows;
-}
 
 void AddOptions(QCommandLineParser& parser)
 {

@@ -30,15 +30,6 @@ public:
     QString text;
 };
 
-// One row of the option table.
-struct OptionRow {
-    QStringList names;
-    const char* valueName; // nullptr for a switch
-    const char* description;
-};
-
-const std::vector<OptionRow>& OptionTable();
-
 // Adds the table's options to the parser.
 void AddOptions(QCommandLineParser& parser);
 

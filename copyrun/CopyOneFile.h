@@ -19,6 +19,7 @@ struct CopyOutcome {
         NoFolder,      // the destination's folder does not exist
         SourceChanged, // the source changed while it was copied
         NameRefused,   // the destination's file system refuses the name
+        CopyDiffers,   // read back from its device, the copy differs from the source
         System,        // the system's error says why
     };
     Result result = Result::Failed;

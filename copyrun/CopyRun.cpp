@@ -14,6 +14,9 @@
 
 namespace {
 
+// The failed rows the message names; the rest are counted.
+constexpr int kFailureDetailsShown = 5;
+
 void NoteFailure(CopyRunSummary& summary, CopyRunObserver& observer, const CopyRow& row, const QString& rowText,
                  const CopyOutcome& outcome)
 {

@@ -64,5 +64,3 @@ extern const QString kSameFilesMessage;
 
 // The message that lists the rows that could not be copied.
 QString FailedRowsMessage(const CopyRunSummary& summary);
-
-inline constexpr int kFailureDetailsShown = 5;

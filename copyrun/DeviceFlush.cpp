@@ -53,6 +53,17 @@ std::error_code SystemFlusher::Flush(const FlushGroup& group)
     return first;
 }
 
+namespace {
+
+// The message for a flush that failed.
+QString FlushFailedMessage(const FlushGroup& group, const std::error_code& error)
+{
+    return QStringLiteral("The copies in %1 may not all have reached the device:\r\r%2.")
+        .arg(group.folder, QString::fromStdString(error.message()));
+}
+
+} // namespace
+
 QStringList FlushToDevices(const QStringList& writtenFiles, DeviceFlusher& flusher,
                            const std::function<void(const FlushGroup&)>& starting)
 {
@@ -73,8 +84,3 @@ QString FlushingText(const FlushGroup& group)
     return QStringLiteral("Writing to the device: ") + ReadableText(group.folder);
 }
 
-QString FlushFailedMessage(const FlushGroup& group, const std::error_code& error)
-{
-    return QStringLiteral("The copies in %1 may not all have reached the device:\r\r%2.")
-        .arg(group.folder, QString::fromStdString(error.message()));
-}

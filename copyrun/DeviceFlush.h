@@ -42,6 +42,3 @@ QStringList FlushToDevices(const QStringList& writtenFiles, DeviceFlusher& flush
 
 // What the progress bar says while a group is flushed.
 QString FlushingText(const FlushGroup& group);
-
-// The message for a flush that failed.
-QString FlushFailedMessage(const FlushGroup& group, const std::error_code& error);

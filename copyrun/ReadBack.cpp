@@ -13,6 +13,8 @@
 
 namespace {
 
+const QString kCopyDiffersMessage = QStringLiteral("The copy on the device differs from the source.");
+
 struct Copy {
     const CopyRow* row;
     QString written;
@@ -49,6 +51,7 @@ CopyOutcome FailureOf(const platform::DeviceReadBack& found)
         outcome.error = found.copyError ? found.copyError : found.sourceError;
         outcome.reason = QString::fromStdString(outcome.error.message());
     } else {
+        outcome.failure = CopyOutcome::Failure::CopyDiffers;
         outcome.reason = kCopyDiffersMessage;
     }
     return outcome;

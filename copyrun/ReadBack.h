@@ -13,8 +13,6 @@
 // compared with its source: a worn card, a bad cable or a card that claims
 // more than it holds returns something else than was written.
 
-inline const QString kCopyDiffersMessage = QStringLiteral("The copy on the device differs from the source.");
-
 struct ReadBackSummary {
     int verified = 0; // copies found the same as their sources
     // The rows whose copy differs or could not be read back (removed), or

@@ -10,6 +10,9 @@
 
 namespace {
 
+// Attributes exactly archive plus hidden: such files are left out of drops.
+constexpr int kArchiveAndHidden = 34;
+
 void AddFilesOfFolder(const QString& folder, QStringList& rows)
 {
     for (const QString& name : GetFilesInFolder(folder, QStringLiteral("*.*"))) {

@@ -13,5 +13,3 @@ class Dialogs;
 // dropped folder's files come once, in the order dropped.
 QStringList RowsForDroppedPaths(const QStringList& droppedPaths, Dialogs& dialogs);
 
-// Attributes exactly archive plus hidden: such files are left out of drops.
-inline constexpr int kArchiveAndHidden = 34;

@@ -3,6 +3,14 @@
 #include "core/PathHelpers.h"
 #include "folders/PathText.h"
 
+namespace {
+
+// The file chooser hands back at most this many characters: the folder and
+// every name, each followed by a terminating character, and a final one.
+constexpr qsizetype kFileSelectionCapacity = 30000;
+
+} // namespace
+
 const QString kTooManyFilesMessage =
     QStringLiteral("You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
 

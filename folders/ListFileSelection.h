@@ -3,10 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-// The file chooser hands back at most this many characters: the folder and
-// every name, each followed by a terminating character, and a final one.
-inline constexpr qsizetype kFileSelectionCapacity = 30000;
-
 extern const QString kTooManyFilesMessage;
 
 // True when the chosen files fit the chooser's capacity.

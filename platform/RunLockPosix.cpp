@@ -1,5 +1,7 @@
 #include "platform/RunLock.h"
 
+#include "platform/Descriptor.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <fstream>
@@ -12,13 +14,9 @@
 
 namespace platform {
 
+// Closing the descriptor lets the lock go.
 struct RunLock::Handle {
-    int fd = -1;
-    ~Handle()
-    {
-        if (fd >= 0)
-            ::close(fd); // lets the lock go
-    }
+    Descriptor fd;
 };
 
 namespace {
@@ -56,21 +54,21 @@ RunLock::RunLock(const std::filesystem::path& path) : handle_(std::make_unique<H
 {
     // flock, rather than a lock file: it writes nothing, goes with the process,
     // and the kernel keeps it on FUSE mounts whose file system keeps none.
-    handle_->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (handle_->fd < 0) {
+    handle_->fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (handle_->fd.get() < 0) {
         error_ = {errno, std::generic_category()};
         state_ = State::Failed;
         return;
     }
     int result = 0;
     do
-        result = ::flock(handle_->fd, LOCK_EX | LOCK_NB);
+        result = ::flock(handle_->fd.get(), LOCK_EX | LOCK_NB);
     while (result != 0 && errno == EINTR);
     if (result == 0) {
         state_ = State::Held;
     } else if (errno == EWOULDBLOCK) {
         state_ = State::Busy;
-        holder_ = HolderOf(handle_->fd);
+        holder_ = HolderOf(handle_->fd.get());
     } else {
         error_ = {errno, std::generic_category()};
         state_ = State::NotKept;
@@ -87,7 +85,7 @@ void RunLock::Wait()
         return;
     int result = 0;
     do
-        result = ::flock(handle_->fd, LOCK_EX);
+        result = ::flock(handle_->fd.get(), LOCK_EX);
     while (result != 0 && errno == EINTR);
     if (result != 0) {
         error_ = {errno, std::generic_category()};

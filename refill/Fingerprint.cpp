@@ -9,6 +9,9 @@
 
 namespace {
 
+// What is read of each end of a file.
+constexpr std::uint64_t kFingerprintEdge = 64 * 1024;
+
 constexpr std::uint64_t kOdd1 = 0x9fb21c651e98df25ull;
 constexpr std::uint64_t kOdd2 = 0xd6e8feb86659fd93ull;
 

@@ -10,5 +10,3 @@
 // another file of the same name, size and time almost never has it. Reads at
 // most 128 KiB of any file. Empty when the file cannot be read.
 std::optional<std::uint64_t> FingerprintOf(const QString& path);
-
-inline constexpr std::uint64_t kFingerprintEdge = 64 * 1024;

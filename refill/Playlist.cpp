@@ -12,6 +12,14 @@
 #include <filesystem>
 #include <fstream>
 
+
+namespace {
+
+// The playlist's second line, by which a later run knows the file for one
+// it may replace.
+constexpr char kPlaylistMark[] = "# written by quorvex; its next run replaces it";
+
+// True when path is a playlist that quorvex wrote: its second line is the mark.
 bool IsQuorvexPlaylist(const QString& path)
 {
     // The mark stands in the first few hundred bytes, whatever else the file holds.
@@ -23,6 +31,8 @@ bool IsQuorvexPlaylist(const QString& path)
     return lines.size() > 2 && lines[1].chopped(lines[1].endsWith('\r') ? 1 : 0) == kPlaylistMark;
 }
 
+// The playlist's text: "#EXTM3U", the mark, then one line for each entry (a
+// path below the playlist's folder).
 QByteArray PlaylistText(const QStringList& entries)
 {
     QByteArray text = QByteArray("#EXTM3U\r\n") + kPlaylistMark + "\r\n";
@@ -34,6 +44,8 @@ QByteArray PlaylistText(const QStringList& entries)
     }
     return text;
 }
+
+} // namespace
 
 bool WritePlaylist(const QString& path, const QStringList& entries, RefillReport& report)
 {

@@ -16,17 +16,6 @@ class RefillReport;
 // mark, "/" between names and CRLF line ends, which players on every
 // system read.
 
-// The playlist's second line, by which a later run knows the file for one
-// it may replace.
-inline constexpr char kPlaylistMark[] = "# written by quorvex; its next run replaces it";
-
-// True when path is a playlist that quorvex wrote: its second line is the mark.
-bool IsQuorvexPlaylist(const QString& path);
-
-// The playlist's text: "#EXTM3U", the mark, then one line for each entry (a
-// path below the playlist's folder).
-QByteArray PlaylistText(const QStringList& entries);
-
 // Writes the playlist whole in its place (written beside it, flushed, and
 // renamed); false (and told) when it cannot.
 bool WritePlaylist(const QString& path, const QStringList& entries, RefillReport& report);
