@@ -1,7 +1,6 @@
 #include "refill/FillBudget.h"
 
 #include "core/PathHelpers.h"
-#include "platform/Volume.h"
 
 #include <algorithm>
 #include <map>
@@ -20,7 +19,7 @@ std::uint64_t FolderEntryBytes(const QString& name)
 } // namespace
 
 FillBudget::FillBudget(const QStringList& folders, const std::vector<std::pair<QString, std::uint64_t>>& freed,
-                       QStringList& unknown)
+                       QStringList& unknown, const VolumeLookup& volumeOf)
 {
     std::map<QString, std::size_t> volumeOfFolder;
     for (const QString& row : folders) {
@@ -29,7 +28,7 @@ FillBudget::FillBudget(const QStringList& folders, const std::vector<std::pair<Q
         const QString folder = WithClosingSeparator(row);
         if (volumeOfFolder.count(folder))
             continue; // the same folder twice gets each file once
-        const std::optional<platform::VolumeFacts> facts = platform::VolumeOf(ToFsPath(folder));
+        const std::optional<platform::VolumeFacts> facts = volumeOf ? volumeOf(folder) : platform::VolumeOf(ToFsPath(folder));
         if (!facts) {
             unknown.append(folder);
             volumes_.push_back({}); // holds nothing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Volume.h"
 #include "randomlist/RandomFileList.h"
 
 #include <QString>
@@ -7,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -22,11 +24,15 @@ public:
     static constexpr std::uint64_t kReserve = 1024 * 1024;
     static constexpr std::uint64_t kClustersPerFolder = 4;
 
+    // What the file system holding a folder can take.
+    using VolumeLookup = std::function<std::optional<platform::VolumeFacts>(const QString& folder)>;
+
     // folders: the destination folders. freed: the files that --refresh
     // removes before the copy, as (folder, size). A folder whose file system
-    // cannot be told is named in unknown, and nothing fits there.
+    // cannot be told is named in unknown, and nothing fits there. volumeOf
+    // tells the file systems (by default, the system does).
     FillBudget(const QStringList& folders, const std::vector<std::pair<QString, std::uint64_t>>& freed,
-               QStringList& unknown);
+               QStringList& unknown, const VolumeLookup& volumeOf = {});
 
     // Takes a file of size bytes named name when it fits everywhere; false
     // (and nothing taken) when it does not.

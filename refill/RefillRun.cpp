@@ -29,6 +29,8 @@
 
 namespace {
 
+using ArrivalOf = std::function<QStringList(const QString& folder)>;
+
 // The face's dialogs, but that a folder of a tree without files is no news:
 // it is only noted, for the tree's own word when none of its folders has any.
 class TreeQuietDialogs final : public Dialogs {
@@ -124,6 +126,56 @@ QList<CopyRow> RowsToCarryOut(const RowListModel& copyList, const QSet<QString>&
     return rows;
 }
 
+// What the settings ask of the draw.
+SelectionRequest RequestFor(const RefillSettings& settings, const FolderRows& sources)
+{
+    SelectionRequest request;
+    request.sourceRows = sources.list.Rows();
+    request.allowRepeats = settings.repeats;
+    request.balance = settings.balance;
+    request.namesInByteOrder = true; // one seed draws the same on any machine
+    request.maxBytes = settings.maxBytes;
+    request.wholeFolders = settings.wholeFolders;
+    // With a size budget and no number, the budget alone says how many.
+    if (settings.count)
+        request.numberOfFiles = static_cast<double>(*settings.count);
+    else if (settings.maxBytes || settings.fill)
+        request.numberOfFiles = std::numeric_limits<double>::infinity();
+    else
+        request.numberOfFiles = StoredNumberOfFiles();
+    return request;
+}
+
+// Draws only from the files the filter takes, named by their path below
+// their source's root; counts them.
+void AcceptThroughFilter(SelectionRequest& request, const FolderRows& sources, const FileFilter& filter,
+                         std::uint64_t& candidates)
+{
+    request.accepts = [&request, &sources, &filter, &candidates](qsizetype row, platform::NativeStringView nativeName) {
+        if (!filter.IsEmpty()) {
+            const QString name = FromFsName(nativeName);
+            const QString& folder = request.sourceRows[row];
+            const QString below =
+                (folder.endsWith(NativeSeparator()) ? folder : FolderOf(folder)).mid(sources.roots[row].size()) + name;
+            if (!filter.Accepts(name, below))
+                return false;
+        }
+        ++candidates;
+        return true;
+    };
+}
+
+// Where a drawn folder arrives: its path below the folder its source row
+// was found in.
+ArrivalOf ArrivalsOf(const FolderRows& sources)
+{
+    QHash<QString, QString> rootOf; // source folder -> the folder its path is taken below
+    const QStringList rows = sources.list.Rows();
+    for (qsizetype row = 0; row < rows.size(); ++row)
+        rootOf.insert(WithClosingSeparator(rows[row]), sources.roots[row]);
+    return [rootOf](const QString& folder) { return ArrivalFolders(folder, rootOf.value(folder, folder)); };
+}
+
 } // namespace
 
 struct RefillRun::DrawFolders {
@@ -201,68 +253,53 @@ QStringList RefillRun::LockAndRead(const QStringList& destinations)
 CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, ErrorReport& report)
 {
     const FolderRows& sources = folders.sources;
-    SelectionRequest request;
-    request.sourceRows = sources.list.Rows();
-    request.allowRepeats = settings_.repeats;
-    request.balance = settings_.balance;
-    request.namesInByteOrder = true; // one seed draws the same on any machine
-    request.maxBytes = settings_.maxBytes;
+    SelectionRequest request = RequestFor(settings_, sources);
     request.listed = &folders.sources.files;
-    request.wholeFolders = settings_.wholeFolders;
-    // With a size budget and no number, the budget alone says how many.
-    if (settings_.count)
-        request.numberOfFiles = static_cast<double>(*settings_.count);
-    else if (settings_.maxBytes || settings_.fill)
-        request.numberOfFiles = std::numeric_limits<double>::infinity();
-    else
-        request.numberOfFiles = StoredNumberOfFiles();
     if (settings_.cycle) {
         cycle_.emplace(settings_, static_cast<RefillReport&>(*this));
         request.heldBack = [this](const QString& path) { return cycle_->Drawn(path); };
     }
-
     const FileFilter filter(settings_.filters);
+    std::uint64_t candidates = 0;
     // Counted only for the budget's word; asked of every file, so set only
     // when filters or a budget need it.
-    std::uint64_t candidates = 0;
-    if (!filter.IsEmpty() || settings_.maxBytes || settings_.fill) {
-        request.accepts = [&](qsizetype row, platform::NativeStringView nativeName) {
-            if (!filter.IsEmpty()) {
-                const QString name = FromFsName(nativeName);
-                const QString& folder = request.sourceRows[row];
-                const QString below = (folder.endsWith(NativeSeparator()) ? folder : FolderOf(folder))
-                                          .mid(sources.roots[row].size()) + name;
-                if (!filter.Accepts(name, below))
-                    return false;
-            }
-            ++candidates;
-            return true;
-        };
-    }
-
-    QHash<QString, QString> rootOf; // source folder -> the folder its path is taken below
-    for (qsizetype row = 0; row < request.sourceRows.size(); ++row)
-        rootOf.insert(WithClosingSeparator(request.sourceRows[row]), sources.roots[row]);
-    const auto arrivalOf = [&rootOf](const QString& folder) { return ArrivalFolders(folder, rootOf.value(folder, folder)); };
-
-    std::optional<FillBudget> budget;
-    if (settings_.fill) {
-        QStringList unknown;
-        budget.emplace(destinations_, refresh_.RemovableSizes(), unknown);
-        for (const QString& folder : unknown)
-            Tell({RefillProblem::Kind::FreeSpaceUnknown, folder});
+    if (!filter.IsEmpty() || settings_.maxBytes || settings_.fill)
+        AcceptThroughFilter(request, sources, filter, candidates);
+    const ArrivalOf arrivalOf = ArrivalsOf(sources);
+    std::optional<FillBudget> budget = FillBudgetOf();
+    if (budget) {
         request.fits = [&](const QString& path, std::uint64_t size) { return budget->Take(FileNameOf(path), size); };
         request.folderFits = [&](const QString& folder, const std::vector<SizedFile>& files) {
             return budget->TakeFolder(arrivalOf(folder), files);
         };
     }
+    TreeQuietDialogs quiet(dialogs_, sources.treeRows);
+    CopyPlan plan;
+    report.Step(102, [&] {
+        plan = CorrelateListviews(request, destinations_, random, quiet, PairingFor(arrivalOf), &passedOver_);
+    });
+    TellWhatTheDrawLeft(folders, quiet.EmptyFolders(), plan.rows, candidates);
+    return plan;
+}
 
-    QSet<QString> taken = KeepsNames() ? NamesIn(destinations_, refresh_) : QSet<QString>();
-    if (!settings_.playlist.isEmpty())
-        taken.insert(settings_.playlist); // a drawn file of that name takes a number
-    Pairing pairing = [&](const Selection& selection, const QStringList& destinations, const DestinationVolumes& volumes) {
-        return PairWithFolders(selection, destinations, volumes, taken, settings_.numbered);
-    };
+// With fill: what each destination's file system can still take, after
+// the refresh's removals.
+std::optional<FillBudget> RefillRun::FillBudgetOf()
+{
+    if (!settings_.fill)
+        return std::nullopt;
+    QStringList unknown;
+    FillBudget budget(destinations_, refresh_.RemovableSizes(), unknown);
+    for (const QString& folder : unknown)
+        Tell({RefillProblem::Kind::FreeSpaceUnknown, folder});
+    return budget;
+}
+
+// How the drawn files are named in the destinations: each its own name, or
+// each drawn folder under its path; a name in use that the run must not
+// replace is taken, as is the playlist's.
+Pairing RefillRun::PairingFor(const ArrivalOf& arrivalOf) const
+{
     if (settings_.wholeFolders) {
         ArrivalLookup lookup;
         lookup.arrivalOf = arrivalOf;
@@ -274,14 +311,15 @@ CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, ErrorRe
         lookup.takenIn = [this](const QStringList& arrivals) {
             return KeepsNames() ? NamesIn(arrivals, refresh_) : QSet<QString>();
         };
-        pairing = WholeFolderPairing(std::move(lookup), settings_.numbered);
+        return WholeFolderPairing(std::move(lookup), settings_.numbered);
     }
-
-    TreeQuietDialogs quiet(dialogs_, sources.treeRows);
-    CopyPlan plan;
-    report.Step(102, [&] { plan = CorrelateListviews(request, destinations_, random, quiet, pairing, &passedOver_); });
-    TellWhatTheDrawLeft(folders, quiet.EmptyFolders(), plan.rows, candidates);
-    return plan;
+    QSet<QString> taken = KeepsNames() ? NamesIn(destinations_, refresh_) : QSet<QString>();
+    if (!settings_.playlist.isEmpty())
+        taken.insert(settings_.playlist); // a drawn file of that name takes a number
+    return [taken, numbered = settings_.numbered](const Selection& selection, const QStringList& destinations,
+                                                  const DestinationVolumes& volumes) {
+        return PairWithFolders(selection, destinations, volumes, taken, numbered);
+    };
 }
 
 // What the draw could not do as asked: a tree without files, nothing that

@@ -4,8 +4,10 @@
 #include "copyrun/DestinationLocks.h"
 #include "copyrun/ReadBack.h"
 #include "core/CopyListRow.h"
+#include "randomlist/CorrelateListviews.h"
 #include "randomlist/DestinationVolumes.h"
 #include "refill/CycleState.h"
+#include "refill/FillBudget.h"
 #include "refill/RefillProblem.h"
 #include "refill/RefillSettings.h"
 #include "refill/Refresh.h"
@@ -14,7 +16,7 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -117,6 +119,8 @@ private:
     void Tell(const RefillProblem& problem) override;
     QStringList NameFolders(DrawFolders& folders, ErrorReport& report);
     CopyPlan DrawFrom(DrawFolders& folders, RandomSource& random, ErrorReport& report);
+    std::optional<FillBudget> FillBudgetOf();
+    Pairing PairingFor(const std::function<QStringList(const QString& folder)>& arrivalOf) const;
     void TellWhatTheDrawLeft(const DrawFolders& folders, const QSet<QString>& emptyFolders, const QList<CopyRow>& rows,
                              std::uint64_t candidates);
     QStringList LockAndRead(const QStringList& destinations);

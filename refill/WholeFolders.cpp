@@ -40,14 +40,15 @@ public:
     // The free place for a drawn folder whose own place is folders.
     QStringList Place(QStringList folders)
     {
+        const QString own = folders.back();
         // A file (or a link) where a folder must go: that folder takes a number.
         for (qsizetype level = 0; level < folders.size(); ++level) {
-            const QString own = folders[level];
+            const QString name = folders[level];
             for (std::uint32_t number = 1; Blocked(Joined(folders.mid(0, level + 1))); ++number)
-                folders[level] = own + QString::number(number);
+                folders[level] = name + QString::number(number);
         }
-        // Another drawn folder's place: the innermost folder takes a number.
-        const QString own = folders.back();
+        // Another drawn folder's place: the innermost folder takes the next
+        // number after its own name that is neither drawn nor in the way.
         for (std::uint32_t number = 1; taken_.contains(Joined(folders).toCaseFolded()); ++number) {
             folders.back() = own + QString::number(number);
             while (Blocked(Joined(folders)))
