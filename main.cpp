@@ -3,6 +3,7 @@
 #include "core/RandomSource.h"
 #include "platform/FileSystem.h"
 #include "window/Form1.h"
+#include "window/Form1Frame.h"
 #include "window/PointerImage.h"
 #include "window/QtDialogs.h"
 
@@ -28,7 +29,7 @@ int main(int argc, char* argv[])
 
     QtDialogs dialogs;
     ProcessRandom random;
-    Form1 window(dialogs, random, AppFolder());
+    Form1Frame window(new Form1(dialogs, random, AppFolder()));
     dialogs.SetOwner(&window);
     window.show();
     return application.exec();

@@ -12,6 +12,7 @@
 #include "core/ProcedureLabels.h"
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
+#include "core/SizeText.h"
 #include "platform/FileSystem.h"
 #include "randomlist/DestinationVolumes.h"
 #include "refill/Playlist.h"
@@ -164,7 +165,7 @@ void PrintSummary(const Options& options, const RefillOutcome& outcome, int skip
     const int failedReadBack = outcome.readBack ? static_cast<int>(outcome.readBack->failed.size()) : 0;
     PrintMessage(QStringLiteral("%1 copied (%2 in %3 s), %4%5%6 skipped, %7 failed")
                      .arg(outcome.run.copied - failedReadBack)
-                     .arg(Bytes(BytesOf(outcome.arrived)))
+                     .arg(SizeText(BytesOf(outcome.arrived)))
                      .arg(milliseconds / 1000.0, 0, 'f', 1)
                      .arg(outcome.readBack ? QStringLiteral("%1 verified, ").arg(outcome.readBack->verified) : QString())
                      .arg(options.refill.refresh ? QStringLiteral("%1 removed, ").arg(outcome.removed) : QString())

@@ -3,6 +3,7 @@
 #include "copyrun/DeviceFlush.h"
 #include "copyrun/PlanText.h"
 #include "core/FolderProblem.h"
+#include "core/SizeText.h"
 #include "core/PathHelpers.h"
 #include "platform/FileSystem.h"
 #include "refill/RefreshRecord.h"
@@ -38,18 +39,6 @@ bool StandardErrorIsTerminal()
 
 } // namespace
 
-QString Bytes(std::uint64_t bytes)
-{
-    static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-    double value = static_cast<double>(bytes);
-    int unit = 0;
-    while (value >= 1024 && unit < 4) {
-        value /= 1024;
-        ++unit;
-    }
-    return unit == 0 ? QStringLiteral("%1 B").arg(bytes)
-                     : QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(kUnits[unit]));
-}
 
 namespace {
 
@@ -389,7 +378,7 @@ void ConsoleProgress::Draw()
     QString line = QStringLiteral("%1/%2 files  %3 of %4  %5/s")
                        .arg(current_)
                        .arg(rowCount_)
-                       .arg(Bytes(done), Bytes(total), Bytes(static_cast<std::uint64_t>(rate)));
+                       .arg(SizeText(done), SizeText(total), SizeText(static_cast<std::uint64_t>(rate)));
     if (rate > 0 && done < total)
         line += QStringLiteral("  %1 left").arg(Duration(static_cast<qint64>((total - done) / rate)));
     Show(line);

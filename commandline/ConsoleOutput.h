@@ -27,9 +27,6 @@ bool PrintOut(const QByteArray& bytes);
 // set when it cannot be read.
 QByteArray ReadStandardInput(qint64 most, QString& error);
 
-// "12.3 MiB": a size for people.
-QString Bytes(std::uint64_t bytes);
-
 // The window's message boxes, as lines on standard error. Quiet leaves out
 // what is no error: the notes on folders without files. Questions are
 // answered No; nothing else is asked on the command line. A failed step

@@ -144,36 +144,42 @@ QString PlaylistName(const QString& value)
     return value;
 }
 
+QString ClashText(SettingsClash clash)
+{
+    switch (clash) {
+    case SettingsClash::WholeFoldersWithRepeats:
+        return QStringLiteral("--whole-folders draws each folder once, whatever its size; it takes no -r or --balance");
+    case SettingsClash::WholeFoldersWithDestTree:
+        return QStringLiteral("--whole-folders makes folders in the destinations; it takes no --dest-tree");
+    case SettingsClash::CycleWithRepeats:
+        return QStringLiteral("--cycle draws every file once before any comes back; it takes no -r");
+    case SettingsClash::BudgetWithRepeats:
+        return QStringLiteral("with -r, --max-size and --fill need -n: the same files could be drawn without end");
+    case SettingsClash::None: break;
+    }
+    return {};
+}
+
 void CheckCombinations(const Options& options)
 {
-    if (!options.refill.cycleName.isEmpty() && !options.refill.cycle)
+    const RefillSettings& refill = options.refill;
+    if (!refill.cycleName.isEmpty() && !refill.cycle)
         throw UsageError(QStringLiteral("--cycle-name names a cycle: give --cycle too"));
-    if (options.refill.skipExisting && options.refill.keepExisting)
+    if (refill.skipExisting && refill.keepExisting)
         throw UsageError(QStringLiteral("--skip-existing and --keep-existing exclude each other"));
     if (options.quiet && options.verbose)
         throw UsageError(QStringLiteral("-q and -v exclude each other"));
     if (!options.plan.isEmpty()) {
-        if (!options.refill.sources.empty() || !options.refill.destinations.empty())
+        if (!refill.sources.empty() || !refill.destinations.empty())
             throw UsageError(QStringLiteral("--plan carries out a saved plan; it takes no sources or destinations"));
-        if (options.refill.count || options.seed || options.refill.maxBytes || options.refill.repeats || options.refill.keepExisting
-            || options.refill.refresh || options.refill.fill || options.refill.balance || options.refill.cycle || options.refill.wholeFolders
-            || options.refill.numbered)
+        if (refill.count || options.seed || refill.maxBytes || refill.repeats || refill.keepExisting || refill.refresh
+            || refill.fill || refill.balance || refill.cycle || refill.wholeFolders || refill.numbered)
             throw UsageError(QStringLiteral("--plan carries out a saved plan; -n, -r, --seed, --max-size, "
                                             "--keep-existing, --refresh, --fill, --balance, --cycle, "
                                             "--whole-folders and --numbered cannot change it"));
-    } else if (options.refill.wholeFolders && (options.refill.repeats || options.refill.balance)) {
-        throw UsageError(QStringLiteral("--whole-folders draws each folder once, whatever its size; it takes no "
-                                        "-r or --balance"));
-    } else if (options.refill.wholeFolders && std::any_of(options.refill.destinations.begin(), options.refill.destinations.end(),
-                                                   [](const FolderOption& folder) { return folder.kind == FolderSource::Tree; })) {
-        // The folders made last night would become destinations themselves.
-        throw UsageError(QStringLiteral("--whole-folders makes folders in the destinations; it takes no --dest-tree"));
-    } else if (options.refill.repeats && options.refill.cycle) {
-        throw UsageError(QStringLiteral("--cycle draws every file once before any comes back; it takes no -r"));
-    } else if (options.refill.repeats && (options.refill.maxBytes || options.refill.fill) && !options.refill.count) {
-        throw UsageError(QStringLiteral("with -r, --max-size and --fill need -n: the same files could be drawn "
-                                        "without end"));
-    } else if (options.refill.sources.empty() || options.refill.destinations.empty()) {
+    } else if (const SettingsClash clash = ClashOf(refill); clash != SettingsClash::None) {
+        throw UsageError(ClashText(clash));
+    } else if (refill.sources.empty() || refill.destinations.empty()) {
         throw UsageError(QStringLiteral("give at least one source (-s, --source-tree, --source-list) and one "
                                         "destination (-d, --dest-tree, --dest-list), or a saved plan (--plan)"));
     }
@@ -182,7 +188,7 @@ void CheckCombinations(const Options& options)
             return folder.kind == FolderSource::ListFile && folder.value == u"-";
         });
     };
-    if (fromStandardInput(options.refill.sources) + fromStandardInput(options.refill.destinations) + (options.plan == u"-") > 1)
+    if (fromStandardInput(refill.sources) + fromStandardInput(refill.destinations) + (options.plan == u"-") > 1)
         throw UsageError(QStringLiteral("standard input (-) can be read only once"));
 }
 

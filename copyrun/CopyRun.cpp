@@ -20,9 +20,7 @@ constexpr int kFailureDetailsShown = 5;
 void NoteFailure(CopyRunSummary& summary, CopyRunObserver& observer, const CopyRow& row, const QString& rowText,
                  const CopyOutcome& outcome)
 {
-    ++summary.failed;
-    if (summary.failureDetails.size() < kFailureDetailsShown)
-        summary.failureDetails.append(rowText + u'\r' + outcome.reason);
+    CountFailure(summary, rowText, outcome);
     observer.RowFailed(row, rowText, outcome);
 }
 
@@ -148,6 +146,13 @@ const QString kNoFilesAddedMessage = QStringLiteral("No files added.");
 
 const QString kSameFilesMessage =
     QStringLiteral("Source files and destination files were the same. Please check folders.");
+
+void CountFailure(CopyRunSummary& summary, const QString& rowText, const CopyOutcome& outcome)
+{
+    ++summary.failed;
+    if (summary.failureDetails.size() < kFailureDetailsShown)
+        summary.failureDetails.append(rowText + u'\r' + outcome.reason);
+}
 
 QString FailedRowsMessage(const CopyRunSummary& summary)
 {

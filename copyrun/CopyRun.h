@@ -62,5 +62,8 @@ extern const QString kNoFilesAddedMessage;
 // The message after a run in which a row's source and destination were one file.
 extern const QString kSameFilesMessage;
 
+// Counts a row that failed, and keeps its text and why for the first few.
+void CountFailure(CopyRunSummary& summary, const QString& rowText, const CopyOutcome& outcome);
+
 // The message that lists the rows that could not be copied.
 QString FailedRowsMessage(const CopyRunSummary& summary);

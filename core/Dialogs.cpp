@@ -13,6 +13,8 @@ bool Dialogs::AskYesNo(const QString& text)
     return MessageBox(text, ApplicationTitle(), Icon::None, Buttons::YesNo);
 }
 
+bool Dialogs::RunDialog(QDialog&) { return false; }
+
 void Dialogs::ErrorReportBox(const QString&, const QString& reportText)
 {
     MessageBox(reportText, QStringLiteral("Application Error"), Icon::Warning, Buttons::Ok);

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+class QDialog;
 struct FolderProblem;
 
 // Everything modal the program shows goes through this interface, so that the
@@ -29,6 +30,10 @@ public:
 
     // Shows the folder in the desktop's file browser.
     virtual void OpenInFileBrowser(const QString& folder) = 0;
+
+    // Shows one of the window's own dialogs, modal; true when the user
+    // accepted it (OK). A face without a window cancels.
+    virtual bool RunDialog(QDialog& dialog);
 
     // The report of a step that failed: the full text (procedure, line,
     // where to write) as a warning under its own title. A face without a

@@ -33,6 +33,8 @@ public:
     // copy and reads the state again, since a run in between may have drawn
     // too. The files it drew were there; for the rest, what the draw saw holds.
     void LockForCopy();
+    // Lets the lock go; LockForCopy takes it again.
+    void Unlock() { lock_.reset(); }
 
     // Takes in a run's rows: a file counts as drawn once it arrived in at
     // least one destination (copied there, or there already as the same

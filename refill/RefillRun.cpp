@@ -223,6 +223,7 @@ CopyPlan RefillRun::Draw(RandomSource& random, ErrorReport& report)
 {
     DrawFolders folders;
     destinations_ = NameFolders(folders, report);
+    plannedFor_ = destinations_;
     drawn_ = DrawFrom(folders, random, report);
     return drawn_;
 }
@@ -354,6 +355,7 @@ void RefillRun::TakePlan(CopyPlan& plan)
         });
     }
     destinations_ = LockAndRead(ExistingFolders(DestinationFoldersOf(plan.rows), dialogs_));
+    plannedFor_ = destinations_;
     const QSet<QString> kept(destinations_.begin(), destinations_.end());
     plan.rows.removeIf([&kept](const CopyRow& row) { return !row.IsBlank() && !kept.contains(row.folder); });
 }
@@ -385,20 +387,12 @@ int RefillRun::LeaveOut(RowListModel& copyList)
     return skipped;
 }
 
-int RefillRun::RemovableCopiesIn(const QString& folder) const
-{
-    const QString below = WithClosingSeparator(CollapseBackslashes(folder));
-    const QStringList removable = refresh_.Removable();
-    return static_cast<int>(std::count_if(removable.begin(), removable.end(), [&](const QString& path) {
-        return path.startsWith(below) && !path.endsWith(NativeSeparator());
-    }));
-}
 
 void RefillRun::Recheck(RowListModel& copyList)
 {
     settings_.dryRun = false;
     refresh_ = Refresh(false);
-    destinations_ = LockAndRead(ExistingFolders(destinations_, dialogs_));
+    destinations_ = LockAndRead(ExistingFolders(plannedFor_, dialogs_));
     if (cycle_)
         cycle_->LockForCopy();
     LeaveOut(copyList);
@@ -459,6 +453,14 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
         refresh_.WriteRecords(outcome.arrived, foldersLeft, playlists, *this);
     RecordTheCycle(outcome.arrived, outcome.flushFailures.isEmpty());
     return outcome;
+}
+
+void RefillRun::LetGo()
+{
+    locks_ = DestinationLocks();
+    if (cycle_)
+        cycle_->Unlock();
+    settings_.dryRun = true;
 }
 
 // After the removals, which make room for it on a full stick, and before

@@ -95,7 +95,7 @@ public:
     // The copies and made folders (with a closing separator) that carrying
     // out removes first, with refresh.
     QStringList Removable() const { return refresh_.Removable(); }
-    int RemovableCopiesIn(const QString& folder) const;
+    int RemovableCopiesIn(const QString& folder) const { return refresh_.RemovableCopiesIn(folder); }
 
     // For a plan drawn as a dry run (the window's "3."), before it is
     // carried out: takes the locks of the destinations and of the cycle,
@@ -103,9 +103,13 @@ public:
     // taken a free numbered name (in copyList).
     void Recheck(RowListModel& copyList);
 
-    // Carries the copy list out. The locks go when this run goes.
+    // Carries the copy list out. The locks go when this run goes, or at LetGo.
     RefillOutcome CarryOut(const RowListModel& copyList, RefillProgress& progress, ErrorReport& report,
                            DeviceFlusher& flusher);
+
+    // Lets the locks go, once carried out (the window's, before its
+    // messages); carrying the plan out again takes them again first.
+    void LetGo();
 
     // The folders another run holds, whose rows are passed over.
     const QSet<QString>& FoldersInUse() const { return locks_.FoldersLeftOut(); }
@@ -138,7 +142,8 @@ private:
     Refresh refresh_;
     DestinationLocks locks_;
     std::optional<CycleState> cycle_;
-    QStringList destinations_; // free to write into
+    QStringList plannedFor_;   // the destinations the plan was drawn for
+    QStringList destinations_; // of those, the ones free to write into
     CopyPlan drawn_;           // the whole draw, for the cycle
     PassedOverFiles passedOver_;
 };

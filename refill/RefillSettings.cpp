@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 std::optional<std::uint64_t> ParseSize(const QString& text)
@@ -16,6 +17,20 @@ std::optional<std::uint64_t> ParseSize(const QString& text)
     if (!(bytes < 18e18))
         return std::nullopt;
     return static_cast<std::uint64_t>(bytes);
+}
+
+SettingsClash ClashOf(const RefillSettings& settings)
+{
+    if (settings.wholeFolders && (settings.repeats || settings.balance))
+        return SettingsClash::WholeFoldersWithRepeats;
+    if (settings.wholeFolders && std::any_of(settings.destinations.begin(), settings.destinations.end(),
+                                             [](const FolderOption& folder) { return folder.kind == FolderSource::Tree; }))
+        return SettingsClash::WholeFoldersWithDestTree;
+    if (settings.repeats && settings.cycle)
+        return SettingsClash::CycleWithRepeats;
+    if (settings.repeats && (settings.maxBytes || settings.fill) && !settings.count)
+        return SettingsClash::BudgetWithRepeats;
+    return SettingsClash::None;
 }
 
 bool IsPlaylistName(const QString& name)

@@ -52,6 +52,16 @@ struct RefillSettings {
     QString standardInputError;
 };
 
+// Two settings that cannot go together, in the order they are looked for.
+enum class SettingsClash {
+    None,
+    WholeFoldersWithRepeats,  // a folder is drawn once, whatever its size: no repeats, no balance
+    WholeFoldersWithDestTree, // the folders made would become destinations themselves
+    CycleWithRepeats,         // every file once before any comes back
+    BudgetWithRepeats,        // with repeats, a size budget needs a count: the same files could be drawn without end
+};
+SettingsClash ClashOf(const RefillSettings& settings);
+
 // A size such as 700M or 14.5G (powers of 1024); empty when it is none.
 std::optional<std::uint64_t> ParseSize(const QString& text);
 

@@ -167,6 +167,16 @@ Refresh::Folder* Refresh::DestinationOf(const QString& path)
 
 bool Refresh::IsRemovable(const QString& path) const { return removable_.contains(CollapseBackslashes(path)); }
 
+int Refresh::RemovableCopiesIn(const QString& folder) const
+{
+    const auto found = folderIndex_.constFind(WithClosingSeparator(CollapseBackslashes(folder)));
+    if (found == folderIndex_.cend())
+        return 0;
+    const std::vector<RecordedCopy>& removable = folders_[*found].removable;
+    return static_cast<int>(std::count_if(removable.begin(), removable.end(),
+                                          [](const RecordedCopy& copy) { return copy.kind == RecordedKind::File; }));
+}
+
 QStringList Refresh::Removable() const
 {
     QStringList paths;

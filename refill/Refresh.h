@@ -34,6 +34,8 @@ public:
     // (with their closing separator): what Remove removes.
     QStringList Removable() const;
     bool IsRemovable(const QString& path) const;
+    // How many copies (not playlists, not folders) it removes in a folder.
+    int RemovableCopiesIn(const QString& folder) const;
     // What each removable file takes now, as (folder, size).
     std::vector<std::pair<QString, std::uint64_t>> RemovableSizes() const;
 

@@ -11,6 +11,7 @@
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
 #include "core/RowListModel.h"
+#include "refill/RefillRun.h"
 #include "window/TextProgressBar.h"
 
 #include <QScopedValueRollback>
@@ -69,6 +70,20 @@ void Form1::PushButton2_Click()
         return;
     }
     BeginBusy();
+    if (refillPlan_)
+        RefillCopy(report);
+    else
+        CopyTheList(report);
+    report.Step(126, [&] { EndBusy(); });
+    report.Step(128, [&] {
+        ProgressBar1->setValue(0);
+        ProgressBar1->SetText(kIdleProgressText);
+    });
+    report.Step(130, [&] { dialogs_.MsgBox(QStringLiteral("Done.")); });
+}
+
+void Form1::CopyTheList(ErrorReport& report)
+{
     // A folder that another run (a cron job, another window) is filling is
     // left to it; the locks go once the copies are on their devices.
     std::optional<DestinationLocks> locks(std::in_place);
@@ -93,10 +108,4 @@ void Form1::PushButton2_Click()
         report.Step(122, [&] { dialogs_.MsgBox(FailedRowsMessage(summary)); });
     for (const QString& failure : flushFailures)
         report.Step(124, [&] { dialogs_.MsgBox(failure); });
-    report.Step(126, [&] { EndBusy(); });
-    report.Step(128, [&] {
-        ProgressBar1->setValue(0);
-        ProgressBar1->SetText(kIdleProgressText);
-    });
-    report.Step(130, [&] { dialogs_.MsgBox(QStringLiteral("Done.")); });
 }

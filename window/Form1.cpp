@@ -14,6 +14,7 @@
 #include "core/Skin.h"
 #include "core/SummaryText.h"
 #include "platform/FileSystem.h"
+#include "refill/RefillRun.h"
 #include "window/PointerImage.h"
 #include "window/SummaryBox.h"
 #include "window/TextProgressBar.h"
@@ -289,6 +290,7 @@ void Form1::Form_Load()
     report.Step(116, [&] { ListView1->setColumnWidth(0, columnWidth); });
     report.Step(118, [&] { ListView2->setColumnWidth(0, columnWidth); });
     report.Step(120, [&] { ListView3->setColumnWidth(0, columnWidth); });
+    report.Step(122, [&] { LoadRefillChoices(); });
 }
 
 void Form1::ApplySkin()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "window/RefillChoices.h"
+#include "window/WindowRefill.h"
+
 #include <QCursor>
 #include <QWidget>
 
@@ -24,6 +27,7 @@ class SummaryText;
 class TextProgressBar;
 class QPushButton;
 class QTreeView;
+class RefillRun;
 
 // The program's one window. It owns every control; the lists own their rows.
 // Handlers are named control, underscore, event, and stay thin: they read
@@ -110,6 +114,13 @@ public:
     void PushButton2_Click();
     void UseDeviceFlusher(DeviceFlusher& flusher) { flusher_ = &flusher; }
 
+    // The Refill menu of the frame around the window.
+    void mnuRefillSettings_Click();
+    void mnuCopyCommandLine_Click();
+    const RefillChoices& Refill() const { return refillChoices_; }
+    // The program that Copy Command Line names (by default, this one).
+    void SetCommandProgram(const QString& program) { commandProgram_ = program; }
+
     // The copy list: rebuild, generate, duplicates option and filters.
     void CorrelateListviewsWrapper();
     void PushButton12_Click();
@@ -176,6 +187,13 @@ private:
     void RebuildWithBusyPointer(ErrorReport& report, int firstStep);
     void FilterCopyList(int buttonNumber, const QString& prompt,
                         void (*filter)(RowListModel&, const QString&, SummaryText&, Dialogs&));
+    // With a refill setting ticked, the rebuild and the copy run as a refill.
+    void LoadRefillChoices();
+    WindowCommand RefillCommand();
+    void RefillRebuild(ErrorReport& report);
+    void RefillCopy(ErrorReport& report);
+    // "4." without a refill: the copy list as it stands.
+    void CopyTheList(ErrorReport& report);
     static bool MovesToAnotherControl(const QFocusEvent& event);
     bool HandleHover(QObject* watched, QMouseEvent* event);
     bool HandleListEvent(QObject* watched, QEvent* event);
@@ -189,6 +207,10 @@ private:
     bool copyRunning_ = false;
     std::unique_ptr<DeviceFlusher> systemFlusher_;
     DeviceFlusher* flusher_ = nullptr;
+    RefillChoices refillChoices_;
+    QString commandProgram_;
+    WindowRefillReport refillReport_;
+    std::unique_ptr<RefillRun> refillPlan_; // the plan "3." drew as a refill
     std::optional<QCursor> handCursor_;
     std::optional<QCursor> dragCursor_;
     bool skinApplied_ = false;

@@ -74,3 +74,5 @@ void QtDialogs::OpenInFileBrowser(const QString& folder)
 {
     QDesktopServices::openUrl(QUrl::fromEncoded(FileUrlOf(folder)));
 }
+
+bool QtDialogs::RunDialog(QDialog& dialog) { return dialog.exec() == QDialog::Accepted; }

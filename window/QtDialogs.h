@@ -19,6 +19,7 @@ public:
     QString BrowseForFolder(const QString& title, const QString& startFolder) override;
     QStringList OpenFiles(const QString& title, const QString& filter) override;
     void OpenInFileBrowser(const QString& folder) override;
+    bool RunDialog(QDialog& dialog) override;
 
     // The chooser OpenFiles shows, not yet shown. Its filter reads as given,
     // and "All Files (*.*)" lists every file, names without a dot included.

@@ -11,6 +11,7 @@
 #include "core/SummaryText.h"
 #include "randomlist/CopyListFilter.h"
 #include "randomlist/CorrelateListviews.h"
+#include "refill/RefillRun.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -25,6 +26,11 @@ void Form1::CorrelateListviewsWrapper()
     ErrorReport report(dialogs_, ProcedureLabels::CorrelateListviewsWrapper());
     if (report.Test(100, [&] { return SourceList->IsEmpty() || DestinationList->IsEmpty(); }))
         return;
+    if (refillChoices_.Any()) {
+        RefillRebuild(report);
+        return;
+    }
+    refillPlan_.reset();
     CopyPlan rows;
     PassedOverFiles passedOver;
     report.Step(102, [&] {
@@ -85,6 +91,8 @@ void Form1::FilterCopyList(int buttonNumber, const QString& prompt,
         return;
     report.Step(104, [&] { BeginBusy(); });
     report.Step(106, [&] { filter(*CopyList, answer, *Summary, dialogs_); });
+    if (refillPlan_)
+        report.Step(107, [&] { Summary->SetNotes(RefillNotes(*refillPlan_, CopyList->CopyRows())); });
     report.Step(108, [&] { EndBusy(); });
 }
 

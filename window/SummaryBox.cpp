@@ -35,16 +35,15 @@ void SummaryBox::TextChanged()
 {
     // Measure the line with the most characters; lines that turn out wider
     // in view widen the range as they are drawn.
-    const ListRows& lines = text_->Rows();
     qsizetype longest = -1;
     qsizetype longestLength = -1;
-    for (qsizetype line = 0; line < lines.Count(); ++line) {
-        if (const qsizetype length = lines.TextLength(line); length > longestLength) {
+    for (qsizetype line = 0; line < text_->LineCount(); ++line) {
+        if (const qsizetype length = text_->LineLength(line); length > longestLength) {
             longest = line;
             longestLength = length;
         }
     }
-    widestLine_ = longest < 0 ? 0 : fontMetrics().horizontalAdvance(lines.Text(longest));
+    widestLine_ = longest < 0 ? 0 : fontMetrics().horizontalAdvance(text_->Line(longest));
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     UpdateScrollBars();
@@ -54,7 +53,7 @@ void SummaryBox::TextChanged()
 void SummaryBox::UpdateScrollBars()
 {
     const int page = LinesPerPage();
-    const auto count = static_cast<int>(std::min<qsizetype>(text_->Rows().Count(), INT_MAX));
+    const auto count = static_cast<int>(std::min<qsizetype>(text_->LineCount(), INT_MAX));
     verticalScrollBar()->setRange(0, std::max(0, count - page));
     verticalScrollBar()->setPageStep(page);
     verticalScrollBar()->setSingleStep(1);
@@ -68,16 +67,15 @@ void SummaryBox::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
     painter.setPen(palette().color(QPalette::Text));
-    const ListRows& lines = text_->Rows();
     const int lineHeight = LineHeight();
     const int ascent = fontMetrics().ascent();
     const int x = kMargin - horizontalScrollBar()->value();
     const qsizetype first = verticalScrollBar()->value();
-    const qsizetype last = std::min<qsizetype>(lines.Count(), first + LinesPerPage() + 1);
+    const qsizetype last = std::min<qsizetype>(text_->LineCount(), first + LinesPerPage() + 1);
     bool widened = false;
     for (qsizetype i = first; i < last; ++i) {
         const int y = kMargin + static_cast<int>(i - first) * lineHeight + ascent;
-        const QString line = ReadableText(lines.Text(i));
+        const QString line = ReadableText(text_->Line(i));
         painter.drawText(x, y, line);
         const int width = fontMetrics().horizontalAdvance(line);
         if (width > widestLine_) {

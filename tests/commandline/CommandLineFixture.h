@@ -43,9 +43,9 @@ protected:
         return environment;
     }
 
-    Outcome Run(const QStringList& arguments)
+    Outcome Run(const QStringList& arguments, const QString& program = QStringLiteral(QUORVEX_PROGRAM))
     {
-        process.start(QStringLiteral(QUORVEX_PROGRAM), arguments);
+        process.start(program, arguments);
         EXPECT_TRUE(process.waitForFinished(60'000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 LinesOf(process.readAllStandardOutput()), LinesOf(process.readAllStandardError())};

@@ -1,10 +1,18 @@
 #include "commandline/CommandLineFixture.h"
 #include "core/PathHelpers.h"
+#include "core/RandomSource.h"
+#include "core/RowListModel.h"
+#include "core/ShellQuoting.h"
 #include "platform/Volume.h"
 #include "support/FatStick.h"
 #include "support/LockHeldElsewhere.h"
 #include "support/TempTree.h"
+#include "support/FormFixture.h"
+#include "window/RefillChoices.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QProcess>
 #include <QUrl>
 
@@ -668,4 +676,74 @@ TEST_F(CommandLine, AnInterruptLeavesTheOldFileAndNoTemporaryOne)
     EXPECT_EQ(Names(out), std::set<std::string>{"big.bin"});
     std::ifstream old(ToFsPath(out + "/big.bin"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), {}), "old");
+}
+
+// The window's refill and the command line it copies are one refill: the
+// line, run by sh, draws the window's plan from the same seed, with a tree
+// folded whose every subfolder is a row, and awkward names quoted; and
+// nights that alternate between the two leave one mix and its playlist.
+TEST_F(CommandLine, TheWindowsCommandLineIsItsRefill)
+{
+    const QString library = tree.Path(QStringLiteral("lib"));
+    for (const char* album : {"Art 'n' $HOME %PATH%/Album A", "Art 'n' $HOME %PATH%/Album B", "Other/Album C"}) {
+        for (int track = 1; track <= 2; ++track)
+            tree.WriteFile(QStringLiteral("lib/%1/%2.mp3").arg(QString::fromUtf8(album)).arg(track), "x");
+    }
+    const QString solo = tree.WriteFile(QStringLiteral("solo $x'%/s.mp3"), "solo").chopped(5);
+    const QString out = tree.MakeFolder(QStringLiteral("out 'q' $HOME")) + u'/';
+    tree.WriteFile(QStringLiteral("out 'q' $HOME/mine.txt"), "mine");
+    const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", tree.Path(QStringLiteral("state")).toUtf8());
+    RefillChoices choices;
+    choices.wholeFolders = choices.numbered = choices.refresh = choices.playlist = true;
+    ASSERT_TRUE(SaveRefillChoices(RefillChoicesFile(), choices));
+
+    FormFixture fixture;
+    ProcessRandom random;
+    Form1Frame frame(new Form1(fixture.dialogs, random, fixture.AppFolder()));
+    Form1& form = frame.Form();
+    form.UseDeviceFlusher(fixture.flusher);
+    form.SetCommandProgram(QStringLiteral(QUORVEX_PROGRAM));
+    form.SourceList->Append(library + u'/');
+    for (const char* folder : {"Art 'n' $HOME %PATH%/", "Art 'n' $HOME %PATH%/Album A/", "Art 'n' $HOME %PATH%/Album B/",
+                               "Other/", "Other/Album C/"})
+        form.SourceList->Append(library + u'/' + QString::fromUtf8(folder));
+    form.SourceList->Append(solo);
+    form.DestinationList->Append(out);
+    form.Text1->setText(QStringLiteral("2"));
+    frame.CopyCommandLineItem->trigger();
+    const QString command = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(command.startsWith(QStringLiteral(QUORVEX_PROGRAM " --source-tree "))) << command.toStdString();
+    EXPECT_FALSE(command.contains(QStringLiteral("Album A"))) << command.toStdString();
+    EXPECT_TRUE(command.contains(QStringLiteral(" -n 2 --whole-folders --refresh --numbered --playlist Quorvex.m3u8")))
+        << command.toStdString();
+    const auto shell = [this](const QString& line) { return Run({"-c", line}, QStringLiteral("/bin/sh")); };
+
+    random.Seed(9);
+    form.PushButton12_Click();
+    QStringList printed;
+    for (const QString& line : shell(command + QStringLiteral(" --seed 9 --dry-run")).out.split(u'\n', Qt::SkipEmptyParts)) {
+        if (!line.startsWith(u'#'))
+            printed.append(line);
+    }
+    EXPECT_EQ(form.CopyList->Rows(), printed);
+
+    // Night after night, from either face.
+    for (int night = 0; night < 4; ++night) {
+        std::vector<std::pair<QString, QString>> rows;
+        if (night % 2 == 0) {
+            const Outcome outcome = shell(command + QStringLiteral(" --seed %1 --save-plan %2").arg(night).arg(PosixShellQuoted(tree.Path(QStringLiteral("plan")))));
+            ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+            rows = PlanRows(tree.Path(QStringLiteral("plan")));
+        } else {
+            form.PushButton12_Click();
+            form.PushButton2_Click();
+            EXPECT_EQ(fixture.dialogs.Messages().back(), QStringLiteral("Done."));
+            for (const CopyRow& row : form.CopyList->CopyRows())
+                rows.emplace_back(row.source, row.Destination());
+        }
+        ExpectArrivedAsPlanned(rows, out, {".quorvex-refresh", "Quorvex.m3u8", "mine.txt"}, QStringLiteral("Quorvex.m3u8"));
+    }
+    QFile::remove(RefillChoicesFile());
+    qputenv("XDG_STATE_HOME", stateHome);
 }

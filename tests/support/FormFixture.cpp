@@ -9,17 +9,17 @@ FormFixture::FormFixture() = default;
 
 Form1& FormFixture::Open()
 {
-    window_.reset();
-    window_ = std::make_unique<Form1>(dialogs, random, AppFolder());
-    window_->UseDeviceFlusher(flusher);
-    return *window_;
+    frame_.reset();
+    frame_ = std::make_unique<Form1Frame>(new Form1(dialogs, random, AppFolder()));
+    Window().UseDeviceFlusher(flusher);
+    return Window();
 }
 
 void FormFixture::ShowActive()
 {
-    window_->show();
-    window_->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    frame_->show();
+    frame_->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
 }
 
 QPoint RowCentre(const QAbstractItemView& view, int row)

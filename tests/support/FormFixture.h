@@ -4,6 +4,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TempTree.h"
 #include "window/Form1.h"
+#include "window/Form1Frame.h"
 
 #include "support/ScriptedRandom.h"
 
@@ -44,10 +45,12 @@ private:
 class FormFixture {
 public:
     FormFixture();
-    // Creates (or re-creates) the window; files placed in AppFolder() before
-    // this call are seen by its start-up.
+    // Creates (or re-creates) the window in its frame, as the program shows
+    // it; files placed in AppFolder() before this call are seen by its
+    // start-up.
     Form1& Open();
-    Form1& Window() { return *window_; }
+    Form1& Window() { return frame_->Form(); }
+    Form1Frame& Frame() { return *frame_; }
     // Shows the window and waits until it has the keyboard focus.
     void ShowActive();
 
@@ -59,7 +62,7 @@ public:
     RecordingFlusher flusher {dialogs};
 
 private:
-    std::unique_ptr<Form1> window_;
+    std::unique_ptr<Form1Frame> frame_;
 };
 
 // The centre of a row of a list, in the coordinates of its viewport.

@@ -7,6 +7,7 @@
 class PrivateSettings {
 public:
     PrivateSettings();
+    ~PrivateSettings();
     QString Folder() const { return folder_.path(); }
 
 private:

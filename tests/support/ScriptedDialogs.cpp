@@ -1,5 +1,7 @@
 #include "ScriptedDialogs.h"
 
+#include <QDialog>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -49,6 +51,13 @@ QStringList ScriptedDialogs::OpenFiles(const QString& title, const QString& filt
 void ScriptedDialogs::OpenInFileBrowser(const QString& folder)
 {
     shown.push_back({QStringLiteral("open"), folder, QString()});
+}
+
+bool ScriptedDialogs::RunDialog(QDialog& dialog)
+{
+    shown.push_back({QStringLiteral("dialog"), QString(), dialog.windowTitle()});
+    const std::function<bool(QDialog&)> answer = Take(dialogAnswers, "a dialog");
+    return answer && answer(dialog);
 }
 
 QStringList ScriptedDialogs::Messages() const

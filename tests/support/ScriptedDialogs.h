@@ -28,6 +28,9 @@ public:
     QString BrowseForFolder(const QString& title, const QString& startFolder) override;
     QStringList OpenFiles(const QString& title, const QString& filter) override;
     void OpenInFileBrowser(const QString& folder) override;
+    // Answered by the next of dialogAnswers, which may set the dialog's
+    // controls as the user would and tells whether OK was pressed.
+    bool RunDialog(QDialog& dialog) override;
     // Kept, then shown as the window shows it.
     void ReportProblem(const FolderProblem& problem) override;
 
@@ -39,6 +42,7 @@ public:
     std::deque<QString> inputAnswers;
     std::deque<QString> folderAnswers;
     std::deque<QStringList> fileAnswers;
+    std::deque<std::function<bool(QDialog&)>> dialogAnswers;
 
     // The texts of the message boxes shown so far, in order.
     QStringList Messages() const;

@@ -11,6 +11,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include "core/SummaryText.h"
 #include "window/SummaryBox.h"
 #include "window/TextProgressBar.h"
@@ -189,9 +191,21 @@ TEST(Form1Layout, EveryControlFollowsTheLayoutTable)
     EXPECT_EQ(form.PushButton12->geometry(), QRect(536, 62, 520, 27));
     EXPECT_EQ(form.PushButton13->geometry(), QRect(800, 285, 256, 27)); // 4270 twips: 284.7 pixels
     EXPECT_EQ(form.Check11->geometry(), QRect(16, 20, 273, 17));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize());
-    EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    // The window is its client area and, above it, the menu bar, as on Windows.
+    const Form1Frame& frame = fixture.Frame();
+    const int menuHeight = frame.menuBar()->height();
+    EXPECT_GT(menuHeight, 0);
+    EXPECT_EQ(frame.centralWidget(), &form);
+    EXPECT_EQ(form.geometry(), QRect(0, menuHeight, 1064, 421));
+    EXPECT_EQ(frame.size(), QSize(1064, 421 + menuHeight));
+    EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
+    EXPECT_TRUE(frame.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(frame.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("Quorvex"));
+    EXPECT_FALSE(frame.windowIcon().isNull());
+    EXPECT_EQ(frame.RefillMenu->title(), QStringLiteral("&Refill"));
+    EXPECT_EQ(frame.RefillSettingsItem->text(), QStringLiteral("Refill &Settings..."));
+    EXPECT_EQ(frame.CopyCommandLineItem->text(), QStringLiteral("Copy &Command Line"));
     const auto caption = [](QWidget* control) -> QString {
         if (auto* button = qobject_cast<QAbstractButton*>(control))
             return button->text();

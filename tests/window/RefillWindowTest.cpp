@@ -1,0 +1,143 @@
+#include "core/PathHelpers.h"
+#include "core/RowListModel.h"
+#include "core/SummaryText.h"
+#include "support/FormFixture.h"
+#include "window/RefillSettingsDialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// The Refill Settings, opened from the menu and set as the user would.
+// ok: what pressing OK did (false when the dialog stayed or was cancelled).
+bool SetRefill(FormFixture& fixture, const std::function<void(RefillSettingsDialog&)>& set, bool pressOk = true)
+{
+    bool accepted = false;
+    fixture.dialogs.dialogAnswers.push_back([&](QDialog& dialog) {
+        auto& settings = dynamic_cast<RefillSettingsDialog&>(dialog);
+        set(settings);
+        settings.Buttons->button(pressOk ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+        accepted = settings.result() == QDialog::Accepted;
+        return accepted;
+    });
+    fixture.Frame().RefillSettingsItem->trigger();
+    return accepted;
+}
+
+class RefillWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QFile::remove(RefillChoicesFile());
+        form = &fixture.Open();
+    }
+    void TearDown() override { QFile::remove(RefillChoicesFile()); }
+
+    FormFixture fixture;
+    Form1* form = nullptr;
+};
+
+} // namespace
+
+// What OK keeps comes back at the next start; Cancel drops it; a setting
+// that would not go with a ticked one is greyed, and a bad value stays in
+// the dialog with its reason.
+TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
+{
+    EXPECT_FALSE(form->Refill().Any());
+    EXPECT_TRUE(SetRefill(fixture, [](RefillSettingsDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Refill Settings"));
+        dialog.WholeFolders->setChecked(true);
+        EXPECT_FALSE(dialog.Balance->isEnabled());
+        EXPECT_TRUE(dialog.Balance->toolTip().contains(QStringLiteral("Whole folders")));
+        dialog.WholeFolders->setChecked(false);
+        EXPECT_TRUE(dialog.Balance->isEnabled());
+        dialog.Balance->setChecked(true);
+        EXPECT_FALSE(dialog.WholeFolders->isEnabled());
+        EXPECT_FALSE(dialog.WholeFolders->toolTip().isEmpty());
+        dialog.Fill->setChecked(true);
+        dialog.Refresh->setChecked(true);
+        dialog.Playlist->setChecked(true);
+        dialog.PlaylistName->setText(QStringLiteral("mix.pls"));
+        dialog.Buttons->button(QDialogButtonBox::Ok)->click();
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        EXPECT_TRUE(dialog.Refusal->text().contains(QStringLiteral("\"mix.pls\" is no playlist's name")));
+        dialog.PlaylistName->setText(QStringLiteral("car.m3u8"));
+        dialog.AtMost->setChecked(true);
+        dialog.MaxSize->setText(QStringLiteral("lots"));
+        dialog.Buttons->button(QDialogButtonBox::Ok)->click();
+        EXPECT_TRUE(dialog.Refusal->text().contains(QStringLiteral("\"lots\" is no size")));
+        dialog.MaxSize->setText(QStringLiteral("14.5G"));
+    }));
+    RefillChoices kept;
+    kept.fill = kept.balance = kept.refresh = kept.playlist = kept.atMost = true;
+    kept.playlistName = QStringLiteral("car.m3u8");
+    kept.maxSize = QStringLiteral("14.5G");
+    EXPECT_EQ(form->Refill(), kept);
+    EXPECT_FALSE(SetRefill(fixture, [](RefillSettingsDialog& dialog) { dialog.Fill->setChecked(false); }, false));
+    EXPECT_EQ(form->Refill(), kept);
+    EXPECT_EQ(fixture.Open().Refill(), kept);
+    EXPECT_TRUE(fixture.dialogs.Messages().isEmpty());
+
+    // A file that is no file of ours is said once, and the defaults hold.
+    for (const QByteArray damage : {QByteArray("\x7f" "ELF garbage"), QByteArray("[Refill]\nfill=maybe\n")}) {
+        QFile file(RefillChoicesFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(damage);
+        file.close();
+        fixture.dialogs.shown.clear();
+        EXPECT_FALSE(fixture.Open().Refill().Any());
+        ASSERT_EQ(fixture.dialogs.Messages().size(), 1) << damage.toStdString();
+        EXPECT_TRUE(fixture.dialogs.Messages().front().contains(QStringLiteral("are damaged"))) << damage.toStdString();
+    }
+}
+
+// Two refills into a folder of the user's: each replaces the last one's
+// copies and playlist, never the user's file, though it has a drawn name.
+TEST_F(RefillWindow, TwoRefillsLeaveOneMixItsPlaylistAndTheUsersFile)
+{
+    const QString sep = NativeSeparator();
+    for (int i = 1; i <= 6; ++i)
+        fixture.tree.WriteFile(QStringLiteral("lib/f%1.mp3").arg(i), QByteArray(100 * i, 'x'));
+    const QString out = fixture.tree.MakeFolder(QStringLiteral("out")) + sep;
+    fixture.tree.WriteFile(QStringLiteral("out/f1.mp3"), "mine");
+    SetRefill(fixture, [](RefillSettingsDialog& dialog) {
+        dialog.Refresh->setChecked(true);
+        dialog.Playlist->setChecked(true);
+    });
+    form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
+    form->DestinationList->Append(out);
+    form->Text1->setText(QStringLiteral("3"));
+    fixture.random.values = {0.0f, 0.0f, 0.0f, 0.9f, 0.9f, 0.9f};
+    for (int night = 0; night < 2; ++night) {
+        fixture.dialogs.shown.clear();
+        form->PushButton12_Click();
+        ASSERT_EQ(form->CopyList->Count(), 3);
+        EXPECT_EQ(form->Summary->Notes(),
+                  QStringList({QStringLiteral("Replaces %1 copies of the last refill in %2.").arg(3 * night).arg(out.chopped(1)),
+                               QStringLiteral("Playlist: %1Quorvex.m3u8.").arg(out)}));
+        form->PushButton2_Click();
+        EXPECT_EQ(fixture.dialogs.Messages(), QStringList {QStringLiteral("Done.")});
+        QStringList expected = {QStringLiteral(".quorvex-refresh"), QStringLiteral("Quorvex.m3u8"), QStringLiteral("f1.mp3")};
+        QByteArray playlist = "#EXTM3U\r\n# written by quorvex; its next run replaces it\r\n";
+        for (const CopyRow& row : form->CopyList->CopyRows()) {
+            expected.append(row.name);
+            playlist += row.name.toUtf8() + "\r\n";
+            EXPECT_EQ(FileBytes(row.Destination()), FileBytes(row.source));
+        }
+        expected.sort();
+        EXPECT_EQ(FolderEntries(out), expected);
+        EXPECT_EQ(FileBytes(out + QStringLiteral("Quorvex.m3u8")), playlist);
+        EXPECT_EQ(FileBytes(out + QStringLiteral("f1.mp3")), "mine");
+    }
+}

@@ -1,0 +1,176 @@
+// The Refill menu, and the generate and copy commands when a refill setting
+// is ticked: the plan is drawn and carried out as the command line's refill.
+
+#include "window/Form1.h"
+
+#include "copyrun/CopyRun.h"
+#include "copyrun/DeviceFlush.h"
+#include "core/Dialogs.h"
+#include "core/ErrorReport.h"
+#include "core/EventYield.h"
+#include "core/NumericValue.h"
+#include "core/PathHelpers.h"
+#include "core/RowListModel.h"
+#include "core/SummaryText.h"
+#include "randomlist/DestinationVolumes.h"
+#include "refill/RefillRun.h"
+#include "window/RefillSettingsDialog.h"
+#include "window/TextProgressBar.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLineEdit>
+
+namespace {
+
+// The program a copied command line names: this one, or on Windows its
+// console twin beside it, for which a terminal waits.
+QString ThisProgram()
+{
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/quorvex.com"));
+#else
+    return QCoreApplication::applicationFilePath();
+#endif
+}
+
+// Shows each row on the progress bar, then the flushes and the read back,
+// and lets the window repaint.
+class RefillProgressBar final : public RefillProgress {
+public:
+    explicit RefillProgressBar(TextProgressBar& bar) : bar_(bar) {}
+
+    void RowStarting(int rowNumber, int rowCount, const QString& rowText) override
+    {
+        const double percent = rowCount > 0 ? 100.0 * rowNumber / rowCount : 100.0;
+        bar_.SetText(QStringLiteral("Processing: ") + ReadableText(FileNameOf(rowText)));
+        bar_.setValue(std::clamp(qRound(percent), 0, 100));
+        yield_.Poll();
+    }
+    void CopyProgressing(std::uint64_t) override { yield_.Poll(); }
+    void RowFailed(const CopyRow&, const QString& rowText, const CopyOutcome& outcome) override
+    {
+        // The read back's failures, to be counted with the copy's.
+        if (readingBack_)
+            readBackFailures.emplace_back(rowText, outcome);
+    }
+    void Flushing(const FlushGroup& group) override { bar_.SetText(FlushingText(group)); }
+    void ReadingBack() override
+    {
+        readingBack_ = true;
+        bar_.SetText(QStringLiteral("Reading the copies back from their devices"));
+    }
+
+    std::vector<std::pair<QString, CopyOutcome>> readBackFailures;
+
+private:
+    TextProgressBar& bar_;
+    ThrottledYield yield_;
+    bool readingBack_ = false;
+};
+
+} // namespace
+
+void Form1::LoadRefillChoices()
+{
+    bool damaged = false;
+    refillChoices_ = ::LoadRefillChoices(RefillChoicesFile(), damaged);
+    if (damaged) {
+        dialogs_.MsgBox(QStringLiteral("The refill settings in %1 are damaged, so the defaults are used.")
+                            .arg(QDir::toNativeSeparators(RefillChoicesFile())));
+    }
+}
+
+void Form1::mnuRefillSettings_Click()
+{
+    RefillSettingsDialog dialog(refillChoices_, this);
+    if (!dialogs_.RunDialog(dialog))
+        return;
+    refillChoices_ = dialog.Choices();
+    if (!SaveRefillChoices(RefillChoicesFile(), refillChoices_)) {
+        dialogs_.MsgBox(QStringLiteral("The refill settings could not be kept in %1; they hold until Quorvex ends.")
+                            .arg(QDir::toNativeSeparators(RefillChoicesFile())));
+    }
+}
+
+WindowCommand Form1::RefillCommand()
+{
+    WindowLists lists {refillChoices_, SourceList->Rows(), DestinationList->Rows(), NumericValue(Text1->text()),
+                       Check11->isChecked()};
+    return CommandOf(lists, commandProgram_.isEmpty() ? ThisProgram() : commandProgram_, dialogs_);
+}
+
+void Form1::mnuCopyCommandLine_Click()
+{
+    if (!InputsReady()) {
+        dialogs_.MsgBox(QStringLiteral(
+            "You must have at least one source folder, destination folder and number of files to copy."));
+        return;
+    }
+    BeginBusy();
+    const WindowCommand command = RefillCommand();
+    EndBusy();
+    if (!command.failure.isEmpty()) {
+        dialogs_.MsgBox(QStringLiteral("The command's list of folders could not be written:\r\r") + command.failure);
+        return;
+    }
+    QGuiApplication::clipboard()->setText(command.text);
+}
+
+void Form1::RefillRebuild(ErrorReport& report)
+{
+    refillPlan_.reset();
+    CopyList->Clear();
+    Summary->Clear();
+    WindowCommand command;
+    report.Step(110, [&] { command = RefillCommand(); });
+    if (!command.failure.isEmpty()) {
+        report.Step(112, [&] { dialogs_.MsgBox(QStringLiteral("The list of folders could not be written:\r\r") + command.failure); });
+        return;
+    }
+    if (const QString clash = ClashMessage(ClashOf(command.settings)); !clash.isEmpty()) {
+        report.Step(114, [&] { dialogs_.MsgBox(clash); });
+        return;
+    }
+    // Drawn as a plan only: "4." takes the locks and looks again.
+    command.settings.dryRun = true;
+    auto run = std::make_unique<RefillRun>(command.settings, dialogs_, refillReport_);
+    report.Step(116, [&] {
+        CopyList->SetRows(run->Draw(random_, report));
+        run->LeaveOut(*CopyList);
+        Summary->SetRows(CopyList->AllRows());
+        Summary->SetNotes(RefillNotes(*run, CopyList->CopyRows()));
+    });
+    refillPlan_ = std::move(run);
+    report.Step(118, [&] { refillReport_.ShowAll(dialogs_); });
+    if (!refillPlan_->PassedOver().files.isEmpty())
+        report.Step(120, [&] { dialogs_.MsgBox(TooLargeMessage(refillPlan_->PassedOver())); });
+}
+
+void Form1::RefillCopy(ErrorReport& report)
+{
+    RefillRun& run = *refillPlan_;
+    report.Step(140, [&] {
+        run.Recheck(*CopyList);
+        Summary->SetRows(CopyList->AllRows());
+        Summary->SetNotes(RefillNotes(run, CopyList->CopyRows()));
+    });
+    RefillOutcome outcome;
+    RefillProgressBar progress(*ProgressBar1);
+    report.Step(142, [&] { outcome = run.CarryOut(*CopyList, progress, report, *flusher_); });
+    // The locks go once the copies are on their devices, before any message.
+    run.LetGo();
+    report.Step(144, [&] { refillReport_.ShowAll(dialogs_); });
+    if (outcome.run.sameFiles > 0)
+        report.Step(146, [&] { dialogs_.MsgBox(kSameFilesMessage); });
+    CopyRunSummary failed = outcome.run;
+    for (const auto& [rowText, why] : progress.readBackFailures)
+        CountFailure(failed, rowText, why);
+    if (failed.failed > 0)
+        report.Step(148, [&] { dialogs_.MsgBox(FailedRowsMessage(failed)); });
+    for (const QString& failure : outcome.flushFailures)
+        report.Step(150, [&] { dialogs_.MsgBox(failure); });
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "window/RefillChoices.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QDialogButtonBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+
+// "Refill Settings": the refill's settings, in three groups, one check box
+// each. Two settings the refill takes no further together grey each other
+// out, with a tooltip that says why; a size or a playlist's name that
+// cannot be is refused at OK, with the reason, and the dialog stays.
+class RefillSettingsDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit RefillSettingsDialog(const RefillChoices& choices, QWidget* parent = nullptr);
+
+    // What the dialog's controls hold now.
+    RefillChoices Choices() const;
+
+    void accept() override;
+
+    QGroupBox* WhatIsDrawn = nullptr;
+    QGroupBox* HowItIsDrawn = nullptr;
+    QGroupBox* OnEachDestination = nullptr;
+    QCheckBox* Fill = nullptr;
+    QLabel* FillNote = nullptr;
+    QCheckBox* AtMost = nullptr;
+    QLineEdit* MaxSize = nullptr;
+    QCheckBox* WholeFolders = nullptr;
+    QLabel* WholeFoldersNote = nullptr;
+    QCheckBox* Cycle = nullptr;
+    QCheckBox* Balance = nullptr;
+    QCheckBox* Refresh = nullptr;
+    QLabel* RefreshNote = nullptr;
+    QCheckBox* Numbered = nullptr;
+    QCheckBox* Playlist = nullptr;
+    QLineEdit* PlaylistName = nullptr;
+    QCheckBox* Verify = nullptr;
+    QLabel* Refusal = nullptr; // why OK was refused
+    QDialogButtonBox* Buttons = nullptr;
+
+private:
+    void CreateControls();
+    void LayOut();
+    void Show(const RefillChoices& choices);
+    // Greys what a tick leaves out, and the boxes of unticked settings.
+    void FollowTicks();
+};

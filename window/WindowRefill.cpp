@@ -1,0 +1,345 @@
+#include "window/WindowRefill.h"
+
+#include "copyrun/DestinationLocks.h"
+#include "core/CopyListRow.h"
+#include "core/Dialogs.h"
+#include "core/PathHelpers.h"
+#include "core/ShellQuoting.h"
+#include "core/SizeText.h"
+#include "folders/FileChecks.h"
+#include "folders/PathText.h"
+#include "folders/SubfolderScan.h"
+#include "platform/FileSystem.h"
+#include "platform/NameCodec.h"
+#include "randomlist/Draw.h"
+#include "refill/RefillCommand.h"
+#include "refill/RefillRun.h"
+#include "refill/RefreshRecord.h"
+#include "refill/StateFolder.h"
+
+#include <QDir>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+constexpr qsizetype kLongestCommand = 8000;
+
+// Whether a path can stand in a command line as text: its bytes are UTF-8.
+bool TravelsAsText(const QString& path)
+{
+    return std::none_of(path.begin(), path.end(), [](QChar c) { return platform::IsEscapedByte(c.unicode()); });
+}
+
+// Whether a path can stand as a line of a list file.
+bool FitsALine(const QString& path) { return !path.contains(u'\n') && !path.contains(u'\r'); }
+
+// The folders below the rows, as the subfolder scan finds them: each tree
+// scanned once, from the first row met that is not below a scanned one.
+class SubfolderTree {
+public:
+    explicit SubfolderTree(Dialogs& dialogs) : dialogs_(dialogs) {}
+
+    // Whether folder has subfolders, and every one below it is in rows.
+    bool AllBelowAreIn(const QString& folder, const QSet<QString>& rows)
+    {
+        Scan(folder);
+        QStringList next = childrenOf_.value(folder);
+        if (next.isEmpty())
+            return false;
+        while (!next.isEmpty()) {
+            const QString below = next.takeLast();
+            if (!rows.contains(below))
+                return false;
+            next += childrenOf_.value(below);
+        }
+        return true;
+    }
+
+private:
+    void Scan(const QString& folder)
+    {
+        if (std::any_of(tops_.begin(), tops_.end(), [&](const QString& top) { return folder.startsWith(top); }))
+            return;
+        tops_.append(folder);
+        for (const QString& below : FoldersBelow(folder, dialogs_))
+            childrenOf_[FolderOf(below.chopped(1))].append(below);
+    }
+
+    Dialogs& dialogs_;
+    QStringList tops_;
+    QHash<QString, QStringList> childrenOf_;
+};
+
+// The folders the lists hold in a list file in the state folder, one a
+// line, as the file system holds their names: the option that names it.
+FolderOption ListFileOf(const std::vector<FolderOption>& folders, const QString& name, QString& failure)
+{
+    QByteArray text;
+    for (const FolderOption& folder : folders)
+        text += NameBytes(folder.value) + '\n';
+    const QString path = QDir(StateFolder()).filePath(name);
+    std::error_code error;
+    if (!QDir().mkpath(StateFolder()))
+        error = std::make_error_code(std::errc::permission_denied);
+    else
+        error = platform::WriteFileWhole(ToFsPath(path), ToFsPath(path + QStringLiteral(".new")),
+                                         {text.constData(), std::size_t(text.size())});
+    if (error)
+        failure = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), QString::fromStdString(error.message()));
+    return {FolderSource::ListFile, QDir::toNativeSeparators(path)};
+}
+
+// Moves the folders that may stand in a list file there, keeping those that
+// may not (a tree, a name with a line break) as they are.
+void IntoListFile(std::vector<FolderOption>& folders, const QString& name, QString& failure)
+{
+    std::vector<FolderOption> listed;
+    std::vector<FolderOption> kept;
+    for (const FolderOption& folder : folders)
+        (folder.kind == FolderSource::Folder && FitsALine(folder.value) ? listed : kept).push_back(folder);
+    if (listed.empty())
+        return;
+    kept.insert(kept.begin(), ListFileOf(listed, name, failure));
+    folders = std::move(kept);
+}
+
+QString FolderShown(const QString& folder)
+{
+    const QString shown = QDir::toNativeSeparators(folder);
+    return shown.size() > 1 && shown.endsWith(NativeSeparator()) && !shown.endsWith(QStringLiteral(":\\"))
+        ? shown.chopped(1)
+        : shown;
+}
+
+// Why a record was refused, in the window's words.
+QString RefusalText(const RecordRefusal& refusal)
+{
+    using Why = RecordRefusal::Why;
+    switch (refusal.why) {
+    case Why::NotOurs: return QStringLiteral("Quorvex did not write it");
+    case Why::NotAPlainFile: return QStringLiteral("it is not a plain file");
+    case Why::Unreadable: return QStringLiteral("it cannot be read: %1").arg(QString::fromStdString(refusal.error.message()));
+    case Why::TooLarge: return QStringLiteral("it is larger than 4 MiB");
+    case Why::DamagedLine: return QStringLiteral("line %1 is damaged").arg(refusal.line);
+    case Why::ForeignPath: return QStringLiteral("line %1 names a file outside its folder").arg(refusal.line);
+    case Why::None: break;
+    }
+    return {};
+}
+
+// What a message says of one problem: its path, and why where it is told.
+QString ProblemLine(const RefillProblem& problem)
+{
+    using Kind = RefillProblem::Kind;
+    QString line = ReadableText(problem.path);
+    if (problem.kind == Kind::FolderInUse && problem.holder)
+        line += QStringLiteral(" (process %1)").arg(*problem.holder);
+    else if (problem.refusal.Refused())
+        line += QStringLiteral(" (%1)").arg(RefusalText(problem.refusal));
+    if (problem.error)
+        line += QStringLiteral(": ") + QString::fromStdString(problem.error.message());
+    return line;
+}
+
+// The opening of the message on problems of one kind.
+QString ProblemHeading(const RefillProblem& problem)
+{
+    using Kind = RefillProblem::Kind;
+    switch (problem.kind) {
+    case Kind::FolderInUse:
+        return QStringLiteral("Another run is copying into these folders, so nothing was copied there:");
+    case Kind::FreeSpaceUnknown:
+        return QStringLiteral("The free space of these folders cannot be told, so nothing can be drawn to fill them:");
+    case Kind::NothingFitsInSize:
+        return QStringLiteral("No file fits in %1.").arg(SizeText(problem.count));
+    case Kind::NothingFitsInFreeSpace:
+        return QStringLiteral("No file fits in the free space of the destination folders.");
+    case Kind::RecordRefused:
+        return QStringLiteral("The record of the last refill cannot be trusted in these folders, so nothing will be "
+                              "removed there:");
+    case Kind::RecordSetAside:
+    case Kind::RecordNotSetAside:
+        return QStringLiteral("The record of the last refill could not be trusted in these folders. Nothing was "
+                              "removed there, and the record was set aside (with .refused after its name) where it "
+                              "could be:");
+    case Kind::RecordNotWritten:
+        return QStringLiteral("The record of this refill could not be written in these folders, so the next refill "
+                              "will not replace these copies:");
+    case Kind::NotRemoved: return QStringLiteral("These copies of the last refill could not be removed:");
+    case Kind::FolderNotMade: return QStringLiteral("These folders could not be made, so nothing was copied into them:");
+    case Kind::PlaylistNotOurs:
+        return QStringLiteral("A file that Quorvex did not write has the playlist's name in these folders. It was not "
+                              "replaced, and nothing was copied into its folder:");
+    case Kind::PlaylistNotWritten: return QStringLiteral("These playlists could not be written:");
+    case Kind::CopiesDiffer:
+        return QStringLiteral("A copy read back from these devices differs from its source: the device may not hold "
+                              "what it claims. The copy was removed.");
+    case Kind::CycleUnreadable:
+    case Kind::CycleDamaged:
+        return QStringLiteral("The list of the files already drawn cannot be read, so a fresh cycle starts:");
+    case Kind::CycleFolderNotMade:
+    case Kind::CycleNotWritten:
+        return QStringLiteral("The list of the files drawn could not be kept, so they may be drawn again soon:");
+    case Kind::WaitingForFolder:
+    case Kind::NoLocksKept:
+    case Kind::TreeWithoutFiles:
+    case Kind::FewerToDrawFrom:
+    case Kind::ReadThroughCache:
+    case Kind::CycleWaiting:
+        break;
+    }
+    return {};
+}
+
+// Problems of kinds that say no path of their own.
+bool NamesNoPath(RefillProblem::Kind kind)
+{
+    return kind == RefillProblem::Kind::NothingFitsInSize || kind == RefillProblem::Kind::NothingFitsInFreeSpace;
+}
+
+} // namespace
+
+std::vector<FolderOption> FoldedSources(const QStringList& rows, Dialogs& dialogs)
+{
+    QSet<QString> folders;
+    for (const QString& row : rows)
+        folders.insert(WithClosingSeparator(row));
+    // Shorter paths first: a tree's top is decided before the folders below it.
+    QStringList byLength = rows;
+    std::stable_sort(byLength.begin(), byLength.end(), [](const QString& a, const QString& b) { return a.size() < b.size(); });
+    SubfolderTree tree(dialogs);
+    QStringList tops;
+    for (const QString& row : byLength) {
+        const QString folder = WithClosingSeparator(row);
+        const bool inTree = std::any_of(tops.begin(), tops.end(), [&](const QString& top) { return folder.startsWith(top); });
+        if (!inTree && !IsExistingFile(row) && TravelsAsText(row) && tree.AllBelowAreIn(folder, folders))
+            tops.append(folder);
+    }
+    std::vector<FolderOption> sources;
+    QSet<QString> given;
+    for (const QString& row : rows) {
+        const QString folder = WithClosingSeparator(row);
+        const bool isTop = tops.contains(folder);
+        if (given.contains(folder)
+            || (!isTop && std::any_of(tops.begin(), tops.end(), [&](const QString& top) { return folder.startsWith(top); })))
+            continue;
+        given.insert(folder);
+        sources.push_back({isTop ? FolderSource::Tree : FolderSource::Folder, row});
+    }
+    return sources;
+}
+
+WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialogs& dialogs)
+{
+    WindowCommand command;
+    RefillSettings& settings = command.settings;
+    const RefillChoices& choices = lists.choices;
+    settings.sources = FoldedSources(lists.sourceRows, dialogs);
+    for (const QString& row : DistinctFolders(lists.destinationRows))
+        settings.destinations.push_back({FolderSource::Folder, row});
+    if (!choices.fill)
+        settings.count = DrawCount(lists.numberOfFiles);
+    settings.repeats = lists.repeats;
+    settings.fill = choices.fill;
+    if (choices.atMost)
+        settings.maxBytes = ParseSize(choices.maxSize);
+    settings.wholeFolders = choices.wholeFolders;
+    settings.cycle = choices.cycle;
+    settings.balance = choices.balance;
+    settings.refresh = choices.refresh;
+    settings.numbered = choices.numbered;
+    if (choices.playlist)
+        settings.playlist = choices.playlistName;
+    settings.verify = choices.verify;
+
+    const auto travels = [](const std::vector<FolderOption>& folders) {
+        return std::all_of(folders.begin(), folders.end(), [](const FolderOption& folder) { return TravelsAsText(folder.value); });
+    };
+    command.text = ShellCommandLine(program, RefillArguments(settings));
+    if (!travels(settings.sources) || !travels(settings.destinations) || command.text.size() > kLongestCommand) {
+        IntoListFile(settings.sources, QStringLiteral("command-sources.txt"), command.failure);
+        IntoListFile(settings.destinations, QStringLiteral("command-destinations.txt"), command.failure);
+        command.text = command.failure.isEmpty() ? ShellCommandLine(program, RefillArguments(settings)) : QString();
+    }
+    return command;
+}
+
+QString ClashMessage(SettingsClash clash)
+{
+    const QString duplicates = QStringLiteral("\"Allow same file to be copied more than once\"");
+    switch (clash) {
+    case SettingsClash::WholeFoldersWithRepeats:
+        return QStringLiteral("Whole folders are drawn each once, so they cannot go with %1. Untick one of them.")
+            .arg(duplicates);
+    case SettingsClash::CycleWithRepeats:
+        return QStringLiteral("\"Every file once before any repeats\" cannot go with %1. Untick one of them.")
+            .arg(duplicates);
+    case SettingsClash::BudgetWithRepeats:
+        return QStringLiteral("Filling each destination to its free space cannot go with %1: the same files could be "
+                              "drawn without end. Untick one of them.").arg(duplicates);
+    case SettingsClash::WholeFoldersWithDestTree:
+    case SettingsClash::None:
+        break;
+    }
+    return {};
+}
+
+QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
+{
+    const RefillSettings& settings = run.Settings();
+    std::map<QString, PlannedSize> sizes;
+    for (const PlannedSize& size : PlannedSizes(rows))
+        sizes[size.folder] = size;
+    std::map<QString, QSet<QString>> drawnFolders;
+    if (settings.wholeFolders) {
+        for (const CopyRow& row : rows)
+            drawnFolders[row.folder].insert(FolderOf(row.source));
+    }
+    QStringList notes;
+    for (const QString& folder : DestinationFoldersOf(rows)) {
+        const QString shown = FolderShown(folder);
+        if (settings.refresh)
+            notes << QStringLiteral("Replaces %1 copies of the last refill in %2.").arg(run.RemovableCopiesIn(folder)).arg(shown);
+        if (settings.fill) {
+            const PlannedSize& size = sizes[folder];
+            notes << QStringLiteral("Fills %1 to its free space: %2 %3, %4.")
+                         .arg(shown)
+                         .arg(settings.wholeFolders ? drawnFolders[folder].size() : size.files)
+                         .arg(settings.wholeFolders ? QStringLiteral("folders") : QStringLiteral("files"))
+                         .arg(SizeText(size.bytes));
+        }
+        if (!settings.playlist.isEmpty())
+            notes << QStringLiteral("Playlist: %1.").arg(QDir::toNativeSeparators(WithClosingSeparator(folder) + settings.playlist));
+        if (settings.verify)
+            notes << QStringLiteral("Reads every copy back from %1.").arg(shown);
+    }
+    return notes;
+}
+
+void WindowRefillReport::Tell(const RefillProblem& problem)
+{
+    if (WeightOf(problem.kind) != Weight::Note)
+        problems_.push_back(problem);
+}
+
+void WindowRefillReport::ShowAll(Dialogs& dialogs)
+{
+    // One message for each kind, in the order first met; kinds that share a
+    // heading share a message.
+    std::vector<std::pair<QString, QStringList>> messages;
+    for (const RefillProblem& problem : problems_) {
+        const QString heading = ProblemHeading(problem);
+        auto message = std::find_if(messages.begin(), messages.end(), [&](const auto& m) { return m.first == heading; });
+        if (message == messages.end())
+            message = messages.insert(messages.end(), {heading, {}});
+        if (!NamesNoPath(problem.kind) && !message->second.contains(ProblemLine(problem)))
+            message->second.append(ProblemLine(problem));
+    }
+    problems_.clear();
+    for (const auto& [heading, lines] : messages)
+        dialogs.MsgBox(lines.isEmpty() ? heading : heading + QStringLiteral("\r\r") + lines.join(QStringLiteral("\r")));
+}

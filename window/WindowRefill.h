@@ -1,0 +1,67 @@
+#pragma once
+
+#include "refill/RefillProblem.h"
+#include "refill/RefillSettings.h"
+#include "window/RefillChoices.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class Dialogs;
+class RefillRun;
+struct CopyRow;
+template <typename T> class QList;
+
+// The window's refill: its lists and Refill Settings as a refill's
+// settings, and as the command line that runs the same refill unattended.
+
+// What the window holds that a refill asks for.
+struct WindowLists {
+    RefillChoices choices;
+    QStringList sourceRows;
+    QStringList destinationRows;
+    double numberOfFiles = 0; // as the number box reads
+    bool repeats = false;     // the duplicates option
+};
+
+// The sources as the command line names them: each row one folder (or
+// file), but a row whose every subfolder (as the subfolder scan finds them
+// now, one at least) is also a row is one tree, and its subfolders' rows
+// are left out, so that albums added there later join the draw.
+std::vector<FolderOption> FoldedSources(const QStringList& rows, Dialogs& dialogs);
+
+// The refill the window asks for, and its command line.
+struct WindowCommand {
+    RefillSettings settings;
+    QString text;    // empty when its list files could not be written
+    QString failure; // then why
+};
+
+// The command runs program. Where a folder's name cannot travel as text
+// (its bytes are not UTF-8) or the line would pass 8,000 characters, the
+// folders go into list files in the state folder, which the command (and
+// the settings) name.
+WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialogs& dialogs);
+
+// Why the command line would refuse the settings with the duplicates
+// option; empty when it takes them.
+QString ClashMessage(SettingsClash clash);
+
+// The summary's lines on what the refill does besides the rows, for each
+// destination: the copies it replaces, how it fills, its playlist, the
+// read back.
+QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows);
+
+// The refill's problems, kept until they are shown: one message box for
+// each kind, naming its folders and files. Notes are news the window keeps
+// to itself.
+class WindowRefillReport final : public RefillReport {
+public:
+    void Tell(const RefillProblem& problem) override;
+    void ShowAll(Dialogs& dialogs);
+
+private:
+    std::vector<RefillProblem> problems_;
+};
