@@ -3,7 +3,10 @@
 // The sources are read once first, so both sides copy from the cache. Also
 // reports the longest time the run kept window events waiting. Named
 // copy-window, it clicks the window's copy command (offscreen) instead,
-// beside cp -p, which also keeps the files' times.
+// beside cp -p, which also keeps the files' times. Named window-refresh, it
+// clicks the window's copy command with "Replace the copies of the last
+// refill" over last night's copies of all the files (made untimed), beside
+// rm of them, cp and sync -f.
 //
 //   bench_copy NAME ROOT COUNT   (ROOT/src holds COUNT files; the copies go
 //                                 to ROOT/dst-ours and ROOT/dst-cp)
@@ -26,8 +29,10 @@
 #include "core/ProcedureLabels.h"
 #include "core/RowListModel.h"
 #include "window/Form1.h"
+#include "window/RefillChoices.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QStandardPaths>
 #include <QElapsedTimer>
 
@@ -239,6 +244,75 @@ std::size_t EntriesIn(const fs::path& folder)
     return entries;
 }
 
+// The window's refill over last night's copies, beside rm, cp and sync -f.
+int WindowRefresh(const char* name, const fs::path& root, std::size_t expected)
+{
+    const fs::path source = root / "src";
+    const fs::path oursFolder = root / "dst-ours";
+    const fs::path peerFolder = root / "dst-cp";
+    const fs::path spent = root / "spent";
+    WaitForFreedInodes(root / "spent.deleted");
+    RefillChoices choices;
+    choices.refresh = true;
+    if (!SaveRefillChoices(RefillChoicesFile(), choices))
+        return 1;
+    QuietDialogs dialogs;
+    ProcessRandom random;
+    Form1 window(dialogs, random, QStringLiteral(QUORVEX_INSTALLED_DIR));
+    window.SourceList->Append(QString::fromStdString(source.string()) + u'/');
+    window.DestinationList->Append(QString::fromStdString(oursFolder.string()) + u'/');
+    window.Text1->setText(QString::number(expected));
+    window.show();
+    const auto refill = [&] {
+        window.PushButton12_Click();
+        window.PushButton2_Click();
+        const bool done = dialogs.shown == QStringList {QStringLiteral("Done.")};
+        dialogs.shown.clear();
+        return done;
+    };
+    const std::string peer = peerFolder.string();
+    const std::string cp = "cp '" + source.string() + "'/* '" + peer + "'/";
+    bool allCopied = true;
+    std::vector<double> ours;
+    std::vector<double> peers;
+    std::vector<double> ratios;
+    for (int run = 1; run <= kRuns; ++run) {
+        if (!EmptyFolders({oursFolder, peerFolder}, spent))
+            return 1;
+        // Last night's copies, and their record.
+        allCopied = refill() && Spawn({"sh", "-c", cp}) == 0 && allCopied;
+        ::sync();
+        window.PushButton12_Click();
+        bool done = false;
+        ours.push_back(Seconds([&] {
+            window.PushButton2_Click();
+            done = dialogs.shown == QStringList {QStringLiteral("Done.")};
+        }));
+        dialogs.shown.clear();
+        int status = 0;
+        peers.push_back(Seconds([&] {
+            status = Spawn({"sh", "-c", "rm '" + peer + "'/*.bin && " + cp + " && sync -f '" + peer + "'"});
+        }));
+        // Tonight's copies and the record, no more.
+        allCopied = allCopied && done && status == 0 && EntriesIn(oursFolder) == expected + 1
+            && EntriesIn(peerFolder) == expected;
+        ratios.push_back(ours.back() / peers.back());
+        std::printf("run %d: ours %.3fs peer %.3fs\n", run, ours.back(), peers.back());
+    }
+    QFile::remove(RefillChoicesFile());
+    if (!Park(oursFolder, spent) || !Park(peerFolder, spent) || !TrimSpent(spent, root / "spent.deleted"))
+        return 1;
+    if (!NoDialogsShown(dialogs) || !allCopied) {
+        std::printf("a side did not replace exactly the %zu copies\n", expected);
+        return 1;
+    }
+    std::printf("ours: the window's copy command with \"Replace the copies of the last refill\", then \"Done.\"; "
+                "peer: rm of last night's copies, cp and sync -f\n");
+    const double peer = Median(peers);
+    PrintResult(name, Median(ratios) * peer, peer);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -258,6 +332,8 @@ int main(int argc, char* argv[])
     const fs::path source = root / "src";
     const fs::path oursFolder = root / "dst-ours";
     const fs::path peerFolder = root / "dst-cp";
+    if (std::strcmp(name, "window-refresh") == 0)
+        return WindowRefresh(name, root, expected);
 
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(source))

@@ -2,7 +2,7 @@
 # `cpack` packs that folder into quorvex-<version>-win64.exe with NSIS: a
 # Start-menu entry and an uninstaller. windeployqt does not run on Linux, so
 # the Qt DLLs, plugins and MinGW runtime DLLs are named here.
-install(TARGETS Quorvex RUNTIME DESTINATION .)
+install(TARGETS Quorvex QuorvexConsole RUNTIME DESTINATION .)
 install(FILES ${QUORVEX_BESIDE_FILES} DESTINATION .)
 install(FILES ${QUORVEX_SKIN} DESTINATION x)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/Samples DESTINATION .)

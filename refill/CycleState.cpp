@@ -1,6 +1,7 @@
 #include "refill/CycleState.h"
 
 #include "copyrun/PlanText.h"
+#include "core/EventYield.h"
 #include "core/PathHelpers.h"
 #include "folders/PathText.h"
 #include "platform/FileSystem.h"
@@ -99,7 +100,7 @@ std::optional<platform::RunLock> LockOf(const QString& stateFile, RefillReport& 
         RefillProblem waiting {RefillProblem::Kind::CycleWaiting, QDir::toNativeSeparators(stateFile)};
         waiting.holder = lock.Holder();
         report.Tell(waiting);
-        lock.Wait();
+        RunLettingWindowEventsRun([&lock] { lock.Wait(); });
     }
     return lock;
 }

@@ -22,7 +22,7 @@ copies_unix=$WINEPREFIX/drive_c/quorvex-copies
 rm -rf "$copies_unix"
 
 wine "$installer" /S </dev/null
-for file in Quorvex.exe Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll libstdc++-6.dll x/o.cjs HAND-M.CUR Uninstall.exe; do
+for file in Quorvex.exe quorvex.com Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll libstdc++-6.dll x/o.cjs HAND-M.CUR Uninstall.exe; do
     [ -f "$installed/$file" ] || fail "$file was not installed"
 done
 menu_entry=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Quorvex/Quorvex.lnk' | head -n 1)
@@ -36,6 +36,10 @@ count=$(ls "$installed/Samples" | wc -l)
 mkdir "$copies_unix"
 rows=$(wine "$program" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' --dry-run </dev/null | tr -d '\r')
 [ "$(printf '%s\n' "$rows" | grep -c ' will be copied to C:\\quorvex-copies\\')" -eq 5 ] || fail "the dry run gave: $rows"
+# Its console twin answers as a terminal expects: rows, then the exit status.
+status=0
+twin_rows=$(wine "$folder\\quorvex.com" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' --dry-run </dev/null | tr -d '\r') || status=$?
+[ "$status" -eq 0 ] && [ "$twin_rows" = "$rows" ] || fail "quorvex.com gave status $status and: $twin_rows"
 wine "$program" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' </dev/null || fail "the copy failed"
 [ "$(ls "$copies_unix" | wc -l)" -eq 5 ] || fail "the copy left $(ls "$copies_unix" | wc -l) files, not 5"
 for copy in "$copies_unix"/*; do

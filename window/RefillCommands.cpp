@@ -152,7 +152,10 @@ void Form1::RefillRebuild(ErrorReport& report)
 
 void Form1::RefillCopy(ErrorReport& report)
 {
-    RefillRun& run = *refillPlan_;
+    // The run is this command's while it yields: a rebuild meanwhile draws
+    // a plan of its own.
+    std::unique_ptr<RefillRun> plan = std::move(refillPlan_);
+    RefillRun& run = *plan;
     report.Step(140, [&] {
         run.Recheck(*CopyList);
         Summary->SetRows(CopyList->AllRows());
@@ -163,6 +166,8 @@ void Form1::RefillCopy(ErrorReport& report)
     report.Step(142, [&] { outcome = run.CarryOut(*CopyList, progress, report, *flusher_); });
     // The locks go once the copies are on their devices, before any message.
     run.LetGo();
+    if (!refillPlan_)
+        refillPlan_ = std::move(plan);
     report.Step(144, [&] { refillReport_.ShowAll(dialogs_); });
     if (outcome.run.sameFiles > 0)
         report.Step(146, [&] { dialogs_.MsgBox(kSameFilesMessage); });

@@ -597,3 +597,22 @@ TEST_F(CommandLine, ACycleAndADestinationServeOneRunAtATime)
     EXPECT_EQ(both.size(), 6u) << "a file was drawn twice in one cycle";
     EXPECT_EQ(Names(stick).size(), 4u + 1) << "one mix and its record";
 }
+
+#ifdef _WIN32
+// quorvex.com, the console twin a terminal waits for, answers as the
+// program does: the same rows on standard output, the same exit statuses.
+TEST_F(CommandLine, TheConsoleTwinAnswersAsTheProgramDoes)
+{
+    const QString library = Library();
+    const QStringList arguments = {"-s", library + "/1", "-d", tree.MakeFolder(QStringLiteral("out")), "-n", "2",
+                                   "--seed", "3", "--dry-run"};
+    const Outcome program = Run(arguments);
+    const Outcome twin = Run(arguments, QStringLiteral(QUORVEX_CONSOLE_PROGRAM));
+    EXPECT_EQ(twin.status, 0) << twin.err.toStdString();
+    EXPECT_EQ(twin.out.count(kWillBeCopiedTo), 2);
+    EXPECT_EQ(twin.out, program.out);
+    const Outcome usage = Run({"--bogus"}, QStringLiteral(QUORVEX_CONSOLE_PROGRAM));
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_TRUE(usage.err.contains(QStringLiteral("unknown option --bogus"))) << usage.err.toStdString();
+}
+#endif

@@ -1,4 +1,5 @@
 #include "core/PathHelpers.h"
+#include "core/ShellQuoting.h"
 #include "randomlist/DestinationVolumes.h"
 #include "refill/FillBudget.h"
 #include "refill/RefreshRecord.h"
@@ -201,4 +202,20 @@ TEST(AlbumFolders, ArriveUnderTheirPathsAndTakeNumbersOnClashes)
             planned.append(Slashed(row.name));
         EXPECT_EQ(planned, names) << files.front();
     }
+}
+
+// PowerShell, Windows' own shell, takes single quotes, its typographic
+// ones too, as quotes, and expands nothing between them.
+TEST(ShellQuoting, EveryArgumentReachesThePowerShellWhole)
+{
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"D:\\Music", u"'D:\\Music'"},
+        {u"It's $HOME %PATH% `n", u"'It''s $HOME %PATH% `n'"},
+        {u"Rock \u2019n\u2019 roll", u"'Rock \u2019\u2019n\u2019\u2019 roll'"},
+        {u"", u"''"},
+    };
+    for (const auto& [argument, quoted] : cases)
+        EXPECT_EQ(PowerShellQuoted(QString::fromUtf16(argument)), QString::fromUtf16(quoted));
+    EXPECT_EQ(PosixShellQuoted(QStringLiteral("it's $x")), QStringLiteral("'it'\\''s $x'"));
+    EXPECT_EQ(PosixShellQuoted(QStringLiteral("/plain/path-1.mp3")), QStringLiteral("/plain/path-1.mp3"));
 }

@@ -89,6 +89,17 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
     EXPECT_EQ(fixture.Open().Refill(), kept);
     EXPECT_TRUE(fixture.dialogs.Messages().isEmpty());
 
+    // The duplicates option is no setting of the dialog: filling with it
+    // is said at "3.", and nothing is drawn.
+    Form1& reopened = fixture.Window();
+    reopened.SourceList->Append(fixture.tree.MakeFolder(QStringLiteral("lib")));
+    reopened.DestinationList->Append(fixture.tree.MakeFolder(QStringLiteral("out")));
+    reopened.Check11->setChecked(true);
+    reopened.PushButton12_Click();
+    EXPECT_TRUE(reopened.CopyList->IsEmpty());
+    ASSERT_EQ(fixture.dialogs.Messages().size(), 1);
+    EXPECT_TRUE(fixture.dialogs.Messages().front().contains(QStringLiteral("cannot go with \"Allow same file to be copied")));
+
     // A file that is no file of ours is said once, and the defaults hold.
     for (const QByteArray damage : {QByteArray("\x7f" "ELF garbage"), QByteArray("[Refill]\nfill=maybe\n")}) {
         QFile file(RefillChoicesFile());
