@@ -23,6 +23,8 @@ int main(int argc, char* argv[])
     }
 
     QApplication application(argc, argv);
+    // Its own files (refill.ini) go to one folder whatever the program is named.
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvex"));
     application.setWindowIcon(ApplicationIcon());
     // Docks and task bars match the window to the menu entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(QUORVEX_APP_ID));

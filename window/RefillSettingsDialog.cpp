@@ -114,6 +114,9 @@ void RefillSettingsDialog::LayOut()
     layout->addWidget(OnEachDestination);
     layout->addWidget(Refusal);
     layout->addWidget(Buttons);
+    // As wide as the longest caption with its box; the notes wrap within.
+    for (QGroupBox* group : {WhatIsDrawn, HowItIsDrawn, OnEachDestination})
+        group->setMinimumWidth(440);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
