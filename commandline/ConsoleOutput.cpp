@@ -3,8 +3,8 @@
 #include "copyrun/DeviceFlush.h"
 #include "copyrun/PlanText.h"
 #include "core/FolderProblem.h"
-#include "core/SizeText.h"
 #include "core/PathHelpers.h"
+#include "core/SizeText.h"
 #include "platform/FileSystem.h"
 #include "refill/RefreshRecord.h"
 

@@ -1,7 +1,7 @@
 #include "refill/MadeFolders.h"
 
-#include "refill/RefillProblem.h"
 #include "core/PathHelpers.h"
+#include "refill/RefillProblem.h"
 
 #include <QSet>
 

@@ -1,11 +1,11 @@
 #include "refill/Refresh.h"
 
-#include "refill/Fingerprint.h"
 #include "core/Parallel.h"
 #include "core/PathHelpers.h"
 #include "folders/PathText.h"
 #include "platform/FileSystem.h"
 #include "platform/Volume.h"
+#include "refill/Fingerprint.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "refill/RefreshRecord.h"
 #include "core/CopyListRow.h"
+#include "refill/RefreshRecord.h"
 
 #include <QHash>
 #include <QSet>
