@@ -12,6 +12,7 @@
 #include "core/ProcedureLabels.h"
 #include "core/RowListModel.h"
 #include "refill/RefillRun.h"
+#include "window/ProgressBarObserver.h"
 #include "window/TextProgressBar.h"
 
 #include <QScopedValueRollback>
@@ -20,26 +21,6 @@
 #include <optional>
 
 namespace {
-
-// Shows each row on the progress bar and lets the window repaint.
-class ProgressBarObserver final : public CopyRunObserver {
-public:
-    explicit ProgressBarObserver(TextProgressBar& bar) : bar_(bar) {}
-
-    void RowStarting(int rowNumber, int rowCount, const QString& rowText) override
-    {
-        const double percent = rowCount > 0 ? 100.0 * rowNumber / rowCount : 100.0;
-        bar_.SetText(QStringLiteral("Processing: ") + ReadableText(FileNameOf(rowText)));
-        bar_.setValue(std::clamp(qRound(percent), 0, 100));
-        yield_.Poll();
-    }
-
-    void CopyProgressing(std::uint64_t) override { yield_.Poll(); }
-
-private:
-    TextProgressBar& bar_;
-    ThrottledYield yield_;
-};
 
 QString FoldersInUseMessage(const std::vector<FolderInUse>& folders)
 {

@@ -4,18 +4,15 @@
 #include "window/Form1.h"
 
 #include "copyrun/CopyRun.h"
-#include "copyrun/DeviceFlush.h"
 #include "core/Dialogs.h"
 #include "core/ErrorReport.h"
-#include "core/EventYield.h"
 #include "core/NumericValue.h"
-#include "core/PathHelpers.h"
 #include "core/RowListModel.h"
 #include "core/SummaryText.h"
 #include "randomlist/DestinationVolumes.h"
 #include "refill/RefillRun.h"
+#include "window/ProgressBarObserver.h"
 #include "window/RefillSettingsDialog.h"
-#include "window/TextProgressBar.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -36,41 +33,6 @@ QString ThisProgram()
     return QCoreApplication::applicationFilePath();
 #endif
 }
-
-// Shows each row on the progress bar, then the flushes and the read back,
-// and lets the window repaint.
-class RefillProgressBar final : public RefillProgress {
-public:
-    explicit RefillProgressBar(TextProgressBar& bar) : bar_(bar) {}
-
-    void RowStarting(int rowNumber, int rowCount, const QString& rowText) override
-    {
-        const double percent = rowCount > 0 ? 100.0 * rowNumber / rowCount : 100.0;
-        bar_.SetText(QStringLiteral("Processing: ") + ReadableText(FileNameOf(rowText)));
-        bar_.setValue(std::clamp(qRound(percent), 0, 100));
-        yield_.Poll();
-    }
-    void CopyProgressing(std::uint64_t) override { yield_.Poll(); }
-    void RowFailed(const CopyRow&, const QString& rowText, const CopyOutcome& outcome) override
-    {
-        // The read back's failures, to be counted with the copy's.
-        if (readingBack_)
-            readBackFailures.emplace_back(rowText, outcome);
-    }
-    void Flushing(const FlushGroup& group) override { bar_.SetText(FlushingText(group)); }
-    void ReadingBack() override
-    {
-        readingBack_ = true;
-        bar_.SetText(QStringLiteral("Reading the copies back from their devices"));
-    }
-
-    std::vector<std::pair<QString, CopyOutcome>> readBackFailures;
-
-private:
-    TextProgressBar& bar_;
-    ThrottledYield yield_;
-    bool readingBack_ = false;
-};
 
 } // namespace
 
@@ -162,7 +124,7 @@ void Form1::RefillCopy(ErrorReport& report)
         Summary->SetNotes(RefillNotes(run, CopyList->CopyRows()));
     });
     RefillOutcome outcome;
-    RefillProgressBar progress(*ProgressBar1);
+    ProgressBarObserver progress(*ProgressBar1);
     report.Step(142, [&] { outcome = run.CarryOut(*CopyList, progress, report, *flusher_); });
     // The locks go once the copies are on their devices, before any message.
     run.LetGo();
