@@ -23,6 +23,14 @@ void Dialogs::ErrorReportBox(const QString&, const QString& reportText)
 void Dialogs::ReportProblem(const FolderProblem& problem)
 {
     using Kind = FolderProblem::Kind;
+    if (problem.role == FolderProblem::Role::Destination) {
+        const QString state = problem.kind == Kind::Missing      ? QStringLiteral("is not there")
+            : problem.kind == Kind::NotAFolder                    ? QStringLiteral("is a file, not a folder")
+                                                                  : QStringLiteral("cannot be read (%1)").arg(
+                                                                      QString::fromStdString(problem.error.message()));
+        MsgBox(QStringLiteral("The destination folder %1 %2, so nothing is copied into it.").arg(problem.folder, state));
+        return;
+    }
     if (problem.role == FolderProblem::Role::Source && problem.kind != Kind::IsDestination
         && problem.kind != Kind::InDestination)
         MsgBox(NoFilesMessage(problem.folder));

@@ -41,8 +41,9 @@ public:
     virtual void ErrorReportBox(const QString& description, const QString& reportText);
 
     // A problem with a folder of the lists. The window says of a source
-    // folder that it holds no files, in a plain message; a face without a
-    // window words each problem its own way.
+    // folder that it holds no files, and of a destination that it is not
+    // there, in a plain message; a face without a window words each problem
+    // its own way.
     virtual void ReportProblem(const FolderProblem& problem);
 
     // A plain message: OK only, no icon, the application's short title.

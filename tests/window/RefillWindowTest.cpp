@@ -99,6 +99,17 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
     EXPECT_TRUE(reopened.CopyList->IsEmpty());
     ASSERT_EQ(fixture.dialogs.Messages().size(), 1);
     EXPECT_TRUE(fixture.dialogs.Messages().front().contains(QStringLiteral("cannot go with \"Allow same file to be copied")));
+    // A stick that is not plugged in is said, and gets nothing.
+    reopened.Check11->setChecked(false);
+    reopened.DestinationList->Append(fixture.tree.Path(QStringLiteral("stick")) + NativeSeparator());
+    fixture.tree.WriteFile(QStringLiteral("lib/a.mp3"), "a");
+    fixture.random.values = {0.5f, 0.5f};
+    fixture.dialogs.shown.clear();
+    reopened.PushButton12_Click();
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList {QStringLiteral("The destination folder %1 is not there, so nothing "
+                                                                      "is copied into it.")
+                                                           .arg(fixture.tree.Path(QStringLiteral("stick")) + NativeSeparator())});
+    EXPECT_EQ(reopened.CopyList->Count(), 1);
 
     // A file that is no file of ours is said once, and the defaults hold.
     for (const QByteArray damage : {QByteArray("\x7f" "ELF garbage"), QByteArray("[Refill]\nfill=maybe\n")}) {
