@@ -600,6 +600,26 @@ TEST_F(CommandLine, AFolderNamedInBytesThatAreNotUtf8IsReached)
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
     std::ifstream copy(ToFsPath(out + "/x.txt"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), "latin");
+
+    // The window's command line cannot carry such a name as text: it names a
+    // list file of the state folder, which holds the name's bytes.
+    const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", tree.Path(QStringLiteral("state")).toUtf8());
+    FormFixture fixture;
+    Form1& form = fixture.Open();
+    form.SetCommandProgram(QStringLiteral(QUORVEX_PROGRAM));
+    form.SourceList->Append(tree.Path(QStringLiteral("caf") + QChar(0xDCE9)) + u'/');
+    form.DestinationList->Append(tree.MakeFolder(QStringLiteral("out2")));
+    form.Text1->setText(QStringLiteral("1"));
+    fixture.Frame().CopyCommandLineItem->trigger();
+    const QString command = QGuiApplication::clipboard()->text();
+    qputenv("XDG_STATE_HOME", stateHome);
+    EXPECT_TRUE(command.contains(QStringLiteral("--source-list %1/quorvex/command-sources.txt").arg(tree.Path(QStringLiteral("state")))))
+        << command.toStdString();
+    EXPECT_FALSE(command.contains(QChar(0xDCE9)));
+    const Outcome outcome = Run({"-c", command + QStringLiteral(" -q")}, QStringLiteral("/bin/sh"));
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(Content(tree.Path(QStringLiteral("out2/x.txt"))), "latin");
 }
 
 // A subfolder that cannot be read is named, as find names it; the rest is
