@@ -1,4 +1,5 @@
 #include "core/PathHelpers.h"
+#include "randomlist/CorrelateListviews.h"
 #include "core/RowListModel.h"
 #include "core/SummaryText.h"
 #include "support/FormFixture.h"
@@ -162,4 +163,16 @@ TEST_F(RefillWindow, TwoRefillsLeaveOneMixItsPlaylistAndTheUsersFile)
         EXPECT_EQ(FileBytes(out + QStringLiteral("Quorvex.m3u8")), playlist);
         EXPECT_EQ(FileBytes(out + QStringLiteral("f1.mp3")), "mine");
     }
+
+    // A name the plan drew, taken by the user after "3.": the copy takes the
+    // next free number at "4.", and the user's file stays.
+    fixture.random.values.insert(fixture.random.values.end(), {0.5f, 0.5f, 0.5f});
+    form->PushButton12_Click();
+    const CopyRow planned = form->CopyList->CopyRowAt(0);
+    fixture.tree.WriteFile(QStringLiteral("out/") + planned.name, "the user's");
+    form->PushButton2_Click();
+    const QString renamed = DestinationFileName(planned.name, 1);
+    EXPECT_EQ(form->CopyList->CopyRowAt(0).name, renamed);
+    EXPECT_EQ(FileBytes(out + planned.name), "the user's");
+    EXPECT_EQ(FileBytes(out + renamed), FileBytes(planned.source));
 }
