@@ -43,6 +43,10 @@ public:
 
     static constexpr int kDeleteKey = 46;
 
+    // What generating the list, or its command line, says without folders or a number.
+    static inline const QString kInputsMissingMessage = QStringLiteral(
+        "You must have at least one source folder, destination folder and number of files to copy.");
+
     // What the progress bar shows when no copy runs.
     static inline const QString kIdleProgressText = QStringLiteral("Progress Bar");
 

@@ -16,11 +16,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-namespace {
-const QString kInputsMissing = QStringLiteral(
-    "You must have at least one source folder, destination folder and number of files to copy.");
-}
-
 void Form1::CorrelateListviewsWrapper()
 {
     ErrorReport report(dialogs_, ProcedureLabels::CorrelateListviewsWrapper());
@@ -71,7 +66,7 @@ void Form1::PushButton12_Click()
     if (report.Test(100, [&] { return InputsReady(); }))
         RebuildWithBusyPointer(report, 102);
     else
-        report.Step(108, [&] { dialogs_.MsgBox(kInputsMissing); });
+        report.Step(108, [&] { dialogs_.MsgBox(kInputsMissingMessage); });
 }
 
 void Form1::Check11_Click()

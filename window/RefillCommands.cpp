@@ -68,8 +68,7 @@ WindowCommand Form1::RefillCommand()
 void Form1::mnuCopyCommandLine_Click()
 {
     if (!InputsReady()) {
-        dialogs_.MsgBox(QStringLiteral(
-            "You must have at least one source folder, destination folder and number of files to copy."));
+        dialogs_.MsgBox(kInputsMissingMessage);
         return;
     }
     BeginBusy();
