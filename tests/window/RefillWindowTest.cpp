@@ -113,7 +113,7 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
     EXPECT_EQ(reopened.CopyList->Count(), 1);
 
     // A file that is no file of ours is said once, and the defaults hold.
-    for (const QByteArray damage : {QByteArray("\x7f" "ELF garbage"), QByteArray("[Refill]\nfill=maybe\n")}) {
+    for (const QByteArray& damage : {QByteArray("\x7f" "ELF garbage"), QByteArray("[Refill]\nfill=maybe\n")}) {
         QFile file(RefillChoicesFile());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(damage);
