@@ -33,6 +33,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QStandardPaths>
 #include <QElapsedTimer>
 
@@ -270,8 +271,8 @@ int WindowRefresh(const char* name, const fs::path& root, std::size_t expected)
         dialogs.shown.clear();
         return done;
     };
-    const std::string peer = peerFolder.string();
-    const std::string cp = "cp '" + source.string() + "'/* '" + peer + "'/";
+    const std::string peerPath = peerFolder.string();
+    const std::string cp = "cp '" + source.string() + "'/* '" + peerPath + "'/";
     bool allCopied = true;
     std::vector<double> ours;
     std::vector<double> peers;
@@ -291,7 +292,7 @@ int WindowRefresh(const char* name, const fs::path& root, std::size_t expected)
         dialogs.shown.clear();
         int status = 0;
         peers.push_back(Seconds([&] {
-            status = Spawn({"sh", "-c", "rm '" + peer + "'/*.bin && " + cp + " && sync -f '" + peer + "'"});
+            status = Spawn({"sh", "-c", "rm '" + peerPath + "'/*.bin && " + cp + " && sync -f '" + peerPath + "'"});
         }));
         // Tonight's copies and the record, no more.
         allCopied = allCopied && done && status == 0 && EntriesIn(oursFolder) == expected + 1
