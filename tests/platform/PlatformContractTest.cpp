@@ -217,6 +217,31 @@ TEST_F(PlatformContract, AFailedReplaceLeavesTheOldFile)
     EXPECT_FALSE(failure.nameRefused);
     EXPECT_EQ(Read(destination), "old");
     EXPECT_EQ(Names(), (std::set<fs::path> {"big.bin", "keep.txt"}));
+
+    // A small file written whole (a record, a playlist) fails the same way,
+    // with the failing call's error, and leaves nothing aside.
+    const fs::path aside = root_ / "keep.txt.new";
+    std::error_code error;
+#ifdef _WIN32
+    const HANDLE again = ::CreateFileW(destination.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    error = platform::WriteFileWhole(destination, aside, "new");
+    ::CloseHandle(again);
+#else
+    {
+        FileSizeLimit fullDisk(64 * 1024);
+        error = platform::WriteFileWhole(destination, aside, std::string(1 << 20, 'n'));
+    }
+    EXPECT_EQ(error, std::errc::file_too_large);
+#endif
+    EXPECT_TRUE(error);
+    EXPECT_EQ(Read(destination), "old");
+    EXPECT_EQ(Names(), (std::set<fs::path> {"big.bin", "keep.txt"}));
+    // A longer one that a stopped run left aside leaves no tail in the new.
+    Write("keep.txt.new", std::string(100, 'x'));
+    EXPECT_FALSE(platform::WriteFileWhole(destination, aside, "new"));
+    EXPECT_EQ(Read(destination), "new");
+    EXPECT_EQ(Names(), (std::set<fs::path> {"big.bin", "keep.txt"}));
 }
 
 TEST_F(PlatformContract, ANameTheFileSystemRefusesIsSaidSo)

@@ -3,6 +3,7 @@
 #include "core/RowListModel.h"
 #include "core/SummaryText.h"
 #include "support/FormFixture.h"
+#include "support/LockHeldElsewhere.h"
 #include "window/RefillSettingsDialog.h"
 
 #include <QAction>
@@ -175,4 +176,38 @@ TEST_F(RefillWindow, TwoRefillsLeaveOneMixItsPlaylistAndTheUsersFile)
     EXPECT_EQ(form->CopyList->CopyRowAt(0).name, renamed);
     EXPECT_EQ(FileBytes(out + planned.name), "the user's");
     EXPECT_EQ(FileBytes(out + renamed), FileBytes(planned.source));
+}
+
+// What goes wrong is said once for each kind, naming its folders: a folder
+// another run fills, a record that is no record of ours.
+TEST_F(RefillWindow, EachKindOfProblemIsOneMessageNamingItsFolders)
+{
+    const QString sep = NativeSeparator();
+    fixture.tree.WriteFile(QStringLiteral("lib/a.mp3"), "a");
+    const QString busy = fixture.tree.MakeFolder(QStringLiteral("busy")) + sep;
+    const QString odd = fixture.tree.MakeFolder(QStringLiteral("odd")) + sep;
+    fixture.tree.WriteFile(QStringLiteral("odd/.quorvex-refresh"), "my own notes\n");
+    SetRefill(fixture, [](RefillSettingsDialog& dialog) { dialog.Refresh->setChecked(true); });
+    form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
+    for (const QString& folder : {busy, odd})
+        form->DestinationList->Append(folder);
+    form->Text1->setText(QStringLiteral("1"));
+    fixture.random.values = {0.0f};
+    form->PushButton12_Click();
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList {QStringLiteral("The record of the last refill cannot be trusted in "
+                                                                      "these folders, so nothing will be removed there:\r\r%1.quorvex-refresh (Quorvex did not write it)")
+                                                          .arg(odd)});
+    fixture.dialogs.shown.clear();
+    LockHeldElsewhere other(busy);
+    ASSERT_TRUE(other.Held());
+    form->PushButton2_Click();
+    const QStringList messages = fixture.dialogs.Messages();
+    ASSERT_EQ(messages.size(), 3) << messages.join(u'\n').toStdString();
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Another run is copying into these folders")));
+    EXPECT_TRUE(messages[0].contains(busy)) << messages[0].toStdString();
+    EXPECT_TRUE(messages[1].contains(odd + QStringLiteral(".quorvex-refresh (Quorvex did not write it)")));
+    EXPECT_EQ(messages[2], QStringLiteral("Done."));
+    EXPECT_EQ(FileBytes(odd + QStringLiteral("a.mp3")), "a");
+    EXPECT_EQ(FileBytes(odd + QStringLiteral(".quorvex-refresh.refused")), "my own notes\n");
+    EXPECT_EQ(FolderEntries(busy), QStringList());
 }
