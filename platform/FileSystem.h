@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 #include <system_error>
 
 // The file operations whose meaning differs between Windows and POSIX.
@@ -243,6 +244,11 @@ struct FileFacts {
 
 // The facts of the regular file a path leads to; empty for anything else.
 std::optional<FileFacts> FactsOf(const std::filesystem::path& path);
+
+// Reads the first bytes of a file, up to edge, and as many of its last ones
+// (those that the first did not take) into bytes: the file's size, or
+// nothing when it cannot be read.
+std::optional<std::uint64_t> ReadFileEnds(const std::filesystem::path& path, std::size_t edge, std::vector<char>& bytes);
 
 // Opens a file for reading; a descriptor of the C library, or -1 (errno
 // tells why).

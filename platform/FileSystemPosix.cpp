@@ -760,6 +760,34 @@ void ReadAheadHint(const std::filesystem::path& file)
 
 void FailWritesPastTheFileSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }
 
+std::optional<std::uint64_t> ReadFileEnds(const std::filesystem::path& path, std::size_t edge, std::vector<char>& bytes)
+{
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    struct stat status {};
+    if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    const std::size_t head = static_cast<std::size_t>(std::min<std::uint64_t>(size, edge));
+    const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size - head, edge));
+    bytes.resize(head + tail);
+    const auto readAt = [&file](char* into, std::size_t count, std::uint64_t at) {
+        while (count > 0) {
+            const ssize_t got = ::pread(file.get(), into, count, static_cast<off_t>(at));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;
+            into += got;
+            count -= static_cast<std::size_t>(got);
+            at += static_cast<std::uint64_t>(got);
+        }
+        return true;
+    };
+    if (!readAt(bytes.data(), head, 0) || !readAt(bytes.data() + head, tail, size - tail))
+        return std::nullopt;
+    return size;
+}
+
 std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
 {
     struct stat status {};

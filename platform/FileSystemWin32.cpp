@@ -415,6 +415,37 @@ bool IsRootFolder(const std::filesystem::path& path)
     return !root.empty() && (path == root || path.relative_path().empty() || path.relative_path() == L"\\");
 }
 
+std::optional<std::uint64_t> ReadFileEnds(const std::filesystem::path& path, std::size_t edge, std::vector<char>& bytes)
+{
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    LARGE_INTEGER length {};
+    bool read = ::GetFileSizeEx(file, &length) != 0 && ::GetFileType(file) == FILE_TYPE_DISK;
+    const auto size = static_cast<std::uint64_t>(length.QuadPart);
+    const std::size_t head = static_cast<std::size_t>(std::min<std::uint64_t>(size, edge));
+    const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size - head, edge));
+    bytes.resize(head + tail);
+    const auto readAt = [file](char* into, std::size_t count, std::uint64_t at) {
+        while (count > 0) {
+            OVERLAPPED where {};
+            where.Offset = static_cast<DWORD>(at);
+            where.OffsetHigh = static_cast<DWORD>(at >> 32);
+            DWORD got = 0;
+            if (!::ReadFile(file, into, static_cast<DWORD>(count), &got, &where) || got == 0)
+                return false;
+            into += got;
+            count -= got;
+            at += got;
+        }
+        return true;
+    };
+    read = read && readAt(bytes.data(), head, 0) && readAt(bytes.data() + head, tail, size - tail);
+    ::CloseHandle(file);
+    return read ? std::optional<std::uint64_t>(size) : std::nullopt;
+}
+
 std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
 {
     // Opened, so that a link tells of the file it leads to.

@@ -1,10 +1,10 @@
 #include "refill/Fingerprint.h"
 
 #include "core/PathHelpers.h"
+#include "platform/FileSystem.h"
 
 #include <bit>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 namespace {
@@ -67,25 +67,11 @@ std::uint64_t FingerprintOfBytes(const char* bytes, std::size_t count, std::uint
 
 std::optional<std::uint64_t> FingerprintOf(const QString& path)
 {
-    std::ifstream in(ToFsPath(path), std::ios::binary);
-    if (!in || !in.seekg(0, std::ios::end))
-        return std::nullopt;
-    const std::streamoff end = in.tellg();
-    if (end < 0)
-        return std::nullopt;
-    const auto size = static_cast<std::uint64_t>(end);
-    const std::uint64_t head = std::min(size, kFingerprintEdge);
-    const std::uint64_t tail = std::min(size - head, kFingerprintEdge);
     // Kept by each thread, as it is the size that the system's allocator
     // would map afresh at every call.
-    thread_local std::vector<char> bytes(2 * kFingerprintEdge);
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(head));
-    if (tail > 0) {
-        in.seekg(static_cast<std::streamoff>(size - tail));
-        in.read(bytes.data() + head, static_cast<std::streamsize>(tail));
-    }
-    if (!in)
+    thread_local std::vector<char> bytes;
+    const std::optional<std::uint64_t> size = platform::ReadFileEnds(ToFsPath(path), kFingerprintEdge, bytes);
+    if (!size)
         return std::nullopt;
-    return FingerprintOfBytes(bytes.data(), head + tail, size);
+    return FingerprintOfBytes(bytes.data(), bytes.size(), *size);
 }

@@ -134,6 +134,7 @@ private:
     QStringList WritePlaylists(const QList<CopyRow>& rows, const QStringList& arrived);
     void RecordTheCycle(const QStringList& arrived, bool flushed);
     bool KeepsNames() const;
+    void RenameTakenRows(RowListModel& copyList) const;
 
     RefillSettings settings_;
     Dialogs& dialogs_;

@@ -292,10 +292,10 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
 {
     const RefillSettings& settings = run.Settings();
     std::map<QString, PlannedSize> sizes;
-    for (const PlannedSize& size : PlannedSizes(rows))
-        sizes[size.folder] = size;
     std::map<QString, QSet<QString>> drawnFolders;
-    if (settings.wholeFolders) {
+    if (settings.fill) {
+        for (const PlannedSize& size : PlannedSizes(rows))
+            sizes[size.folder] = size;
         for (const CopyRow& row : rows)
             drawnFolders[row.folder].insert(FolderOf(row.source));
     }
