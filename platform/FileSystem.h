@@ -244,11 +244,13 @@ struct FileFacts {
 
 // The facts of the regular file a path leads to; empty for anything else.
 std::optional<FileFacts> FactsOf(const std::filesystem::path& path);
+// The same of the path itself: a link there is no regular file.
+std::optional<FileFacts> FactsAt(const std::filesystem::path& path);
 
-// Reads the first bytes of a file, up to edge, and as many of its last ones
-// (those that the first did not take) into bytes: the file's size, or
-// nothing when it cannot be read.
-std::optional<std::uint64_t> ReadFileEnds(const std::filesystem::path& path, std::size_t edge, std::vector<char>& bytes);
+// Reads the first bytes of a regular file, up to edge, and as many of its
+// last ones (those that the first did not take) into bytes: the file's
+// facts as it was read, or nothing when it cannot be read.
+std::optional<FileFacts> ReadFileEnds(const std::filesystem::path& path, std::size_t edge, std::vector<char>& bytes);
 
 // Opens a file for reading; a descriptor of the C library, or -1 (errno
 // tells why).

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
 #include <limits>
 #include <signal.h>
 #include <string>
@@ -124,6 +125,12 @@ bool RemoveFile(const std::filesystem::path& path) { return ::unlink(path.c_str(
 
 std::error_code RemoveBelow(const std::filesystem::path& folder, const std::filesystem::path& below, bool isFolder)
 {
+    // A name in the folder itself has no folder on the way.
+    if (!below.empty() && std::next(below.begin()) == below.end()) {
+        if (::unlinkat(AT_FDCWD, (folder / below).c_str(), isFolder ? AT_REMOVEDIR : 0) != 0)
+            return LastError();
+        return {};
+    }
     // Each folder on the way is opened from the one before, never
     // following a link; the last name is removed from the last of them.
     Descriptor at(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -760,13 +767,27 @@ void ReadAheadHint(const std::filesystem::path& file)
 
 void FailWritesPastTheFileSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }
 
-std::optional<std::uint64_t> ReadFileEnds(const std::filesystem::path& path, std::size_t edge, std::vector<char>& bytes)
+namespace {
+
+std::optional<FileFacts> FactsOfStatus(const struct stat& status)
+{
+    if (!S_ISREG(status.st_mode))
+        return std::nullopt;
+    return FileFacts {static_cast<std::uint64_t>(status.st_size), static_cast<std::int64_t>(status.st_mtim.tv_sec),
+                      static_cast<std::uint64_t>(status.st_ino)};
+}
+
+} // namespace
+
+std::optional<FileFacts> ReadFileEnds(const std::filesystem::path& path, std::size_t edge, std::vector<char>& bytes)
 {
     const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     struct stat status {};
-    if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
+    const std::optional<FileFacts> facts =
+        file.get() >= 0 && ::fstat(file.get(), &status) == 0 ? FactsOfStatus(status) : std::nullopt;
+    if (!facts)
         return std::nullopt;
-    const auto size = static_cast<std::uint64_t>(status.st_size);
+    const std::uint64_t size = facts->size;
     const std::size_t head = static_cast<std::size_t>(std::min<std::uint64_t>(size, edge));
     const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size - head, edge));
     bytes.resize(head + tail);
@@ -785,16 +806,20 @@ std::optional<std::uint64_t> ReadFileEnds(const std::filesystem::path& path, std
     };
     if (!readAt(bytes.data(), head, 0) || !readAt(bytes.data() + head, tail, size - tail))
         return std::nullopt;
-    return size;
+    return facts;
 }
+
 
 std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
 {
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return std::nullopt;
-    return FileFacts {static_cast<std::uint64_t>(status.st_size), static_cast<std::int64_t>(status.st_mtim.tv_sec),
-                      static_cast<std::uint64_t>(status.st_ino)};
+    return ::stat(path.c_str(), &status) == 0 ? FactsOfStatus(status) : std::nullopt;
+}
+
+std::optional<FileFacts> FactsAt(const std::filesystem::path& path)
+{
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0 ? FactsOfStatus(status) : std::nullopt;
 }
 
 int OpenForReading(const std::filesystem::path& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }

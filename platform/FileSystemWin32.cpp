@@ -415,15 +415,45 @@ bool IsRootFolder(const std::filesystem::path& path)
     return !root.empty() && (path == root || path.relative_path().empty() || path.relative_path() == L"\\");
 }
 
-std::optional<std::uint64_t> ReadFileEnds(const std::filesystem::path& path, std::size_t edge, std::vector<char>& bytes)
+namespace {
+
+// The facts of the file a handle opened; empty for a folder, and where a
+// link's own handle was opened, for a link.
+std::optional<FileFacts> FileFactsOfHandle(HANDLE file, DWORD notAFile = FILE_ATTRIBUTE_DIRECTORY)
+{
+    BY_HANDLE_FILE_INFORMATION data {};
+    if (!::GetFileInformationByHandle(file, &data) || (data.dwFileAttributes & notAFile) != 0)
+        return std::nullopt;
+    // File times count 100 ns steps from 1601.
+    const std::uint64_t ticks = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+    return FileFacts {(std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                      static_cast<std::int64_t>(ticks / 10000000) - kSecondsFrom1601To1970, IdIn(data).index};
+}
+
+std::optional<FileFacts> FactsOpening(const std::filesystem::path& path, DWORD flags)
+{
+    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    const std::optional<FileFacts> facts = FileFactsOfHandle(
+        file, FILE_ATTRIBUTE_DIRECTORY | ((flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0 ? FILE_ATTRIBUTE_REPARSE_POINT : 0));
+    ::CloseHandle(file);
+    return facts;
+}
+
+} // namespace
+
+std::optional<FileFacts> ReadFileEnds(const std::filesystem::path& path, std::size_t edge, std::vector<char>& bytes)
 {
     const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
-    LARGE_INTEGER length {};
-    bool read = ::GetFileSizeEx(file, &length) != 0 && ::GetFileType(file) == FILE_TYPE_DISK;
-    const auto size = static_cast<std::uint64_t>(length.QuadPart);
+    const std::optional<FileFacts> facts = FileFactsOfHandle(file);
+    bool read = facts.has_value();
+    const std::uint64_t size = facts ? facts->size : 0;
     const std::size_t head = static_cast<std::size_t>(std::min<std::uint64_t>(size, edge));
     const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(size - head, edge));
     bytes.resize(head + tail);
@@ -443,26 +473,19 @@ std::optional<std::uint64_t> ReadFileEnds(const std::filesystem::path& path, std
     };
     read = read && readAt(bytes.data(), head, 0) && readAt(bytes.data() + head, tail, size - tail);
     ::CloseHandle(file);
-    return read ? std::optional<std::uint64_t>(size) : std::nullopt;
+    return read ? facts : std::nullopt;
 }
+
 
 std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
 {
     // Opened, so that a link tells of the file it leads to.
-    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION data {};
-    const bool read = ::GetFileInformationByHandle(file, &data) != 0;
-    ::CloseHandle(file);
-    if (!read || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return std::nullopt;
-    // File times count 100 ns steps from 1601.
-    const std::uint64_t ticks = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-    constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
-    return FileFacts {(std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
-                      static_cast<std::int64_t>(ticks / 10000000) - kSecondsFrom1601To1970, IdIn(data).index};
+    return FactsOpening(path, 0);
+}
+
+std::optional<FileFacts> FactsAt(const std::filesystem::path& path)
+{
+    return FactsOpening(path, FILE_FLAG_OPEN_REPARSE_POINT);
 }
 
 int OpenForReading(const std::filesystem::path& path)

@@ -65,13 +65,19 @@ std::uint64_t FingerprintOfBytes(const char* bytes, std::size_t count, std::uint
 
 } // namespace
 
-std::optional<std::uint64_t> FingerprintOf(const QString& path)
+std::optional<Fingerprinted> FingerprintWithFactsOf(const QString& path)
 {
     // Kept by each thread, as it is the size that the system's allocator
     // would map afresh at every call.
     thread_local std::vector<char> bytes;
-    const std::optional<std::uint64_t> size = platform::ReadFileEnds(ToFsPath(path), kFingerprintEdge, bytes);
-    if (!size)
+    const std::optional<platform::FileFacts> facts = platform::ReadFileEnds(ToFsPath(path), kFingerprintEdge, bytes);
+    if (!facts)
         return std::nullopt;
-    return FingerprintOfBytes(bytes.data(), bytes.size(), *size);
+    return Fingerprinted {*facts, FingerprintOfBytes(bytes.data(), bytes.size(), facts->size)};
+}
+
+std::optional<std::uint64_t> FingerprintOf(const QString& path)
+{
+    const std::optional<Fingerprinted> read = FingerprintWithFactsOf(path);
+    return read ? std::optional(read->fingerprint) : std::nullopt;
 }

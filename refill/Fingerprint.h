@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -10,3 +12,10 @@
 // another file of the same name, size and time almost never has it. Reads at
 // most 128 KiB of any file. Empty when the file cannot be read.
 std::optional<std::uint64_t> FingerprintOf(const QString& path);
+
+// The fingerprint with the file's facts as it was read.
+struct Fingerprinted {
+    platform::FileFacts facts;
+    std::uint64_t fingerprint = 0;
+};
+std::optional<Fingerprinted> FingerprintWithFactsOf(const QString& path);

@@ -45,10 +45,9 @@ bool ThroughRealFolders(const QString& folder, const QString& below)
 // system keeps its files' numbers across mounts, the same number.
 bool LooksUnchanged(const QString& folder, const RecordedCopy& copy, bool lastingNumbers)
 {
-    const QString path = folder + copy.name;
-    if (!ThroughRealFolders(folder, copy.name) || !std::filesystem::is_regular_file(StatusAt(path)))
+    if (!ThroughRealFolders(folder, copy.name))
         return false;
-    const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
+    const std::optional<platform::FileFacts> facts = platform::FactsAt(ToFsPath(folder + copy.name));
     return facts && facts->size == copy.size && SameTime(facts->modifiedSeconds, copy.modifiedSeconds)
         && !(lastingNumbers && copy.number && *copy.number != facts->number);
 }
@@ -229,10 +228,10 @@ void Refresh::Announce(const QList<CopyRow>& plan, const QStringList& foldersToM
     std::vector<std::optional<RecordedCopy>> made(static_cast<std::size_t>(sources.size()));
     ForEachInParallel(made.size(), [&](std::size_t i) {
         const QString& source = sources[static_cast<qsizetype>(i)];
-        const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(source));
-        const std::optional<std::uint64_t> fingerprint = facts ? FingerprintOf(source) : std::nullopt;
-        if (fingerprint)
-            made[i] = RecordedCopy {{}, RecordedKind::File, facts->size, facts->modifiedSeconds, std::nullopt, fingerprint};
+        if (const std::optional<Fingerprinted> read = FingerprintWithFactsOf(source)) {
+            made[i] = RecordedCopy {{}, RecordedKind::File, read->facts.size, read->facts.modifiedSeconds, std::nullopt,
+                                    read->fingerprint};
+        }
     });
     for (const Planned& row : rows) {
         if (const std::optional<RecordedCopy>& copy = made[static_cast<std::size_t>(row.source)]) {
