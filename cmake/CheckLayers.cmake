@@ -13,6 +13,7 @@ set(floor_folders 2)
 set(floor_randomlist 2)
 set(floor_copyrun 2)
 set(floor_refill 3)
+set(floor_schedule 3)
 set(floor_window 4)
 set(floor_commandline 4)
 set(floor_main 5)
@@ -33,6 +34,7 @@ file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/randomlist/*.cpp ${SOURCE_DIR}/randomlist/*.h
     ${SOURCE_DIR}/copyrun/*.cpp ${SOURCE_DIR}/copyrun/*.h
     ${SOURCE_DIR}/refill/*.cpp ${SOURCE_DIR}/refill/*.h
+    ${SOURCE_DIR}/schedule/*.cpp ${SOURCE_DIR}/schedule/*.h
     ${SOURCE_DIR}/window/*.cpp ${SOURCE_DIR}/window/*.h
     ${SOURCE_DIR}/commandline/*.cpp ${SOURCE_DIR}/commandline/*.h)
 # Looked for on its own: a recursive glob from the top would walk the build

@@ -3,6 +3,7 @@
 #include "commandline/ConsoleOutput.h"
 #include "commandline/Options.h"
 #include "commandline/PlanFile.h"
+#include "commandline/ScheduleCommands.h"
 #include "copyrun/CopyRun.h"
 #include "copyrun/DeviceFlush.h"
 #include "copyrun/PlanText.h"
@@ -17,8 +18,10 @@
 #include "randomlist/DestinationVolumes.h"
 #include "refill/Playlist.h"
 #include "refill/RefillRun.h"
+#include "schedule/RefillLog.h"
 
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
@@ -39,6 +42,7 @@ namespace {
 
 constexpr int kFailedStatus = 1;
 constexpr int kUsageStatus = 2;
+constexpr int kInterruptedStatus = 130;
 
 // A plan or list file that cannot be read: said as "what: path: reason",
 // and nothing is done.
@@ -173,9 +177,18 @@ void PrintSummary(const Options& options, const RefillOutcome& outcome, int skip
                      .arg(failed));
 }
 
+// What a run did, for the refill log.
+struct RunCounts {
+    int copied = 0;
+    int removed = 0;
+    int verified = 0;
+    int skipped = 0;
+    int failed = 0;
+};
+
 // Carries the plan out with the refill; the failures it counts.
 int CarryOut(const Options& options, RefillRun& refill, RowListModel& copyList, ErrorReport& report,
-             ConsoleDialogs& dialogs, int skipped, int failedLines)
+             ConsoleDialogs& dialogs, int skipped, int failedLines, RunCounts& counts)
 {
     QElapsedTimer timer;
     timer.start();
@@ -200,10 +213,12 @@ int CarryOut(const Options& options, RefillRun& refill, RowListModel& copyList, 
         + (progress.Written() ? 0 : 1);
     if (!options.quiet)
         PrintSummary(options, outcome, skipped, failed, timer.elapsed());
+    counts = {outcome.run.copied - failedReadBack, outcome.removed,
+              outcome.readBack ? outcome.readBack->verified : 0, skipped, failed};
     return failed;
 }
 
-int Run(const Options& options)
+int Run(const Options& options, RunCounts& counts)
 {
     HandleInterrupts();
     ConsoleDialogs dialogs(options.quiet);
@@ -238,8 +253,49 @@ int Run(const Options& options)
             return kFailedStatus;
         return failedLines > 0 || failuresSaid() > 0 ? kFailedStatus : 0;
     }
-    const int failed = CarryOut(options, refill, copyList, report, dialogs, skipped, failedLines);
+    const int failed = CarryOut(options, refill, copyList, report, dialogs, skipped, failedLines, counts);
     return failed == 0 ? 0 : kFailedStatus;
+}
+
+// A run, or the registration of its command, once its input files are
+// known to be readable.
+int CheckedRun(const Options& options, RunCounts& counts)
+{
+    try {
+        CheckInputFiles(options);
+    } catch (const InputError& error) {
+        PrintMessage(error.text);
+        return kUsageStatus;
+    }
+    return options.scheduleAt.isEmpty() ? Run(options, counts) : ScheduleCommand(options);
+}
+
+// The run being logged: its start, its name and what it said, for an
+// interrupt too.
+struct LoggedRun {
+    QDateTime started;
+    QString name;
+    QStringList said;
+};
+LoggedRun loggedRun;
+
+void LogRun(int status, const RunCounts& counts)
+{
+    KeepMessages(nullptr, nullptr);
+    const RunResult result {loggedRun.started, loggedRun.name, status, counts.copied, counts.removed,
+                            counts.verified, counts.skipped, counts.failed};
+    if (const std::error_code error = AppendToLog(result, loggedRun.said))
+        PrintMessage(QStringLiteral("log: %1: %2").arg(RefillLogPath(), QString::fromStdString(error.message())));
+}
+
+int RunLogged(const Options& options)
+{
+    loggedRun = {QDateTime::currentDateTime(), options.scheduleName, {}};
+    KeepMessages(&loggedRun.said, [] { LogRun(kInterruptedStatus, {}); });
+    RunCounts counts;
+    const int status = CheckedRun(options, counts);
+    LogRun(status, counts);
+    return status;
 }
 
 #ifdef Q_OS_WIN
@@ -312,14 +368,17 @@ int RunCommandLine(const QStringList& arguments)
             return 0;
         }
         const Options options = OptionsOf(parser, arguments);
-        CheckInputFiles(options);
-        return Run(options);
+        if (options.showSchedule)
+            return ShowScheduleCommand(options);
+        if (options.unschedule)
+            return UnscheduleCommand(options);
+        if (options.log)
+            return RunLogged(options);
+        RunCounts counts;
+        return CheckedRun(options, counts);
     } catch (const UsageError& error) {
         PrintMessage(error.text);
         PrintMessage(QStringLiteral("try 'quorvex --help'"));
-        return kUsageStatus;
-    } catch (const InputError& error) {
-        PrintMessage(error.text);
         return kUsageStatus;
     }
 }

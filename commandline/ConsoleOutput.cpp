@@ -63,9 +63,14 @@ QString Duration(qint64 seconds)
 std::atomic<bool> copying {false};
 std::atomic<bool> interrupted {false};
 
+QStringList* keptMessages = nullptr;
+void (*atInterruptedEnd)() = nullptr;
+
 void EndInterrupted()
 {
     platform::RemoveUnfinishedCopies();
+    if (atInterruptedEnd)
+        atInterruptedEnd();
     std::fputs("\n", stderr);
     std::_Exit(kInterruptedStatus);
 }
@@ -100,12 +105,21 @@ void StopIfInterrupted()
 
 } // namespace
 
+void KeepMessages(QStringList* into, void (*interruptedEnd)())
+{
+    keptMessages = into;
+    atInterruptedEnd = interruptedEnd;
+}
+
 void PrintMessage(const QString& text)
 {
     QByteArray out;
     for (const QString& line : MessageLines(text)) {
-        if (!line.isEmpty())
-            out += "quorvex: " + line.toUtf8() + '\n';
+        if (line.isEmpty())
+            continue;
+        out += "quorvex: " + line.toUtf8() + '\n';
+        if (keptMessages)
+            keptMessages->append(line);
     }
     std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stderr);
     std::fflush(stderr);

@@ -19,6 +19,11 @@
 // Writes a message, one line of it at a time.
 void PrintMessage(const QString& text);
 
+// Keeps every message from now on in into as well, and calls
+// interruptedEnd when an interrupt ends the run while it copies; nullptr
+// for both stops it.
+void KeepMessages(QStringList* into, void (*interruptedEnd)());
+
 // Writes bytes on standard output; false when they could not all be written.
 bool PrintOut(const QByteArray& bytes);
 

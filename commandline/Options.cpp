@@ -1,6 +1,7 @@
 #include "commandline/Options.h"
 
 #include "core/PathHelpers.h"
+#include "schedule/Schedule.h"
 
 #include <QCommandLineParser>
 #include <QHash>
@@ -59,6 +60,13 @@ const std::vector<OptionRow>& OptionTable()
         {{"dry-run"}, nullptr, "Print the plan's rows and copy nothing."},
         {{"save-plan"}, "FILE", "Write the plan's rows to FILE, then carry them out (unless --dry-run)."},
         {{"plan"}, "FILE", "Carry out a saved plan (- reads standard input)."},
+        {{"schedule"}, "HH:MM", "Register this command with the system's scheduler to run quietly every day at "
+                                "HH:MM (instead of running it now), replacing the schedule of its name."},
+        {{"schedule-name"}, "NAME", "The schedule's name for --schedule, --unschedule and --show-schedule: ASCII "
+                                    "letters, digits, - and _ (default: Refill)."},
+        {{"unschedule"}, nullptr, "Remove the schedule (named by --schedule-name) from the system's scheduler."},
+        {{"show-schedule"}, nullptr, "Print every schedule (or the one --schedule-name names) and its last run."},
+        {{"log"}, nullptr, "Append the run's result, and what failed, to the refill log in the state folder."},
         {{"v", "verbose"}, nullptr, "Print each copied file's destination on standard output."},
         {{"q", "quiet"}, nullptr, "Print nothing unless something failed."},
         {{"V", "version"}, nullptr, "Show the version."},
@@ -160,8 +168,48 @@ QString ClashText(SettingsClash clash)
     return {};
 }
 
+// A schedule's name and time, and a command that can run unattended.
+void CheckSchedule(const Options& options)
+{
+    if (!IsScheduleName(options.scheduleName))
+        throw UsageError(QStringLiteral("--schedule-name: \"%1\" is no schedule name; use ASCII letters, digits, - "
+                                        "and _").arg(options.scheduleName));
+    if ((!options.scheduleAt.isEmpty()) + options.unschedule + options.showSchedule > 1)
+        throw UsageError(QStringLiteral("--schedule, --unschedule and --show-schedule exclude each other"));
+    if (options.scheduleAt.isEmpty())
+        return;
+    if (!ParseTimeOfDay(options.scheduleAt))
+        throw UsageError(QStringLiteral("--schedule: \"%1\" is no time of day; give HH:MM, from 00:00 to 23:59")
+                             .arg(options.scheduleAt));
+    const RefillSettings& refill = options.refill;
+    QStringList paths {options.plan, options.savePlan};
+    for (const auto* folders : {&refill.sources, &refill.destinations}) {
+        for (const FolderOption& folder : *folders) {
+            if (folder.kind == FolderSource::ListFile && folder.value == u"-")
+                throw UsageError(QStringLiteral("--schedule: a list read from standard input (-) cannot be "
+                                                "scheduled; name a file"));
+            paths << folder.value;
+        }
+    }
+    if (options.plan == u"-")
+        throw UsageError(QStringLiteral("--schedule: a plan read from standard input (-) cannot be scheduled; name a file"));
+    for (const QString& path : paths + QStringList {refill.playlist}) {
+        if (path.contains(u'\n') || path.contains(u'\r'))
+            throw UsageError(QStringLiteral("--schedule: \"%1\" holds a line break, which no scheduler's command "
+                                            "can carry").arg(path));
+#ifdef Q_OS_WIN
+        if (path.contains(u'%'))
+            throw UsageError(QStringLiteral("--schedule: Task Scheduler would read the % in \"%1\" as a variable; "
+                                            "name the folder in a list file (--source-list, --dest-list)").arg(path));
+#endif
+    }
+}
+
 void CheckCombinations(const Options& options)
 {
+    CheckSchedule(options);
+    if (options.unschedule || options.showSchedule)
+        return;
     const RefillSettings& refill = options.refill;
     if (!refill.cycleName.isEmpty() && !refill.cycle)
         throw UsageError(QStringLiteral("--cycle-name names a cycle: give --cycle too"));
@@ -290,6 +338,13 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
     options.verbose = parser.isSet(QStringLiteral("verbose"));
     options.savePlan = parser.value(QStringLiteral("save-plan"));
     options.plan = parser.value(QStringLiteral("plan"));
+    options.scheduleAt = parser.value(QStringLiteral("schedule"));
+    options.unschedule = parser.isSet(QStringLiteral("unschedule"));
+    options.showSchedule = parser.isSet(QStringLiteral("show-schedule"));
+    options.scheduleNamed = parser.isSet(QStringLiteral("schedule-name"));
+    if (options.scheduleNamed)
+        options.scheduleName = parser.value(QStringLiteral("schedule-name"));
+    options.log = parser.isSet(QStringLiteral("log"));
     CheckCombinations(options);
     return options;
 }

@@ -20,6 +20,14 @@ struct Options {
     bool verbose = false;
     QString savePlan;
     QString plan; // "-" for standard input
+    // The schedule: registered at scheduleAt ("HH:MM") instead of run now,
+    // removed, or shown; its name; and the run's line in the refill log.
+    QString scheduleAt;
+    bool unschedule = false;
+    bool showSchedule = false;
+    QString scheduleName = QStringLiteral("Refill");
+    bool scheduleNamed = false;
+    bool log = false;
 };
 
 // A mistake in the arguments: nothing is read or copied. Its text is meant

@@ -14,6 +14,11 @@ QString StateFolder()
     const QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (QDir::isAbsolutePath(state))
         return QDir(state).filePath(QStringLiteral("quorvex"));
+    return DefaultStateFolder();
+}
+
+QString DefaultStateFolder()
+{
 #ifdef Q_OS_WIN
     const QString local = qEnvironmentVariable("LOCALAPPDATA");
     if (!local.isEmpty())

@@ -7,3 +7,7 @@
 // $XDG_STATE_HOME/quorvex, or on Windows %LOCALAPPDATA%\Quorvex, else
 // ~/.local/state/quorvex.
 QString StateFolder();
+
+// The state folder where XDG_STATE_HOME is not set, as for a program that
+// the system's scheduler starts.
+QString DefaultStateFolder();
