@@ -70,13 +70,20 @@ QList<QByteArray> LinesOf(const QByteArray& crontab)
 
 QByteArray Encoded(const QString& text) { return QByteArray::fromStdString(platform::EncodeName(text.toStdU16String())); }
 
+// The schedule's name, where the line is Quorvex's comment line.
+std::optional<QString> NameOfMark(const QByteArray& line)
+{
+    static const QRegularExpression mark(QStringLiteral("^# quorvex schedule ([A-Za-z0-9_-]+): written by quorvex; "
+                                                        "quorvex --unschedule removes it$"));
+    const QRegularExpressionMatch match = mark.match(QString::fromUtf8(line.trimmed()));
+    return match.hasMatch() ? std::optional(match.captured(1)) : std::nullopt;
+}
+
 // Where the name's comment line is, or -1.
 qsizetype MarkOf(const QList<QByteArray>& lines, const QString& name)
 {
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
-        if (line.startsWith("# quorvex schedule ")
-            && SameScheduleName(QString::fromUtf8(line.mid(19).split(':').front()), name))
+        if (const std::optional<QString> marked = NameOfMark(lines[i]); marked && SameScheduleName(*marked, name))
             return i;
     }
     return -1;
@@ -198,13 +205,10 @@ std::vector<ScheduleEntry> CronEntries(const QByteArray& crontab)
     std::vector<ScheduleEntry> entries;
     const QList<QByteArray> lines = LinesOf(crontab);
     for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-        const QByteArray line = lines[i].trimmed();
-        if (!line.startsWith("# quorvex schedule "))
-            continue;
+        const std::optional<QString> name = NameOfMark(lines[i]);
         const QRegularExpressionMatch match = timed.match(QString::fromUtf8(lines[i + 1].trimmed()));
-        if (match.hasMatch())
-            entries.push_back({QString::fromUtf8(line.mid(19).split(':').front()), match.captured(2).toInt(),
-                               match.captured(1).toInt(), match.captured(3)});
+        if (name && match.hasMatch())
+            entries.push_back({*name, match.captured(2).toInt(), match.captured(1).toInt(), match.captured(3)});
     }
     return entries;
 }
