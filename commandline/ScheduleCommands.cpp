@@ -83,7 +83,8 @@ int ScheduleCommand(const Options& options)
     schedule.program = ScheduledProgram();
     schedule.arguments = ScheduledArguments(CommandArguments(options), options.scheduleName);
     schedule.stateFolder = StateFolderToName();
-    SayMissingFolders(options);
+    if (!options.quiet)
+        SayMissingFolders(options);
     const std::unique_ptr<Scheduler> scheduler = SystemScheduler();
     if (const std::optional<ScheduleProblem> problem = scheduler->Register(schedule)) {
         PrintMessage(ScheduleProblemText(*problem));

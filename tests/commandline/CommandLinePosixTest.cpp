@@ -769,3 +769,120 @@ TEST_F(CommandLine, TheWindowsCommandLineIsItsRefill)
     QFile::remove(RefillChoicesFile());
     qputenv("XDG_STATE_HOME", stateHome);
 }
+
+// --schedule, --show-schedule and --unschedule against stand-ins for
+// systemctl and crontab that record how they are called: a user timer
+// where the user's manager answers, else a crontab line; only what Quorvex
+// wrote is ever replaced or removed, and every refusal leaves nothing.
+TEST_F(CommandLine, TheRefillIsScheduledWithTheSystemsOwnTools)
+{
+    const QString calls = tree.Path(QStringLiteral("calls"));
+    tree.WriteFile(QStringLiteral("bin/systemctl"),
+                   "#!/bin/sh\necho \"systemctl $*\" >> \"$CALLS\"\n"
+                   "[ \"$*\" = \"--user is-system-running\" ] && { echo \"$MANAGER\"; exit 0; }\n"
+                   "case \"$*\" in *\"$REFUSE\"*) echo \"Failed to $*: Access denied\" >&2; exit 1;; esac\n");
+    tree.WriteFile(QStringLiteral("cron/crontab"),
+                   "#!/bin/sh\necho \"crontab $*\" >> \"$CALLS\"\n"
+                   "if [ \"$1\" = -l ]; then /bin/cat \"$TAB\" 2>/dev/null || { echo \"no crontab for me\" >&2; exit 1; }; "
+                   "else /bin/cat > \"$TAB\"; fi\n");
+    for (const char* stand_in : {"bin/systemctl", "cron/crontab"})
+        std::filesystem::permissions(ToFsPath(tree.Path(QString::fromLatin1(stand_in))), std::filesystem::perms::owner_all);
+    const QString units = tree.Path(QStringLiteral("config/systemd/user/"));
+    const auto withTools = [&](const QString& manager, const QString& refuse = QStringLiteral("never"), bool cron = true) {
+        QProcessEnvironment environment = Environment();
+        environment.insert(QStringLiteral("PATH"), tree.Path(QStringLiteral("bin"))
+                                                       + (cron ? u':' + tree.Path(QStringLiteral("cron")) : QString()));
+        environment.insert(QStringLiteral("CALLS"), calls);
+        environment.insert(QStringLiteral("TAB"), tree.Path(QStringLiteral("tab")));
+        environment.insert(QStringLiteral("MANAGER"), manager);
+        environment.insert(QStringLiteral("REFUSE"), refuse);
+        process.setProcessEnvironment(environment);
+        QFile::remove(calls);
+    };
+    const auto called = [&] {
+        QFile file(calls);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    tree.WriteFile(QStringLiteral("My Music/a.mp3"), "a");
+    tree.MakeFolder(QStringLiteral("stick"));
+    process.setWorkingDirectory(tree.Path());
+
+    // Refused up front: nothing is asked of the system.
+    withTools(QStringLiteral("running"));
+    for (const QStringList& refused : {QStringList {QStringLiteral("--schedule"), QStringLiteral("24:00")},
+                                       {QStringLiteral("--schedule"), QStringLiteral("3:00")},
+                                       {QStringLiteral("--schedule"), QStringLiteral("03:00"), QStringLiteral("--schedule-name"), QStringLiteral("two words")},
+                                       {QStringLiteral("--schedule"), QStringLiteral("03:00"), QStringLiteral("--source-list"), QStringLiteral("-")},
+                                       {QStringLiteral("--schedule"), QStringLiteral("03:00"), QStringLiteral("-s"), QStringLiteral("a\nb")}}) {
+        const Outcome outcome = Run(QStringList {QStringLiteral("-s"), QStringLiteral("My Music"), QStringLiteral("-d"), QStringLiteral("stick")} + refused);
+        EXPECT_EQ(outcome.status, 2) << refused.join(u' ').toStdString();
+        EXPECT_TRUE(called().isEmpty()) << called().toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(units));
+
+    // A user timer, its paths made absolute; replaced under its name.
+    for (const char* time : {"03:00", "04:30"}) {
+        const Outcome outcome = Run({QStringLiteral("-s"), QStringLiteral("My Music"), QStringLiteral("-d"), QStringLiteral("stick"),
+                                     QStringLiteral("-n"), QStringLiteral("1"), QStringLiteral("--schedule"), QString::fromLatin1(time)});
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    }
+    EXPECT_EQ(called(), QStringLiteral("systemctl --user is-system-running\nsystemctl --user daemon-reload\n"
+                                       "systemctl --user enable --now quorvex-refill.timer\n").repeated(2));
+    EXPECT_TRUE(FileBytes(units + QStringLiteral("quorvex-refill.timer")).contains("\nOnCalendar=*-*-* 04:30:00\n"));
+    EXPECT_TRUE(FileBytes(units + QStringLiteral("quorvex-refill.service"))
+                    .contains(" -q -s \"" + tree.Path(QStringLiteral("My Music")).toUtf8() + "\" -d "));
+
+    // A unit of the name that is not ours stays; a refused enable leaves nothing.
+    tree.WriteFile(QStringLiteral("config/systemd/user/quorvex-refill-frame.timer"), "[Timer]\n");
+    Outcome outcome = Run({QStringLiteral("-s"), QStringLiteral("My Music"), QStringLiteral("-d"), QStringLiteral("stick"),
+                           QStringLiteral("--schedule"), QStringLiteral("05:00"), QStringLiteral("--schedule-name"), QStringLiteral("Frame")});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("quorvex-refill-frame.timer: not written by quorvex")));
+    EXPECT_EQ(FileBytes(units + QStringLiteral("quorvex-refill-frame.timer")), "[Timer]\n");
+    withTools(QStringLiteral("degraded"), QStringLiteral("enable"));
+    outcome = Run({QStringLiteral("-s"), QStringLiteral("My Music"), QStringLiteral("-d"), QStringLiteral("stick"),
+                   QStringLiteral("--schedule"), QStringLiteral("05:00"), QStringLiteral("--schedule-name"), QStringLiteral("Car")});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("Access denied"))) << outcome.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(units + QStringLiteral("quorvex-refill-car.service")));
+
+    // The scheduled command's own run, logged, is the schedule's last run.
+    const QStringList command = QProcess::splitCommand(QString::fromUtf8(FileBytes(units + QStringLiteral("quorvex-refill.service")))
+                                                           .section(QStringLiteral("ExecStart="), 1).trimmed());
+    outcome = Run(command.mid(1));
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    withTools(QStringLiteral("running"));
+    outcome = Run({QStringLiteral("--show-schedule")});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(outcome.out.startsWith(QStringLiteral("Refill: every day at 04:30\n  command: "))) << outcome.out.toStdString();
+    EXPECT_TRUE(outcome.out.contains(QStringLiteral(" Refill exit=0 copied=1 removed=0 verified=0 skipped=0 failed=0\n")));
+
+    EXPECT_EQ(Run({QStringLiteral("--unschedule")}).status, 0);
+    EXPECT_TRUE(called().contains(QStringLiteral("systemctl --user disable --now quorvex-refill.timer\n")));
+    EXPECT_FALSE(QFileInfo::exists(units + QStringLiteral("quorvex-refill.timer")));
+    outcome = Run({QStringLiteral("--unschedule")});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("schedule: Refill: no such schedule")));
+
+    // No user manager: the crontab, the user's lines kept byte for byte.
+    const QByteArray users = "MAILTO=me\n0 1 * * * backup % daily\n";
+    tree.WriteFile(QStringLiteral("tab"), users);
+    withTools(QStringLiteral("offline"));
+    outcome = Run({QStringLiteral("-s"), QStringLiteral("My Music"), QStringLiteral("-s"), QStringLiteral("gone"), QStringLiteral("-d"),
+                   QStringLiteral("stick"), QStringLiteral("--schedule"), QStringLiteral("05:07"), QStringLiteral("--schedule-name"),
+                   QStringLiteral("Car")});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("gone: no such folder; scheduled all the same")));
+    EXPECT_TRUE(FileBytes(tree.Path(QStringLiteral("tab"))).startsWith(users + "# quorvex schedule Car: written by quorvex"));
+    EXPECT_TRUE(Run({QStringLiteral("--show-schedule"), QStringLiteral("--schedule-name"), QStringLiteral("car")})
+                    .out.startsWith(QStringLiteral("Car: every day at 05:07\n")));
+    EXPECT_EQ(Run({QStringLiteral("--unschedule"), QStringLiteral("--schedule-name"), QStringLiteral("CAR")}).status, 0);
+    EXPECT_EQ(FileBytes(tree.Path(QStringLiteral("tab"))), users);
+    EXPECT_EQ(Run({QStringLiteral("--show-schedule")}).out, QStringLiteral("no schedule\n"));
+
+    withTools(QStringLiteral("offline"), QStringLiteral("never"), false);
+    outcome = Run({QStringLiteral("-s"), QStringLiteral("My Music"), QStringLiteral("-d"), QStringLiteral("stick"),
+                   QStringLiteral("--schedule"), QStringLiteral("05:07")});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.err.contains(QStringLiteral("schedule: crontab -l: crontab cannot be run"))) << outcome.err.toStdString();
+}
