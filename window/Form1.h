@@ -28,6 +28,7 @@ class TextProgressBar;
 class QPushButton;
 class QTreeView;
 class RefillRun;
+class Scheduler;
 
 // The program's one window. It owns every control; the lists own their rows.
 // Handlers are named control, underscore, event, and stay thin: they read
@@ -121,6 +122,9 @@ public:
     // The Refill menu of the frame around the window.
     void mnuRefillSettings_Click();
     void mnuCopyCommandLine_Click();
+    void mnuSchedule_Click();
+    // The scheduler "Schedule..." registers with; by default the system's.
+    void UseScheduler(Scheduler& scheduler) { scheduler_ = &scheduler; }
     const RefillChoices& Refill() const { return refillChoices_; }
     // The program that Copy Command Line names (by default, this one).
     void SetCommandProgram(const QString& program) { commandProgram_ = program; }
@@ -193,7 +197,7 @@ private:
                         void (*filter)(RowListModel&, const QString&, SummaryText&, Dialogs&));
     // With a refill setting ticked, the rebuild and the copy run as a refill.
     void LoadRefillChoices();
-    WindowCommand RefillCommand();
+    WindowCommand RefillCommand(const QString& program, const QString& listFileStem = QStringLiteral("command"));
     void RefillRebuild(ErrorReport& report);
     void RefillCopy(ErrorReport& report);
     // "4." without a refill: the copy list as it stands.
@@ -213,6 +217,7 @@ private:
     DeviceFlusher* flusher_ = nullptr;
     RefillChoices refillChoices_;
     QString commandProgram_;
+    Scheduler* scheduler_ = nullptr;
     WindowRefillReport refillReport_;
     std::unique_ptr<RefillRun> refillPlan_; // the plan "3." drew as a refill
     std::optional<QCursor> handCursor_;

@@ -22,6 +22,8 @@ Form1Frame::Form1Frame(Form1* form) : form_(form)
     RefillSettingsItem->setObjectName(QStringLiteral("mnuRefillSettings"));
     CopyCommandLineItem = RefillMenu->addAction(QStringLiteral("Copy &Command Line"), form, &Form1::mnuCopyCommandLine_Click);
     CopyCommandLineItem->setObjectName(QStringLiteral("mnuCopyCommandLine"));
+    ScheduleItem = RefillMenu->addAction(QStringLiteral("Sc&hedule..."), form, &Form1::mnuSchedule_Click);
+    ScheduleItem->setObjectName(QStringLiteral("mnuSchedule"));
 
     // The client area keeps its size; the menu bar sits above it.
     setFixedSize(form->width(), form->height() + menuBar()->sizeHint().height());

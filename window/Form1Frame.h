@@ -23,6 +23,7 @@ public:
     QMenu* RefillMenu = nullptr;
     QAction* RefillSettingsItem = nullptr;
     QAction* CopyCommandLineItem = nullptr;
+    QAction* ScheduleItem = nullptr;
 
 protected:
     // Closing the frame closes the form, which ends a command that yields.

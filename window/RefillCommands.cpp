@@ -12,7 +12,9 @@
 #include "randomlist/DestinationVolumes.h"
 #include "refill/RefillRun.h"
 #include "window/ProgressBarObserver.h"
+#include "refill/RefillCommand.h"
 #include "window/RefillSettingsDialog.h"
+#include "window/ScheduleDialog.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -58,11 +60,11 @@ void Form1::mnuRefillSettings_Click()
     }
 }
 
-WindowCommand Form1::RefillCommand()
+WindowCommand Form1::RefillCommand(const QString& program, const QString& listFileStem)
 {
     WindowLists lists {refillChoices_, SourceList->Rows(), DestinationList->Rows(), NumericValue(Text1->text()),
                        Check11->isChecked()};
-    return CommandOf(lists, commandProgram_.isEmpty() ? ThisProgram() : commandProgram_, dialogs_);
+    return CommandOf(lists, commandProgram_.isEmpty() ? program : commandProgram_, dialogs_, listFileStem);
 }
 
 void Form1::mnuCopyCommandLine_Click()
@@ -72,7 +74,7 @@ void Form1::mnuCopyCommandLine_Click()
         return;
     }
     BeginBusy();
-    const WindowCommand command = RefillCommand();
+    const WindowCommand command = RefillCommand(ThisProgram());
     EndBusy();
     if (!command.failure.isEmpty()) {
         dialogs_.MsgBox(QStringLiteral("The command's list of folders could not be written:\r\r") + command.failure);
@@ -81,13 +83,38 @@ void Form1::mnuCopyCommandLine_Click()
     QGuiApplication::clipboard()->setText(command.text);
 }
 
+void Form1::mnuSchedule_Click()
+{
+    if (!InputsReady()) {
+        dialogs_.MsgBox(kInputsMissingMessage);
+        return;
+    }
+    BeginBusy();
+    // Its own list files, which no copied command line overwrites later.
+    const WindowCommand command = RefillCommand(ScheduledProgram(), QStringLiteral("schedule"));
+    std::unique_ptr<Scheduler> system = scheduler_ ? nullptr : SystemScheduler();
+    EndBusy();
+    if (!command.failure.isEmpty()) {
+        dialogs_.MsgBox(QStringLiteral("The command's list of folders could not be written:\r\r") + command.failure);
+        return;
+    }
+    if (const QString clash = ClashMessage(ClashOf(command.settings)); !clash.isEmpty()) {
+        dialogs_.MsgBox(clash);
+        return;
+    }
+    ScheduleDialog dialog(scheduler_ ? *scheduler_ : *system, dialogs_,
+                          commandProgram_.isEmpty() ? ScheduledProgram() : commandProgram_,
+                          RefillArguments(command.settings), this);
+    dialogs_.RunDialog(dialog);
+}
+
 void Form1::RefillRebuild(ErrorReport& report)
 {
     refillPlan_.reset();
     CopyList->Clear();
     Summary->Clear();
     WindowCommand command;
-    report.Step(110, [&] { command = RefillCommand(); });
+    report.Step(110, [&] { command = RefillCommand(ThisProgram()); });
     if (!command.failure.isEmpty()) {
         report.Step(112, [&] { dialogs_.MsgBox(QStringLiteral("The list of folders could not be written:\r\r") + command.failure); });
         return;

@@ -28,9 +28,14 @@ namespace {
 
 constexpr qsizetype kLongestCommand = 8000;
 
-// Whether a path can stand in a command line as text: its bytes are UTF-8.
+// Whether a path can stand in a command line as text: its bytes are UTF-8,
+// and on Windows it holds no %, which Task Scheduler would expand.
 bool TravelsAsText(const QString& path)
 {
+#ifdef Q_OS_WIN
+    if (path.contains(u'%'))
+        return false;
+#endif
     return std::none_of(path.begin(), path.end(), [](QChar c) { return platform::IsEscapedByte(c.unicode()); });
 }
 
@@ -233,7 +238,7 @@ std::vector<FolderOption> FoldedSources(const QStringList& rows, Dialogs& dialog
     return sources;
 }
 
-WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialogs& dialogs)
+WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialogs& dialogs, const QString& listFileStem)
 {
     WindowCommand command;
     RefillSettings& settings = command.settings;
@@ -261,8 +266,8 @@ WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialog
     };
     command.text = ShellCommandLine(program, RefillArguments(settings));
     if (!travels(settings.sources) || !travels(settings.destinations) || command.text.size() > kLongestCommand) {
-        IntoListFile(settings.sources, QStringLiteral("command-sources.txt"), command.failure);
-        IntoListFile(settings.destinations, QStringLiteral("command-destinations.txt"), command.failure);
+        IntoListFile(settings.sources, listFileStem + QStringLiteral("-sources.txt"), command.failure);
+        IntoListFile(settings.destinations, listFileStem + QStringLiteral("-destinations.txt"), command.failure);
         command.text = command.failure.isEmpty() ? ShellCommandLine(program, RefillArguments(settings)) : QString();
     }
     return command;

@@ -40,10 +40,12 @@ struct WindowCommand {
 };
 
 // The command runs program. Where a folder's name cannot travel as text
-// (its bytes are not UTF-8) or the line would pass 8,000 characters, the
-// folders go into list files in the state folder, which the command (and
-// the settings) name.
-WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialogs& dialogs);
+// (its bytes are not UTF-8, or on Windows it holds a %) or the line would
+// pass 8,000 characters, the folders go into list files in the state
+// folder, listFileStem-sources.txt and listFileStem-destinations.txt, which
+// the command (and the settings) name.
+WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialogs& dialogs,
+                        const QString& listFileStem = QStringLiteral("command"));
 
 // Why the command line would refuse the settings with the duplicates
 // option; empty when it takes them.

@@ -4,10 +4,15 @@
 #include "core/SummaryText.h"
 #include "support/FormFixture.h"
 #include "support/LockHeldElsewhere.h"
+#include "refill/RefillCommand.h"
+#include "schedule/RefillLog.h"
 #include "window/RefillSettingsDialog.h"
+#include "window/ScheduleDialog.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QTimeEdit>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
@@ -210,4 +215,111 @@ TEST_F(RefillWindow, EachKindOfProblemIsOneMessageNamingItsFolders)
     EXPECT_EQ(FileBytes(odd + QStringLiteral("a.mp3")), "a");
     EXPECT_EQ(FileBytes(odd + QStringLiteral(".quorvex-refresh.refused")), "my own notes\n");
     EXPECT_EQ(FolderEntries(busy), QStringList());
+}
+
+namespace {
+
+// A scheduler that keeps what it is given, and may refuse it.
+class KeptSchedules final : public Scheduler {
+public:
+    QString Where() const override { return QStringLiteral("kept schedules"); }
+    bool HonoursMissedStart() const override { return missedStart; }
+    std::optional<ScheduleProblem> Register(const Schedule& schedule) override
+    {
+        registered.push_back(schedule);
+        return refusal;
+    }
+    std::optional<ScheduleProblem> Remove(const QString& name) override
+    {
+        std::erase_if(entries, [&](const ScheduleEntry& entry) { return SameScheduleName(entry.name, name); });
+        return std::nullopt;
+    }
+    std::vector<ScheduleEntry> List() override { return entries; }
+
+    bool missedStart = true;
+    std::optional<ScheduleProblem> refusal;
+    std::vector<Schedule> registered;
+    std::vector<ScheduleEntry> entries;
+};
+
+} // namespace
+
+// "Schedule...": the dialog's values make the schedule of the window's
+// refill; a schedule that exists is shown with its last run from the log;
+// a bad name or a refusal of the system keeps the dialog open.
+TEST_F(RefillWindow, TheScheduleDialogRegistersTheWindowsRefill)
+{
+    const QString sep = NativeSeparator();
+    fixture.tree.WriteFile(QStringLiteral("lib/a.mp3"), "a");
+    const QByteArray stateBefore = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("state"))));
+    const RunResult logged {QDateTime(QDate(2026, 12, 8), QTime(3, 0, 12)), QStringLiteral("Car"), 1, 300, 299, 0, 0, 1};
+    ASSERT_FALSE(AppendToLog(logged, {QStringLiteral("dest: /media/car/x.mp3: No space left on device")}));
+    form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
+    form->DestinationList->Append(fixture.tree.MakeFolder(QStringLiteral("out")) + sep);
+    form->Text1->setText(QStringLiteral("7"));
+    form->SetCommandProgram(QStringLiteral("/opt/quorvex"));
+    KeptSchedules scheduler;
+    scheduler.entries = {{QStringLiteral("Car"), 5, 7, QStringLiteral("/opt/quorvex -q ...")}};
+    form->UseScheduler(scheduler);
+    const auto schedule = [&](const std::function<void(ScheduleDialog&)>& set) {
+        fixture.dialogs.dialogAnswers.push_back([&](QDialog& dialog) {
+            auto& shown = dynamic_cast<ScheduleDialog&>(dialog);
+            set(shown);
+            return shown.result() == QDialog::Accepted;
+        });
+        fixture.Frame().ScheduleItem->trigger();
+    };
+
+    schedule([&](ScheduleDialog& dialog) {
+        EXPECT_EQ(dialog.Name->currentText(), QStringLiteral("Refill"));
+        EXPECT_EQ(dialog.Time->time(), QTime(3, 0));
+        EXPECT_FALSE(dialog.RemoveSchedule->isEnabled());
+        dialog.Name->setCurrentText(QStringLiteral("car"));
+        EXPECT_TRUE(dialog.RemoveSchedule->isEnabled());
+        EXPECT_TRUE(dialog.Existing->text().contains(QStringLiteral("every day at 05:07")));
+        EXPECT_TRUE(dialog.Existing->text().contains(
+            QStringLiteral("Last run 2026-12-08 03:00:12: 300 copied, 299 removed, 0 verified, 0 skipped, 1 failed; exit "
+                           "status 1.\ndest: /media/car/x.mp3: No space left on device")))
+            << dialog.Existing->text().toStdString();
+        dialog.Name->setCurrentText(QStringLiteral("two words"));
+        dialog.Buttons->button(QDialogButtonBox::Ok)->click();
+        EXPECT_FALSE(dialog.Refusal->isHidden());
+        dialog.Name->setCurrentText(QStringLiteral("Frame"));
+        dialog.Time->setTime(QTime(4, 15));
+        dialog.OnBattery->setChecked(false);
+        dialog.Wake->setChecked(true);
+        EXPECT_TRUE(dialog.Command->text().endsWith(QStringLiteral("--log --schedule-name Frame")));
+        dialog.Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    ASSERT_EQ(scheduler.registered.size(), 1u);
+    const Schedule& frame = scheduler.registered[0];
+    EXPECT_EQ(frame.name, QStringLiteral("Frame"));
+    EXPECT_EQ(frame.hour * 60 + frame.minute, 4 * 60 + 15);
+    EXPECT_TRUE(frame.startWhenAvailable && !frame.onBattery && frame.wake);
+    EXPECT_EQ(frame.program, QStringLiteral("/opt/quorvex"));
+    EXPECT_EQ(frame.arguments, ScheduledArguments({QStringLiteral("-s"), fixture.tree.Path(QStringLiteral("lib")) + sep,
+                                                   QStringLiteral("-d"), fixture.tree.Path(QStringLiteral("out")) + sep,
+                                                   QStringLiteral("-n"), QStringLiteral("7")},
+                                                  QStringLiteral("Frame")));
+
+    // The system says no: its words, and the dialog stays; with cron the
+    // missed start cannot be kept.
+    scheduler.refusal = ScheduleProblem {ScheduleProblem::Kind::Refused, QStringLiteral("crontab -"), QStringLiteral("denied")};
+    scheduler.missedStart = false;
+    schedule([&](ScheduleDialog& dialog) {
+        EXPECT_FALSE(dialog.MissedStart->isEnabled() || dialog.MissedStart->isChecked());
+        dialog.Buttons->button(QDialogButtonBox::Ok)->click();
+        EXPECT_NE(dialog.result(), QDialog::Accepted);
+        dialog.Name->setCurrentText(QStringLiteral("Car"));
+        dialog.RemoveSchedule->click();
+        dialog.Buttons->button(QDialogButtonBox::Cancel)->click();
+    });
+    EXPECT_EQ(fixture.dialogs.Messages().back(), QStringLiteral("The system's scheduler refused the schedule:\r\rcrontab -: denied"));
+    EXPECT_TRUE(scheduler.entries.empty());
+    EXPECT_FALSE(scheduler.registered.back().startWhenAvailable);
+    if (stateBefore.isEmpty())
+        qunsetenv("XDG_STATE_HOME");
+    else
+        qputenv("XDG_STATE_HOME", stateBefore);
 }
