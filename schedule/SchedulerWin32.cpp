@@ -74,7 +74,7 @@ QString NameOfTask(const QString& task)
     return task.mid(TaskName(QStringLiteral("Refill")).size() + 1);
 }
 
-class TaskScheduler final : public Scheduler {
+class SystemTasks final : public Scheduler {
 public:
     QString Where() const override { return QStringLiteral("Task Scheduler"); }
 
@@ -207,4 +207,4 @@ private:
 
 } // namespace
 
-std::unique_ptr<Scheduler> SystemScheduler() { return std::make_unique<TaskScheduler>(); }
+std::unique_ptr<Scheduler> SystemScheduler() { return std::make_unique<SystemTasks>(); }

@@ -7,8 +7,11 @@
 #include <QXmlStreamReader>
 
 #ifdef _WIN32
+#include "schedule/Scheduler.h"
+
 #include <windows.h>
 #include <shellapi.h>
+#include <taskschd.h>
 #endif
 
 namespace {
@@ -226,3 +229,102 @@ TEST(Schedule, NamesAndTimesOfDay)
     for (const char* time : {"24:00", "3:00", "03:60", "03:00:00", " 03:00"})
         EXPECT_FALSE(ParseTimeOfDay(QString::fromLatin1(time))) << time;
 }
+
+#ifdef _WIN32
+namespace {
+
+// The root folder of Task Scheduler, through its COM API, for a look at
+// what is stored that goes round the code under test.
+struct TaskRoot {
+    TaskRoot()
+    {
+        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        VARIANT none;
+        ::VariantInit(&none);
+        if (SUCCEEDED(::CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                         reinterpret_cast<void**>(&service)))
+            && SUCCEEDED(service->Connect(none, none, none, none)))
+            service->GetFolder(Bstr(L"\\"), &folder);
+    }
+    ~TaskRoot()
+    {
+        if (folder)
+            folder->Release();
+        if (service)
+            service->Release();
+        ::CoUninitialize();
+    }
+    static BSTR Bstr(const wchar_t* text) { return ::SysAllocString(text); }
+
+    // The stored task's XML; empty when there is none.
+    QString Xml(const QString& name) const
+    {
+        IRegisteredTask* task = nullptr;
+        BSTR xml = nullptr;
+        QString text;
+        if (SUCCEEDED(folder->GetTask(Bstr(reinterpret_cast<const wchar_t*>(name.utf16())), &task))) {
+            if (SUCCEEDED(task->get_Xml(&xml)))
+                text = QString::fromWCharArray(xml);
+            ::SysFreeString(xml);
+            task->Release();
+        }
+        return text;
+    }
+
+    ITaskService* service = nullptr;
+    ITaskFolder* folder = nullptr;
+};
+
+} // namespace
+
+// Registered, replaced and removed through Task Scheduler's COM API; a task
+// of the name that Quorvex did not write is left alone.
+TEST(TaskScheduler, RegistersReplacesAndRemovesOnlyItsOwnTask)
+{
+    TaskRoot root;
+    ASSERT_TRUE(root.folder);
+    const std::unique_ptr<Scheduler> scheduler = SystemScheduler();
+    Schedule schedule = Sample();
+    schedule.name = QStringLiteral("WineTest");
+    schedule.program = QStringLiteral("C:\\Program Files\\Quorvex\\Quorvex.exe");
+    ASSERT_FALSE(scheduler->Register(schedule));
+    QString xml = root.Xml(QStringLiteral("Quorvex Refill WineTest"));
+    for (const char* stored : {"<Source>Quorvex</Source>",
+                               "<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>",
+                               "<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>",
+                               "<StartWhenAvailable>true</StartWhenAvailable>", "<WakeToRun>false</WakeToRun>",
+                               "<ExecutionTimeLimit>PT12H</ExecutionTimeLimit>",
+                               "<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>"})
+        EXPECT_TRUE(xml.contains(QString::fromLatin1(stored))) << stored << "\n" << xml.toStdString();
+    schedule.onBattery = false;
+    ASSERT_FALSE(scheduler->Register(schedule));
+    xml = root.Xml(QStringLiteral("Quorvex Refill WineTest"));
+    EXPECT_TRUE(xml.contains(QStringLiteral("<DisallowStartIfOnBatteries>true</DisallowStartIfOnBatteries>")));
+    // Wine keeps neither a task's principal nor a list of tasks; Windows does.
+    if (!::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
+        const std::vector<ScheduleEntry> listed = scheduler->List();
+        EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [](const ScheduleEntry& e) { return e.name == u"WineTest"; }));
+        EXPECT_TRUE(xml.contains(QStringLiteral("<LogonType>InteractiveToken</LogonType>")));
+    }
+    EXPECT_FALSE(scheduler->Remove(QStringLiteral("winetest")));
+    EXPECT_TRUE(root.Xml(QStringLiteral("Quorvex Refill WineTest")).isEmpty());
+    EXPECT_EQ(scheduler->Remove(QStringLiteral("WineTest"))->kind, ScheduleProblem::Kind::NotScheduled);
+
+    // Somebody else's task under the name.
+    QString foreign = TaskXml(schedule).replace(QStringLiteral("<Source>Quorvex</Source>"), QStringLiteral("<Source>Me</Source>"));
+    VARIANT none;
+    ::VariantInit(&none);
+    IRegisteredTask* task = nullptr;
+    ASSERT_TRUE(SUCCEEDED(root.folder->RegisterTask(TaskRoot::Bstr(L"Quorvex Refill Foreign"),
+                                                    TaskRoot::Bstr(reinterpret_cast<const wchar_t*>(foreign.utf16())),
+                                                    TASK_CREATE_OR_UPDATE, none, none, TASK_LOGON_INTERACTIVE_TOKEN,
+                                                    none, &task)));
+    task->Release();
+    schedule.name = QStringLiteral("Foreign");
+    schedule.onBattery = true;
+    EXPECT_EQ(scheduler->Register(schedule)->kind, ScheduleProblem::Kind::NotOurs);
+    EXPECT_EQ(scheduler->Remove(schedule.name)->kind, ScheduleProblem::Kind::NotOurs);
+    EXPECT_TRUE(root.Xml(QStringLiteral("Quorvex Refill Foreign")).contains(QStringLiteral("<Source>Me</Source>")));
+    root.folder->DeleteTask(TaskRoot::Bstr(L"Quorvex Refill Foreign"), 0);
+}
+#endif
