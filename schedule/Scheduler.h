@@ -29,8 +29,9 @@ public:
     virtual ~Scheduler() = default;
     // "systemd user timer", "crontab" or "Task Scheduler".
     virtual QString Where() const = 0;
-    // Whether a start missed while the computer was off is made up for.
-    virtual bool HonoursMissedStart() const { return true; }
+    // Whether a start missed while the computer was off is made up for, and
+    // the battery and wake settings are kept (cron keeps none of them).
+    virtual bool KeepsTimerSettings() const { return true; }
     // When the schedule runs, where that is not plain (a user timer without
     // lingering runs only while its user is logged in); else empty.
     virtual QString RunsWhen() const { return {}; }

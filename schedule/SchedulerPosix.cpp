@@ -251,11 +251,12 @@ public:
     LinuxScheduler() : timers_(UserTimers::ManagerAnswers()) {}
 
     QString Where() const override { return timers_ ? QStringLiteral("systemd user timer") : QStringLiteral("crontab"); }
-    bool HonoursMissedStart() const override { return timers_; }
+    bool KeepsTimerSettings() const override { return timers_; }
     QString RunsWhen() const override
     {
         return timers_ ? UserTimers::Lingering()
-                       : QStringLiteral("cron cannot make up for a start missed while the computer was off.");
+                       : QStringLiteral("cron cannot make up for a start missed while the computer was off, tell battery "
+                                        "from mains, or wake the computer.");
     }
 
     std::optional<ScheduleProblem> Register(const Schedule& schedule) override

@@ -21,8 +21,10 @@
 
 namespace {
 
-const QString kMissedStartUnkept =
-    QStringLiteral("cron cannot run a start missed while the computer was off; it runs again the next day.");
+const QString kTimerSettingsUnkept =
+    QStringLiteral("The schedule goes in your crontab, as no systemd user manager answers here: cron cannot make up "
+                   "for a start missed while the computer was off (it runs again the next day), tell battery from "
+                   "mains, or wake the computer.");
 
 QLabel* WrappedLabel(QWidget* parent)
 {
@@ -80,10 +82,12 @@ ScheduleDialog::ScheduleDialog(Scheduler& scheduler, Dialogs& dialogs, QString p
     LayOut();
     ListSchedules();
     Name->setCurrentText(QStringLiteral("Refill"));
-    if (!scheduler_.HonoursMissedStart()) {
-        MissedStart->setChecked(false);
-        MissedStart->setEnabled(false);
-        MissedStart->setToolTip(kMissedStartUnkept);
+    if (!scheduler_.KeepsTimerSettings()) {
+        for (QCheckBox* box : {MissedStart, OnBattery, Wake}) {
+            box->setChecked(box == OnBattery);
+            box->setEnabled(false);
+            box->setToolTip(kTimerSettingsUnkept);
+        }
     }
     connect(Name, &QComboBox::currentTextChanged, this, &ScheduleDialog::FollowName);
     connect(CopyCommand, &QPushButton::clicked, this, [this] { QGuiApplication::clipboard()->setText(Command->text()); });
@@ -105,7 +109,7 @@ void ScheduleDialog::CreateControls()
     OnBattery->setChecked(true);
     Wake = new QCheckBox(QStringLiteral("Wake the computer to run"), this);
     RunsWhen = WrappedLabel(this);
-    RunsWhen->setText(scheduler_.HonoursMissedStart() ? scheduler_.RunsWhen() : kMissedStartUnkept);
+    RunsWhen->setText(scheduler_.KeepsTimerSettings() ? scheduler_.RunsWhen() : kTimerSettingsUnkept);
     RunsWhen->setVisible(!RunsWhen->text().isEmpty());
     Command = new QLineEdit(this);
     Command->setObjectName(QStringLiteral("Command"));

@@ -223,7 +223,7 @@ namespace {
 class KeptSchedules final : public Scheduler {
 public:
     QString Where() const override { return QStringLiteral("kept schedules"); }
-    bool HonoursMissedStart() const override { return missedStart; }
+    bool KeepsTimerSettings() const override { return missedStart; }
     std::optional<ScheduleProblem> Register(const Schedule& schedule) override
     {
         registered.push_back(schedule);
@@ -304,11 +304,11 @@ TEST_F(RefillWindow, TheScheduleDialogRegistersTheWindowsRefill)
                                                   QStringLiteral("Frame")));
 
     // The system says no: its words, and the dialog stays; with cron the
-    // missed start cannot be kept.
+    // missed start, the battery and the wake cannot be kept.
     scheduler.refusal = ScheduleProblem {ScheduleProblem::Kind::Refused, QStringLiteral("crontab -"), QStringLiteral("denied")};
     scheduler.missedStart = false;
     schedule([&](ScheduleDialog& dialog) {
-        EXPECT_FALSE(dialog.MissedStart->isEnabled() || dialog.MissedStart->isChecked());
+        EXPECT_FALSE(dialog.MissedStart->isEnabled() || dialog.MissedStart->isChecked() || dialog.Wake->isEnabled());
         dialog.Buttons->button(QDialogButtonBox::Ok)->click();
         EXPECT_NE(dialog.result(), QDialog::Accepted);
         dialog.Name->setCurrentText(QStringLiteral("Car"));
