@@ -286,7 +286,13 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
     if (!parser.positionalArguments().isEmpty())
         throw UsageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().front()));
     Options options;
+    static const QStringList folderOptions {QStringLiteral("source"), QStringLiteral("source-tree"),
+                                            QStringLiteral("source-list"), QStringLiteral("dest"),
+                                            QStringLiteral("dest-tree"), QStringLiteral("dest-list")};
     for (const auto& [option, value] : ValuesInOrder(parser)) {
+        // Taken as a path, an empty name would be the folder the run starts in.
+        if (folderOptions.contains(option) && value.isEmpty())
+            throw UsageError(QStringLiteral("--%1: an empty name names no folder or file").arg(option));
         if (option == u"source")
             options.refill.sources.push_back({FolderSource::Folder, value});
         else if (option == u"source-tree")

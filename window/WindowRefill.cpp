@@ -243,8 +243,14 @@ WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialog
     WindowCommand command;
     RefillSettings& settings = command.settings;
     const RefillChoices& choices = lists.choices;
-    settings.sources = FoldedSources(lists.sourceRows, dialogs);
-    for (const QString& row : DistinctFolders(lists.destinationRows))
+    // A blank row names no folder: taken as one, the command would read
+    // and fill the folder it happens to run in.
+    const auto named = [](QStringList rows) {
+        rows.removeIf([](const QString& row) { return row.trimmed().isEmpty(); });
+        return rows;
+    };
+    settings.sources = FoldedSources(named(lists.sourceRows), dialogs);
+    for (const QString& row : DistinctFolders(named(lists.destinationRows)))
         settings.destinations.push_back({FolderSource::Folder, row});
     if (!choices.fill)
         settings.count = DrawCount(lists.numberOfFiles);

@@ -59,6 +59,7 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         QByteArray message;
     } cases[] = {
         {{"-q"}, 2, "give at least one source"},
+        {{"-s", library, "-d", ""}, 2, "--dest: an empty name names no folder"},
         {{"-s", library, "-d", out, "-n", "0"}, 2, "at least 1"},
         {{"-s", library, "-d", out, "-n", "many"}, 2, "at least 1"},
         {{"-s", library, "-d", out, "--max-size", "12Q"}, 2, "no size"},

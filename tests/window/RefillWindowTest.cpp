@@ -255,8 +255,11 @@ TEST_F(RefillWindow, TheScheduleDialogRegistersTheWindowsRefill)
     qputenv("XDG_STATE_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("state"))));
     const RunResult logged {QDateTime(QDate(2026, 12, 8), QTime(3, 0, 12)), QStringLiteral("Car"), 1, 300, 299, 0, 0, 1};
     ASSERT_FALSE(AppendToLog(logged, {QStringLiteral("dest: /media/car/x.mp3: No space left on device")}));
-    form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
+    // Blank rows, as a list file's last line break leaves, name no folder.
+    for (const QString& row : {fixture.tree.Path(QStringLiteral("lib")) + sep, QString(), QStringLiteral(" ")})
+        form->SourceList->Append(row);
     form->DestinationList->Append(fixture.tree.MakeFolder(QStringLiteral("out")) + sep);
+    form->DestinationList->Append(QString());
     form->Text1->setText(QStringLiteral("7"));
     form->SetCommandProgram(QStringLiteral("/opt/quorvex"));
     KeptSchedules scheduler;
