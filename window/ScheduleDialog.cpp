@@ -117,6 +117,9 @@ void ScheduleDialog::CreateControls()
     CopyCommand = new QPushButton(QStringLiteral("Copy"), this);
     Existing = WrappedLabel(this);
     Existing->setObjectName(QStringLiteral("Existing"));
+    ExistingCommand = new QLineEdit(this);
+    ExistingCommand->setReadOnly(true);
+    LastRunShown = WrappedLabel(this);
     RemoveSchedule = new QPushButton(QStringLiteral("Remove Schedule"), this);
     Refusal = WrappedLabel(this);
     Refusal->setStyleSheet(QStringLiteral("color: #b00000"));
@@ -134,9 +137,12 @@ void ScheduleDialog::LayOut()
     auto* command = new QHBoxLayout;
     command->addWidget(Command, 1);
     command->addWidget(CopyCommand);
-    auto* existing = new QHBoxLayout;
-    existing->addWidget(Existing, 1);
-    existing->addWidget(RemoveSchedule, 0, Qt::AlignTop);
+    auto* existing = new QGridLayout;
+    existing->addWidget(Existing, 0, 0);
+    existing->addWidget(RemoveSchedule, 0, 1, Qt::AlignTop);
+    existing->addWidget(ExistingCommand, 1, 0, 1, 2);
+    existing->addWidget(LastRunShown, 2, 0, 1, 2);
+    existing->setColumnStretch(0, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     for (QWidget* widget : std::initializer_list<QWidget*> {MissedStart, OnBattery, Wake, RunsWhen})
@@ -167,14 +173,25 @@ void ScheduleDialog::FollowName()
     const auto entry = std::find_if(entries_.begin(), entries_.end(),
                                     [&](const ScheduleEntry& e) { return SameScheduleName(e.name, name); });
     RemoveSchedule->setEnabled(entry != entries_.end());
+    ExistingCommand->setVisible(entry != entries_.end());
+    LastRunShown->setVisible(entry != entries_.end());
     if (entry == entries_.end()) {
         Existing->setText(QStringLiteral("No schedule named \"%1\" exists yet.").arg(name));
-        return;
+    } else {
+        const bool timed = entry->hour >= 0;
+        Existing->setText(QStringLiteral("\"%1\" runs %2 (%3):")
+                              .arg(entry->name,
+                                   timed ? QStringLiteral("every day at ") + TimeOfDayText(entry->hour, entry->minute)
+                                         : QStringLiteral("at a time the scheduler does not tell"),
+                                   scheduler_.Where()));
+        ExistingCommand->setText(entry->command);
+        ExistingCommand->setCursorPosition(0);
+        LastRunShown->setText(LastRunText(entry->name));
+        // Picked to be changed: its time is the one to start from.
+        if (timed)
+            Time->setTime(QTime(entry->hour, entry->minute));
     }
-    const QString when = entry->hour < 0 ? QStringLiteral("at a time the scheduler does not tell")
-                                         : QStringLiteral("every day at ") + TimeOfDayText(entry->hour, entry->minute);
-    Existing->setText(QStringLiteral("\"%1\" runs %2 (%3):\n%4\n%5")
-                          .arg(entry->name, when, scheduler_.Where(), entry->command, LastRunText(entry->name)));
+    adjustSize();
 }
 
 void ScheduleDialog::RemoveNamed()

@@ -41,7 +41,9 @@ public:
     QLabel* RunsWhen = nullptr;
     QLineEdit* Command = nullptr;
     QPushButton* CopyCommand = nullptr;
-    QLabel* Existing = nullptr; // the schedule of the name, with its last run
+    QLabel* Existing = nullptr;          // the schedule of the name: when it runs
+    QLineEdit* ExistingCommand = nullptr; // what it runs
+    QLabel* LastRunShown = nullptr;      // its last run, from the refill log
     QPushButton* RemoveSchedule = nullptr;
     QLabel* Refusal = nullptr;  // why OK was refused
     QDialogButtonBox* Buttons = nullptr;

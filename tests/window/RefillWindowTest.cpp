@@ -281,10 +281,12 @@ TEST_F(RefillWindow, TheScheduleDialogRegistersTheWindowsRefill)
         dialog.Name->setCurrentText(QStringLiteral("car"));
         EXPECT_TRUE(dialog.RemoveSchedule->isEnabled());
         EXPECT_TRUE(dialog.Existing->text().contains(QStringLiteral("every day at 05:07")));
-        EXPECT_TRUE(dialog.Existing->text().contains(
+        EXPECT_EQ(dialog.Time->time(), QTime(5, 7));
+        EXPECT_EQ(dialog.ExistingCommand->text(), QStringLiteral("/opt/quorvex -q ..."));
+        EXPECT_TRUE(dialog.LastRunShown->text().contains(
             QStringLiteral("Last run 2026-12-08 03:00:12: 300 copied, 299 removed, 0 verified, 0 skipped, 1 failed; exit "
                            "status 1.\ndest: /media/car/x.mp3: No space left on device")))
-            << dialog.Existing->text().toStdString();
+            << dialog.LastRunShown->text().toStdString();
         dialog.Name->setCurrentText(QStringLiteral("two words"));
         dialog.Buttons->button(QDialogButtonBox::Ok)->click();
         EXPECT_FALSE(dialog.Refusal->isHidden());
