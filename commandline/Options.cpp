@@ -259,6 +259,10 @@ the way to a fixed order on FAT, whose folders keep no order of their own.
 A nightly album mix for the car, in the draw's order, with a playlist (one
 crontab line):
 30 2 * * * quorvex -q --source-tree /srv/music -d /media/car/MUSIC --whole-folders --numbered --playlist mix.m3u8 --refresh --cycle --fill
+or the same options with --schedule 02:30 instead of -q, which registers it
+with the user's systemd timers (else the crontab; Task Scheduler on
+Windows) and logs each run to refill.log in the state folder, for
+--show-schedule to tell.
 A run locks each destination folder while it plans and writes there; a
 folder another run holds is left alone (or, with --wait, waited for).
 Exit status: 0 all done, 1 some rows failed, 2 usage error (nothing done),
