@@ -7,11 +7,15 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
+# A real player opens the playlists a refill writes.
+scripts/install-deps.sh mpv
 jobs=$(nproc)
-# The FAT stick test fails here rather than skip where FUSE is missing, and
-# the read-back test where no loop device can be mounted.
+# The FAT stick test fails here rather than skip where FUSE is missing, the
+# read-back test where no loop device can be mounted, and the playlist's
+# test where no player can be run.
 export QUORVEX_REQUIRE_FAT_STICK=1
 export QUORVEX_REQUIRE_LOOP_MOUNT=1
+export QUORVEX_REQUIRE_PLAYER=1
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"

@@ -239,6 +239,9 @@ QString ProblemText(const RefillProblem& problem, bool wholeFolders)
         return QStringLiteral("playlist: %1: not written by quorvex, so not replaced; nothing was copied into %2")
             .arg(path, FolderOf(path));
     case Kind::PlaylistNotWritten: return QStringLiteral("playlist: %1: %2").arg(path, reason);
+    case Kind::PlaylistLeftOut:
+        return QStringLiteral("playlist: %1: %2 copies left out, their names cannot stand in a playlist")
+            .arg(path).arg(problem.count);
     case Kind::CopiesDiffer:
         return QStringLiteral("verify: %1: a copy read back from the device differs from its source: the device may "
                               "not hold what it claims").arg(path);

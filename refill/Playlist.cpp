@@ -31,8 +31,18 @@ bool IsQuorvexPlaylist(const QString& path)
     return lines.size() > 2 && lines[1].chopped(lines[1].endsWith('\r') ? 1 : 0) == kPlaylistMark;
 }
 
+// Whether a path below the playlist's folder can stand as its line: a
+// reader ends the line at a line break or carriage return, and strips
+// blanks and tabs from its end.
+bool FitsALine(const QString& entry)
+{
+    return !entry.contains(u'\n') && !entry.contains(u'\r') && !entry.endsWith(u' ') && !entry.endsWith(u'\t');
+}
+
 // The playlist's text: "#EXTM3U", the mark, then one line for each entry (a
-// path below the playlist's folder).
+// path below the playlist's folder). A line that starts with # would be a
+// comment, and readers strip blanks and tabs from its start: such a line
+// starts with ./ instead.
 QByteArray PlaylistText(const QStringList& entries)
 {
     QByteArray text = QByteArray("#EXTM3U\r\n") + kPlaylistMark + "\r\n";
@@ -40,6 +50,8 @@ QByteArray PlaylistText(const QStringList& entries)
         QByteArray line;
         for (const QString& name : entry.split(NativeSeparator()))
             line += (line.isEmpty() ? "" : "/") + NameBytes(name);
+        if (line.startsWith('#') || line.startsWith(' ') || line.startsWith('\t'))
+            line.prepend("./");
         text += line + "\r\n";
     }
     return text;
@@ -47,8 +59,15 @@ QByteArray PlaylistText(const QStringList& entries)
 
 } // namespace
 
-bool WritePlaylist(const QString& path, const QStringList& entries, RefillReport& report)
+bool WritePlaylist(const QString& path, QStringList entries, RefillReport& report)
 {
+    const qsizetype named = entries.size();
+    entries.removeIf([](const QString& entry) { return !FitsALine(entry); });
+    if (entries.size() < named) {
+        RefillProblem leftOut {RefillProblem::Kind::PlaylistLeftOut, path};
+        leftOut.count = static_cast<std::uint64_t>(named - entries.size());
+        report.Tell(leftOut);
+    }
     const QByteArray text = PlaylistText(entries);
     const std::error_code error = platform::WriteFileWhole(
         ToFsPath(path), ToFsPath(FolderOf(path) + QStringLiteral(".quorvex-playlist.new")),

@@ -17,8 +17,9 @@ class RefillReport;
 // system read.
 
 // Writes the playlist whole in its place (written beside it, flushed, and
-// renamed); false (and told) when it cannot.
-bool WritePlaylist(const QString& path, const QStringList& entries, RefillReport& report);
+// renamed); false (and told) when it cannot. Entries whose names no line
+// can hold whole are left out, and told once.
+bool WritePlaylist(const QString& path, QStringList entries, RefillReport& report);
 
 // A destination's playlist: where it goes, and the copies it names.
 struct PlannedPlaylist {

@@ -11,8 +11,10 @@ Weight WeightOf(RefillProblem::Kind kind)
     case Kind::ReadThroughCache:
     case Kind::CycleWaiting:
         return Weight::Note;
-    // The rows that differ fail the run themselves; a fresh cycle is no failure.
+    // The rows that differ fail the run themselves; a copy left out of a
+    // playlist is still copied; a fresh cycle is no failure.
     case Kind::CopiesDiffer:
+    case Kind::PlaylistLeftOut:
     case Kind::CycleUnreadable:
     case Kind::CycleDamaged:
         return Weight::Warning;

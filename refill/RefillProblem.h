@@ -52,6 +52,7 @@ struct RefillProblem {
         FolderNotMade,      // error
         PlaylistNotOurs,    // a file of the user's stands at the playlist's path: its destination is left alone
         PlaylistNotWritten, // error
+        PlaylistLeftOut,    // count copies' names cannot stand in the playlist at path: left out of it
         // The copies read back from the device that holds path.
         CopiesDiffer,     // a copy differed from its source
         ReadThroughCache, // the file system reads only through the cache

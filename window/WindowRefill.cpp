@@ -143,6 +143,8 @@ QString ProblemLine(const RefillProblem& problem)
     QString line = ReadableText(problem.path);
     if (problem.kind == Kind::FolderInUse && problem.holder)
         line += QStringLiteral(" (process %1)").arg(*problem.holder);
+    else if (problem.kind == Kind::PlaylistLeftOut)
+        line += QStringLiteral(" (%1 copies)").arg(problem.count);
     else if (problem.refusal.Refused())
         line += QStringLiteral(" (%1)").arg(RefusalText(problem.refusal));
     if (problem.error)
@@ -180,6 +182,9 @@ QString ProblemHeading(const RefillProblem& problem)
         return QStringLiteral("A file that Quorvex did not write has the playlist's name in these folders. It was not "
                               "replaced, and nothing was copied into its folder:");
     case Kind::PlaylistNotWritten: return QStringLiteral("These playlists could not be written:");
+    case Kind::PlaylistLeftOut:
+        return QStringLiteral("Some copies were left out of these playlists, as their names (with a line break, or "
+                              "ending in a blank) cannot stand in a playlist. The copies are there all the same:");
     case Kind::CopiesDiffer:
         return QStringLiteral("A copy read back from these devices differs from its source: the device may not hold "
                               "what it claims. The copy was removed.");

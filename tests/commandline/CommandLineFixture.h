@@ -128,9 +128,12 @@ protected:
         }
         EXPECT_EQ(Below(folder), others);
         if (!playlist.isEmpty()) {
+            // A line that would read as a comment, or lose its leading blank, starts with ./
+            QByteArray lines;
+            for (const QString& copy : planned)
+                lines += (copy.startsWith(u'#') || copy.startsWith(u' ') ? "./" : "") + copy.toUtf8() + "\r\n";
             const QByteArray text = Content(WithClosingSeparator(folder) + playlist);
-            EXPECT_EQ(text, "#EXTM3U\r\n# written by quorvex; its next run replaces it\r\n"
-                                + (planned.isEmpty() ? QByteArray() : planned.join(QStringLiteral("\r\n")).toUtf8() + "\r\n"));
+            EXPECT_EQ(text, "#EXTM3U\r\n# written by quorvex; its next run replaces it\r\n" + lines);
         }
     }
 

@@ -14,6 +14,8 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -885,4 +887,57 @@ TEST_F(CommandLine, TheRefillIsScheduledWithTheSystemsOwnTools)
                    QStringLiteral("--schedule"), QStringLiteral("05:07")});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(outcome.err.contains(QStringLiteral("schedule: crontab -l: crontab cannot be run"))) << outcome.err.toStdString();
+}
+
+// A real player opens every copy that the playlist names, flat and in album
+// folders: names that M3U readers take for comments or strip are written as
+// paths, and names no line can hold are left out and said once.
+TEST_F(CommandLine, APlayerOpensEveryCopyThePlaylistNames)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty()) {
+        if (!qEnvironmentVariableIsEmpty("QUORVEX_REQUIRE_PLAYER"))
+            FAIL() << "mpv is missing (./test.sh installs it)";
+        GTEST_SKIP() << "mpv is missing: the playlist is not tried in a player (QUORVEX_REQUIRE_PLAYER=1 makes this a failure)";
+    }
+    // Twenty silent MPEG-1 Layer III frames: enough for a player to open.
+    const QByteArray silence = (QByteArray("\xFF\xFB\x90\x64", 4) + QByteArray(413, '\0')).repeated(20);
+    const QStringList fit {"#1 Hit.mp3", " leading blank.mp3", "\ttab.mp3", "EXTINF.mp3", "# Album/a.mp3",
+                           " Blank Album/b.mp3", "Plain/#c.mp3"};
+    const QStringList unfit {"trailing blank.mp3 ", "line\nbreak.mp3", "carriage\rreturn.mp3"};
+    for (const QString& name : fit + unfit)
+        tree.WriteFile((name.contains(u'/') ? QStringLiteral("albums/") : QStringLiteral("flat/")) + name, silence);
+    const struct {
+        QStringList options;
+        QString out;
+        int leftOut;
+    } runs[] = {
+        {{"-s", tree.Path(QStringLiteral("flat")), "-n", "7"}, tree.MakeFolder(QStringLiteral("out1")), 3},
+        {{"--source-tree", tree.Path(QStringLiteral("albums")), "--whole-folders", "-n", "3"}, tree.MakeFolder(QStringLiteral("out2")), 0},
+    };
+    for (const auto& [options, out, leftOut] : runs) {
+        const Outcome outcome = Run(options + QStringList {"-d", out, "--playlist", "p.m3u8"});
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(outcome.err.contains(QStringLiteral("quorvex: playlist: %1/p.m3u8: %2 copies left out, their names "
+                                                      "cannot stand in a playlist\n").arg(out).arg(leftOut)),
+                  leftOut > 0) << outcome.err.toStdString();
+        QProcess mpv;
+        mpv.start(QStringLiteral("mpv"), {"--no-config", "--ao=null", "--vo=null", "--length=0.1",
+                                          "--playlist=" + out + "/p.m3u8"});
+        ASSERT_TRUE(mpv.waitForFinished(60'000));
+        const QString said = QString::fromUtf8(mpv.readAllStandardOutput() + mpv.readAllStandardError());
+        QStringList played;
+        for (const QString& line : said.split(u'\n')) {
+            if (line.startsWith(QStringLiteral("Playing: ")))
+                played << line.mid(9).remove(0, out.size() + 1).remove(QRegularExpression(QStringLiteral("^\\./")));
+        }
+        QStringList expected;
+        for (const QString& name : fit) {
+            if (name.contains(u'/') == options.contains(QStringLiteral("--whole-folders")))
+                expected << name;
+        }
+        played.sort();
+        expected.sort();
+        EXPECT_EQ(played, expected) << said.toStdString();
+        EXPECT_FALSE(said.contains(QStringLiteral("Failed"))) << said.toStdString();
+    }
 }

@@ -152,11 +152,14 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
 {
     const QString library = Library();
     tree.WriteFile(QStringLiteral("lib/1/deep/er/g7.txt"), "1234567");
+    // Names that a playlist line would take for a comment, or strip.
+    tree.WriteFile(QStringLiteral("lib/1/#1 Hit.txt"), "#");
+    tree.WriteFile(QStringLiteral("lib/0/ leading blank.txt"), " ");
     const QString plan = tree.Path(QStringLiteral("plan.txt"));
     const QStringList cases[] = {
         {"--whole-folders", "-n", "2"},
         {"--numbered", "-n", "4"},
-        {"--playlist", "mix.m3u8", "-n", "3"},
+        {"--playlist", "mix.m3u8", "-n", "20"}, // all of them
         {"--whole-folders", "--numbered", "--playlist", "mix.m3u", "--refresh", "--fill", "--cycle", "--verify"},
         {"--numbered", "--playlist", "mix.m3u8", "--refresh", "--cycle", "-n", "5"},
     };
