@@ -208,7 +208,7 @@ int CarryOut(const Options& options, RefillRun& refill, RowListModel& copyList, 
     // named one file twice, flushes, copies read back wrong, and what was
     // said along the way.
     const int failedReadBack = outcome.readBack ? static_cast<int>(outcome.readBack->failed.size()) : 0;
-    const int failed = outcome.run.failed + failedLines + outcome.run.sameFiles
+    const int failed = outcome.run.failed + outcome.intoFoldersNotMade + failedLines + outcome.run.sameFiles
         + static_cast<int>(outcome.flushFailures.size()) + failedReadBack + dialogs.Failures() + refill.Failures()
         + (progress.Written() ? 0 : 1);
     if (!options.quiet)

@@ -4,6 +4,7 @@
 #include "copyrun/CopyOneFile.h"
 
 #include "core/ErrorReport.h"
+#include "core/PathHelpers.h"
 #include "core/RowListModel.h"
 
 #include <QHash>
@@ -91,7 +92,19 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
     CopyRunSummary summary;
     // A shared copy: it costs nothing unless the list changes meanwhile.
     const ListRows plan = rows.AllRows();
-    const auto leftOut = [&](const CopyRow& row) { return !foldersLeftOut.isEmpty() && foldersLeftOut.contains(row.folder); };
+    const QChar separator = NativeSeparator();
+    const auto leftOut = [&](const CopyRow& row) {
+        if (foldersLeftOut.isEmpty())
+            return false;
+        if (foldersLeftOut.contains(row.folder))
+            return true;
+        // A name that leads through folders: any of them may be left out.
+        for (qsizetype at = row.name.lastIndexOf(separator); at > 0; at = row.name.lastIndexOf(separator, at - 1)) {
+            if (foldersLeftOut.contains(row.folder + row.name.left(at + 1)))
+                return true;
+        }
+        return false;
+    };
     std::vector<CopyAhead::Row> aheadRows;
     aheadRows.reserve(plan.Count());
     for (const CopyRow& row : plan.CopyRows())

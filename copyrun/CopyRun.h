@@ -48,8 +48,8 @@ struct CopyRunSummary {
 // own steps go to the report.
 // The rows are copied ahead of their turn on a few workers and each takes
 // its name at its turn (see CopyAhead); what the observer sees is the same.
-// The rows bound for foldersLeftOut (folders another run holds) are passed
-// over unseen.
+// The rows bound for foldersLeftOut (folders another run holds, or that
+// could not be made), or for a folder below one, are passed over unseen.
 CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
                            const QSet<QString>& foldersLeftOut = {});
 // With other bounds on the copies ahead (one worker, for a comparison).

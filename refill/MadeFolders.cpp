@@ -5,6 +5,7 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <filesystem>
 
 QStringList FoldersToMake(const QList<CopyRow>& rows)
@@ -28,18 +29,32 @@ QStringList FoldersToMake(const QList<CopyRow>& rows)
     return folders;
 }
 
-QStringList MakeFolders(const QStringList& folders, RefillReport& report)
+FoldersMade MakeFolders(const QStringList& folders, RefillReport& report)
 {
-    QStringList made;
+    FoldersMade result;
     for (const QString& folder : folders) {
+        if (std::any_of(result.notMade.cbegin(), result.notMade.cend(),
+                        [&](const QString& outer) { return folder.startsWith(outer); }))
+            continue;
         std::error_code error;
         if (std::filesystem::create_directory(ToFsPath(folder), error)) {
-            made.append(folder);
+            result.made.append(folder);
         } else if (error) {
+            result.notMade.insert(folder);
             report.Tell({RefillProblem::Kind::FolderNotMade, folder, error});
         }
     }
-    return made;
+    return result;
+}
+
+int RowsInto(const QList<CopyRow>& rows, const QSet<QString>& folders)
+{
+    if (folders.isEmpty())
+        return 0;
+    return static_cast<int>(std::count_if(rows.begin(), rows.end(), [&](const CopyRow& row) {
+        const QString destination = row.Destination();
+        return std::any_of(folders.cbegin(), folders.cend(), [&](const QString& folder) { return destination.startsWith(folder); });
+    }));
 }
 
 QStringList RemoveEmptyFolders(const QStringList& made)

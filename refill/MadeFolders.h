@@ -2,6 +2,7 @@
 
 #include "core/CopyListRow.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -15,9 +16,16 @@ class RefillReport;
 // once, outermost first, as full paths with their closing separator.
 QStringList FoldersToMake(const QList<CopyRow>& rows);
 
-// Makes them, outermost first; one that cannot be made is said, and the
-// rows bound for it fail at their turn. The folders made.
-QStringList MakeFolders(const QStringList& folders, RefillReport& report);
+// Makes them, outermost first. A folder that cannot be made is said, and
+// no folder below it is tried: one line for all of them.
+struct FoldersMade {
+    QStringList made;
+    QSet<QString> notMade; // the outermost of those that could not be made
+};
+FoldersMade MakeFolders(const QStringList& folders, RefillReport& report);
+
+// How many of the rows lead into one of the folders.
+int RowsInto(const QList<CopyRow>& rows, const QSet<QString>& folders);
 
 // Removes the made folders that hold nothing (the copies bound for them
 // failed), innermost first. The folders still there.

@@ -11,9 +11,11 @@ Weight WeightOf(RefillProblem::Kind kind)
     case Kind::ReadThroughCache:
     case Kind::CycleWaiting:
         return Weight::Note;
-    // The rows that differ fail the run themselves; a copy left out of a
-    // playlist is still copied; a fresh cycle is no failure.
+    // The rows that differ, or were bound into a folder not made, fail the
+    // run themselves; a copy left out of a playlist is still copied; a fresh
+    // cycle is no failure.
     case Kind::CopiesDiffer:
+    case Kind::FolderNotMade:
     case Kind::PlaylistLeftOut:
     case Kind::CycleUnreadable:
     case Kind::CycleDamaged:
@@ -27,7 +29,6 @@ Weight WeightOf(RefillProblem::Kind kind)
     case Kind::RecordNotSetAside:
     case Kind::RecordNotWritten:
     case Kind::NotRemoved:
-    case Kind::FolderNotMade:
     case Kind::PlaylistNotOurs:
     case Kind::PlaylistNotWritten:
     case Kind::CycleFolderNotMade:

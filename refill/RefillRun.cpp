@@ -454,9 +454,12 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
         outcome.removed = refresh_.Remove(*this);
     const QStringList foldersToMake = FoldersToMake(rows);
     WriteRecordAhead(rows, foldersToMake);
-    const QStringList madeFolders = MakeFolders(foldersToMake, *this);
+    const FoldersMade folders = MakeFolders(foldersToMake, *this);
+    // The rows bound into a folder that is not there fail without a word
+    // each: the folder was said.
+    outcome.intoFoldersNotMade = RowsInto(rows, folders.notMade);
     progress.CopyBegins();
-    outcome.run = RunCopyList(copyList, progress, report, locks_.FoldersLeftOut());
+    outcome.run = RunCopyList(copyList, progress, report, locks_.FoldersLeftOut() + folders.notMade);
     progress.CopyEnds();
     outcome.flushFailures = FlushToDevices(outcome.run.written, flusher,
                                            [&](const FlushGroup& group) { progress.Flushing(group); });
@@ -464,7 +467,7 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
     outcome.arrived = outcome.readBack ? WithoutRemoved(outcome.run.written, outcome.readBack->removed)
                                        : outcome.run.written;
     // A folder whose copies all failed goes again.
-    const QStringList foldersLeft = RemoveEmptyFolders(madeFolders);
+    const QStringList foldersLeft = RemoveEmptyFolders(folders.made);
     const QStringList playlists = WritePlaylists(rows, outcome.arrived);
     progress.CopiesDone();
     if (settings_.refresh)

@@ -55,6 +55,7 @@ struct RefillOutcome {
     std::optional<ReadBackSummary> readBack;
     QStringList arrived;       // the copies written (and read back whole)
     QStringList flushFailures; // the copy run's messages
+    int intoFoldersNotMade = 0; // rows not copied, as their folder could not be made
 };
 
 // What a destination folder gets of a plan: its files and their bytes.

@@ -484,6 +484,18 @@ TEST_F(CommandLine, AlbumsFillAFatStickNightAfterNight)
         ASSERT_TRUE(volume);
         EXPECT_LT(volume->freeBytes, kAlbum + 1024 * 1024 + 16 * 1024) << "night " << night;
     }
+
+    // A folder the mount refuses (fusefat takes no letters beyond ASCII) is
+    // said once, the outermost; its files fail without a line each.
+    for (const char* track : {"01 A.mp3", "02 B.mp3"})
+        tree.WriteFile(QStringLiteral("refused/Björk/Début/") + QString::fromLatin1(track), "x");
+    const Outcome refused = Run({"--source-tree", tree.Path(QStringLiteral("refused")), "-d", stick.Folder(), "--whole-folders",
+                                 "-n", "1", "--seed", "1"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err.count(QStringLiteral("\nquorvex: ")), 1) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.startsWith(QStringLiteral("quorvex: mkdir: %1/Björk/: ").arg(stick.Folder()))) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("quorvex: 0 copied (0 B in "))) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.endsWith(QStringLiteral(" 0 skipped, 2 failed\n"))) << refused.err.toStdString();
 }
 
 // A removal never goes through a link put in place of a folder a run made,
