@@ -146,11 +146,17 @@ void Unregister(const std::filesystem::path& path)
 
 unsigned Abandonments() { return abandonments; }
 
-void SweepOnce(const std::filesystem::path& destination)
+void SweepOnce(const std::filesystem::path& destination) { SweepDeadRunsTemporaries(destination.parent_path()); }
+
+} // namespace temporaries
+
+void SweepDeadRunsTemporaries(const std::filesystem::path& destinationFolder)
 {
     static std::mutex sweptMutex;
     static std::set<std::filesystem::path> swept;
-    std::filesystem::path folder = destination.parent_path().lexically_normal();
+    std::filesystem::path folder = destinationFolder.lexically_normal();
+    if (!folder.has_filename() && folder.has_relative_path())
+        folder = folder.parent_path(); // "/x/Album/" is "/x/Album"
     if (folder.empty())
         folder = ".";
     {
@@ -164,6 +170,8 @@ void SweepOnce(const std::filesystem::path& destination)
         swept.erase(folder);
     }
 }
+
+namespace temporaries {
 
 NativeString HostNameToken(NativeStringView name)
 {

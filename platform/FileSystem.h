@@ -227,6 +227,11 @@ void ReadAheadHint(const std::filesystem::path& file);
 // and process, are never removed.
 NativeString TemporaryFileName(std::uint64_t process, std::uint64_t count);
 
+// Removes the temporary files that runs no longer alive left in the folder,
+// once for each folder in this process, as the first copy into it does.
+// Nothing else in the folder is touched.
+void SweepDeadRunsTemporaries(const std::filesystem::path& folder);
+
 // Removes the temporary files of copies still in progress, which then never
 // finish: for a program that ends in the middle of one.
 void RemoveUnfinishedCopies();

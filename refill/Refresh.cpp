@@ -135,6 +135,10 @@ void Refresh::FindRemovableFolders(Folder& folder)
         // One put in its place, or gone, is not ours to record.
         if (removable_.contains(path) || !ThroughRealFolders(folder.path, entry.name) || !IsRealFolder(path))
             continue;
+        // A killed run's temporaries would keep the folder from emptying
+        // night after night; a live run's are left alone.
+        if (!dryRun_)
+            platform::SweepDeadRunsTemporaries(ToFsPath(path));
         bool empties = true;
         platform::FolderReader reader(ToFsPath(path));
         platform::FolderEntry found;

@@ -30,6 +30,7 @@
 
 #include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // The command line's tests that need POSIX: names as bytes, permission
@@ -952,4 +953,30 @@ TEST_F(CommandLine, APlayerOpensEveryCopyThePlaylistNames)
         EXPECT_EQ(played, expected) << said.toStdString();
         EXPECT_FALSE(said.contains(QStringLiteral("Failed"))) << said.toStdString();
     }
+}
+
+// A run killed while it copied into the folders it made leaves temporaries
+// there. The next refresh sweeps a dead run's from every folder its record
+// lists as made, even one tonight's plan does not write into, and so
+// removes the folder; a live run's temporary keeps its folder.
+TEST_F(CommandLine, AKilledRunsTemporariesGoWithTheFoldersItMade)
+{
+    tree.WriteFile(QStringLiteral("lib/A/x.mp3"), "x");
+    tree.WriteFile(QStringLiteral("lib/B/y.mp3"), "y");
+    tree.WriteFile(QStringLiteral("other/C/z.mp3"), "z");
+    const QString out = tree.MakeFolder(QStringLiteral("out"));
+    const QStringList refill = {"-d", out, "--whole-folders", "--refresh", "-n", "2", "--seed", "1"};
+    ASSERT_EQ(Run(QStringList {"--source-tree", tree.Path(QStringLiteral("lib"))} + refill).status, 0);
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    const auto temporary = [](std::uint64_t process) { return QString::fromStdString(platform::TemporaryFileName(process, 1)); };
+    tree.WriteFile(QStringLiteral("out/A/") + temporary(static_cast<std::uint64_t>(child)), "half");
+    tree.WriteFile(QStringLiteral("out/B/") + temporary(static_cast<std::uint64_t>(::getpid())), "half");
+
+    const Outcome outcome = Run(QStringList {"--source-tree", tree.Path(QStringLiteral("other"))} + refill);
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(Below(out), (std::set<std::string> {".quorvex-refresh", "B/" + temporary(::getpid()).toStdString(), "C/z.mp3"}));
 }
