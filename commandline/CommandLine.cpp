@@ -151,8 +151,8 @@ bool PrintDryRun(const Options& options, const RefillRun& refill, const QList<Co
     QByteArray heading;
     for (const QString& path : refill.Removable())
         heading += "# remove " + PlanPath(path) + '\n';
-    if (!options.refill.playlist.isEmpty()) {
-        for (const PlannedPlaylist& playlist : PlaylistsFor(rows, {}, options.refill.playlist))
+    if (!refill.Settings().playlist.isEmpty()) {
+        for (const PlannedPlaylist& playlist : PlaylistsFor(rows, {}, refill.Settings().playlist))
             heading += "# playlist " + PlanPath(playlist.path) + '\n';
     }
     if (options.refill.verify)

@@ -235,6 +235,9 @@ QString ProblemText(const RefillProblem& problem, bool wholeFolders)
     case Kind::RecordNotWritten: return QStringLiteral("refresh: %1: %2").arg(path, reason);
     case Kind::NotRemoved: return QStringLiteral("remove: %1: %2").arg(path, reason);
     case Kind::FolderNotMade: return QStringLiteral("mkdir: %1: %2").arg(path, reason);
+    case Kind::NamesRefused:
+        return QStringLiteral("dest: %1: the device refuses names with letters beyond ASCII; --ascii-names writes "
+                              "plain names").arg(path);
     case Kind::PlaylistNotOurs:
         return QStringLiteral("playlist: %1: not written by quorvex, so not replaced; nothing was copied into %2")
             .arg(path, FolderOf(path));

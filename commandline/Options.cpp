@@ -51,6 +51,8 @@ const std::vector<OptionRow>& OptionTable()
                                 "play the draw's order."},
         {{"playlist"}, "NAME", "Write the playlist NAME (.m3u8 or .m3u) into each destination, naming the copies "
                                "that arrived in the draw's order."},
+        {{"ascii-names"}, nullptr, "Write every name on the destinations in plain ASCII, for players that show "
+                                   "nothing else: é is e, ß is ss, anything else beyond ASCII _."},
         {{"verify"}, nullptr, "Once flushed, read every copy back from its device, not from the cache, and "
                               "compare it with its source; a copy that differs fails its row and is removed."},
         {{"wait"}, nullptr, "When another run is writing into a destination folder, wait for it rather than "
@@ -343,6 +345,7 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
     options.refill.wholeFolders = parser.isSet(QStringLiteral("whole-folders"));
     options.refill.numbered = parser.isSet(QStringLiteral("numbered"));
     options.refill.verify = parser.isSet(QStringLiteral("verify"));
+    options.refill.asciiNames = parser.isSet(QStringLiteral("ascii-names"));
     options.refill.dryRun = parser.isSet(QStringLiteral("dry-run"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.verbose = parser.isSet(QStringLiteral("verbose"));

@@ -364,7 +364,7 @@ QStringList DestinationFolders(const QStringList& destinationRows)
 CopyPlan PairByRule(const Selection& selection, const QStringList& folders, const DestinationVolumes& volumes,
                     const std::function<QStringList(NameRule, const QStringList&)>& namesOfRule)
 {
-    constexpr std::size_t kRules = 2;
+    constexpr std::size_t kRules = kNameRules;
     std::array<QStringList, kRules> foldersOfRule;
     for (qsizetype folder = 0; folder < folders.size(); ++folder)
         foldersOfRule[static_cast<std::size_t>(volumes.RuleOf(folder))].append(folders[folder]);

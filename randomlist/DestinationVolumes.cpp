@@ -46,9 +46,44 @@ QString WindowsFileName(const QString& name)
     return mapped.isEmpty() ? QStringLiteral("_") : mapped;
 }
 
+QString AsciiName(const QString& name)
+{
+    // Letters that decomposition leaves whole.
+    static const QHash<char16_t, const char*> spelt {
+        {u'ø', "o"},  {u'Ø', "O"},  {u'ß', "ss"}, {u'æ', "ae"}, {u'Æ', "AE"}, {u'œ', "oe"}, {u'Œ', "OE"},
+        {u'đ', "d"},  {u'Đ', "D"},  {u'ł', "l"},  {u'Ł', "L"},  {u'þ', "th"}, {u'Þ', "Th"}, {u'ð', "d"},
+        {u'Ð', "D"},  {u'ı', "i"},
+    };
+    QString plain;
+    plain.reserve(name.size());
+    // A byte that is no UTF-8 stands alone; it is no letter to decompose.
+    const QString decomposed = name.normalized(QString::NormalizationForm_KD);
+    for (qsizetype i = 0; i < decomposed.size(); ++i) {
+        const QChar c = decomposed[i];
+        if (c.unicode() < 0x80) {
+            plain += c;
+        } else if (const auto found = spelt.constFind(c.unicode()); found != spelt.cend()) {
+            plain += QLatin1String(*found);
+        } else if (c.isHighSurrogate() && i + 1 < decomposed.size() && decomposed[i + 1].isLowSurrogate()) {
+            const char32_t point = QChar::surrogateToUcs4(c, decomposed[++i]);
+            if (QChar::category(point) < QChar::Mark_NonSpacing || QChar::category(point) > QChar::Mark_Enclosing)
+                plain += u'_';
+        } else if (!c.isMark()) {
+            plain += u'_';
+        }
+    }
+    return plain;
+}
+
 QString NameUnder(NameRule rule, const QString& name)
 {
-    return rule == NameRule::Windows ? WindowsFileName(name) : name;
+    switch (rule) {
+    case NameRule::AsIs: return name;
+    case NameRule::Windows: return WindowsFileName(name);
+    case NameRule::Ascii: return AsciiName(name);
+    case NameRule::AsciiWindows: return WindowsFileName(AsciiName(name));
+    }
+    return name;
 }
 
 QString TooLargeNote(const QString& file, const PassedOverFiles& passed)
@@ -72,6 +107,14 @@ QString TooLargeMessage(const PassedOverFiles& passed)
     if (count > kNamedInMessage)
         message += QStringLiteral("\r... and %1 more.").arg(count - kNamedInMessage);
     return message;
+}
+
+DestinationVolumes DestinationVolumes::WithAsciiNames() const
+{
+    DestinationVolumes ascii = *this;
+    for (NameRule& rule : ascii.rules_)
+        rule = rule == NameRule::Windows || rule == NameRule::AsciiWindows ? NameRule::AsciiWindows : NameRule::Ascii;
+    return ascii;
 }
 
 DestinationVolumes::DestinationVolumes(const QStringList& folders)

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -12,7 +13,16 @@
 enum class NameRule {
     AsIs = 0,    // any name the system takes; it answers for itself
     Windows = 1, // no ? * : " < > | \ or control characters, no trailing dot or blank
+    Ascii = 2,   // plain ASCII (see AsciiName), then as it is
+    AsciiWindows = 3, // plain ASCII, then Windows' rules
 };
+constexpr std::size_t kNameRules = 4;
+
+// A name in plain ASCII, for players that show nothing else: letters lose
+// their marks (é is e, Ü is U), the Latin letters that keep theirs through
+// decomposition are spelt out (ø o, ß ss, æ ae, œ oe, þ th, ...), and each
+// code point still beyond ASCII becomes "_".
+QString AsciiName(const QString& name);
 
 // A file name as a file system with Windows' rules takes it: each character
 // it refuses becomes "_", trailing dots and blanks are dropped, and a name
@@ -46,6 +56,8 @@ public:
     explicit DestinationVolumes(const QStringList& folders);
 
     NameRule RuleOf(qsizetype folder) const { return rules_[static_cast<std::size_t>(folder)]; }
+    // The same destinations, each taking plain ASCII names before its own rule.
+    DestinationVolumes WithAsciiNames() const;
     // True when some destination cannot hold a file of any size.
     bool LimitsFileSize() const { return maxFileSize_.has_value(); }
     // True when every destination holds a file of size bytes.

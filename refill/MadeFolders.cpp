@@ -29,7 +29,7 @@ QStringList FoldersToMake(const QList<CopyRow>& rows)
     return folders;
 }
 
-FoldersMade MakeFolders(const QStringList& folders, RefillReport& report)
+FoldersMade MakeFolders(const QStringList& folders)
 {
     FoldersMade result;
     for (const QString& folder : folders) {
@@ -41,7 +41,7 @@ FoldersMade MakeFolders(const QStringList& folders, RefillReport& report)
             result.made.append(folder);
         } else if (error) {
             result.notMade.insert(folder);
-            report.Tell({RefillProblem::Kind::FolderNotMade, folder, error});
+            result.failures.emplace_back(folder, error);
         }
     }
     return result;
@@ -67,4 +67,17 @@ QStringList RemoveEmptyFolders(const QStringList& made)
             left.prepend(*folder);
     }
     return left;
+}
+
+bool RefusesLettersBeyondAscii(const QString& name, const std::error_code& error)
+{
+    const bool wide = std::any_of(name.begin(), name.end(), [](QChar c) { return c.unicode() >= 0x80; });
+    if (!wide || !error)
+        return false;
+#ifdef Q_OS_WIN
+    if (error.category() == std::system_category() && error.value() == 123) // ERROR_INVALID_NAME
+        return true;
+#endif
+    return error == std::errc::operation_not_permitted || error == std::errc::invalid_argument
+        || error == std::errc::illegal_byte_sequence;
 }

@@ -44,6 +44,7 @@ QStringList RefillArguments(const RefillSettings& settings)
     AddSwitch(arguments, settings.numbered, "--numbered");
     if (!settings.playlist.isEmpty())
         arguments << QStringLiteral("--playlist") << settings.playlist;
+    AddSwitch(arguments, settings.asciiNames, "--ascii-names");
     AddSwitch(arguments, settings.verify, "--verify");
     AddSwitch(arguments, settings.wait, "--wait");
     return arguments;

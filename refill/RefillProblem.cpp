@@ -16,6 +16,7 @@ Weight WeightOf(RefillProblem::Kind kind)
     // cycle is no failure.
     case Kind::CopiesDiffer:
     case Kind::FolderNotMade:
+    case Kind::NamesRefused:
     case Kind::PlaylistLeftOut:
     case Kind::CycleUnreadable:
     case Kind::CycleDamaged:

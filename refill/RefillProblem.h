@@ -50,6 +50,7 @@ struct RefillProblem {
         NotRemoved,        // the recorded copy or folder path stays (error)
         // What the refill makes.
         FolderNotMade,      // error
+        NamesRefused,       // the device of the destination path refuses names with letters beyond ASCII
         PlaylistNotOurs,    // a file of the user's stands at the playlist's path: its destination is left alone
         PlaylistNotWritten, // error
         PlaylistLeftOut,    // count copies' names cannot stand in the playlist at path: left out of it

@@ -29,6 +29,39 @@
 
 namespace {
 
+// Passes the copy run's news on to the face, but a name that the device
+// refuses for its letters beyond ASCII is said once for its destination,
+// not once for each file.
+class NameRefusals final : public RefillProgress {
+public:
+    NameRefusals(RefillProgress& face, std::function<void(const QString& destination)> refusedIn)
+        : face_(face), refusedIn_(std::move(refusedIn))
+    {
+    }
+    void RowStarting(int rowNumber, int rowCount, const QString& rowText) override
+    {
+        face_.RowStarting(rowNumber, rowCount, rowText);
+    }
+    void CopyProgressing(std::uint64_t copiedBytes) override { face_.CopyProgressing(copiedBytes); }
+    void RowCopied(const QString& written) override { face_.RowCopied(written); }
+    void RowFailed(const CopyRow& row, const QString& rowText, const CopyOutcome& outcome) override
+    {
+        if (outcome.failure == CopyOutcome::Failure::NameRefused
+            && RefusesLettersBeyondAscii(FileNameOf(row.name), outcome.error))
+            refusedIn_(row.folder);
+        else
+            face_.RowFailed(row, rowText, outcome);
+    }
+
+private:
+    RefillProgress& face_;
+    std::function<void(const QString& destination)> refusedIn_;
+};
+
+} // namespace
+
+namespace {
+
 using ArrivalOf = std::function<QStringList(const QString& folder)>;
 
 // The face's dialogs, but that a folder of a tree without files is no news:
@@ -202,6 +235,8 @@ std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows)
 RefillRun::RefillRun(RefillSettings settings, Dialogs& dialogs, RefillReport& report)
     : settings_(std::move(settings)), dialogs_(dialogs), report_(report), refresh_(settings_.dryRun)
 {
+    if (settings_.asciiNames)
+        settings_.playlist = AsciiName(settings_.playlist);
 }
 
 RefillRun::~RefillRun() = default;
@@ -277,7 +312,7 @@ CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, ErrorRe
     TreeQuietDialogs quiet(dialogs_, sources.treeRows);
     CopyPlan plan;
     report.Step(102, [&] {
-        plan = CorrelateListviews(request, destinations_, random, quiet, PairingFor(arrivalOf), &passedOver_);
+        plan = CorrelateListviews(request, destinations_, random, quiet, NamingFor(arrivalOf), &passedOver_);
     });
     TellWhatTheDrawLeft(folders, quiet.EmptyFolders(), plan.rows, candidates);
     return plan;
@@ -323,6 +358,17 @@ Pairing RefillRun::PairingFor(const ArrivalOf& arrivalOf) const
     };
 }
 
+Pairing RefillRun::NamingFor(const ArrivalOf& arrivalOf) const
+{
+    Pairing pairing = PairingFor(arrivalOf);
+    if (!settings_.asciiNames)
+        return pairing;
+    return [pairing = std::move(pairing)](const Selection& selection, const QStringList& destinations,
+                                          const DestinationVolumes& volumes) {
+        return pairing(selection, destinations, volumes.WithAsciiNames());
+    };
+}
+
 // What the draw could not do as asked: a tree without files, nothing that
 // fits, fewer files than asked for.
 void RefillRun::TellWhatTheDrawLeft(const DrawFolders& folders, const QSet<QString>& emptyFolders,
@@ -358,6 +404,28 @@ void RefillRun::TakePlan(CopyPlan& plan)
     plannedFor_ = destinations_;
     const QSet<QString> kept(destinations_.begin(), destinations_.end());
     plan.rows.removeIf([&kept](const CopyRow& row) { return !row.IsBlank() && !kept.contains(row.folder); });
+    if (settings_.asciiNames)
+        FoldPlanNames(plan);
+}
+
+// A saved plan's names in plain ASCII; two that fold alike in one
+// destination take numbers, as clashing names do.
+void RefillRun::FoldPlanNames(CopyPlan& plan)
+{
+    QSet<QString> claimed;
+    for (CopyRow& row : plan.rows) {
+        if (row.IsBlank())
+            continue;
+        QStringList parts = row.name.split(NativeSeparator());
+        for (QString& part : parts)
+            part = AsciiName(part);
+        const QString folder = parts.size() > 1 ? parts.mid(0, parts.size() - 1).join(NativeSeparator()) + NativeSeparator() : QString();
+        QString name = folder + parts.back();
+        for (std::uint32_t number = 1; claimed.contains((row.folder + name).toCaseFolded()); ++number)
+            name = folder + DestinationFileName(parts.back(), number);
+        claimed.insert((row.folder + name).toCaseFolded());
+        row.name = name;
+    }
 }
 
 int RefillRun::LeaveOut(RowListModel& copyList)
@@ -454,12 +522,14 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
         outcome.removed = refresh_.Remove(*this);
     const QStringList foldersToMake = FoldersToMake(rows);
     WriteRecordAhead(rows, foldersToMake);
-    const FoldersMade folders = MakeFolders(foldersToMake, *this);
+    const FoldersMade folders = MakeFolders(foldersToMake);
+    TellFoldersNotMade(folders);
     // The rows bound into a folder that is not there fail without a word
     // each: the folder was said.
     outcome.intoFoldersNotMade = RowsInto(rows, folders.notMade);
+    NameRefusals watched(progress, [this](const QString& destination) { TellNamesRefused(destination); });
     progress.CopyBegins();
-    outcome.run = RunCopyList(copyList, progress, report, locks_.FoldersLeftOut() + folders.notMade);
+    outcome.run = RunCopyList(copyList, watched, report, locks_.FoldersLeftOut() + folders.notMade);
     progress.CopyEnds();
     outcome.flushFailures = FlushToDevices(outcome.run.written, flusher,
                                            [&](const FlushGroup& group) { progress.Flushing(group); });
@@ -474,6 +544,38 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
         refresh_.WriteRecords(outcome.arrived, foldersLeft, playlists, *this);
     RecordTheCycle(outcome.arrived, outcome.flushFailures.isEmpty());
     return outcome;
+}
+
+// Why each folder could not be made; a device that refuses letters beyond
+// ASCII is said once for its destination.
+void RefillRun::TellFoldersNotMade(const FoldersMade& folders)
+{
+    for (const auto& [folder, error] : folders.failures) {
+        if (RefusesLettersBeyondAscii(FileNameOf(folder.chopped(1)), error))
+            TellNamesRefused(DestinationHolding(folder));
+        else
+            Tell({RefillProblem::Kind::FolderNotMade, folder, error});
+    }
+}
+
+void RefillRun::TellNamesRefused(const QString& destination)
+{
+    if (!namesRefusedIn_.contains(destination)) {
+        namesRefusedIn_.insert(destination);
+        Tell({RefillProblem::Kind::NamesRefused, destination});
+    }
+}
+
+// The destination a path lies below: the longest that leads to it.
+QString RefillRun::DestinationHolding(const QString& path) const
+{
+    QString holding = FolderOf(path);
+    for (const QString& destination : destinations_) {
+        if (path.startsWith(destination) && destination.size() < path.size()
+            && (holding == FolderOf(path) || destination.size() > holding.size()))
+            holding = destination;
+    }
+    return holding;
 }
 
 void RefillRun::LetGo()

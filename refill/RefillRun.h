@@ -8,10 +8,12 @@
 #include "randomlist/DestinationVolumes.h"
 #include "refill/CycleState.h"
 #include "refill/FillBudget.h"
+#include "refill/MadeFolders.h"
 #include "refill/RefillProblem.h"
 #include "refill/RefillSettings.h"
 #include "refill/Refresh.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -126,6 +128,12 @@ private:
     CopyPlan DrawFrom(DrawFolders& folders, RandomSource& random, ErrorReport& report);
     std::optional<FillBudget> FillBudgetOf();
     Pairing PairingFor(const std::function<QStringList(const QString& folder)>& arrivalOf) const;
+    // The pairing, with plain ASCII names where asked for.
+    Pairing NamingFor(const std::function<QStringList(const QString& folder)>& arrivalOf) const;
+    static void FoldPlanNames(CopyPlan& plan);
+    void TellFoldersNotMade(const FoldersMade& folders);
+    void TellNamesRefused(const QString& destination);
+    QString DestinationHolding(const QString& path) const;
     void TellWhatTheDrawLeft(const DrawFolders& folders, const QSet<QString>& emptyFolders, const QList<CopyRow>& rows,
                              std::uint64_t candidates);
     QStringList LockAndRead(const QStringList& destinations);
@@ -141,6 +149,7 @@ private:
     Dialogs& dialogs_;
     RefillReport& report_;
     int failures_ = 0;
+    QSet<QString> namesRefusedIn_; // destinations said to refuse names beyond ASCII
     Refresh refresh_;
     DestinationLocks locks_;
     std::optional<CycleState> cycle_;

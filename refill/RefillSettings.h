@@ -44,6 +44,7 @@ struct RefillSettings {
     bool wholeFolders = false; // draws folders, each copied whole
     bool numbered = false;     // names start with their place in the draw
     QString playlist;          // the playlist's name in each destination, if any
+    bool asciiNames = false;   // every name written on a destination in plain ASCII
     bool verify = false;       // reads every copy back from its device
     bool dryRun = false;       // plans only: takes no lock and writes nothing
     // A list file named "-" holds what the face read from its standard

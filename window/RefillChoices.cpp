@@ -27,6 +27,7 @@ std::vector<std::pair<QString, bool RefillChoices::*>> Ticks()
         {QStringLiteral("numbered"), &RefillChoices::numbered},
         {QStringLiteral("playlist"), &RefillChoices::playlist},
         {QStringLiteral("verify"), &RefillChoices::verify},
+        {QStringLiteral("asciiNames"), &RefillChoices::asciiNames},
     };
 }
 

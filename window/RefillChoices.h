@@ -16,6 +16,7 @@ struct RefillChoices {
     bool playlist = false;
     QString playlistName = QStringLiteral("Quorvex.m3u8");
     bool verify = false;
+    bool asciiNames = false;
 
     // Any setting ticked: the window then draws and copies as a refill.
     bool Any() const;

@@ -42,7 +42,7 @@ RefillSettingsDialog::RefillSettingsDialog(const RefillChoices& choices, QWidget
     CreateControls();
     LayOut();
     Show(choices);
-    for (QCheckBox* box : {Fill, AtMost, WholeFolders, Cycle, Balance, Refresh, Numbered, Playlist, Verify})
+    for (QCheckBox* box : {Fill, AtMost, WholeFolders, Cycle, Balance, Refresh, Numbered, Playlist, Verify, AsciiNames})
         connect(box, &QCheckBox::toggled, this, &RefillSettingsDialog::FollowTicks);
     FollowTicks();
 }
@@ -73,6 +73,9 @@ void RefillSettingsDialog::CreateControls()
     PlaylistName = new QLineEdit(OnEachDestination);
     PlaylistName->setObjectName(QStringLiteral("PlaylistName"));
     Verify = CheckBox(QStringLiteral("Verify"), QStringLiteral("Read every copy back from the device"), OnEachDestination);
+    AsciiNames = CheckBox(QStringLiteral("AsciiNames"), QStringLiteral("Plain ASCII names"), OnEachDestination);
+    AsciiNames->setToolTip(QStringLiteral("For players that show nothing else: é is written e, ß ss, anything else "
+                                          "beyond ASCII _."));
 
     Refusal = new QLabel(this);
     Refusal->setObjectName(QStringLiteral("Refusal"));
@@ -106,6 +109,7 @@ void RefillSettingsDialog::LayOut()
     each->addWidget(Playlist, 3, 0);
     each->addWidget(PlaylistName, 3, 1);
     each->addWidget(Verify, 4, 0, 1, 2);
+    each->addWidget(AsciiNames, 5, 0, 1, 2);
     each->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -133,6 +137,7 @@ void RefillSettingsDialog::Show(const RefillChoices& choices)
     Playlist->setChecked(choices.playlist);
     PlaylistName->setText(choices.playlistName);
     Verify->setChecked(choices.verify);
+    AsciiNames->setChecked(choices.asciiNames);
 }
 
 RefillChoices RefillSettingsDialog::Choices() const
@@ -149,6 +154,7 @@ RefillChoices RefillSettingsDialog::Choices() const
     choices.playlist = Playlist->isChecked();
     choices.playlistName = PlaylistName->text().trimmed();
     choices.verify = Verify->isChecked();
+    choices.asciiNames = AsciiNames->isChecked();
     return choices;
 }
 

@@ -42,6 +42,7 @@ public:
     QCheckBox* Playlist = nullptr;
     QLineEdit* PlaylistName = nullptr;
     QCheckBox* Verify = nullptr;
+    QCheckBox* AsciiNames = nullptr;
     QLabel* Refusal = nullptr; // why OK was refused
     QDialogButtonBox* Buttons = nullptr;
 

@@ -178,6 +178,9 @@ QString ProblemHeading(const RefillProblem& problem)
                               "will not replace these copies:");
     case Kind::NotRemoved: return QStringLiteral("These copies of the last refill could not be removed:");
     case Kind::FolderNotMade: return QStringLiteral("These folders could not be made, so nothing was copied into them:");
+    case Kind::NamesRefused:
+        return QStringLiteral("The device refuses names with letters beyond ASCII in these folders, so those files "
+                              "were not copied. Tick \"Plain ASCII names\" in Refill Settings to write plain names:");
     case Kind::PlaylistNotOurs:
         return QStringLiteral("A file that Quorvex did not write has the playlist's name in these folders. It was not "
                               "replaced, and nothing was copied into its folder:");
@@ -271,6 +274,7 @@ WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialog
     if (choices.playlist)
         settings.playlist = choices.playlistName;
     settings.verify = choices.verify;
+    settings.asciiNames = choices.asciiNames;
 
     const auto travels = [](const std::vector<FolderOption>& folders) {
         return std::all_of(folders.begin(), folders.end(), [](const FolderOption& folder) { return TravelsAsText(folder.value); });

@@ -486,17 +486,40 @@ TEST_F(CommandLine, AlbumsFillAFatStickNightAfterNight)
         EXPECT_LT(volume->freeBytes, kAlbum + 1024 * 1024 + 16 * 1024) << "night " << night;
     }
 
-    // A folder the mount refuses (fusefat takes no letters beyond ASCII) is
-    // said once, the outermost; its files fail without a line each.
+    // fusefat takes no letters beyond ASCII: that is said once for the
+    // stick, not for each folder and file; --ascii-names writes plain names.
     for (const char* track : {"01 A.mp3", "02 B.mp3"})
         tree.WriteFile(QStringLiteral("refused/Björk/Début/") + QString::fromLatin1(track), "x");
-    const Outcome refused = Run({"--source-tree", tree.Path(QStringLiteral("refused")), "-d", stick.Folder(), "--whole-folders",
-                                 "-n", "1", "--seed", "1"});
+    const QStringList album = {"--source-tree", tree.Path(QStringLiteral("refused")), "-d", stick.Folder(), "--whole-folders",
+                               "-n", "1", "--seed", "1"};
+    const Outcome refused = Run(album);
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err.count(QStringLiteral("\nquorvex: ")), 1) << refused.err.toStdString();
-    EXPECT_TRUE(refused.err.startsWith(QStringLiteral("quorvex: mkdir: %1/Björk/: ").arg(stick.Folder()))) << refused.err.toStdString();
-    EXPECT_TRUE(refused.err.contains(QStringLiteral("quorvex: 0 copied (0 B in "))) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.startsWith(QStringLiteral("quorvex: dest: %1/: the device refuses names with letters beyond "
+                                                      "ASCII; --ascii-names writes plain names\n").arg(stick.Folder())))
+        << refused.err.toStdString();
     EXPECT_TRUE(refused.err.endsWith(QStringLiteral(" 0 skipped, 2 failed\n"))) << refused.err.toStdString();
+    const Outcome plain = Run(album + QStringList {"--ascii-names"});
+    EXPECT_EQ(plain.status, 0) << plain.err.toStdString();
+    EXPECT_TRUE(std::filesystem::exists(ToFsPath(stick.Folder() + "/Bjork/Debut/02 B.mp3")));
+}
+
+// A folder that cannot be made (its numbered name is too long) is said
+// once, the outermost; the folder inside it and its files get no line.
+TEST_F(CommandLine, AFolderThatCannotBeMadeIsSaidOnce)
+{
+    const QString longName(254, u'a');
+    for (const char* track : {"01 A.mp3", "02 B.mp3"})
+        tree.WriteFile(QStringLiteral("lib/%1/inner/").arg(longName) + QString::fromLatin1(track), "x");
+    const QString out = tree.MakeFolder(QStringLiteral("out"));
+    const Outcome outcome = Run({"--source-tree", tree.Path(QStringLiteral("lib")), "-d", out, "--whole-folders",
+                                 "--numbered", "-n", "1", "--seed", "1"});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err.count(QStringLiteral("\nquorvex: ")), 1) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.startsWith(QStringLiteral("quorvex: mkdir: %1/1 %2/: File name too long\n").arg(out, longName)))
+        << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.endsWith(QStringLiteral(" 0 skipped, 2 failed\n"))) << outcome.err.toStdString();
+    EXPECT_TRUE(Below(out).empty());
 }
 
 // A removal never goes through a link put in place of a folder a run made,
@@ -720,7 +743,7 @@ TEST_F(CommandLine, AnInterruptLeavesTheOldFileAndNoTemporaryOne)
 TEST_F(CommandLine, TheWindowsCommandLineIsItsRefill)
 {
     const QString library = tree.Path(QStringLiteral("lib"));
-    for (const char* album : {"Art 'n' $HOME %PATH%/Album A", "Art 'n' $HOME %PATH%/Album B", "Other/Album C"}) {
+    for (const char* album : {"Art 'n' $HOME %PATH%/Album A", "Art 'n' $HOME %PATH%/Album B", "Øther/Album Ç"}) {
         for (int track = 1; track <= 2; ++track)
             tree.WriteFile(QStringLiteral("lib/%1/%2.mp3").arg(QString::fromUtf8(album)).arg(track), "x");
     }
@@ -730,7 +753,7 @@ TEST_F(CommandLine, TheWindowsCommandLineIsItsRefill)
     const QByteArray stateHome = qgetenv("XDG_STATE_HOME");
     qputenv("XDG_STATE_HOME", tree.Path(QStringLiteral("state")).toUtf8());
     RefillChoices choices;
-    choices.wholeFolders = choices.numbered = choices.refresh = choices.playlist = true;
+    choices.wholeFolders = choices.numbered = choices.refresh = choices.playlist = choices.asciiNames = true;
     ASSERT_TRUE(SaveRefillChoices(RefillChoicesFile(), choices));
 
     FormFixture fixture;
@@ -741,7 +764,7 @@ TEST_F(CommandLine, TheWindowsCommandLineIsItsRefill)
     form.SetCommandProgram(QStringLiteral(QUORVEX_PROGRAM));
     form.SourceList->Append(library + u'/');
     for (const char* folder : {"Art 'n' $HOME %PATH%/", "Art 'n' $HOME %PATH%/Album A/", "Art 'n' $HOME %PATH%/Album B/",
-                               "Other/", "Other/Album C/"})
+                               "Øther/", "Øther/Album Ç/"})
         form.SourceList->Append(library + u'/' + QString::fromUtf8(folder));
     form.SourceList->Append(solo);
     form.DestinationList->Append(out);

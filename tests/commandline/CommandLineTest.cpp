@@ -155,12 +155,16 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
     // Names that a playlist line would take for a comment, or strip.
     tree.WriteFile(QStringLiteral("lib/1/#1 Hit.txt"), "#");
     tree.WriteFile(QStringLiteral("lib/0/ leading blank.txt"), " ");
+    // Two names that plain ASCII folds alike.
+    tree.WriteFile(QStringLiteral("lib/0/Café.txt"), "e\u0301");
+    tree.WriteFile(QStringLiteral("lib/0/Cafe.txt"), "e");
     const QString plan = tree.Path(QStringLiteral("plan.txt"));
     const QStringList cases[] = {
         {"--whole-folders", "-n", "2"},
         {"--numbered", "-n", "4"},
         {"--playlist", "mix.m3u8", "-n", "20"}, // all of them
-        {"--whole-folders", "--numbered", "--playlist", "mix.m3u", "--refresh", "--fill", "--cycle", "--verify"},
+        {"--whole-folders", "--numbered", "--playlist", "mix.m3u", "--refresh", "--fill", "--cycle", "--verify",
+         "--ascii-names"},
         {"--numbered", "--playlist", "mix.m3u8", "--refresh", "--cycle", "-n", "5"},
     };
     int made = 0;
@@ -178,6 +182,11 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
             ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
             const auto rows = PlanRows(plan);
             ExpectArrivedAsPlanned(rows, out, others, playlist);
+            for (const auto& [source, destination] : rows) {
+                if (options.contains("--ascii-names"))
+                    EXPECT_TRUE(std::all_of(destination.begin(), destination.end(), [](QChar c) { return c.unicode() < 0x80; }))
+                        << destination.toStdString();
+            }
             if (options.contains("--verify")) {
                 EXPECT_TRUE(outcome.err.contains(QStringLiteral(" s), %1 verified, ").arg(rows.size()))) << outcome.err.toStdString();
             }
@@ -195,12 +204,12 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
                     expected.prepend(folder.section(u' ', 0, 0) + u' ');
                 EXPECT_EQ(folder, expected) << source.toStdString();
                 places.append(folder);
-                // Every file of a drawn folder arrives.
-                for (const auto& file : std::filesystem::directory_iterator(ToFsPath(FolderOf(source)))) {
-                    if (file.is_regular_file()) {
-                        EXPECT_TRUE(std::filesystem::exists(ToFsPath(out + u'/' + folder) / file.path().filename()));
-                    }
-                }
+                // Every file of a drawn folder arrives (under its plain name with --ascii-names).
+                const auto files = [](const QString& in) {
+                    const std::filesystem::directory_iterator entries(ToFsPath(in));
+                    return std::count_if(begin(entries), end(entries), [](const auto& entry) { return entry.is_regular_file(); });
+                };
+                EXPECT_EQ(files(out + u'/' + folder), files(FolderOf(source))) << folder.toStdString();
             }
             if (options.contains("--numbered")) {
                 QStringList sorted = places;
@@ -235,9 +244,11 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
     const QString again = tree.MakeFolder(QStringLiteral("again"));
     ASSERT_EQ(Run({"--source-tree", library, "-d", again, "--whole-folders", "--numbered", "-n", "2", "--dry-run",
                    "--save-plan", plan}).status, 0);
-    const Outcome carried = Run({"--plan", plan, "--playlist", "mix.m3u8"});
+    // With --ascii-names its names are folded, as the plan it saves shows.
+    const QString folded = tree.Path(QStringLiteral("folded.txt"));
+    const Outcome carried = Run({"--plan", plan, "--playlist", "Mïx.m3u8", "--ascii-names", "--save-plan", folded});
     EXPECT_EQ(carried.status, 0) << carried.err.toStdString();
-    ExpectArrivedAsPlanned(PlanRows(plan), again, {"mix.m3u8"}, QStringLiteral("mix.m3u8"));
+    ExpectArrivedAsPlanned(PlanRows(folded), again, {"Mix.m3u8"}, QStringLiteral("Mix.m3u8"));
 }
 
 // Without a number the budget alone decides: the plan never passes it, and

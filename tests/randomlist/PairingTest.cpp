@@ -48,6 +48,28 @@ TEST(WindowsFileName, ReplacesWhatWindowsRefusesAndDropsTrailingDotsAndBlanks)
     EXPECT_EQ(WindowsFileName(QString(QChar(u'\0')) + "x"), QStringLiteral("_x"));
 }
 
+// Plain ASCII names: marks dropped, the letters decomposition keeps spelt
+// out, one "_" for each code point still beyond ASCII; then the rule of the
+// destination's file system.
+TEST(AsciiName, FoldsLettersAndReplacesTheRest)
+{
+    const std::tuple<NameRule, const char16_t*, const char16_t*> cases[] = {
+        {NameRule::Ascii, u"Café Ü ñ.mp3", u"Cafe U n.mp3"},
+        {NameRule::Ascii, u"øØßæÆœŒđĐłŁþÞðÐı", u"oOssaeAEoeOEdDlLthThdDi"},
+        {NameRule::Ascii, u"Björk – Jóga.mp3", u"Bjork _ Joga.mp3"},
+        {NameRule::Ascii, u"ﬁ².mp3", u"fi2.mp3"}, // compatibility forms decompose too
+        {NameRule::Ascii, u"日本 \U0001F3B5.mp3", u"__ _.mp3"},
+        {NameRule::Ascii, u"caf\xdce9.mp3", u"caf_.mp3"},
+        {NameRule::AsciiWindows, u"Qué?.mp3", u"Que_.mp3"},
+        {NameRule::AsciiWindows, u"Ωmega…", u"_mega"}, // "…" is "...", which FAT drops at the end
+        {NameRule::AsciiWindows, u"end\u3002", u"end_"},
+    };
+    for (const auto& [rule, name, expected] : cases) {
+        const QString text = QString::fromUtf16(name);
+        EXPECT_EQ(NameUnder(rule, text), QString::fromUtf16(expected)) << text.toStdString();
+    }
+}
+
 TEST(Pairing, EachDrawnFileGoesToEachDestinationInOrder)
 {
     const QString a = kSep + QStringLiteral("src") + kSep + QStringLiteral("a.txt");

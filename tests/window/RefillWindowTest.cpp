@@ -74,6 +74,7 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
         EXPECT_FALSE(dialog.WholeFolders->toolTip().isEmpty());
         dialog.Fill->setChecked(true);
         dialog.Refresh->setChecked(true);
+        dialog.AsciiNames->setChecked(true);
         dialog.Playlist->setChecked(true);
         dialog.PlaylistName->setText(QStringLiteral("mix.pls"));
         dialog.Buttons->button(QDialogButtonBox::Ok)->click();
@@ -87,7 +88,7 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
         dialog.MaxSize->setText(QStringLiteral("14.5G"));
     }));
     RefillChoices kept;
-    kept.fill = kept.balance = kept.refresh = kept.playlist = kept.atMost = true;
+    kept.fill = kept.balance = kept.refresh = kept.playlist = kept.atMost = kept.asciiNames = true;
     kept.playlistName = QStringLiteral("car.m3u8");
     kept.maxSize = QStringLiteral("14.5G");
     EXPECT_EQ(form->Refill(), kept);
