@@ -40,6 +40,12 @@ if $first_start; then
     cp "$liberation"/LiberationSans-*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >/dev/null
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v Arial /d 'Liberation Sans' /f >/dev/null
+    # A fresh prefix is whole only after a second start: until then its Task
+    # Scheduler service does not answer, and the scheduling test would fail.
+    wineserver -k
+    wineserver -w
+    wineserver -p
+    wineboot </dev/null >/dev/null 2>&1
 else
     # Starts Wine's services here: started by a test, they would hold ctest's
     # output pipe open and ctest would wait for them forever.
