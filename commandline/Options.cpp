@@ -111,13 +111,19 @@ const WindowOption* WindowOptionOf(const QString& argument)
     return nullptr;
 }
 
-QString Canonical(const QString& name)
+const OptionRow* RowOf(const QString& name)
 {
     for (const OptionRow& option : OptionTable()) {
         if (option.names.contains(name))
-            return option.names.back();
+            return &option;
     }
-    return name;
+    return nullptr;
+}
+
+QString Canonical(const QString& name)
+{
+    const OptionRow* row = RowOf(name);
+    return row ? row->names.back() : name;
 }
 
 // The values of every option in the order typed: the parser keeps them per
@@ -272,6 +278,16 @@ Exit status: 0 all done, 1 some rows failed, 2 usage error (nothing done),
 )";
 
 
+std::vector<QStringList> OptionsTakingAValue()
+{
+    std::vector<QStringList> names;
+    for (const OptionRow& row : OptionTable()) {
+        if (row.valueName != nullptr)
+            names.push_back(row.names);
+    }
+    return names;
+}
+
 void AddOptions(QCommandLineParser& parser)
 {
     for (const OptionRow& row : OptionTable()) {
@@ -332,6 +348,10 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
             options.refill.maxBytes = ParseSize(value);
             if (!options.refill.maxBytes)
                 throw UsageError(QStringLiteral("--max-size: \"%1\" is no size; for example 700M or 14.5G").arg(value));
+        } else if (const OptionRow* row = RowOf(option); value.isEmpty() && row && row->valueName) {
+            // Taken as not given, an empty --schedule would run now, and an
+            // empty --plan would draw afresh.
+            throw UsageError(QStringLiteral("--%1: the value is empty; give %2").arg(option, QString::fromUtf8(row->valueName)));
         }
     }
     options.refill.repeats = parser.isSet(QStringLiteral("repeats"));

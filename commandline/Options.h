@@ -41,6 +41,9 @@ public:
 // Adds the table's options to the parser.
 void AddOptions(QCommandLineParser& parser);
 
+// The names of each option that takes a value, its short name first.
+std::vector<QStringList> OptionsTakingAValue();
+
 // The options the parser read, checked. Throws UsageError.
 Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments);
 

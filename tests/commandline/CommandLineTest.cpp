@@ -1,5 +1,6 @@
 #include "commandline/CommandLine.h"
 #include "commandline/CommandLineFixture.h"
+#include "commandline/Options.h"
 #include "core/PathHelpers.h"
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
@@ -7,6 +8,7 @@
 #include "support/LockHeldElsewhere.h"
 
 #include <QCheckBox>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QDir>
@@ -41,6 +43,30 @@ TEST(CommandLineOptions, OnlyOptionsOfItsOwnLeaveTheWindowClosed)
         EXPECT_EQ(IsCommandLineRun(arguments), withoutWindow) << arguments.join(u' ').toStdString();
 }
 
+// An empty value is refused, never taken as an option not given: a script's
+// unset "--schedule $WHEN" must not refill now.
+TEST(CommandLineOptions, EveryOptionRefusesAnEmptyValue)
+{
+    for (const QStringList& names : OptionsTakingAValue()) {
+        const QString name = names.back();
+        for (const QStringList& typed : {QStringList {"--" + name, ""}, QStringList {"--" + name + "="}}) {
+            const QStringList arguments = QStringList {"quorvex", "-s", "lib", "-d", "stick", "-n", "2"} + typed;
+            QCommandLineParser parser;
+            AddOptions(parser);
+            ASSERT_TRUE(parser.parse(arguments)) << parser.errorText().toStdString();
+            try {
+                OptionsOf(parser, arguments);
+                ADD_FAILURE() << typed.join(u' ').toStdString() << " was taken";
+            } catch (const UsageError& error) {
+                const bool named = std::any_of(names.begin(), names.end(), [&](const QString& option) {
+                    return error.text.startsWith((option.size() == 1 ? "-" : "--") + option);
+                });
+                EXPECT_TRUE(named) << error.text.toStdString();
+            }
+        }
+    }
+}
+
 TEST_F(CommandLine, ExitStatusesAndTheirMessages)
 {
     const QString library = Library();
@@ -60,6 +86,8 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
     } cases[] = {
         {{"-q"}, 2, "give at least one source"},
         {{"-s", library, "-d", ""}, 2, "--dest: an empty name names no folder"},
+        {{"--schedule", "", "--source-tree", library, "-d", out, "-n", "2"}, 2, "--schedule: the value is empty"},
+        {{"--plan", "", "-s", library, "-d", out}, 2, "--plan: the value is empty"},
         {{"-s", library, "-d", out, "-n", "0"}, 2, "at least 1"},
         {{"-s", library, "-d", out, "-n", "many"}, 2, "at least 1"},
         {{"-s", library, "-d", out, "--max-size", "12Q"}, 2, "no size"},
