@@ -1,7 +1,11 @@
-#include "refill/StateFolder.h"
+#include "core/StateFolder.h"
+
+#include "core/PathHelpers.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <filesystem>
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -15,6 +19,13 @@ QString StateFolder()
     if (QDir::isAbsolutePath(state))
         return QDir(state).filePath(QStringLiteral("quorvex"));
     return DefaultStateFolder();
+}
+
+std::error_code MakeStateFolder()
+{
+    std::error_code error;
+    std::filesystem::create_directories(ToFsPath(StateFolder()), error);
+    return error;
 }
 
 QString DefaultStateFolder()

@@ -85,7 +85,7 @@ struct FolderListing {
 
 class Scan {
 public:
-    Scan(bool inByteOrder, FolderFiles* files, QStringList* unreadable)
+    Scan(bool inByteOrder, FolderFiles* files, std::vector<DeniedFolder>* unreadable)
         : inByteOrder_(inByteOrder), files_(files), unreadable_(unreadable)
     {
     }
@@ -122,7 +122,7 @@ public:
             entry.removed = platform::IsPermissionDenied(listing.openError);
             entry.missing = platform::IsNotFound(listing.openError);
             if (entry.removed && unreadable_)
-                unreadable_->append(entry.path);
+                unreadable_->push_back({entry.path, listing.openError});
             return;
         }
         // A folder whose id cannot be read is entered: better twice than never.
@@ -190,7 +190,7 @@ private:
 
     bool inByteOrder_;
     FolderFiles* files_;
-    QStringList* unreadable_;
+    std::vector<DeniedFolder>* unreadable_;
     ThrottledYield yield_;
     std::map<platform::FileId, int> timesLinkedTo_;
 };
@@ -198,7 +198,7 @@ private:
 } // namespace
 
 QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder, FolderFiles* files,
-                         QStringList* unreadable)
+                         std::vector<DeniedFolder>* unreadable)
 {
     QStringList folders {top};
     GetSubDirectories2016(folders, true, dialogs, inByteOrder, files, unreadable);
@@ -210,7 +210,7 @@ QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder,
 }
 
 void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder, FolderFiles* files,
-                           QStringList* unreadable)
+                           std::vector<DeniedFolder>* unreadable)
 {
     ErrorReport report(dialogs, ProcedureLabels::GetSubDirectories2016());
     Scan scan(inByteOrder, files, unreadable);

@@ -4,7 +4,16 @@
 
 #include <QStringList>
 
+#include <system_error>
+#include <vector>
+
 class Dialogs;
+
+// A folder whose listing the system refused, and why.
+struct DeniedFolder {
+    QString path;
+    std::error_code error;
+};
 
 // Appends to folders every folder below its entries, breadth-first: level by
 // level, each level grouped by parent in the parents' order, each parent's
@@ -28,12 +37,12 @@ class Dialogs;
 // of every folder entered (but those systems keep, such as Thumbs.db) are
 // kept there too, so that they need not be read
 // again; with unreadable, the folders left out for a denied listing are
-// named there.
+// named there with the system's error.
 void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder = false,
-                           FolderFiles* files = nullptr, QStringList* unreadable = nullptr);
+                           FolderFiles* files = nullptr, std::vector<DeniedFolder>* unreadable = nullptr);
 
 // The rows "Add All Subfolders In Folder" adds after the chosen folder's own
 // row, top (which ends in the separator): every folder below it that the
 // scan accepts.
 QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder = false,
-                         FolderFiles* files = nullptr, QStringList* unreadable = nullptr);
+                         FolderFiles* files = nullptr, std::vector<DeniedFolder>* unreadable = nullptr);

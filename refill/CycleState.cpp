@@ -6,7 +6,7 @@
 #include "folders/PathText.h"
 #include "platform/FileSystem.h"
 #include "refill/RefillProblem.h"
-#include "refill/StateFolder.h"
+#include "core/StateFolder.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -92,7 +92,7 @@ bool Arrived(const CopyRow& row, const QSet<QString>& written)
 std::optional<platform::RunLock> LockOf(const QString& stateFile, RefillReport& report)
 {
     QFile lockFile(stateFile + QStringLiteral(".lock"));
-    if (!QDir().mkpath(StateFolder()) || !lockFile.open(QIODevice::Append))
+    if (MakeStateFolder() || !lockFile.open(QIODevice::Append))
         return std::nullopt;
     lockFile.close();
     platform::RunLock lock(ToFsPath(lockFile.fileName()));
@@ -192,8 +192,8 @@ bool CycleState::Save() const
     for (const QByteArray& line : lines)
         text += line + '\n';
     text += kEndLine + QByteArray::number(lines.size()) + '\n';
-    if (!QDir().mkpath(StateFolder())) {
-        report_.Tell({RefillProblem::Kind::CycleFolderNotMade, QDir::toNativeSeparators(StateFolder())});
+    if (const std::error_code error = MakeStateFolder()) {
+        report_.Tell({RefillProblem::Kind::CycleFolderNotMade, QDir::toNativeSeparators(StateFolder()), error});
         return false;
     }
     // Written beside the old one and renamed over it: never half a state.

@@ -36,13 +36,11 @@ void AddFolderOption(const FolderOption& folder, const RefillSettings& settings,
     case FolderSource::Tree: {
         root = WithClosingSeparator(CollapseBackslashes(AbsolutePath(folder.value)));
         rows.list.Append(root);
-        QStringList unreadable;
+        std::vector<DeniedFolder> unreadable;
         rows.list.Append(FoldersBelow(root, dialogs, true, &rows.files, &unreadable));
         // As find does: named, the rest still read, and the run fails in the end.
-        for (const QString& denied : unreadable) {
-            dialogs.ReportProblem({FolderProblem::Role::Source, denied, FolderProblem::Kind::Unreadable,
-                                   std::make_error_code(std::errc::permission_denied)});
-        }
+        for (const DeniedFolder& denied : unreadable)
+            dialogs.ReportProblem({FolderProblem::Role::Source, denied.path, FolderProblem::Kind::Unreadable, denied.error});
         const QStringList tree = rows.list.Rows().mid(before);
         rows.treeRows.unite(QSet<QString>(tree.begin(), tree.end()));
         rows.trees.emplace_back(root, tree);

@@ -1,13 +1,15 @@
 #include "schedule/RefillLog.h"
 
 #include "core/PathHelpers.h"
+#include "core/StateFolder.h"
 #include "platform/FileSystem.h"
 #include "platform/RunLock.h"
-#include "refill/StateFolder.h"
 #include "schedule/Schedule.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <optional>
 
 namespace {
 
@@ -53,12 +55,16 @@ std::error_code AppendToLog(const RunResult& result, const QStringList& failures
 {
     const QString path = RefillLogPath();
     QFile lockFile(path + QStringLiteral(".lock"));
-    if (!QDir().mkpath(StateFolder()) || !lockFile.open(QIODevice::Append))
-        return std::make_error_code(std::errc::permission_denied);
-    lockFile.close();
-    platform::RunLock lock(ToFsPath(lockFile.fileName()));
-    if (lock.Current() == platform::RunLock::State::Busy)
-        lock.Wait();
+    if (const std::error_code error = MakeStateFolder())
+        return error;
+    // Where no lock file can be made, the log's own write says why.
+    std::optional<platform::RunLock> lock;
+    if (lockFile.open(QIODevice::Append)) {
+        lockFile.close();
+        lock.emplace(ToFsPath(lockFile.fileName()));
+        if (lock->Current() == platform::RunLock::State::Busy)
+            lock->Wait();
+    }
     QString runLines = RunLine(result) + u'\n';
     for (const QString& failure : failures)
         runLines += QStringLiteral("  ") + QString(failure).replace(u'\n', u' ') + u'\n';

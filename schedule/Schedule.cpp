@@ -1,6 +1,6 @@
 #include "schedule/Schedule.h"
 
-#include "refill/StateFolder.h"
+#include "core/StateFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

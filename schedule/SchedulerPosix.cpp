@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <filesystem>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -127,8 +129,10 @@ public:
             }
             Systemctl({QStringLiteral("daemon-reload")});
         };
-        if (!QDir().mkpath(Folder()))
-            return Refusal(Folder(), QStringLiteral("the folder cannot be made"));
+        std::error_code made;
+        std::filesystem::create_directories(ToFsPath(Folder()), made);
+        if (made)
+            return Refusal(Folder(), QString::fromStdString(made.message()));
         for (qsizetype i = 0; i < paths.size(); ++i) {
             if (const std::error_code error = WriteWhole(paths[i], units[i])) {
                 restore();
@@ -159,8 +163,10 @@ public:
                                                                 UnitBaseName(name) + QStringLiteral(".timer")}))
             return problem;
         for (const QString& path : paths) {
-            if (QFileInfo::exists(path) && !QFile::remove(path))
-                return Refusal(path, QStringLiteral("it cannot be removed"));
+            std::error_code removed;
+            std::filesystem::remove(ToFsPath(path), removed);
+            if (removed)
+                return Refusal(path, QString::fromStdString(removed.message()));
         }
         return Systemctl({QStringLiteral("daemon-reload")});
     }

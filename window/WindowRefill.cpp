@@ -15,7 +15,7 @@
 #include "refill/RefillCommand.h"
 #include "refill/RefillRun.h"
 #include "refill/RefreshRecord.h"
-#include "refill/StateFolder.h"
+#include "core/StateFolder.h"
 
 #include <QDir>
 #include <QHash>
@@ -87,10 +87,8 @@ FolderOption ListFileOf(const std::vector<FolderOption>& folders, const QString&
     for (const FolderOption& folder : folders)
         text += NameBytes(folder.value) + '\n';
     const QString path = QDir(StateFolder()).filePath(name);
-    std::error_code error;
-    if (!QDir().mkpath(StateFolder()))
-        error = std::make_error_code(std::errc::permission_denied);
-    else
+    std::error_code error = MakeStateFolder();
+    if (!error)
         error = platform::WriteFileWhole(ToFsPath(path), ToFsPath(path + QStringLiteral(".new")),
                                          {text.constData(), std::size_t(text.size())});
     if (error)
