@@ -2,10 +2,13 @@
 #include "core/RowListModel.h"
 #include "support/FormFixture.h"
 #include "support/TempTree.h"
+#include "support/YieldEveryStep.h"
+#include "window/TextProgressBar.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProgressBar>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -75,10 +78,15 @@ TEST(Form1Close, ClosingWhileRowsAreCopiedAheadLeavesOnlyWholeCopies)
     EXPECT_EXIT(
         {
             FormFixture fixture;
+            const YieldEveryStep everyStep;
             Form1& form = fixture.Open();
             form.CopyList->Append(rows);
             form.show();
-            QTimer::singleShot(1, &form, [&form] { form.close(); });
+            // Closed at the first row's turn, while the workers copy ahead:
+            // a timer fired after the last row on a fast disk.
+            QObject::connect(
+                form.ProgressBar1, &QProgressBar::valueChanged, &form,
+                [&form] { QTimer::singleShot(0, &form, [&form] { form.close(); }); }, Qt::SingleShotConnection);
             form.PushButton2_Click();
             std::exit(3); // the run must not get to its end
         },
