@@ -232,11 +232,11 @@ int Run(const Options& options, RunCounts& counts)
         plan = DrawPlan(options, refill, report, seed);
     } else {
         report.Step(104, [&] { plan = ReadPlan(options.plan == u"-" ? QString() : AbsolutePath(options.plan), failedLines); });
-        refill.TakePlan(plan);
+        refill.AdoptSavedPlan(plan);
     }
     RowListModel copyList(QStringLiteral("Random Copy List"));
     copyList.SetRows(plan);
-    const int skipped = refill.LeaveOut(copyList);
+    const int skipped = refill.LeaveOutRefusedRows(copyList);
     const auto failuresSaid = [&] { return dialogs.Failures() + refill.Failures(); };
     if (copyList.IsEmpty() && failedLines == 0 && skipped == 0) {
         if (failuresSaid() == 0)

@@ -360,9 +360,9 @@ void ConsoleProgress::ClearLine()
     }
 }
 
-void ConsoleProgress::CopyBegins() { copying = true; }
+void ConsoleProgress::RowsBegin() { copying = true; }
 
-void ConsoleProgress::CopyEnds()
+void ConsoleProgress::RowsEnd()
 {
     copying = false;
     StopIfInterrupted();
@@ -380,7 +380,7 @@ void ConsoleProgress::ReadingBack()
         Show(QStringLiteral("reading the copies back from their devices"));
 }
 
-void ConsoleProgress::CopiesDone()
+void ConsoleProgress::CopiesInPlace()
 {
     if (show_ && drawn_)
         std::fputs("\r\x1b[K", stderr);

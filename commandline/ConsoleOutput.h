@@ -88,12 +88,12 @@ public:
     // (from /srv/music/f09.bin)".
     void RowFailed(const CopyRow& row, const QString& rowText, const CopyOutcome& outcome) override;
     // An interrupt waits for the next row or piece while the rows are copied.
-    void CopyBegins() override;
-    void CopyEnds() override;
+    void RowsBegin() override;
+    void RowsEnd() override;
     void Flushing(const FlushGroup& group) override;
     void ReadingBack() override;
     // Ends the line, if one was drawn.
-    void CopiesDone() override;
+    void CopiesInPlace() override;
     // False when a verbose line could not be written.
     bool Written() const { return written_; }
     // The verbose lines of copies told only once read back: one for each.

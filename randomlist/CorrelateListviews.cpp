@@ -244,15 +244,14 @@ private:
         const QString fileName = (inDrawOrder_ ? PlaceInDraw(static_cast<std::size_t>(position), selection_.size())
                                             : QString()) + NameUnder(rule_, FileNameOf(entry.path));
         std::uint32_t& number = nextNumber_[FoldedName(fileName)];
-        QString name;
-        for (;;) {
-            name = DestinationFileName(fileName, ++number);
-            Owner& taker = takenBy_[FoldedName(name)];
-            if (taker.position == kNobody) {
-                taker.position = position;
-                break;
-            }
-        }
+        ++number;
+        const QString name = FreeNumberedName(fileName, number, [&](const QString& candidate) {
+            Owner& taker = takenBy_[FoldedName(candidate)];
+            if (taker.position != kNobody)
+                return true;
+            taker.position = position;
+            return false;
+        });
         numbered_.insert(identity, name);
         if (place)
             numberedByPlace_.emplace(*place, name);

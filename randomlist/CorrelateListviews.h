@@ -20,6 +20,19 @@ class RandomSource;
 // archive.tar.gz -> archive.tar1.gz, README -> README1, .profile -> 1.profile).
 QString DestinationFileName(const QString& fileName, std::uint32_t repeat);
 
+// The first of fileName's numbered names from number on (fileName itself
+// for 0, then sun1.jpg, sun2.jpg, ...) that isTaken leaves free; number is
+// left at its number, so that a search for the next one goes on from there.
+template <typename IsTaken>
+QString FreeNumberedName(const QString& fileName, std::uint32_t& number, IsTaken&& isTaken)
+{
+    for (;; ++number) {
+        QString name = DestinationFileName(fileName, number);
+        if (!isTaken(name))
+            return name;
+    }
+}
+
 // The names the drawn files take in every destination folder, in selection
 // order. A file keeps its own name (or its repeat name) unless an earlier,
 // different file of the plan took it; it then takes stem + k + extension

@@ -42,12 +42,12 @@ struct FlushGroup;
 class RefillProgress : public CopyRunObserver {
 public:
     // Around the copy of the rows, which an interrupt may wait for.
-    virtual void CopyBegins() {}
-    virtual void CopyEnds() {}
+    virtual void RowsBegin() {}
+    virtual void RowsEnd() {}
     virtual void Flushing(const FlushGroup& group) { static_cast<void>(group); }
     virtual void ReadingBack() {}
-    // The copies are in place; what follows are the records.
-    virtual void CopiesDone() {}
+    // Flushed and read back; what follows are the playlists' and records' writes.
+    virtual void CopiesInPlace() {}
 };
 
 // What the carrying out did.
@@ -88,12 +88,12 @@ public:
     // Takes a plan drawn before (a saved one), thinned by the filters: the
     // rows bound for folders that are not there, or that another run holds,
     // are left out.
-    void TakePlan(CopyPlan& plan);
+    void AdoptSavedPlan(CopyPlan& plan);
 
     // Leaves out of the copy list what the destinations cannot take: every
     // row of a destination where a file of the user's holds the playlist's
     // name, and with skipExisting each row whose name is taken (how many).
-    int LeaveOut(RowListModel& copyList);
+    int LeaveOutRefusedRows(RowListModel& copyList);
 
     // The copies and made folders (with a closing separator) that carrying
     // out removes first, with refresh.
@@ -106,13 +106,13 @@ public:
     // taken a free numbered name (in copyList).
     void Recheck(RowListModel& copyList);
 
-    // Carries the copy list out. The locks go when this run goes, or at LetGo.
+    // Carries the copy list out. The locks go when this run goes, or at ReleaseLocks.
     RefillOutcome CarryOut(const RowListModel& copyList, RefillProgress& progress, ErrorReport& report,
                            DeviceFlusher& flusher);
 
     // Lets the locks go, once carried out (the window's, before its
-    // messages); carrying the plan out again takes them again first.
-    void LetGo();
+    // messages); carrying the plan out again rechecks it first.
+    void ReleaseLocks();
 
     // The folders another run holds, whose rows are passed over.
     const QSet<QString>& FoldersInUse() const { return locks_.FoldersLeftOut(); }
@@ -136,7 +136,8 @@ private:
     QString DestinationHolding(const QString& path) const;
     void TellWhatTheDrawLeft(const DrawFolders& folders, const QSet<QString>& emptyFolders, const QList<CopyRow>& rows,
                              std::uint64_t candidates);
-    QStringList LockAndRead(const QStringList& destinations);
+    // With lock, the destinations another run holds are left out.
+    QStringList LockAndRead(const QStringList& destinations, bool lock);
     void WriteRecordAhead(const QList<CopyRow>& rows, const QStringList& foldersToMake);
     std::optional<ReadBackSummary> ReadBack(const QList<CopyRow>& rows, const QStringList& written,
                                             RefillProgress& progress);

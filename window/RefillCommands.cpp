@@ -128,7 +128,7 @@ void Form1::RefillRebuild(ErrorReport& report)
     auto run = std::make_unique<RefillRun>(command.settings, dialogs_, refillReport_);
     report.Step(116, [&] {
         CopyList->SetRows(run->Draw(random_, report));
-        run->LeaveOut(*CopyList);
+        run->LeaveOutRefusedRows(*CopyList);
         Summary->SetRows(CopyList->AllRows());
         Summary->SetNotes(RefillNotes(*run, CopyList->CopyRows()));
     });
@@ -153,7 +153,7 @@ void Form1::RefillCopy(ErrorReport& report)
     ProgressBarObserver progress(*ProgressBar1);
     report.Step(142, [&] { outcome = run.CarryOut(*CopyList, progress, report, *flusher_); });
     // The locks go once the copies are on their devices, before any message.
-    run.LetGo();
+    run.ReleaseLocks();
     if (!refillPlan_)
         refillPlan_ = std::move(plan);
     report.Step(144, [&] { refillReport_.ShowAll(dialogs_); });
