@@ -23,7 +23,7 @@
 
 #include "copyrun/CopyRun.h"
 #include "copyrun/DeviceFlush.h"
-#include "core/ErrorReport.h"
+#include "core/Dialogs.h"
 #include "core/EventYield.h"
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
@@ -432,7 +432,6 @@ int main(int argc, char* argv[])
         if (!EmptyFolders({oursFolder, peerFolder}, spent))
             return 1;
         TimedObserver observer;
-        ErrorReport report(dialogs, ProcedureLabels::PushButtonClick(2));
         YieldGaps gaps;
         bool done = true;
         oursRuns.push_back(Seconds([&] {
@@ -440,7 +439,7 @@ int main(int argc, char* argv[])
             if (throughWindow) {
                 done = clickCopy();
             } else {
-                summary = RunCopyList(rows, observer, report);
+                summary = RunCopyList(rows, observer, dialogs, ProcedureLabels::PushButtonClick(2));
                 flushFailures = FlushToDevices(summary.written, flusher);
             }
             gaps.Stop();
@@ -473,7 +472,8 @@ int main(int argc, char* argv[])
                 done = clickCopy();
                 qunsetenv("QUORVEX_COPY_WORKERS");
             } else {
-                const CopyRunSummary one = RunCopyList(rows, observer, report, oneWorker);
+                const CopyRunSummary one =
+                    RunCopyList(rows, observer, dialogs, ProcedureLabels::PushButtonClick(2), oneWorker);
                 done = one.copied == static_cast<int>(expected) && FlushToDevices(one.written, flusher).isEmpty();
             }
         }));

@@ -9,10 +9,12 @@
 #include "copyrun/PlanText.h"
 #include "core/ErrorReport.h"
 #include "core/ListFile.h"
+#include "core/NumericValue.h"
 #include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
+#include "core/SettingsStore.h"
 #include "core/SizeText.h"
 #include "platform/FileSystem.h"
 #include "randomlist/DestinationVolumes.h"
@@ -128,14 +130,22 @@ RefillSettings SettingsOf(const Options& options)
 
 // Draws the plan, saying the seed it draws with unless one was given, so
 // that any run can be repeated.
-CopyPlan DrawPlan(const Options& options, RefillRun& refill, ErrorReport& report, std::uint32_t& seed)
+// The number of files when none is given: the window's stored one, read
+// with its rules; a zero or a text counts as 1.
+double StoredNumberOfFiles()
+{
+    const double stored = NumericValue(SettingsStore::Read(QStringLiteral("Text1"), QStringLiteral("100")));
+    return stored == 0.0 ? 1.0 : stored;
+}
+
+CopyPlan DrawPlan(const Options& options, RefillRun& refill, std::uint32_t& seed)
 {
     seed = options.seed ? *options.seed : std::random_device {}();
     if (!options.seed && !options.quiet)
         PrintMessage(QStringLiteral("seed %1").arg(seed));
     ProcessRandom random;
     random.Seed(seed);
-    CopyPlan plan = refill.Draw(random, report);
+    CopyPlan plan = refill.Draw(random, StoredNumberOfFiles());
     // A note, not a failure: others were drawn in their place.
     for (const QString& file : refill.PassedOver().files) {
         if (!options.quiet)
@@ -187,15 +197,15 @@ struct RunCounts {
 };
 
 // Carries the plan out with the refill; the failures it counts.
-int CarryOut(const Options& options, RefillRun& refill, RowListModel& copyList, ErrorReport& report,
-             ConsoleDialogs& dialogs, int skipped, int failedLines, RunCounts& counts)
+int CarryOut(const Options& options, RefillRun& refill, RowListModel& copyList, ConsoleDialogs& dialogs, int skipped,
+             int failedLines, RunCounts& counts)
 {
     QElapsedTimer timer;
     timer.start();
     // With --verify, a copy is listed only once it was read back whole.
     ConsoleProgress progress(copyList.CopyRows(), !options.quiet, options.verbose && !options.refill.verify);
     SystemFlusher flusher;
-    const RefillOutcome outcome = refill.CarryOut(copyList, progress, report, flusher);
+    const RefillOutcome outcome = refill.CarryOut(copyList, progress, flusher, ProcedureLabels::CommandLineRun());
     if (options.refill.verify && options.verbose)
         progress.ListCopies(outcome.arrived);
     if (outcome.run.sameFiles > 0)
@@ -208,8 +218,8 @@ int CarryOut(const Options& options, RefillRun& refill, RowListModel& copyList, 
     // named one file twice, flushes, copies read back wrong, and what was
     // said along the way.
     const int failedReadBack = outcome.readBack ? static_cast<int>(outcome.readBack->failed.size()) : 0;
-    const int failed = outcome.run.failed + outcome.intoFoldersNotMade + failedLines + outcome.run.sameFiles
-        + static_cast<int>(outcome.flushFailures.size()) + failedReadBack + dialogs.Failures() + refill.Failures()
+    const int failed = outcome.failures.failed + outcome.intoFoldersNotMade + failedLines + outcome.run.sameFiles
+        + static_cast<int>(outcome.flushFailures.size()) + dialogs.Failures() + refill.Failures()
         + (progress.Written() ? 0 : 1);
     if (!options.quiet)
         PrintSummary(options, outcome, skipped, failed, timer.elapsed());
@@ -221,18 +231,20 @@ int CarryOut(const Options& options, RefillRun& refill, RowListModel& copyList, 
 int Run(const Options& options, RunCounts& counts)
 {
     HandleInterrupts();
-    ConsoleDialogs dialogs(options.quiet);
+    ConsoleDialogs dialogs;
     ConsoleReport said(options.quiet, options.refill.wholeFolders);
     ErrorReport report(dialogs, ProcedureLabels::CommandLineRun());
-    RefillRun refill(SettingsOf(options), dialogs, said);
+    RefillRun refill(SettingsOf(options), said);
     int failedLines = 0;
     CopyPlan plan;
     std::uint32_t seed = 0;
     if (options.plan.isEmpty()) {
-        plan = DrawPlan(options, refill, report, seed);
+        report.Step(102, [&] { plan = DrawPlan(options, refill, seed); });
     } else {
-        report.Step(104, [&] { plan = ReadPlan(options.plan == u"-" ? QString() : AbsolutePath(options.plan), failedLines); });
-        refill.AdoptSavedPlan(plan);
+        report.Step(104, [&] {
+            plan = ReadPlan(options.plan == u"-" ? QString() : AbsolutePath(options.plan), failedLines);
+            refill.AdoptSavedPlan(plan);
+        });
     }
     RowListModel copyList(QStringLiteral("Random Copy List"));
     copyList.SetRows(plan);
@@ -253,7 +265,8 @@ int Run(const Options& options, RunCounts& counts)
             return kFailedStatus;
         return failedLines > 0 || failuresSaid() > 0 ? kFailedStatus : 0;
     }
-    const int failed = CarryOut(options, refill, copyList, report, dialogs, skipped, failedLines, counts);
+    int failed = 1; // unless the carry-out gets to its end
+    report.Step(108, [&] { failed = CarryOut(options, refill, copyList, dialogs, skipped, failedLines, counts); });
     return failed == 0 ? 0 : kFailedStatus;
 }
 

@@ -2,9 +2,10 @@
 
 #include "copyrun/DeviceFlush.h"
 #include "copyrun/PlanText.h"
-#include "core/FolderProblem.h"
+#include "core/ListFile.h"
 #include "core/PathHelpers.h"
 #include "core/SizeText.h"
+#include "folders/ListFileSelection.h"
 #include "platform/FileSystem.h"
 #include "refill/RefreshRecord.h"
 
@@ -149,39 +150,10 @@ bool PrintOut(const QByteArray& bytes)
     return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
-bool ConsoleDialogs::MessageBox(const QString& text, const QString&, Icon icon, Buttons buttons)
+bool ConsoleDialogs::MessageBox(const QString& text, const QString&, Icon, Buttons buttons)
 {
-    if (icon == Icon::Warning)
-        ++failures_;
     PrintMessage(text);
     return buttons == Buttons::Ok;
-}
-
-void ConsoleDialogs::ReportProblem(const FolderProblem& problem)
-{
-    using Kind = FolderProblem::Kind;
-    const QString what = problem.role == FolderProblem::Role::Source ? QStringLiteral("source") : QStringLiteral("dest");
-    QString reason;
-    switch (problem.kind) {
-    case Kind::Empty:
-        if (!quiet_)
-            PrintMessage(QStringLiteral("%1: %2: no files in this folder").arg(what, problem.folder));
-        return;
-    case Kind::IsDestination:
-    case Kind::InDestination:
-        if (!quiet_) {
-            PrintMessage(QStringLiteral("%1: %2: %3, left out")
-                             .arg(what, problem.folder,
-                                  problem.kind == Kind::IsDestination ? QStringLiteral("is a destination")
-                                                                      : QStringLiteral("lies in a destination")));
-        }
-        return;
-    case Kind::Missing: reason = QStringLiteral("no such folder"); break;
-    case Kind::NotAFolder: reason = QStringLiteral("not a folder"); break;
-    case Kind::Unreadable: reason = QString::fromStdString(problem.error.message()); break;
-    }
-    ++failures_;
-    PrintMessage(QStringLiteral("%1: %2: %3").arg(what, problem.folder, reason));
 }
 
 namespace {
@@ -211,7 +183,26 @@ QString ProblemText(const RefillProblem& problem, bool wholeFolders)
     using Kind = RefillProblem::Kind;
     const QString& path = problem.path;
     const QString reason = ReasonOf(problem.error);
+    const QString list = problem.destination ? QStringLiteral("dest") : QStringLiteral("source");
     switch (problem.kind) {
+    case Kind::FolderMissing: return QStringLiteral("%1: %2: no such folder").arg(list, path);
+    case Kind::NotAFolder: return QStringLiteral("%1: %2: not a folder").arg(list, path);
+    case Kind::FolderUnreadable: return QStringLiteral("%1: %2: %3").arg(list, path, reason);
+    case Kind::SourceWithoutFiles: return QStringLiteral("source: %1: no files in this folder").arg(path);
+    case Kind::SourceIsDestination: return QStringLiteral("source: %1: is a destination, left out").arg(path);
+    case Kind::SourceInDestination: return QStringLiteral("source: %1: lies in a destination, left out").arg(path);
+    case Kind::ListMissing:
+    case Kind::ListTooLarge:
+    case Kind::ListNulLines:
+        return ListFileProblemText({Kind::ListMissing == problem.kind ? ListFileProblem::Kind::Missing
+                                    : Kind::ListTooLarge == problem.kind ? ListFileProblem::Kind::TooLarge
+                                                                         : ListFileProblem::Kind::NulLines,
+                                    path, problem.lines});
+    case Kind::ListUnreadable: return MessageLines(problem.description).join(u' ');
+    case Kind::ListPathRefused: return BadCharactersMessage(path);
+    case Kind::NumberBelowOne: return kNumberBelowOneMessage;
+    case Kind::TooManyRows: return TooManyRowsMessage(problem.count);
+    case Kind::StepFailed: return MessageLines(problem.step.description).join(u' ');
     case Kind::FolderInUse: return QStringLiteral("dest: %1: %2").arg(path, InUseByAnotherRun(problem.holder));
     case Kind::WaitingForFolder:
         return QStringLiteral("dest: %1: %2; waiting for it").arg(path, InUseByAnotherRun(problem.holder));

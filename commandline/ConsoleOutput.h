@@ -32,35 +32,30 @@ bool PrintOut(const QByteArray& bytes);
 // set when it cannot be read.
 QByteArray ReadStandardInput(qint64 most, QString& error);
 
-// The window's message boxes, as lines on standard error. Quiet leaves out
-// what is no error: the notes on folders without files. Questions are
+// The run's own messages, as lines on standard error. Questions are
 // answered No; nothing else is asked on the command line. A failed step
-// says its description alone, never the window's error report.
+// says its description alone, never the window's error report, and fails
+// the run.
 class ConsoleDialogs final : public Dialogs {
 public:
-    explicit ConsoleDialogs(bool quiet) : quiet_(quiet) {}
-
     bool MessageBox(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
     void ErrorReportBox(const QString& description, const QString& reportText) override;
-    // One line each: "source: /music/gone/: no such folder". A source
-    // without files is a note, and so is a source left out for being a
-    // destination; the rest fail the run.
-    void ReportProblem(const FolderProblem& problem) override;
     QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
     QString BrowseForFolder(const QString&, const QString&) override { return {}; }
     QStringList OpenFiles(const QString&, const QString&) override { return {}; }
     void OpenInFileBrowser(const QString&) override {}
 
-    // How many of the messages said failed the run.
+    // How many of the steps failed.
     int Failures() const { return failures_; }
 
 private:
-    bool quiet_;
     int failures_ = 0;
 };
 
 // The refill's problems, one line each: "dest: /media/stick/: in use by
-// another run (pid 4242)". Quiet leaves out the notes.
+// another run (pid 4242)", "source: /music/gone/: no such folder". Quiet
+// leaves out the notes (a source without files, or left out for being a
+// destination).
 class ConsoleReport final : public RefillReport {
 public:
     // wholeFolders: the draw counts folders.

@@ -80,15 +80,17 @@ private:
 
 } // namespace
 
-CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
-                           const QSet<QString>& foldersLeftOut)
+CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ProblemSink& problems,
+                           const QString& procedureLabel, const QSet<QString>& foldersLeftOut)
 {
-    return RunCopyList(rows, observer, report, CopyAhead::DefaultLimits(), foldersLeftOut);
+    return RunCopyList(rows, observer, problems, procedureLabel, CopyAhead::DefaultLimits(), foldersLeftOut);
 }
 
-CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
-                           const CopyAhead::Limits& limits, const QSet<QString>& foldersLeftOut)
+CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ProblemSink& problems,
+                           const QString& procedureLabel, const CopyAhead::Limits& limits,
+                           const QSet<QString>& foldersLeftOut)
 {
+    ErrorReport report(problems, procedureLabel);
     CopyRunSummary summary;
     // A shared copy: it costs nothing unless the list changes meanwhile.
     const ListRows plan = rows.AllRows();

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-class ErrorReport;
+class ProblemSink;
 class RowListModel;
 
 
@@ -45,16 +45,17 @@ struct CopyRunSummary {
 // a row deleted, rebuilt), the run goes on with those of its rows that are
 // still in the list: a row taken away is not copied, a row still there is
 // never skipped. The rows themselves are not changed. Failures of the run's
-// own steps go to the report.
+// own steps are reported to problems under procedureLabel.
 // The rows are copied ahead of their turn on a few workers and each takes
 // its name at its turn (see CopyAhead); what the observer sees is the same.
 // The rows bound for foldersLeftOut (folders another run holds, or that
 // could not be made), or for a folder below one, are passed over unseen.
-CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
-                           const QSet<QString>& foldersLeftOut = {});
+CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ProblemSink& problems,
+                           const QString& procedureLabel, const QSet<QString>& foldersLeftOut = {});
 // With other bounds on the copies ahead (one worker, for a comparison).
-CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ErrorReport& report,
-                           const CopyAhead::Limits& limits, const QSet<QString>& foldersLeftOut = {});
+CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, ProblemSink& problems,
+                           const QString& procedureLabel, const CopyAhead::Limits& limits,
+                           const QSet<QString>& foldersLeftOut = {});
 
 // The message for a copy list without rows.
 extern const QString kNoFilesAddedMessage;

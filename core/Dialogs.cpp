@@ -1,7 +1,9 @@
 #include "core/Dialogs.h"
 
 #include "core/ApplicationTitle.h"
+#include "core/ErrorReport.h"
 #include "core/FolderProblem.h"
+#include "core/ListFile.h"
 
 void Dialogs::MsgBox(const QString& text)
 {
@@ -34,4 +36,22 @@ void Dialogs::ReportProblem(const FolderProblem& problem)
     if (problem.role == FolderProblem::Role::Source && problem.kind != Kind::IsDestination
         && problem.kind != Kind::InDestination)
         MsgBox(NoFilesMessage(problem.folder));
+}
+
+void Dialogs::ReportListFileProblem(const ListFileProblem& problem)
+{
+    MessageBox(ListFileProblemText(problem), ApplicationTitle(), IsWarning(problem) ? Icon::Warning : Icon::None,
+               Buttons::Ok);
+}
+
+void Dialogs::ReportDrawProblem(const DrawProblem& problem)
+{
+    MsgBox(problem.kind == DrawProblem::Kind::NumberBelowOne ? kNumberBelowOneMessage
+                                                             : TooManyRowsMessage(problem.maxRows));
+}
+
+void Dialogs::ReportStepFailure(const StepFailure& failure)
+{
+    ErrorReportBox(failure.description,
+                   ErrorReport::MessageText(failure.description, failure.procedureLabel, failure.step));
 }

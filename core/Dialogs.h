@@ -1,14 +1,17 @@
 #pragma once
 
+#include "core/ProblemSink.h"
+
 #include <QString>
 #include <QStringList>
 
 class QDialog;
-struct FolderProblem;
 
 // Everything modal the program shows goes through this interface, so that the
 // window can be driven in tests by a scripted implementation that never blocks.
-class Dialogs {
+// The problems the procedures below the window meet it shows in its message
+// boxes.
+class Dialogs : public ProblemSink {
 public:
     enum class Icon { None, Warning };
     enum class Buttons { Ok, YesNo };
@@ -42,9 +45,14 @@ public:
 
     // A problem with a folder of the lists. The window says of a source
     // folder that it holds no files, and of a destination that it is not
-    // there, in a plain message; a face without a window words each problem
-    // its own way.
-    virtual void ReportProblem(const FolderProblem& problem);
+    // there, in a plain message.
+    void ReportProblem(const FolderProblem& problem) override;
+    // A plain message, or a warning where part of the list was refused.
+    void ReportListFileProblem(const ListFileProblem& problem) override;
+    // A plain message.
+    void ReportDrawProblem(const DrawProblem& problem) override;
+    // The error report's box.
+    void ReportStepFailure(const StepFailure& failure) override;
 
     // A plain message: OK only, no icon, the application's short title.
     void MsgBox(const QString& text);

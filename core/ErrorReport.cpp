@@ -2,8 +2,8 @@
 
 #include "core/Contact.h"
 
-ErrorReport::ErrorReport(Dialogs& dialogs, QString procedureLabel)
-    : dialogs_(dialogs), label_(std::move(procedureLabel))
+ErrorReport::ErrorReport(ProblemSink& problems, QString procedureLabel)
+    : problems_(problems), label_(std::move(procedureLabel))
 {
 }
 
@@ -16,5 +16,5 @@ QString ErrorReport::MessageText(const QString& description, const QString& proc
 
 void ErrorReport::Report(const QString& description)
 {
-    dialogs_.ErrorReportBox(description, MessageText(description, label_, lastStep_));
+    problems_.ReportStepFailure({description, label_, lastStep_});
 }

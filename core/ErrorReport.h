@@ -1,22 +1,22 @@
 #pragma once
 
-#include "core/Dialogs.h"
 #include "core/Failure.h"
+#include "core/ProblemSink.h"
 
 #include <QString>
 
 #include <utility>
 
 // Runs the numbered steps of one reporting procedure. A step that fails is
-// reported in a warning box that names the procedure and the step, and the
-// procedure goes on with its next step: nothing is rolled back.
+// reported (the window shows a warning box that names the procedure and the
+// step), and the procedure goes on with its next step: nothing is rolled back.
 //
 // Steps are numbered by the procedure in the order they stand in its text,
 // from 100 upwards by 2, so a report points at the same place in the code
 // whatever path the procedure took.
 class ErrorReport {
 public:
-    ErrorReport(Dialogs& dialogs, QString procedureLabel);
+    ErrorReport(ProblemSink& problems, QString procedureLabel);
 
     // Runs one step. A failure inside it is reported; the step ends there.
     template <class Body>
@@ -55,7 +55,7 @@ public:
 private:
     void Report(const QString& description);
 
-    Dialogs& dialogs_;
+    ProblemSink& problems_;
     QString label_;
     int lastStep_ = kFirstStep;
 };

@@ -1,10 +1,9 @@
 #include "core/ListFile.h"
 
-#include "core/ApplicationTitle.h"
 #include "core/Codepage1252.h"
-#include "core/Dialogs.h"
 #include "core/Failure.h"
 #include "core/PathHelpers.h"
+#include "core/ProblemSink.h"
 #include "core/RowListModel.h"
 #include "platform/NameCodec.h"
 
@@ -92,12 +91,6 @@ QString TooLargeMessage(const QString& path)
         .arg(path, QString::number(kListFileByteLimit / (1024 * 1024)));
 }
 
-void Warn(Dialogs& dialogs, const QString& text)
-{
-    // A warning, so that a run from the command line ends as failed.
-    dialogs.MessageBox(text, ApplicationTitle(), Dialogs::Icon::Warning, Dialogs::Buttons::Ok);
-}
-
 } // namespace
 
 ListRefusals AppendListRows(QIODevice& device, RowListModel& list)
@@ -124,22 +117,34 @@ ListRefusals AppendListRows(QIODevice& device, RowListModel& list)
     return ListRefusals {std::move(read.nulLines), false};
 }
 
-void LoadListFromFile(RowListModel& list, const QString& path, Dialogs& dialogs)
+void LoadListFromFile(RowListModel& list, const QString& path, ProblemSink& problems)
 {
     if (!PathExists(path)) {
-        dialogs.MsgBox(QStringLiteral("File not found"));
+        problems.ReportListFileProblem({ListFileProblem::Kind::Missing, path, {}});
         return;
     }
     QFile file;
     OpenForReading(file, path);
-    LoadListFromDevice(list, file, path, dialogs);
+    LoadListFromDevice(list, file, path, problems);
 }
 
-void LoadListFromDevice(RowListModel& list, QIODevice& device, const QString& name, Dialogs& dialogs)
+void LoadListFromDevice(RowListModel& list, QIODevice& device, const QString& name, ProblemSink& problems)
 {
-    const ListRefusals refusals = AppendListRows(device, list);
+    ListRefusals refusals = AppendListRows(device, list);
     if (refusals.tooLarge)
-        Warn(dialogs, TooLargeMessage(name));
+        problems.ReportListFileProblem({ListFileProblem::Kind::TooLarge, name, {}});
     else if (!refusals.nulLines.empty())
-        Warn(dialogs, NulLinesMessage(name, refusals.nulLines));
+        problems.ReportListFileProblem({ListFileProblem::Kind::NulLines, name, std::move(refusals.nulLines)});
 }
+
+QString ListFileProblemText(const ListFileProblem& problem)
+{
+    switch (problem.kind) {
+    case ListFileProblem::Kind::Missing: return QStringLiteral("File not found");
+    case ListFileProblem::Kind::TooLarge: return TooLargeMessage(problem.name);
+    case ListFileProblem::Kind::NulLines: return NulLinesMessage(problem.name, problem.lines);
+    }
+    return {};
+}
+
+bool IsWarning(const ListFileProblem& problem) { return problem.kind != ListFileProblem::Kind::Missing; }

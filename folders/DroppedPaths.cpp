@@ -4,6 +4,7 @@
 #include "folders/PathText.h"
 #include "folders/SubfolderScan.h"
 
+#include "core/Dialogs.h"
 #include "core/PathHelpers.h"
 #include "core/SystemNames.h"
 #include "platform/FileSystem.h"

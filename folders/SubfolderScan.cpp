@@ -197,11 +197,11 @@ private:
 
 } // namespace
 
-QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder, FolderFiles* files,
+QStringList FoldersBelow(const QString& top, ProblemSink& problems, bool inByteOrder, FolderFiles* files,
                          std::vector<DeniedFolder>* unreadable)
 {
     QStringList folders {top};
-    GetSubDirectories2016(folders, true, dialogs, inByteOrder, files, unreadable);
+    GetSubDirectories2016(folders, true, problems, inByteOrder, files, unreadable);
     // The scan leaves the chosen folder out of its list only when it could
     // not be listed; whatever it found still counts.
     if (!folders.isEmpty() && folders.front() == top)
@@ -209,10 +209,10 @@ QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder,
     return folders;
 }
 
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder, FolderFiles* files,
+void GetSubDirectories2016(QStringList& folders, bool recurse, ProblemSink& problems, bool inByteOrder, FolderFiles* files,
                            std::vector<DeniedFolder>* unreadable)
 {
-    ErrorReport report(dialogs, ProcedureLabels::GetSubDirectories2016());
+    ErrorReport report(problems, ProcedureLabels::GetSubDirectories2016());
     Scan scan(inByteOrder, files, unreadable);
     std::vector<Level> levels(1);
     report.Step(100, [&] {

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-class Dialogs;
+class ProblemSink;
 
 // A folder whose listing the system refused, and why.
 struct DeniedFolder {
@@ -38,11 +38,11 @@ struct DeniedFolder {
 // kept there too, so that they need not be read
 // again; with unreadable, the folders left out for a denied listing are
 // named there with the system's error.
-void GetSubDirectories2016(QStringList& folders, bool recurse, Dialogs& dialogs, bool inByteOrder = false,
+void GetSubDirectories2016(QStringList& folders, bool recurse, ProblemSink& problems, bool inByteOrder = false,
                            FolderFiles* files = nullptr, std::vector<DeniedFolder>* unreadable = nullptr);
 
 // The rows "Add All Subfolders In Folder" adds after the chosen folder's own
 // row, top (which ends in the separator): every folder below it that the
 // scan accepts.
-QStringList FoldersBelow(const QString& top, Dialogs& dialogs, bool inByteOrder = false,
+QStringList FoldersBelow(const QString& top, ProblemSink& problems, bool inByteOrder = false,
                          FolderFiles* files = nullptr, std::vector<DeniedFolder>* unreadable = nullptr);

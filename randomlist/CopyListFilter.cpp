@@ -1,5 +1,6 @@
 #include "randomlist/CopyListFilter.h"
 
+#include "core/Dialogs.h"
 #include "core/ErrorReport.h"
 #include "core/EventYield.h"
 #include "core/ProcedureLabels.h"

@@ -437,21 +437,21 @@ CopyPlan PairWithDestinations(const Selection& selection, const QStringList& des
 }
 
 CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
-                            RandomSource& random, Dialogs& dialogs, const QSet<QString>& takenNames,
+                            RandomSource& random, ProblemSink& problems, const QSet<QString>& takenNames,
                             PassedOverFiles* passedOver)
 {
     const Pairing pairing = [&takenNames](const Selection& selection, const QStringList& folders,
                                           const DestinationVolumes& volumes) {
         return PairWithFolders(selection, folders, volumes, takenNames);
     };
-    return CorrelateListviews(request, destinationRows, random, dialogs, pairing, passedOver);
+    return CorrelateListviews(request, destinationRows, random, problems, pairing, passedOver);
 }
 
 CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
-                            RandomSource& random, Dialogs& dialogs, const Pairing& pairing,
+                            RandomSource& random, ProblemSink& problems, const Pairing& pairing,
                             PassedOverFiles* passedOver)
 {
-    ErrorReport report(dialogs, ProcedureLabels::CorrelateListviews());
+    ErrorReport report(problems, ProcedureLabels::CorrelateListviews());
     CopyPlan rows;
     Selection selection;
     const QStringList folders = DestinationFolders(destinationRows);
@@ -465,7 +465,7 @@ CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& 
             withDestinations.fits = HeldByEveryDestination(volumes, request.fits, passed);
             withDestinations.folderFits = FolderHeldByEveryDestination(volumes, request.folderFits, passed);
         }
-        selection = randomFileList(withDestinations, random, dialogs);
+        selection = randomFileList(withDestinations, random, problems);
         // A file listed under two source rows is offered twice, but said once.
         passed.files.removeDuplicates();
     });

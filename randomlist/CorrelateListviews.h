@@ -11,7 +11,7 @@
 
 #include <functional>
 
-class Dialogs;
+class ProblemSink;
 class RandomSource;
 
 
@@ -64,12 +64,12 @@ using Pairing = std::function<CopyPlan(const Selection& selection, const QString
 // holds is passed over, and another drawn in its place; when passedOver is
 // given, it receives those files.
 CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
-                            RandomSource& random, Dialogs& dialogs, const QSet<QString>& takenNames = {},
+                            RandomSource& random, ProblemSink& problems, const QSet<QString>& takenNames = {},
                             PassedOverFiles* passedOver = nullptr);
 // The same with the files named by pairing. With whole folders, a folder
 // holding a file that some destination cannot hold is passed over.
 CopyPlan CorrelateListviews(const SelectionRequest& request, const QStringList& destinationRows,
-                            RandomSource& random, Dialogs& dialogs, const Pairing& pairing,
+                            RandomSource& random, ProblemSink& problems, const Pairing& pairing,
                             PassedOverFiles* passedOver = nullptr);
 
 // Pairs every drawn file with every folder, in destination order. Each

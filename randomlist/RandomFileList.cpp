@@ -3,7 +3,6 @@
 #include "randomlist/Draw.h"
 #include "randomlist/MasterFileList.h"
 
-#include "core/Dialogs.h"
 #include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/FolderProblem.h"
@@ -352,21 +351,12 @@ Selection Draw(const DrawLists& files, const SelectionRequest& request, RandomSo
 
 } // namespace
 
-const QString kNumberBelowOneMessage = QStringLiteral("The number of files to copy must be at least 1.");
-
-QString TooManyRowsMessage(std::uint64_t maxRows)
+Selection randomFileList(const SelectionRequest& request, RandomSource& random, ProblemSink& problems)
 {
-    return QStringLiteral("The copy list would hold more than %1 rows. Please choose fewer files or fewer "
-                          "destination folders.")
-        .arg(maxRows);
-}
-
-Selection randomFileList(const SelectionRequest& request, RandomSource& random, Dialogs& dialogs)
-{
-    ErrorReport report(dialogs, ProcedureLabels::RandomFileList());
+    ErrorReport report(problems, ProcedureLabels::RandomFileList());
     // Without a single draw to make, the folders need not be read at all.
     if (report.Test(100, [&] { return DrawCount(request.numberOfFiles) == 0; })) {
-        report.Step(102, [&] { dialogs.MsgBox(kNumberBelowOneMessage); });
+        report.Step(102, [&] { problems.ReportDrawProblem({DrawProblem::Kind::NumberBelowOne}); });
         return {};
     }
     DrawLists files;
@@ -397,18 +387,18 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
         }
         report.Step(110, [&] { found = AddListing(folder, listing, files, accept, heldBack, request.wholeFolders); });
         if (report.Test(112, [&] { return !found; }))
-            report.Step(114, [&] { dialogs.ReportProblem(NoFilesProblem(folder, listing.noFolder)); });
+            report.Step(114, [&] { problems.ReportProblem(NoFilesProblem(folder, listing.noFolder)); });
     }
 
     Selection selection;
     if (report.Test(116, [&] { return !request.wholeFolders && TooManyRows(files.Count(), request); })) {
-        report.Step(118, [&] { dialogs.MsgBox(TooManyRowsMessage(request.maxRows)); });
+        report.Step(118, [&] { problems.ReportDrawProblem({DrawProblem::Kind::TooManyRows, request.maxRows}); });
         return selection;
     }
     report.Step(120, [&] { selection = Draw(files, request, random); });
     // Drawn whole, folders tell their rows only once drawn.
     if (request.wholeFolders && selection.size() > MaxEntries(request)) {
-        dialogs.MsgBox(TooManyRowsMessage(request.maxRows));
+        problems.ReportDrawProblem({DrawProblem::Kind::TooManyRows, request.maxRows});
         selection.clear();
     }
     return selection;

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "core/FolderFiles.h"
+#include "core/ProblemSink.h"
 #include "platform/FileSystem.h"
 
 #include <cstdint>
@@ -11,7 +12,6 @@
 #include <optional>
 #include <vector>
 
-class Dialogs;
 class RandomSource;
 
 // One drawn file: its full path and how many times it was drawn before in
@@ -84,10 +84,4 @@ struct SelectionRequest {
 // Lists the plain files directly in each source folder and draws the files
 // that every destination receives. A folder without files is named in a
 // message. A number of files below 1 draws nothing and says so.
-Selection randomFileList(const SelectionRequest& request, RandomSource& random, Dialogs& dialogs);
-
-// The message shown when the number of files is below 1.
-extern const QString kNumberBelowOneMessage;
-
-// The message shown when a plan would hold more than maxRows rows.
-QString TooManyRowsMessage(std::uint64_t maxRows);
+Selection randomFileList(const SelectionRequest& request, RandomSource& random, ProblemSink& problems);

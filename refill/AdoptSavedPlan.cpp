@@ -19,7 +19,7 @@ void RefillRun::AdoptSavedPlan(CopyPlan& plan)
             return !filter.Accepts(FileNameOf(row.source), row.source);
         });
     }
-    destinations_ = LockAndRead(ExistingFolders(DestinationFoldersOf(plan.rows), dialogs_), !settings_.dryRun);
+    destinations_ = LockAndRead(ExistingFolders(DestinationFoldersOf(plan.rows), *this), !settings_.dryRun);
     plannedFor_ = destinations_;
     const QSet<QString> kept(destinations_.begin(), destinations_.end());
     plan.rows.removeIf([&kept](const CopyRow& row) { return !row.IsBlank() && !kept.contains(row.folder); });

@@ -65,8 +65,8 @@ QList<CopyRow> RowsToCarryOut(const RowListModel& copyList, const QSet<QString>&
 
 } // namespace
 
-RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& progress, ErrorReport& report,
-                                  DeviceFlusher& flusher)
+RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& progress, DeviceFlusher& flusher,
+                                  const QString& procedureLabel)
 {
     RefillOutcome outcome;
     const QList<CopyRow> rows = RowsToCarryOut(copyList, locks_.FoldersLeftOut());
@@ -79,13 +79,21 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
     // The rows bound into a folder that is not there fail without a word
     // each: the folder was said.
     outcome.intoFoldersNotMade = RowsInto(rows, folders.notMade);
+    // A plain copy list's rows fail each with its reason, a refused name too.
     NameRefusals watched(progress, [this](const QString& destination) { TellNamesRefused(destination); });
+    CopyRunObserver& observer = plainCopyList_ ? static_cast<CopyRunObserver&>(progress) : watched;
+    ProblemsTold problems(*this);
     progress.RowsBegin();
-    outcome.run = RunCopyList(copyList, watched, report, locks_.FoldersLeftOut() + folders.notMade);
+    outcome.run = RunCopyList(copyList, observer, problems, procedureLabel, locks_.FoldersLeftOut() + folders.notMade);
     progress.RowsEnd();
     outcome.flushFailures = FlushToDevices(outcome.run.written, flusher,
                                            [&](const FlushGroup& group) { progress.Flushing(group); });
     outcome.readBack = ReadBack(rows, outcome.run.written, progress);
+    outcome.failures = outcome.run;
+    if (outcome.readBack) {
+        for (const auto& [row, failure] : outcome.readBack->failed)
+            CountFailure(outcome.failures, CopyRowText(row), failure);
+    }
     outcome.arrived = outcome.readBack ? WithoutRemoved(outcome.run.written, outcome.readBack->removed)
                                        : outcome.run.written;
     // A folder whose copies all failed goes again.

@@ -1,8 +1,6 @@
 #include "refill/DestinationChecks.h"
 
 #include "copyrun/DestinationLocks.h"
-#include "core/Dialogs.h"
-#include "core/FolderProblem.h"
 #include "core/PathHelpers.h"
 #include "platform/FileSystem.h"
 #include "refill/RefillProblem.h"
@@ -58,7 +56,7 @@ private:
 
 } // namespace
 
-QStringList ExistingFolders(const QStringList& folders, Dialogs& dialogs)
+QStringList ExistingFolders(const QStringList& folders, RefillReport& report)
 {
     QStringList existing;
     for (const QString& folder : folders) {
@@ -68,11 +66,13 @@ QStringList ExistingFolders(const QStringList& folders, Dialogs& dialogs)
             existing.append(folder);
             continue;
         }
-        using Kind = FolderProblem::Kind;
+        using Kind = RefillProblem::Kind;
         const Kind kind = std::filesystem::exists(status) ? Kind::NotAFolder
-            : status.type() == std::filesystem::file_type::not_found ? Kind::Missing
-                                                                     : Kind::Unreadable;
-        dialogs.ReportProblem({FolderProblem::Role::Destination, WithClosingSeparator(folder), kind, error});
+            : status.type() == std::filesystem::file_type::not_found ? Kind::FolderMissing
+                                                                     : Kind::FolderUnreadable;
+        RefillProblem problem {kind, WithClosingSeparator(folder), error};
+        problem.destination = true;
+        report.Tell(problem);
     }
     return existing;
 }
@@ -101,7 +101,7 @@ QStringList LockDestinations(const QStringList& folders, bool wait, DestinationL
     return free;
 }
 
-void LeaveOutDestinations(FolderRows& sources, const QStringList& destinations, Dialogs& dialogs)
+void LeaveOutDestinations(FolderRows& sources, const QStringList& destinations, RefillReport& report)
 {
     DestinationTest test(destinations);
     if (!test.Any())
@@ -121,9 +121,8 @@ void LeaveOutDestinations(FolderRows& sources, const QStringList& destinations, 
         // Said for a row given as it is, and for the top of what a tree
         // leaves out; the folders found below that are no news.
         if (!sources.treeRows.contains(rows[row]) || !test.IsOrIsBelow(FolderOf(folder.chopped(1)))) {
-            using Kind = FolderProblem::Kind;
-            dialogs.ReportProblem({FolderProblem::Role::Source, rows[row],
-                                   test.Is(folder) ? Kind::IsDestination : Kind::InDestination, {}});
+            using Kind = RefillProblem::Kind;
+            report.Tell({test.Is(folder) ? Kind::SourceIsDestination : Kind::SourceInDestination, rows[row]});
         }
     }
     sources.list.Remove(gone);

@@ -6,7 +6,6 @@
 #include <QStringList>
 
 class DestinationLocks;
-class Dialogs;
 class RefillReport;
 
 // What a destination must be before the refill plans for it or writes
@@ -16,7 +15,7 @@ class RefillReport;
 // The folders that are there. One that is not (a stick that is not
 // mounted) is told and left out: never made, which on an unmounted stick
 // would fill the system's own disk.
-QStringList ExistingFolders(const QStringList& folders, Dialogs& dialogs);
+QStringList ExistingFolders(const QStringList& folders, RefillReport& report);
 
 // Takes the lock of each folder: the folders no other run holds. One that
 // another run holds is told and left to it, or with wait, waited for.
@@ -25,4 +24,4 @@ QStringList LockDestinations(const QStringList& folders, bool wait, DestinationL
 // Leaves out of the sources every destination folder and all below it,
 // told by identity (a link, another writing): a mix folder inside the
 // library is not drawn from again. Each is told once, as a note.
-void LeaveOutDestinations(FolderRows& sources, const QStringList& destinations, Dialogs& dialogs);
+void LeaveOutDestinations(FolderRows& sources, const QStringList& destinations, RefillReport& report);

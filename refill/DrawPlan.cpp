@@ -3,13 +3,9 @@
 
 #include "refill/RefillRun.h"
 
-#include "core/Dialogs.h"
-#include "core/ErrorReport.h"
 #include "core/FolderProblem.h"
-#include "core/NumericValue.h"
 #include "core/PathHelpers.h"
 #include "core/RandomSource.h"
-#include "core/SettingsStore.h"
 #include "platform/FileSystem.h"
 #include "randomlist/CorrelateListviews.h"
 #include "refill/DestinationChecks.h"
@@ -28,53 +24,31 @@ namespace {
 
 using ArrivalOf = std::function<QStringList(const QString& folder)>;
 
-// The face's dialogs, but that a folder of a tree without files is no news:
-// it is only noted, for the tree's own word when none of its folders has any.
-class TreeQuietDialogs final : public Dialogs {
+// What the draw meets, told, but that a folder of a tree without files is
+// no news: it is only noted, for the tree's own word when none of its
+// folders has any.
+class TreeQuietProblems final : public ProblemSink {
 public:
-    TreeQuietDialogs(Dialogs& face, const QSet<QString>& treeRows) : face_(face), treeRows_(treeRows) {}
+    TreeQuietProblems(RefillReport& report, const QSet<QString>& treeRows) : told_(report), treeRows_(treeRows) {}
 
-    bool MessageBox(const QString& text, const QString& title, Icon icon, Buttons buttons) override
-    {
-        return face_.MessageBox(text, title, icon, buttons);
-    }
-    QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override
-    {
-        return face_.InputBox(prompt, title, defaultText);
-    }
-    QString BrowseForFolder(const QString& title, const QString& start) override
-    {
-        return face_.BrowseForFolder(title, start);
-    }
-    QStringList OpenFiles(const QString& title, const QString& filter) override { return face_.OpenFiles(title, filter); }
-    void OpenInFileBrowser(const QString& folder) override { face_.OpenInFileBrowser(folder); }
-    void ErrorReportBox(const QString& description, const QString& reportText) override
-    {
-        face_.ErrorReportBox(description, reportText);
-    }
     void ReportProblem(const FolderProblem& problem) override
     {
         if (problem.kind == FolderProblem::Kind::Empty && treeRows_.contains(problem.folder))
             empty_.insert(problem.folder);
         else
-            face_.ReportProblem(problem);
+            told_.ReportProblem(problem);
     }
+    void ReportListFileProblem(const ListFileProblem& problem) override { told_.ReportListFileProblem(problem); }
+    void ReportDrawProblem(const DrawProblem& problem) override { told_.ReportDrawProblem(problem); }
+    void ReportStepFailure(const StepFailure& failure) override { told_.ReportStepFailure(failure); }
 
     const QSet<QString>& EmptyFolders() const { return empty_; }
 
 private:
-    Dialogs& face_;
+    ProblemsTold told_;
     const QSet<QString>& treeRows_;
     QSet<QString> empty_;
 };
-
-// The number of files when none is given: the window's stored one, read
-// with its rules; a zero or a text counts as 1.
-double StoredNumberOfFiles()
-{
-    const double stored = NumericValue(SettingsStore::Read(QStringLiteral("Text1"), QStringLiteral("100")));
-    return stored == 0.0 ? 1.0 : stored;
-}
 
 // The names already in the destination folders, which keepExisting and
 // refresh keep: all but the copies refresh removes.
@@ -109,7 +83,7 @@ qsizetype DrawnCount(const QList<CopyRow>& rows, const QStringList& destinationR
 
 
 // What the settings ask of the draw.
-SelectionRequest RequestFor(const RefillSettings& settings, const FolderRows& sources)
+SelectionRequest RequestFor(const RefillSettings& settings, const FolderRows& sources, double defaultCount)
 {
     SelectionRequest request;
     request.sourceRows = sources.list.Rows();
@@ -124,7 +98,7 @@ SelectionRequest RequestFor(const RefillSettings& settings, const FolderRows& so
     else if (settings.maxBytes || settings.fill)
         request.numberOfFiles = std::numeric_limits<double>::infinity();
     else
-        request.numberOfFiles = StoredNumberOfFiles();
+        request.numberOfFiles = defaultCount;
     return request;
 }
 
@@ -165,30 +139,30 @@ struct RefillRun::DrawFolders {
     FolderRows destinations;
 };
 
-CopyPlan RefillRun::Draw(RandomSource& random, ErrorReport& report)
+CopyPlan RefillRun::Draw(RandomSource& random, double defaultCount)
 {
     DrawFolders folders;
-    destinations_ = NameFolders(folders, report);
+    destinations_ = NameFolders(folders);
     plannedFor_ = destinations_;
-    drawn_ = DrawFrom(folders, random, report);
+    drawn_ = DrawFrom(folders, random, defaultCount);
     return drawn_;
 }
 
 // The folders the options name; every destination named is kept out of the
 // sources, filled or not. The destinations to draw for.
-QStringList RefillRun::NameFolders(DrawFolders& folders, ErrorReport& report)
+QStringList RefillRun::NameFolders(DrawFolders& folders)
 {
-    AddFolders(settings_.sources, settings_, folders.sources, report, dialogs_);
-    AddFolders(settings_.destinations, settings_, folders.destinations, report, dialogs_);
+    AddFolders(settings_.sources, settings_, folders.sources, *this);
+    AddFolders(settings_.destinations, settings_, folders.destinations, *this);
     const QStringList named = DistinctFolders(folders.destinations.list.Rows());
-    LeaveOutDestinations(folders.sources, named, dialogs_);
-    return LockAndRead(ExistingFolders(named, dialogs_), !settings_.dryRun);
+    LeaveOutDestinations(folders.sources, named, *this);
+    return LockAndRead(ExistingFolders(named, *this), !settings_.dryRun);
 }
 
-CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, ErrorReport& report)
+CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, double defaultCount)
 {
     const FolderRows& sources = folders.sources;
-    SelectionRequest request = RequestFor(settings_, sources);
+    SelectionRequest request = RequestFor(settings_, sources, defaultCount);
     request.listed = &folders.sources.files;
     if (settings_.cycle) {
         cycle_.emplace(settings_, static_cast<RefillReport&>(*this));
@@ -208,11 +182,8 @@ CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, ErrorRe
             return budget->TakeFolder(arrivalOf(folder), files);
         };
     }
-    TreeQuietDialogs quiet(dialogs_, sources.treeRows);
-    CopyPlan plan;
-    report.Step(102, [&] {
-        plan = CorrelateListviews(request, destinations_, random, quiet, NamingFor(arrivalOf), &passedOver_);
-    });
+    TreeQuietProblems quiet(*this, sources.treeRows);
+    const CopyPlan plan = CorrelateListviews(request, destinations_, random, quiet, NamingFor(arrivalOf), &passedOver_);
     TellWhatTheDrawLeft(folders, quiet.EmptyFolders(), plan.rows, candidates);
     return plan;
 }

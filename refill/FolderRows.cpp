@@ -1,7 +1,5 @@
 #include "refill/FolderRows.h"
 
-#include "core/Dialogs.h"
-#include "core/ErrorReport.h"
 #include "core/Failure.h"
 #include "core/FolderProblem.h"
 #include "core/ListFile.h"
@@ -11,6 +9,7 @@
 #include "folders/PathText.h"
 #include "folders/SubfolderScan.h"
 #include "platform/FileSystem.h"
+#include "refill/RefillProblem.h"
 
 #include <QBuffer>
 #include <QHash>
@@ -20,8 +19,9 @@
 
 namespace {
 
-void AddFolderOption(const FolderOption& folder, const RefillSettings& settings, FolderRows& rows, Dialogs& dialogs)
+void AddFolderOption(const FolderOption& folder, const RefillSettings& settings, FolderRows& rows, RefillReport& report)
 {
+    ProblemsTold problems(report);
     const qsizetype before = rows.list.Count();
     QString root;
     switch (folder.kind) {
@@ -37,10 +37,10 @@ void AddFolderOption(const FolderOption& folder, const RefillSettings& settings,
         root = WithClosingSeparator(CollapseBackslashes(AbsolutePath(folder.value)));
         rows.list.Append(root);
         std::vector<DeniedFolder> unreadable;
-        rows.list.Append(FoldersBelow(root, dialogs, true, &rows.files, &unreadable));
+        rows.list.Append(FoldersBelow(root, problems, true, &rows.files, &unreadable));
         // As find does: named, the rest still read, and the run fails in the end.
         for (const DeniedFolder& denied : unreadable)
-            dialogs.ReportProblem({FolderProblem::Role::Source, denied.path, FolderProblem::Kind::Unreadable, denied.error});
+            report.Tell({RefillProblem::Kind::FolderUnreadable, denied.path, denied.error});
         const QStringList tree = rows.list.Rows().mid(before);
         rows.treeRows.unite(QSet<QString>(tree.begin(), tree.end()));
         rows.trees.emplace_back(root, tree);
@@ -53,13 +53,13 @@ void AddFolderOption(const FolderOption& folder, const RefillSettings& settings,
             QByteArray bytes = settings.standardInput;
             QBuffer in(&bytes);
             in.open(QIODevice::ReadOnly);
-            LoadListFromDevice(rows.list, in, QStringLiteral("standard input"), dialogs);
+            LoadListFromDevice(rows.list, in, QStringLiteral("standard input"), problems);
         } else {
             const QString path = AbsolutePath(folder.value);
             if (IsBadPath(path))
-                dialogs.MsgBox(BadCharactersMessage(path));
+                report.Tell({RefillProblem::Kind::ListPathRefused, path});
             else
-                LoadListFromFile(rows.list, path, dialogs);
+                LoadListFromFile(rows.list, path, problems);
         }
         break;
     }
@@ -76,8 +76,16 @@ void AddFolderOption(const FolderOption& folder, const RefillSettings& settings,
 } // namespace
 
 void AddFolders(const std::vector<FolderOption>& folders, const RefillSettings& settings, FolderRows& rows,
-                ErrorReport& report, Dialogs& dialogs)
+                RefillReport& report)
 {
-    for (const FolderOption& folder : folders)
-        report.Step(100, [&] { AddFolderOption(folder, settings, rows, dialogs); });
+    for (const FolderOption& folder : folders) {
+        // A list that cannot be read is said; the other folders are still drawn from.
+        try {
+            AddFolderOption(folder, settings, rows, report);
+        } catch (const Failure& failure) {
+            RefillProblem unreadable {RefillProblem::Kind::ListUnreadable, folder.value};
+            unreadable.description = failure.description();
+            report.Tell(unreadable);
+        }
+    }
 }

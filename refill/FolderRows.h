@@ -4,6 +4,8 @@
 #include "core/RowListModel.h"
 #include "refill/RefillSettings.h"
 
+class RefillReport;
+
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -11,8 +13,6 @@
 #include <utility>
 #include <vector>
 
-class Dialogs;
-class ErrorReport;
 
 // The rows the folder options give, as the window's add commands give them.
 struct FolderRows {
@@ -23,7 +23,7 @@ struct FolderRows {
     std::vector<std::pair<QString, QStringList>> trees; // each tree's top and rows
 };
 
-// Adds the rows of the folder options, in the order given. A list file
-// named "-" holds the settings' standard input.
+// Adds the rows of the folder options, in the order given, telling report
+// what it meets. A list file named "-" holds the settings' standard input.
 void AddFolders(const std::vector<FolderOption>& folders, const RefillSettings& settings, FolderRows& rows,
-                ErrorReport& report, Dialogs& dialogs);
+                RefillReport& report);

@@ -15,7 +15,10 @@
 void RefillRun::Recheck(RowListModel& copyList)
 {
     refresh_ = Refresh(false);
-    destinations_ = LockAndRead(ExistingFolders(plannedFor_, dialogs_), true);
+    // A plain copy list is taken as it stands now: a row bound for a folder
+    // that is not there fails as the copy finds it.
+    destinations_ = plainCopyList_ ? LockAndRead(DestinationFoldersOf(copyList.CopyRows()), true)
+                                   : LockAndRead(ExistingFolders(plannedFor_, *this), true);
     if (cycle_)
         cycle_->LockForCopy();
     LeaveOutRefusedRows(copyList);

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "core/ProblemSink.h"
+
 #include <QString>
 
 #include <cstdint>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 // What the refill meets along the way, as facts: what kind, which file or
 // folder, the system's error where it told one. Each face words them its
@@ -32,6 +35,25 @@ struct RecordRefusal {
 
 struct RefillProblem {
     enum class Kind {
+        // The folders named; destination tells which list path is in.
+        FolderMissing,       // no such folder
+        NotAFolder,          // a file stands at path
+        FolderUnreadable,    // its listing is refused (error)
+        SourceWithoutFiles,  // no file to draw in path
+        SourceIsDestination, // left out of the sources
+        SourceInDestination, // left out of the sources
+        // The lists of folders (list files, standard input).
+        ListMissing,    // path names no file
+        ListTooLarge,   // nothing was read of it
+        ListNulLines,   // its lines (lines) that hold a NUL byte were left out
+        ListUnreadable, // standard input could not be read: description says why
+        ListPathRefused, // the list's path holds characters that no name can hold
+        // The draw.
+        NumberBelowOne, // nothing is drawn
+        TooManyRows,    // the plan would pass count rows: nothing is drawn
+        // A step of a procedure failed unexpectedly (step), and the procedure
+        // went on.
+        StepFailed,
         // Destinations.
         FolderInUse,      // another run holds path: left to it
         WaitingForFolder, // another run holds path: waited for
@@ -76,7 +98,21 @@ struct RefillProblem {
     std::optional<std::uint64_t> holder; // the other run's process, where the system tells
     std::uint64_t count = 0;
     RecordRefusal refusal; // with the record's kinds
+    bool destination = false;       // with the folders' kinds
+    std::vector<qsizetype> lines;   // ListNulLines: counted from 1
+    QString description;            // ListUnreadable
+    StepFailure step;               // StepFailed
 };
+
+// The facts the procedures below the refill report, as the refill's
+// problems, and back: a face hands a problem that was one of them to a
+// ProblemSink of its own, which words it as it always has.
+RefillProblem ProblemOf(const FolderProblem& problem);
+RefillProblem ProblemOf(const ListFileProblem& problem);
+RefillProblem ProblemOf(const DrawProblem& problem);
+RefillProblem ProblemOf(const StepFailure& failure);
+// True when problem was one of those facts, and so handed to sink.
+bool HandBack(const RefillProblem& problem, ProblemSink& sink);
 
 // How much a problem weighs: a note is news only (and a quiet face keeps
 // it to itself), a warning is always said, a failure fails the run too.
@@ -88,4 +124,17 @@ class RefillReport {
 public:
     virtual ~RefillReport() = default;
     virtual void Tell(const RefillProblem& problem) = 0;
+};
+
+// Tells report what the procedures below the refill meet.
+class ProblemsTold final : public ProblemSink {
+public:
+    explicit ProblemsTold(RefillReport& report) : report_(report) {}
+    void ReportProblem(const FolderProblem& problem) override { report_.Tell(ProblemOf(problem)); }
+    void ReportListFileProblem(const ListFileProblem& problem) override { report_.Tell(ProblemOf(problem)); }
+    void ReportDrawProblem(const DrawProblem& problem) override { report_.Tell(ProblemOf(problem)); }
+    void ReportStepFailure(const StepFailure& failure) override { report_.Tell(ProblemOf(failure)); }
+
+private:
+    RefillReport& report_;
 };

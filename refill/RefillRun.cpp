@@ -26,11 +26,18 @@ std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows)
     return sizes;
 }
 
-RefillRun::RefillRun(RefillSettings settings, Dialogs& dialogs, RefillReport& report)
-    : settings_(std::move(settings)), dialogs_(dialogs), report_(report), refresh_(settings_.dryRun)
+RefillRun::RefillRun(RefillSettings settings, RefillReport& report)
+    : settings_(std::move(settings)), report_(report), refresh_(settings_.dryRun)
 {
     if (settings_.asciiNames)
         settings_.playlist = AsciiName(settings_.playlist);
+}
+
+std::unique_ptr<RefillRun> RefillRun::ForCopyList(RefillReport& report)
+{
+    auto run = std::make_unique<RefillRun>(RefillSettings {}, report);
+    run->plainCopyList_ = true;
+    return run;
 }
 
 RefillRun::~RefillRun() = default;

@@ -19,23 +19,22 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class DeviceFlusher;
-class Dialogs;
-class ErrorReport;
 class RandomSource;
 class RowListModel;
 struct FlushGroup;
 
-// A refill, as both faces run it: it draws a plan (or takes a saved one),
-// leaves out what the destinations cannot take, and carries the plan out:
-// removes the last refill's copies, writes the record ahead, makes the
-// folders, copies, flushes, reads back, removes the made folders left
-// empty, writes the playlists, the records and the cycle. What it meets on
-// the way it tells the face's report, as facts; the face's dialogs hear
-// what the draw and the folder lists say, as in the window.
+// A refill, as both faces run it: it draws a plan (or takes a saved one, or
+// the window's plain copy list), leaves out what the destinations cannot
+// take, and carries the plan out: removes the last refill's copies, writes
+// the record ahead, makes the folders, copies, flushes, reads back, removes
+// the made folders left empty, writes the playlists, the records and the
+// cycle. Everything it meets on the way, and all that the procedures below
+// it meet, it tells the face's report, as facts.
 
 // Told how the carrying out goes: the copy's rows, then the flushes and
 // the read back.
@@ -53,6 +52,7 @@ public:
 // What the carrying out did.
 struct RefillOutcome {
     CopyRunSummary run;
+    CopyRunSummary failures; // the rows that failed, in the copy or the read back
     int removed = 0; // copies of the last refill
     std::optional<ReadBackSummary> readBack;
     QStringList arrived;       // the copies written (and read back whole)
@@ -71,8 +71,14 @@ std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows);
 
 class RefillRun final : private RefillReport {
 public:
-    RefillRun(RefillSettings settings, Dialogs& dialogs, RefillReport& report);
+    RefillRun(RefillSettings settings, RefillReport& report);
     ~RefillRun() override;
+
+    // The window's plain copy list, as "3." drew it without a refill
+    // setting: carried out as it stands, and its problems told as a plain
+    // copy's (no folder is looked for, a refused name fails its row).
+    static std::unique_ptr<RefillRun> ForCopyList(RefillReport& report);
+    bool IsPlainCopyList() const { return plainCopyList_; }
     RefillRun(const RefillRun&) = delete;
     RefillRun& operator=(const RefillRun&) = delete;
 
@@ -80,8 +86,8 @@ public:
 
     // Draws a plan: names the folders, leaves the destinations out of the
     // sources, locks the destinations (but in a dry run), reads their
-    // records and draws.
-    CopyPlan Draw(RandomSource& random, ErrorReport& report);
+    // records and draws, defaultCount files where the settings give none.
+    CopyPlan Draw(RandomSource& random, double defaultCount);
     // The files the draw passed over, too large for a destination.
     const PassedOverFiles& PassedOver() const { return passedOver_; }
 
@@ -103,12 +109,15 @@ public:
     // For a plan drawn as a dry run (the window's "3."), before it is
     // carried out: takes the locks of the destinations and of the cycle,
     // reads each record again, and gives a drawn row whose name is now
-    // taken a free numbered name (in copyList).
+    // taken a free numbered name (in copyList). A plain copy list's
+    // destinations are locked as it names them now.
     void Recheck(RowListModel& copyList);
 
-    // Carries the copy list out. The locks go when this run goes, or at ReleaseLocks.
-    RefillOutcome CarryOut(const RowListModel& copyList, RefillProgress& progress, ErrorReport& report,
-                           DeviceFlusher& flusher);
+    // Carries the copy list out. The locks go when this run goes, or at
+    // ReleaseLocks. A step of the copy that fails unexpectedly is told under
+    // procedureLabel.
+    RefillOutcome CarryOut(const RowListModel& copyList, RefillProgress& progress, DeviceFlusher& flusher,
+                           const QString& procedureLabel);
 
     // Lets the locks go, once carried out (the window's, before its
     // messages); carrying the plan out again rechecks it first.
@@ -124,8 +133,8 @@ private:
 
     // Counts the failures told, and tells the face.
     void Tell(const RefillProblem& problem) override;
-    QStringList NameFolders(DrawFolders& folders, ErrorReport& report);
-    CopyPlan DrawFrom(DrawFolders& folders, RandomSource& random, ErrorReport& report);
+    QStringList NameFolders(DrawFolders& folders);
+    CopyPlan DrawFrom(DrawFolders& folders, RandomSource& random, double defaultCount);
     std::optional<FillBudget> FillBudgetOf();
     Pairing PairingFor(const std::function<QStringList(const QString& folder)>& arrivalOf) const;
     // The pairing, with plain ASCII names where asked for.
@@ -147,8 +156,8 @@ private:
     void RenameTakenRows(RowListModel& copyList) const;
 
     RefillSettings settings_;
-    Dialogs& dialogs_;
     RefillReport& report_;
+    bool plainCopyList_ = false;
     int failures_ = 0;
     QSet<QString> namesRefusedIn_; // destinations said to refuse names beyond ASCII
     Refresh refresh_;

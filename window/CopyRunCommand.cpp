@@ -1,41 +1,21 @@
-// "4. Start Copying Files": carries out the copy list with progress.
+// "4. Start Copying Files": carries out the copy list with progress, a
+// plain one as it stands or the plan "3." drew as a refill, through the
+// refill's one carry-out, then says how it went.
 
 #include "window/Form1.h"
 
 #include "copyrun/CopyRun.h"
-#include "copyrun/DestinationLocks.h"
-#include "copyrun/DeviceFlush.h"
 #include "core/Dialogs.h"
 #include "core/ErrorReport.h"
 #include "core/EventYield.h"
-#include "core/PathHelpers.h"
 #include "core/ProcedureLabels.h"
 #include "core/RowListModel.h"
+#include "core/SummaryText.h"
 #include "refill/RefillRun.h"
 #include "window/ProgressBarObserver.h"
 #include "window/TextProgressBar.h"
 
 #include <QScopedValueRollback>
-
-#include <algorithm>
-#include <optional>
-
-namespace {
-
-QString FoldersInUseMessage(const std::vector<FolderInUse>& folders)
-{
-    QString message = folders.size() == 1
-        ? QStringLiteral("Another run is copying into this folder, so nothing was copied there:")
-        : QStringLiteral("Other runs are copying into these folders, so nothing was copied there:");
-    for (const FolderInUse& folder : folders) {
-        message += QStringLiteral("\r\r") + folder.folder;
-        if (folder.holder)
-            message += QStringLiteral(" (process %1)").arg(*folder.holder);
-    }
-    return message;
-}
-
-} // namespace
 
 void Form1::PushButton2_Click()
 {
@@ -51,10 +31,7 @@ void Form1::PushButton2_Click()
         return;
     }
     BeginBusy();
-    if (refillPlan_)
-        RefillCopy(report);
-    else
-        CopyTheList(report);
+    CarryOutCopyList(report);
     report.Step(126, [&] { EndBusy(); });
     report.Step(128, [&] {
         ProgressBar1->setValue(0);
@@ -63,30 +40,40 @@ void Form1::PushButton2_Click()
     report.Step(130, [&] { dialogs_.MsgBox(QStringLiteral("Done.")); });
 }
 
-void Form1::CopyTheList(ErrorReport& report)
+void Form1::CarryOutCopyList(ErrorReport& report)
 {
+    // The plan is this command's while it yields: a rebuild meanwhile draws
+    // a plan of its own.
+    std::unique_ptr<RefillRun> run = refillPlan_ ? std::move(refillPlan_) : RefillRun::ForCopyList(refillReport_);
     // A folder that another run (a cron job, another window) is filling is
     // left to it; the locks go once the copies are on their devices.
-    std::optional<DestinationLocks> locks(std::in_place);
-    report.Step(105, [&] { locks->Take(DestinationFoldersOf(CopyList->CopyRows())); });
-    const std::vector<FolderInUse> inUse = locks->InUse();
-    ProgressBarObserver progress(*ProgressBar1);
-    const CopyRunSummary summary = RunCopyList(*CopyList, progress, report, locks->FoldersLeftOut());
-    QStringList flushFailures;
-    // The window stays live while a slow stick takes its time.
-    report.Step(114, [&] {
-        const QString lastRow = ProgressBar1->text();
-        flushFailures = FlushToDevices(summary.written, *flusher_,
-                                       [&](const FlushGroup& group) { ProgressBar1->SetText(FlushingText(group)); });
-        ProgressBar1->SetText(lastRow);
+    report.Step(106, [&] {
+        run->Recheck(*CopyList);
+        if (!run->IsPlainCopyList()) {
+            Summary->SetRows(CopyList->AllRows());
+            Summary->SetNotes(RefillNotes(*run, CopyList->CopyRows()));
+        }
     });
-    locks.reset();
-    if (!inUse.empty())
-        report.Step(115, [&] { dialogs_.MsgBox(FoldersInUseMessage(inUse)); });
-    if (report.Test(116, [&] { return summary.sameFiles > 0; }))
+    RefillOutcome outcome;
+    ProgressBarObserver progress(*ProgressBar1, run->IsPlainCopyList());
+    report.Step(108, [&] {
+        outcome = run->CarryOut(*CopyList, progress, *flusher_, ProcedureLabels::PushButtonClick(2));
+    });
+    // The locks go before any message.
+    run->ReleaseLocks();
+    const bool plain = run->IsPlainCopyList();
+    if (!plain && !refillPlan_)
+        refillPlan_ = std::move(run);
+    ShowCopyOutcome(outcome, plain, report);
+}
+
+void Form1::ShowCopyOutcome(const RefillOutcome& outcome, bool plainCopyList, ErrorReport& report)
+{
+    report.Step(110, [&] { refillReport_.ShowAll(plainCopyList); });
+    if (report.Test(116, [&] { return outcome.run.sameFiles > 0; }))
         report.Step(118, [&] { dialogs_.MsgBox(kSameFilesMessage); });
-    if (report.Test(120, [&] { return summary.failed > 0; }))
-        report.Step(122, [&] { dialogs_.MsgBox(FailedRowsMessage(summary)); });
-    for (const QString& failure : flushFailures)
+    if (report.Test(120, [&] { return outcome.failures.failed > 0; }))
+        report.Step(122, [&] { dialogs_.MsgBox(FailedRowsMessage(outcome.failures)); });
+    for (const QString& failure : outcome.flushFailures)
         report.Step(124, [&] { dialogs_.MsgBox(failure); });
 }

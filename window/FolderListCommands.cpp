@@ -3,6 +3,7 @@
 
 #include "window/Form1.h"
 
+#include "core/Dialogs.h"
 #include "core/ErrorReport.h"
 #include "core/ProcedureLabels.h"
 #include "core/RowListModel.h"

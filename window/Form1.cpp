@@ -78,7 +78,7 @@ QGroupBox* CreateFrame(QWidget* parent, const QString& name, const QString& capt
 
 Form1::Form1(Dialogs& dialogs, RandomSource& random, QString appFolder, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), random_(random), appFolder_(std::move(appFolder)),
-      systemFlusher_(std::make_unique<SystemFlusher>()), flusher_(systemFlusher_.get())
+      systemFlusher_(std::make_unique<SystemFlusher>()), flusher_(systemFlusher_.get()), refillReport_(dialogs)
 {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint

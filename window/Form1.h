@@ -10,6 +10,7 @@
 #include <optional>
 
 class DeviceFlusher;
+struct RefillOutcome;
 class Dialogs;
 class ErrorReport;
 class RandomSource;
@@ -199,9 +200,10 @@ private:
     void LoadRefillChoices();
     WindowCommand RefillCommand(const QString& program, const QString& listFileStem = QStringLiteral("command"));
     void RefillRebuild(ErrorReport& report);
-    void RefillCopy(ErrorReport& report);
-    // "4." without a refill: the copy list as it stands.
-    void CopyTheList(ErrorReport& report);
+    // "4.": the copy list carried out, plain or as the refill "3." drew,
+    // and the closing messages of how it went.
+    void CarryOutCopyList(ErrorReport& report);
+    void ShowCopyOutcome(const RefillOutcome& outcome, bool plainCopyList, ErrorReport& report);
     static bool MovesToAnotherControl(const QFocusEvent& event);
     bool HandleHover(QObject* watched, QMouseEvent* event);
     bool HandleListEvent(QObject* watched, QEvent* event);

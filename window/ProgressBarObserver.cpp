@@ -14,16 +14,14 @@ void ProgressBarObserver::RowStarting(int rowNumber, int rowCount, const QString
     yield_.Poll();
 }
 
-void ProgressBarObserver::RowFailed(const CopyRow&, const QString& rowText, const CopyOutcome& outcome)
-{
-    if (readingBack_)
-        readBackFailures.emplace_back(rowText, outcome);
-}
+void ProgressBarObserver::RowsEnd() { lastRowText_ = bar_.text(); }
 
 void ProgressBarObserver::Flushing(const FlushGroup& group) { bar_.SetText(FlushingText(group)); }
 
-void ProgressBarObserver::ReadingBack()
+void ProgressBarObserver::ReadingBack() { bar_.SetText(QStringLiteral("Reading the copies back from their devices")); }
+
+void ProgressBarObserver::CopiesInPlace()
 {
-    readingBack_ = true;
-    bar_.SetText(QStringLiteral("Reading the copies back from their devices"));
+    if (plainCopyList_)
+        bar_.SetText(lastRowText_);
 }

@@ -6,28 +6,26 @@
 
 #include <QString>
 
-#include <utility>
-#include <vector>
 
 class TextProgressBar;
 
-// Shows each row of a copy run on the progress bar, then a refill's
-// flushes and read back, and lets the window repaint.
+// Shows each row of a copy run on the progress bar, then the flushes and a
+// refill's read back, and lets the window repaint. For a plain copy list
+// the last row's text comes back once the copies are flushed.
 class ProgressBarObserver final : public RefillProgress {
 public:
-    explicit ProgressBarObserver(TextProgressBar& bar) : bar_(bar) {}
+    ProgressBarObserver(TextProgressBar& bar, bool plainCopyList) : bar_(bar), plainCopyList_(plainCopyList) {}
 
     void RowStarting(int rowNumber, int rowCount, const QString& rowText) override;
     void CopyProgressing(std::uint64_t) override { yield_.Poll(); }
-    // The read back's failures are kept, to be counted with the copy's.
-    void RowFailed(const CopyRow& row, const QString& rowText, const CopyOutcome& outcome) override;
+    void RowsEnd() override;
     void Flushing(const FlushGroup& group) override;
     void ReadingBack() override;
-
-    std::vector<std::pair<QString, CopyOutcome>> readBackFailures;
+    void CopiesInPlace() override;
 
 private:
     TextProgressBar& bar_;
+    bool plainCopyList_;
     ThrottledYield yield_;
-    bool readingBack_ = false;
+    QString lastRowText_;
 };

@@ -125,45 +125,15 @@ void Form1::RefillRebuild(ErrorReport& report)
     }
     // Drawn as a plan only: "4." takes the locks and looks again.
     command.settings.dryRun = true;
-    auto run = std::make_unique<RefillRun>(command.settings, dialogs_, refillReport_);
+    auto run = std::make_unique<RefillRun>(command.settings, refillReport_);
     report.Step(116, [&] {
-        CopyList->SetRows(run->Draw(random_, report));
+        CopyList->SetRows(run->Draw(random_, NumericValue(Text1->text())));
         run->LeaveOutRefusedRows(*CopyList);
         Summary->SetRows(CopyList->AllRows());
         Summary->SetNotes(RefillNotes(*run, CopyList->CopyRows()));
     });
     refillPlan_ = std::move(run);
-    report.Step(118, [&] { refillReport_.ShowAll(dialogs_); });
+    report.Step(118, [&] { refillReport_.ShowAll(false); });
     if (!refillPlan_->PassedOver().files.isEmpty())
         report.Step(120, [&] { dialogs_.MsgBox(TooLargeMessage(refillPlan_->PassedOver())); });
-}
-
-void Form1::RefillCopy(ErrorReport& report)
-{
-    // The run is this command's while it yields: a rebuild meanwhile draws
-    // a plan of its own.
-    std::unique_ptr<RefillRun> plan = std::move(refillPlan_);
-    RefillRun& run = *plan;
-    report.Step(140, [&] {
-        run.Recheck(*CopyList);
-        Summary->SetRows(CopyList->AllRows());
-        Summary->SetNotes(RefillNotes(run, CopyList->CopyRows()));
-    });
-    RefillOutcome outcome;
-    ProgressBarObserver progress(*ProgressBar1);
-    report.Step(142, [&] { outcome = run.CarryOut(*CopyList, progress, report, *flusher_); });
-    // The locks go once the copies are on their devices, before any message.
-    run.ReleaseLocks();
-    if (!refillPlan_)
-        refillPlan_ = std::move(plan);
-    report.Step(144, [&] { refillReport_.ShowAll(dialogs_); });
-    if (outcome.run.sameFiles > 0)
-        report.Step(146, [&] { dialogs_.MsgBox(kSameFilesMessage); });
-    CopyRunSummary failed = outcome.run;
-    for (const auto& [rowText, why] : progress.readBackFailures)
-        CountFailure(failed, rowText, why);
-    if (failed.failed > 0)
-        report.Step(148, [&] { dialogs_.MsgBox(FailedRowsMessage(failed)); });
-    for (const QString& failure : outcome.flushFailures)
-        report.Step(150, [&] { dialogs_.MsgBox(failure); });
 }

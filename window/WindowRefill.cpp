@@ -6,7 +6,9 @@
 #include "core/PathHelpers.h"
 #include "core/ShellQuoting.h"
 #include "core/SizeText.h"
+#include "core/StateFolder.h"
 #include "folders/FileChecks.h"
+#include "folders/ListFileSelection.h"
 #include "folders/PathText.h"
 #include "folders/SubfolderScan.h"
 #include "platform/FileSystem.h"
@@ -15,7 +17,6 @@
 #include "refill/RefillCommand.h"
 #include "refill/RefillRun.h"
 #include "refill/RefreshRecord.h"
-#include "core/StateFolder.h"
 
 #include <QDir>
 #include <QHash>
@@ -134,6 +135,29 @@ QString RefusalText(const RecordRefusal& refusal)
     return {};
 }
 
+// The opening of the message on the folders another run holds: a plain
+// copy's counts them, a refill's speaks of them all.
+QString FoldersInUseHeading(qsizetype folders, bool plainCopyList)
+{
+    if (plainCopyList && folders == 1)
+        return QStringLiteral("Another run is copying into this folder, so nothing was copied there:");
+    return plainCopyList ? QStringLiteral("Other runs are copying into these folders, so nothing was copied there:")
+                         : QStringLiteral("Another run is copying into these folders, so nothing was copied there:");
+}
+
+// A plain copy's message on the folders another run holds, each named as
+// it stands in the copy list.
+QString PlainFoldersInUseMessage(const std::vector<RefillProblem>& inUse)
+{
+    QString message = FoldersInUseHeading(static_cast<qsizetype>(inUse.size()), true);
+    for (const RefillProblem& folder : inUse) {
+        message += QStringLiteral("\r\r") + folder.path;
+        if (folder.holder)
+            message += QStringLiteral(" (process %1)").arg(*folder.holder);
+    }
+    return message;
+}
+
 // What a message says of one problem: its path, and why where it is told.
 QString ProblemLine(const RefillProblem& problem)
 {
@@ -155,8 +179,7 @@ QString ProblemHeading(const RefillProblem& problem)
 {
     using Kind = RefillProblem::Kind;
     switch (problem.kind) {
-    case Kind::FolderInUse:
-        return QStringLiteral("Another run is copying into these folders, so nothing was copied there:");
+    case Kind::FolderInUse: return FoldersInUseHeading(2, false);
     case Kind::FreeSpaceUnknown:
         return QStringLiteral("The free space of these folders cannot be told, so nothing can be drawn to fill them:");
     case Kind::NothingFitsInSize:
@@ -340,12 +363,34 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
 
 void WindowRefillReport::Tell(const RefillProblem& problem)
 {
-    if (WeightOf(problem.kind) != Weight::Note)
+    // What the folder lists, the list files and the draw meet is said at
+    // once, as the window's own commands say it.
+    if (HandBack(problem, dialogs_))
+        return;
+    if (problem.kind == RefillProblem::Kind::ListPathRefused)
+        dialogs_.MsgBox(BadCharactersMessage(problem.path));
+    else if (problem.kind == RefillProblem::Kind::ListUnreadable)
+        dialogs_.MsgBox(problem.description);
+    else if (WeightOf(problem.kind) != Weight::Note)
         problems_.push_back(problem);
 }
 
-void WindowRefillReport::ShowAll(Dialogs& dialogs)
+void WindowRefillReport::ShowAll(bool plainCopyList)
 {
+    std::vector<RefillProblem> inUse;
+    if (plainCopyList) {
+        for (const RefillProblem& problem : problems_) {
+            if (problem.kind == RefillProblem::Kind::FolderInUse)
+                inUse.push_back(problem);
+        }
+        problems_.erase(std::remove_if(problems_.begin(), problems_.end(),
+                                       [](const RefillProblem& problem) {
+                                           return problem.kind == RefillProblem::Kind::FolderInUse;
+                                       }),
+                        problems_.end());
+    }
+    if (!inUse.empty())
+        dialogs_.MsgBox(PlainFoldersInUseMessage(inUse));
     // One message for each kind, in the order first met; kinds that share a
     // heading share a message.
     std::vector<std::pair<QString, QStringList>> messages;
@@ -359,5 +404,5 @@ void WindowRefillReport::ShowAll(Dialogs& dialogs)
     }
     problems_.clear();
     for (const auto& [heading, lines] : messages)
-        dialogs.MsgBox(lines.isEmpty() ? heading : heading + QStringLiteral("\r\r") + lines.join(QStringLiteral("\r")));
+        dialogs_.MsgBox(lines.isEmpty() ? heading : heading + QStringLiteral("\r\r") + lines.join(QStringLiteral("\r")));
 }

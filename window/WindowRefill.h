@@ -56,14 +56,18 @@ QString ClashMessage(SettingsClash clash);
 // read back.
 QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows);
 
-// The refill's problems, kept until they are shown: one message box for
-// each kind, naming its folders and files. Notes are news the window keeps
-// to itself.
+// The refill's problems. What the folder lists and the draw meet is said at
+// once, as the window's own commands say it; the rest is kept until it is
+// shown: one message box for each kind, naming its folders and files, and
+// for a plain copy list the folders in use as a plain copy says them.
+// Notes are news the window keeps to itself.
 class WindowRefillReport final : public RefillReport {
 public:
+    explicit WindowRefillReport(Dialogs& dialogs) : dialogs_(dialogs) {}
     void Tell(const RefillProblem& problem) override;
-    void ShowAll(Dialogs& dialogs);
+    void ShowAll(bool plainCopyList);
 
 private:
+    Dialogs& dialogs_;
     std::vector<RefillProblem> problems_;
 };

@@ -1,4 +1,5 @@
 #include "core/Contact.h"
+#include "core/Dialogs.h"
 #include "core/ErrorReport.h"
 #include "core/ProcedureLabels.h"
 #include "support/ScriptedDialogs.h"
