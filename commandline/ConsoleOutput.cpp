@@ -193,11 +193,7 @@ QString ProblemText(const RefillProblem& problem, bool wholeFolders)
     case Kind::SourceInDestination: return QStringLiteral("source: %1: lies in a destination, left out").arg(path);
     case Kind::ListMissing:
     case Kind::ListTooLarge:
-    case Kind::ListNulLines:
-        return ListFileProblemText({Kind::ListMissing == problem.kind ? ListFileProblem::Kind::Missing
-                                    : Kind::ListTooLarge == problem.kind ? ListFileProblem::Kind::TooLarge
-                                                                         : ListFileProblem::Kind::NulLines,
-                                    path, problem.lines});
+    case Kind::ListNulLines: return ListFileProblemText(*ListFileProblemOf(problem));
     case Kind::ListUnreadable: return MessageLines(problem.description).join(u' ');
     case Kind::ListPathRefused: return BadCharactersMessage(path);
     case Kind::NumberBelowOne: return kNumberBelowOneMessage;

@@ -1,6 +1,8 @@
 #include "commandline/Options.h"
 
 #include "core/PathHelpers.h"
+#include "core/ShellQuoting.h"
+#include "refill/RefillOptions.h"
 #include "schedule/Schedule.h"
 
 #include <QCommandLineParser>
@@ -13,66 +15,113 @@
 
 namespace {
 
-// One row of the option table.
+// One option as the parser and --help know it.
 struct OptionRow {
-    QStringList names;
+    QStringList names; // the short name first, where there is one
     const char* valueName; // nullptr for a switch
     const char* description;
 };
 
+// The command line's own options, beside the refill's.
+struct OwnOption {
+    const char* longName;
+    const char* shortName;
+    const char* valueName;
+};
+
+const OwnOption kOwnOptions[] = {
+    {"seed", nullptr, "N"},           {"save-plan", nullptr, "FILE"}, {"plan", nullptr, "FILE"},
+    {"schedule", nullptr, "HH:MM"},   {"schedule-name", nullptr, "NAME"}, {"unschedule", nullptr, nullptr},
+    {"show-schedule", nullptr, nullptr}, {"log", nullptr, nullptr},   {"verbose", "v", nullptr},
+    {"quiet", "q", nullptr},          {"version", "V", nullptr},
+};
+
+// Every option's help, in the order --help lists them.
+struct Help {
+    const char* name;
+    const char* description;
+};
+
+const Help kHelp[] = {
+    {"source", "Draw files from the folder DIR (or the file DIR)."},
+    {"source-tree", "Draw files from DIR and every folder below it."},
+    {"source-list", "Draw files from the folders listed in FILE, one per line (- reads standard input)."},
+    {"dest", "Copy the draw into the folder DIR."},
+    {"dest-tree", "Copy the draw into DIR and every folder below it."},
+    {"dest-list", "Copy the draw into the folders listed in FILE (- reads standard input)."},
+    {"count", "Files per destination, a whole number (default: the window's stored number, or 100)."},
+    {"repeats", "Allow the same file to be drawn more than once."},
+    {"balance", "Give every source folder the same share of the draw, whatever its size."},
+    {"cycle", "Draw only files that earlier --cycle runs over the same sources and filters have not drawn; once "
+              "all have been, a new cycle starts."},
+    {"cycle-name", "With --cycle: keep this cycle apart from others over the same sources."},
+    {"exclude", "Draw from no file that matches PATTERN."},
+    {"only", "Draw only from files that match PATTERN."},
+    {"seed", "Draw with the seed N: the same seed and trees give the same plan."},
+    {"max-size", "Put at most SIZE into each destination (K, M, G, T: powers of 1024)."},
+    {"fill", "Draw as much as fits on every destination's file system, keeping 1 MiB free (with -n or --max-size "
+             "as a cap)."},
+    {"refresh", "First remove the copies the last --refresh run made in each destination, where unchanged since; "
+                "the user's own files stay, and no existing name is replaced."},
+    {"whole-folders", "Draw folders rather than files: each drawn folder (an album) is copied whole, into a folder "
+                      "of its name (its path below a --source-tree); -n counts folders."},
+    {"numbered", "Start each copy's name with its place in the draw (001 Song.mp3; with --whole-folders each "
+                 "folder's: 01 Album), so that players that sort by name play the draw's order."},
+    {"playlist", "Write the playlist NAME (.m3u8 or .m3u) into each destination, naming the copies that arrived in "
+                 "the draw's order."},
+    {"ascii-names", "Write every name on the destinations in plain ASCII, for players that show nothing else: é is "
+                    "e, ß is ss, anything else beyond ASCII _."},
+    {"verify", "Once flushed, read every copy back from its device, not from the cache, and compare it with its "
+               "source; a copy that differs fails its row and is removed."},
+    {"wait", "When another run is writing into a destination folder, wait for it rather than leave that folder "
+             "alone."},
+    {"skip-existing", "Leave out every row whose destination name already exists."},
+    {"keep-existing", "Replace nothing: drawn files take free numbered names beside existing ones."},
+    {"dry-run", "Print the plan's rows and copy nothing."},
+    {"save-plan", "Write the plan's rows to FILE, then carry them out (unless --dry-run)."},
+    {"plan", "Carry out a saved plan (- reads standard input)."},
+    {"schedule", "Register this command with the system's scheduler to run quietly every day at HH:MM (instead of "
+                 "running it now), replacing the schedule of its name."},
+    {"schedule-name", "The schedule's name for --schedule, --unschedule and --show-schedule: ASCII letters, "
+                      "digits, - and _ (default: Refill)."},
+    {"unschedule", "Remove the schedule (named by --schedule-name) from the system's scheduler."},
+    {"show-schedule", "Print every schedule (or the one --schedule-name names) and its last run."},
+    {"log", "Append the run's result, and what failed, to the refill log in the state folder."},
+    {"verbose", "Print each copied file's destination on standard output."},
+    {"quiet", "Print nothing unless something failed."},
+    {"version", "Show the version."},
+};
+
+OptionRow RowFor(const Help& help)
+{
+    const char* shortName = nullptr;
+    const char* valueName = nullptr;
+    if (const RefillOption* refill = RefillOptionNamed(QLatin1String(help.name))) {
+        shortName = refill->shortName;
+        valueName = refill->valueName;
+    } else {
+        for (const OwnOption& own : kOwnOptions) {
+            if (qstrcmp(own.longName, help.name) == 0) {
+                shortName = own.shortName;
+                valueName = own.valueName;
+            }
+        }
+    }
+    QStringList names;
+    if (shortName)
+        names << QLatin1String(shortName);
+    names << QLatin1String(help.name);
+    return {names, valueName, help.description};
+}
+
 const std::vector<OptionRow>& OptionTable()
 {
-    static const std::vector<OptionRow> rows = {
-        {{"s", "source"}, "DIR", "Draw files from the folder DIR (or the file DIR)."},
-        {{"source-tree"}, "DIR", "Draw files from DIR and every folder below it."},
-        {{"source-list"}, "FILE", "Draw files from the folders listed in FILE, one per line (- reads standard input)."},
-        {{"d", "dest"}, "DIR", "Copy the draw into the folder DIR."},
-        {{"dest-tree"}, "DIR", "Copy the draw into DIR and every folder below it."},
-        {{"dest-list"}, "FILE", "Copy the draw into the folders listed in FILE (- reads standard input)."},
-        {{"n", "count"}, "N", "Files per destination, a whole number (default: the window's stored number, or 100)."},
-        {{"r", "repeats"}, nullptr, "Allow the same file to be drawn more than once."},
-        {{"balance"}, nullptr, "Give every source folder the same share of the draw, whatever its size."},
-        {{"cycle"}, nullptr, "Draw only files that earlier --cycle runs over the same sources and filters have not "
-                             "drawn; once all have been, a new cycle starts."},
-        {{"cycle-name"}, "NAME", "With --cycle: keep this cycle apart from others over the same sources."},
-        {{"exclude"}, "PATTERN", "Draw from no file that matches PATTERN."},
-        {{"only"}, "PATTERN", "Draw only from files that match PATTERN."},
-        {{"seed"}, "N", "Draw with the seed N: the same seed and trees give the same plan."},
-        {{"max-size"}, "SIZE", "Put at most SIZE into each destination (K, M, G, T: powers of 1024)."},
-        {{"fill"}, nullptr, "Draw as much as fits on every destination's file system, keeping 1 MiB free "
-                            "(with -n or --max-size as a cap)."},
-        {{"refresh"}, nullptr, "First remove the copies the last --refresh run made in each destination, where "
-                               "unchanged since; the user's own files stay, and no existing name is replaced."},
-        {{"whole-folders"}, nullptr, "Draw folders rather than files: each drawn folder (an album) is copied "
-                                     "whole, into a folder of its name (its path below a --source-tree); -n "
-                                     "counts folders."},
-        {{"numbered"}, nullptr, "Start each copy's name with its place in the draw (001 Song.mp3; with "
-                                "--whole-folders each folder's: 01 Album), so that players that sort by name "
-                                "play the draw's order."},
-        {{"playlist"}, "NAME", "Write the playlist NAME (.m3u8 or .m3u) into each destination, naming the copies "
-                               "that arrived in the draw's order."},
-        {{"ascii-names"}, nullptr, "Write every name on the destinations in plain ASCII, for players that show "
-                                   "nothing else: é is e, ß is ss, anything else beyond ASCII _."},
-        {{"verify"}, nullptr, "Once flushed, read every copy back from its device, not from the cache, and "
-                              "compare it with its source; a copy that differs fails its row and is removed."},
-        {{"wait"}, nullptr, "When another run is writing into a destination folder, wait for it rather than "
-                            "leave that folder alone."},
-        {{"skip-existing"}, nullptr, "Leave out every row whose destination name already exists."},
-        {{"keep-existing"}, nullptr, "Replace nothing: drawn files take free numbered names beside existing ones."},
-        {{"dry-run"}, nullptr, "Print the plan's rows and copy nothing."},
-        {{"save-plan"}, "FILE", "Write the plan's rows to FILE, then carry them out (unless --dry-run)."},
-        {{"plan"}, "FILE", "Carry out a saved plan (- reads standard input)."},
-        {{"schedule"}, "HH:MM", "Register this command with the system's scheduler to run quietly every day at "
-                                "HH:MM (instead of running it now), replacing the schedule of its name."},
-        {{"schedule-name"}, "NAME", "The schedule's name for --schedule, --unschedule and --show-schedule: ASCII "
-                                    "letters, digits, - and _ (default: Refill)."},
-        {{"unschedule"}, nullptr, "Remove the schedule (named by --schedule-name) from the system's scheduler."},
-        {{"show-schedule"}, nullptr, "Print every schedule (or the one --schedule-name names) and its last run."},
-        {{"log"}, nullptr, "Append the run's result, and what failed, to the refill log in the state folder."},
-        {{"v", "verbose"}, nullptr, "Print each copied file's destination on standard output."},
-        {{"q", "quiet"}, nullptr, "Print nothing unless something failed."},
-        {{"V", "version"}, nullptr, "Show the version."},
-    };
+    static const std::vector<OptionRow> rows = [] {
+        std::vector<OptionRow> all;
+        for (const Help& help : kHelp)
+            all.push_back(RowFor(help));
+        return all;
+    }();
     return rows;
 }
 
@@ -160,6 +209,42 @@ QString PlaylistName(const QString& value)
     return value;
 }
 
+// Checks a refill option's value and fills its setting.
+void TakeValue(const RefillOption& option, const QString& value, RefillSettings& settings)
+{
+    using Fills = RefillOption::Fills;
+    const QString name = QLatin1String(option.longName);
+    switch (option.fills) {
+    case Fills::Folder:
+        // Taken as a path, an empty name would be the folder the run starts in.
+        if (value.isEmpty())
+            throw UsageError(QStringLiteral("--%1: an empty name names no folder or file").arg(name));
+        Fill(option, settings, value);
+        return;
+    case Fills::Filter:
+        if (value.isEmpty())
+            throw UsageError(QStringLiteral("--%1 needs a pattern").arg(name));
+        Fill(option, settings, value);
+        return;
+    case Fills::Count: Fill(option, settings, value, WholeCount(value)); return;
+    case Fills::Size:
+        if (const std::optional<std::uint64_t> size = ParseSize(value)) {
+            Fill(option, settings, value, size);
+            return;
+        }
+        throw UsageError(QStringLiteral("--%1: \"%2\" is no size; for example 700M or 14.5G").arg(name, value));
+    case Fills::Name:
+        if (option.name == &RefillSettings::playlist)
+            Fill(option, settings, PlaylistName(value));
+        else if (value.isEmpty())
+            throw UsageError(QStringLiteral("--%1 needs a name").arg(name));
+        else
+            Fill(option, settings, value);
+        return;
+    case Fills::Switch: break;
+    }
+}
+
 QString ClashText(SettingsClash clash)
 {
     switch (clash) {
@@ -202,14 +287,13 @@ void CheckSchedule(const Options& options)
     if (options.plan == u"-")
         throw UsageError(QStringLiteral("--schedule: a plan read from standard input (-) cannot be scheduled; name a file"));
     for (const QString& path : paths + QStringList {refill.playlist}) {
-        if (path.contains(u'\n') || path.contains(u'\r'))
+        const Uncarried uncarried = UncarriedIn(path);
+        if (uncarried.lineBreak)
             throw UsageError(QStringLiteral("--schedule: \"%1\" holds a line break, which no scheduler's command "
                                             "can carry").arg(path));
-#ifdef Q_OS_WIN
-        if (path.contains(u'%'))
+        if (uncarried.variable)
             throw UsageError(QStringLiteral("--schedule: Task Scheduler would read the % in \"%1\" as a variable; "
                                             "name the folder in a list file (--source-list, --dest-list)").arg(path));
-#endif
     }
 }
 
@@ -308,65 +392,24 @@ Options OptionsOf(const QCommandLineParser& parser, const QStringList& arguments
     if (!parser.positionalArguments().isEmpty())
         throw UsageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().front()));
     Options options;
-    static const QStringList folderOptions {QStringLiteral("source"), QStringLiteral("source-tree"),
-                                            QStringLiteral("source-list"), QStringLiteral("dest"),
-                                            QStringLiteral("dest-tree"), QStringLiteral("dest-list")};
     for (const auto& [option, value] : ValuesInOrder(parser)) {
-        // Taken as a path, an empty name would be the folder the run starts in.
-        if (folderOptions.contains(option) && value.isEmpty())
-            throw UsageError(QStringLiteral("--%1: an empty name names no folder or file").arg(option));
-        if (option == u"source")
-            options.refill.sources.push_back({FolderSource::Folder, value});
-        else if (option == u"source-tree")
-            options.refill.sources.push_back({FolderSource::Tree, value});
-        else if (option == u"source-list")
-            options.refill.sources.push_back({FolderSource::ListFile, value});
-        else if (option == u"dest")
-            options.refill.destinations.push_back({FolderSource::Folder, value});
-        else if (option == u"dest-tree")
-            options.refill.destinations.push_back({FolderSource::Tree, value});
-        else if (option == u"dest-list")
-            options.refill.destinations.push_back({FolderSource::ListFile, value});
-        else if (option == u"exclude" || option == u"only") {
-            if (value.isEmpty())
-                throw UsageError(QStringLiteral("--%1 needs a pattern").arg(option));
-            options.refill.filters.push_back({option == u"only", value});
-        } else if (option == u"count") {
-            options.refill.count = WholeCount(value);
+        if (const RefillOption* refill = RefillOptionNamed(option); refill && refill->valueName) {
+            TakeValue(*refill, value, options.refill);
         } else if (option == u"seed") {
             bool number = false;
             options.seed = value.trimmed().toUInt(&number);
             if (!number)
                 throw UsageError(QStringLiteral("--seed: a seed is a whole number from 0 to 4294967295, not \"%1\"").arg(value));
-        } else if (option == u"cycle-name") {
-            if (value.isEmpty())
-                throw UsageError(QStringLiteral("--cycle-name needs a name"));
-            options.refill.cycleName = value;
-        } else if (option == u"playlist") {
-            options.refill.playlist = PlaylistName(value);
-        } else if (option == u"max-size") {
-            options.refill.maxBytes = ParseSize(value);
-            if (!options.refill.maxBytes)
-                throw UsageError(QStringLiteral("--max-size: \"%1\" is no size; for example 700M or 14.5G").arg(value));
         } else if (const OptionRow* row = RowOf(option); value.isEmpty() && row && row->valueName) {
             // Taken as not given, an empty --schedule would run now, and an
             // empty --plan would draw afresh.
             throw UsageError(QStringLiteral("--%1: the value is empty; give %2").arg(option, QString::fromUtf8(row->valueName)));
         }
     }
-    options.refill.repeats = parser.isSet(QStringLiteral("repeats"));
-    options.refill.balance = parser.isSet(QStringLiteral("balance"));
-    options.refill.cycle = parser.isSet(QStringLiteral("cycle"));
-    options.refill.skipExisting = parser.isSet(QStringLiteral("skip-existing"));
-    options.refill.keepExisting = parser.isSet(QStringLiteral("keep-existing"));
-    options.refill.refresh = parser.isSet(QStringLiteral("refresh"));
-    options.refill.fill = parser.isSet(QStringLiteral("fill"));
-    options.refill.wait = parser.isSet(QStringLiteral("wait"));
-    options.refill.wholeFolders = parser.isSet(QStringLiteral("whole-folders"));
-    options.refill.numbered = parser.isSet(QStringLiteral("numbered"));
-    options.refill.verify = parser.isSet(QStringLiteral("verify"));
-    options.refill.asciiNames = parser.isSet(QStringLiteral("ascii-names"));
-    options.refill.dryRun = parser.isSet(QStringLiteral("dry-run"));
+    for (const RefillOption& refill : RefillOptions()) {
+        if (!refill.valueName && parser.isSet(QLatin1String(refill.longName)))
+            Fill(refill, options.refill);
+    }
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.verbose = parser.isSet(QStringLiteral("verbose"));
     options.savePlan = parser.value(QStringLiteral("save-plan"));

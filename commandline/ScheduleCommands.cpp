@@ -3,7 +3,7 @@
 #include "commandline/ConsoleOutput.h"
 #include "commandline/Options.h"
 #include "core/PathHelpers.h"
-#include "refill/RefillCommand.h"
+#include "refill/RefillOptions.h"
 #include "schedule/RefillLog.h"
 #include "schedule/Scheduler.h"
 
@@ -29,8 +29,6 @@ QStringList CommandArguments(const Options& options)
         arguments << QStringLiteral("--save-plan") << AbsolutePath(options.savePlan);
     if (!options.plan.isEmpty())
         arguments << QStringLiteral("--plan") << AbsolutePath(options.plan);
-    if (refill.dryRun)
-        arguments << QStringLiteral("--dry-run");
     return arguments;
 }
 

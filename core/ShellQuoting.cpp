@@ -1,6 +1,10 @@
 #include "core/ShellQuoting.h"
 
+#include "platform/NameCodec.h"
+
 #include <QRegularExpression>
+
+#include <algorithm>
 
 QString PosixShellQuoted(const QString& argument)
 {
@@ -40,4 +44,15 @@ QString ShellCommandLine(const QString& program, const QStringList& arguments)
         line += u' ' + PosixShellQuoted(argument);
 #endif
     return line;
+}
+
+Uncarried UncarriedIn(const QString& argument)
+{
+    Uncarried uncarried;
+    uncarried.lineBreak = argument.contains(u'\n') || argument.contains(u'\r');
+#ifdef Q_OS_WIN
+    uncarried.variable = argument.contains(u'%');
+#endif
+    uncarried.bytes = std::any_of(argument.begin(), argument.end(), [](QChar c) { return platform::IsEscapedByte(c.unicode()); });
+    return uncarried;
 }

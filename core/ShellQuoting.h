@@ -16,3 +16,13 @@ QString PowerShellQuoted(const QString& argument);
 // The whole line: on Windows a PowerShell call ("& 'C:\...\quorvex.com' -s
 // 'D:\Music'"), elsewhere a sh command.
 QString ShellCommandLine(const QString& program, const QStringList& arguments);
+
+// What in an argument a command line cannot carry as it stands.
+struct Uncarried {
+    bool lineBreak = false; // no scheduler's command (a crontab line, a unit, a task) holds one
+    bool variable = false;  // on Windows: a %, which Task Scheduler reads as a variable
+    bool bytes = false;     // bytes of a name that are no UTF-8, which no text holds
+
+    bool Any() const { return lineBreak || variable || bytes; }
+};
+Uncarried UncarriedIn(const QString& argument);

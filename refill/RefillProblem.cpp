@@ -75,13 +75,20 @@ RefillProblem ProblemOf(const StepFailure& failure)
     return told;
 }
 
+std::optional<ListFileProblem> ListFileProblemOf(const RefillProblem& problem)
+{
+    if (const auto listKind = TheirsOf(kListKinds, problem.kind))
+        return ListFileProblem {*listKind, problem.path, problem.lines};
+    return std::nullopt;
+}
+
 bool HandBack(const RefillProblem& problem, ProblemSink& sink)
 {
     if (const auto folderKind = TheirsOf(kFolderKinds, problem.kind)) {
         sink.ReportProblem({problem.destination ? FolderProblem::Role::Destination : FolderProblem::Role::Source,
                             problem.path, *folderKind, problem.error});
-    } else if (const auto listKind = TheirsOf(kListKinds, problem.kind)) {
-        sink.ReportListFileProblem({*listKind, problem.path, problem.lines});
+    } else if (const std::optional<ListFileProblem> list = ListFileProblemOf(problem)) {
+        sink.ReportListFileProblem(*list);
     } else if (problem.kind == Kind::NumberBelowOne || problem.kind == Kind::TooManyRows) {
         sink.ReportDrawProblem({problem.kind == Kind::NumberBelowOne ? DrawProblem::Kind::NumberBelowOne
                                                                      : DrawProblem::Kind::TooManyRows,

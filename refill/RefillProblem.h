@@ -111,6 +111,7 @@ RefillProblem ProblemOf(const FolderProblem& problem);
 RefillProblem ProblemOf(const ListFileProblem& problem);
 RefillProblem ProblemOf(const DrawProblem& problem);
 RefillProblem ProblemOf(const StepFailure& failure);
+std::optional<ListFileProblem> ListFileProblemOf(const RefillProblem& problem);
 // True when problem was one of those facts, and so handed to sink.
 bool HandBack(const RefillProblem& problem, ProblemSink& sink);
 

@@ -18,12 +18,16 @@ enum class FolderSource { Folder, Tree, ListFile };
 struct FolderOption {
     FolderSource kind;
     QString value; // "-" for a list read from standard input
+
+    friend bool operator==(const FolderOption&, const FolderOption&) = default;
 };
 
 // --exclude or --only: thins the files to draw from, in the order typed.
 struct NameFilter {
     bool keepMatching;
     QString pattern;
+
+    friend bool operator==(const NameFilter&, const NameFilter&) = default;
 };
 
 struct RefillSettings {
@@ -51,6 +55,8 @@ struct RefillSettings {
     // input, or could not read (why, as the system says).
     QByteArray standardInput;
     QString standardInputError;
+
+    friend bool operator==(const RefillSettings&, const RefillSettings&) = default;
 };
 
 // Two settings that cannot go together, in the order they are looked for.

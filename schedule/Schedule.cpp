@@ -1,5 +1,6 @@
 #include "schedule/Schedule.h"
 
+#include "core/ShellQuoting.h"
 #include "core/StateFolder.h"
 
 #include <QCoreApplication>
@@ -61,7 +62,7 @@ QString StateFolderToName()
 QString ArgumentWithLineBreak(const Schedule& schedule)
 {
     for (const QString& argument : QStringList {schedule.program, schedule.stateFolder} + schedule.arguments) {
-        if (argument.contains(u'\n') || argument.contains(u'\r'))
+        if (UncarriedIn(argument).lineBreak)
             return argument;
     }
     return {};

@@ -12,7 +12,7 @@
 #include "randomlist/DestinationVolumes.h"
 #include "refill/RefillRun.h"
 #include "window/ProgressBarObserver.h"
-#include "refill/RefillCommand.h"
+#include "refill/RefillOptions.h"
 #include "window/RefillSettingsDialog.h"
 #include "window/ScheduleDialog.h"
 

@@ -14,7 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 #include "randomlist/Draw.h"
-#include "refill/RefillCommand.h"
+#include "refill/RefillOptions.h"
 #include "refill/RefillRun.h"
 #include "refill/RefreshRecord.h"
 
@@ -30,14 +30,12 @@ namespace {
 constexpr qsizetype kLongestCommand = 8000;
 
 // Whether a path can stand in a command line as text: its bytes are UTF-8,
-// and on Windows it holds no %, which Task Scheduler would expand.
+// and on Windows it holds no %, which Task Scheduler would expand. A line
+// break is carried to the clipboard; a schedule refuses it.
 bool TravelsAsText(const QString& path)
 {
-#ifdef Q_OS_WIN
-    if (path.contains(u'%'))
-        return false;
-#endif
-    return std::none_of(path.begin(), path.end(), [](QChar c) { return platform::IsEscapedByte(c.unicode()); });
+    const Uncarried uncarried = UncarriedIn(path);
+    return !uncarried.variable && !uncarried.bytes;
 }
 
 // Whether a path can stand as a line of a list file.
@@ -218,6 +216,21 @@ QString ProblemHeading(const RefillProblem& problem)
     case Kind::CycleFolderNotMade:
     case Kind::CycleNotWritten:
         return QStringLiteral("The list of the files drawn could not be kept, so they may be drawn again soon:");
+    // Said at once, or kept to the window.
+    case Kind::FolderMissing:
+    case Kind::NotAFolder:
+    case Kind::FolderUnreadable:
+    case Kind::SourceWithoutFiles:
+    case Kind::SourceIsDestination:
+    case Kind::SourceInDestination:
+    case Kind::ListMissing:
+    case Kind::ListTooLarge:
+    case Kind::ListNulLines:
+    case Kind::ListUnreadable:
+    case Kind::ListPathRefused:
+    case Kind::NumberBelowOne:
+    case Kind::TooManyRows:
+    case Kind::StepFailed:
     case Kind::WaitingForFolder:
     case Kind::NoLocksKept:
     case Kind::TreeWithoutFiles:

@@ -1,6 +1,7 @@
 #include "commandline/CommandLine.h"
 #include "commandline/CommandLineFixture.h"
 #include "commandline/Options.h"
+#include "refill/RefillOptions.h"
 #include "core/PathHelpers.h"
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
@@ -63,6 +64,47 @@ TEST(CommandLineOptions, EveryOptionRefusesAnEmptyValue)
                 });
                 EXPECT_TRUE(named) << error.text.toStdString();
             }
+        }
+    }
+}
+
+// What the window copies and a schedule registers is read back by the
+// parser as the very settings it was made of, whatever the paths hold.
+TEST(CommandLineOptions, TheArgumentsOfSettingsParseBackToThem)
+{
+    const QString awkward[] = {"/m/with space", "/m/it's \"quoted\"", "/m/-starts-with-a-dash", "/m/100% $HOME *",
+                               "/m/x will be copied to y", QString::fromUtf8("/m/ünï/日本"), "-"};
+    RefillSettings everything;
+    for (const QString& path : awkward) {
+        everything.sources.push_back({path == u"-" ? FolderSource::ListFile : FolderSource::Folder, path});
+        everything.destinations.push_back({FolderSource::Tree, path + QStringLiteral("/out")});
+    }
+    everything.sources.push_back({FolderSource::Tree, "/m/tree"});
+    everything.destinations.push_back({FolderSource::ListFile, "/m/-list.txt"});
+    everything.filters = {{true, "*.mp3"}, {false, "-live"}, {true, "a b"}};
+    everything.count = 12;
+    everything.maxBytes = 700u << 20;
+    everything.fill = everything.cycle = everything.balance = everything.refresh = everything.numbered = true;
+    everything.keepExisting = everything.asciiNames = everything.verify = everything.wait = everything.dryRun = true;
+    everything.cycleName = "car's";
+    everything.playlist = QString::fromUtf8("Mïx.m3u8");
+    RefillSettings albums;
+    albums.sources = {{FolderSource::Tree, "/m/music"}};
+    albums.destinations = {{FolderSource::Folder, "/media/stick"}};
+    albums.wholeFolders = albums.skipExisting = true;
+    RefillSettings repeats = albums;
+    repeats.wholeFolders = false;
+    repeats.repeats = true;
+    repeats.count = 3;
+    for (const RefillSettings& settings : {everything, albums, repeats}) {
+        const QStringList arguments = QStringList {"quorvex"} + RefillArguments(settings);
+        QCommandLineParser parser;
+        AddOptions(parser);
+        ASSERT_TRUE(parser.parse(arguments)) << parser.errorText().toStdString();
+        try {
+            EXPECT_TRUE(OptionsOf(parser, arguments).refill == settings) << arguments.join(u' ').toStdString();
+        } catch (const UsageError& error) {
+            ADD_FAILURE() << error.text.toStdString() << "\n" << arguments.join(u' ').toStdString();
         }
     }
 }

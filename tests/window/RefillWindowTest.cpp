@@ -4,7 +4,7 @@
 #include "core/SummaryText.h"
 #include "support/FormFixture.h"
 #include "support/LockHeldElsewhere.h"
-#include "refill/RefillCommand.h"
+#include "refill/RefillOptions.h"
 #include "schedule/RefillLog.h"
 #include "window/RefillSettingsDialog.h"
 #include "window/ScheduleDialog.h"
