@@ -93,6 +93,9 @@ int ScheduleCommand(const Options& options)
                          .arg(schedule.name, options.scheduleAt, scheduler->Where()));
         if (const QString when = scheduler->RunsWhen(); !when.isEmpty())
             PrintMessage(QStringLiteral("schedule %1: %2").arg(schedule.name, when));
+        if (!scheduler->KeepsTimerSettings())
+            PrintMessage(QStringLiteral("schedule %1: cron cannot make up for a start missed while the computer was "
+                                        "off, tell battery from mains, or wake the computer.").arg(schedule.name));
     }
     return 0;
 }

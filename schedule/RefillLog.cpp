@@ -10,10 +10,31 @@
 #include <QFile>
 
 #include <optional>
+#include <utility>
 
 namespace {
 
 bool IsRunLine(const QByteArray& line) { return !line.isEmpty() && !line.startsWith("  "); }
+
+// What a run's line says: its time, its name, then name=number words.
+RunResult ResultOf(const QList<QByteArray>& words)
+{
+    RunResult result;
+    result.when = QDateTime::fromString(QString::fromUtf8(words.value(0)), Qt::ISODate);
+    result.name = QString::fromUtf8(words.value(1));
+    const std::pair<const char*, int RunResult::*> counts[] = {
+        {"exit", &RunResult::exitStatus}, {"copied", &RunResult::copied},   {"removed", &RunResult::removed},
+        {"verified", &RunResult::verified}, {"skipped", &RunResult::skipped}, {"failed", &RunResult::failed},
+    };
+    for (const QByteArray& word : words.mid(2)) {
+        const QByteArray key = word.left(word.indexOf('='));
+        for (const auto& [name, count] : counts) {
+            if (key == name)
+                result.*count = word.mid(key.size() + 1).toInt();
+        }
+    }
+    return result;
+}
 
 } // namespace
 
@@ -83,7 +104,7 @@ std::optional<LastRun> LastRunOf(const QByteArray& log, const QString& name)
         const QList<QByteArray> words = lines[i].split(' ');
         if (!IsRunLine(lines[i]) || words.size() < 2 || !SameScheduleName(QString::fromUtf8(words[1]), name))
             continue;
-        LastRun run {QString::fromUtf8(lines[i]), {}};
+        LastRun run {QString::fromUtf8(lines[i]), {}, ResultOf(words)};
         for (qsizetype j = i + 1; j < lines.size() && lines[j].startsWith("  "); ++j)
             run.failures << QString::fromUtf8(lines[j].mid(2));
         return run;

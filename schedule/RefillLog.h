@@ -36,11 +36,12 @@ std::error_code AppendToLog(const RunResult& result, const QStringList& failures
 // The log's text with the run appended and the oldest runs let go.
 QByteArray LogWith(const QByteArray& log, const QString& runLines, int runsKept = 100);
 
-// The schedule's last run in the log: its line and the failure lines
-// beneath it; nothing when it has not run.
+// The schedule's last run in the log: its line, what the line says, and
+// the failure lines beneath it; nothing when it has not run.
 struct LastRun {
     QString line;
     QStringList failures;
+    RunResult result;
 };
 std::optional<LastRun> LastRunOf(const QByteArray& log, const QString& name);
 std::optional<LastRun> LastRunOf(const QString& name);

@@ -258,12 +258,7 @@ public:
 
     QString Where() const override { return timers_ ? QStringLiteral("systemd user timer") : QStringLiteral("crontab"); }
     bool KeepsTimerSettings() const override { return timers_; }
-    QString RunsWhen() const override
-    {
-        return timers_ ? UserTimers::Lingering()
-                       : QStringLiteral("cron cannot make up for a start missed while the computer was off, tell battery "
-                                        "from mains, or wake the computer.");
-    }
+    QString RunsWhen() const override { return timers_ ? UserTimers::Lingering() : QString(); }
 
     std::optional<ScheduleProblem> Register(const Schedule& schedule) override
     {

@@ -58,15 +58,15 @@ QString LastRunText(const QString& name)
     const std::optional<LastRun> last = LastRunOf(name);
     if (!last)
         return QStringLiteral("It has not run yet.");
-    QMap<QString, QString> values;
-    const QStringList words = last->line.split(u' ');
-    for (const QString& word : words.mid(2))
-        values.insert(word.section(u'=', 0, 0), word.section(u'=', 1));
+    const RunResult& run = last->result;
     QString text = QStringLiteral("Last run %1: %2 copied, %3 removed, %4 verified, %5 skipped, %6 failed; exit status %7.")
-                       .arg(words.value(0).replace(u'T', u' '), values.value(QStringLiteral("copied")),
-                            values.value(QStringLiteral("removed")), values.value(QStringLiteral("verified")),
-                            values.value(QStringLiteral("skipped")), values.value(QStringLiteral("failed")),
-                            values.value(QStringLiteral("exit")));
+                       .arg(run.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                       .arg(run.copied)
+                       .arg(run.removed)
+                       .arg(run.verified)
+                       .arg(run.skipped)
+                       .arg(run.failed)
+                       .arg(run.exitStatus);
     for (const QString& failure : last->failures)
         text += u'\n' + failure;
     return text;

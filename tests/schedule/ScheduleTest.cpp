@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QProcess>
 #include <QXmlStreamReader>
 
@@ -215,6 +217,9 @@ TEST(RefillLog, KeepsTheNewestRunsWhole)
     ASSERT_TRUE(car);
     EXPECT_TRUE(car->line.startsWith(QStringLiteral("2026-12-03T03:00:12 Car exit=1")));
     EXPECT_EQ(car->failures, QStringList {QStringLiteral("dest: /media/car/: no such folder")});
+    EXPECT_EQ(car->result.when, QDateTime(QDate(2026, 12, 3), QTime(3, 0, 12)));
+    EXPECT_EQ(std::tie(car->result.name, car->result.exitStatus, car->result.copied, car->result.failed),
+              std::make_tuple(QStringLiteral("Car"), 1, 300, 1));
     EXPECT_FALSE(LastRunOf(log, QStringLiteral("Bike")));
 }
 
