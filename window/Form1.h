@@ -196,9 +196,10 @@ private:
     void RebuildWithBusyPointer(ErrorReport& report, int firstStep);
     void FilterCopyList(int buttonNumber, const QString& prompt,
                         void (*filter)(RowListModel&, const QString&, SummaryText&, Dialogs&));
-    // With a refill setting ticked, the rebuild and the copy run as a refill.
+    // With a refill setting ticked, the rebuild runs as a refill; the
+    // Refill menu's command line is made from the lists and the choices.
     void LoadRefillChoices();
-    WindowCommand RefillCommand(const QString& program, const QString& listFileStem = QStringLiteral("command"));
+    RefillCommandLine CommandLineOfLists(const QString& program, const QString& listFileStem = QStringLiteral("command"));
     void RefillRebuild(ErrorReport& report);
     // "4.": the copy list carried out, plain or as the refill "3." drew,
     // and the closing messages of how it went.

@@ -280,9 +280,9 @@ std::vector<FolderOption> FoldedSources(const QStringList& rows, Dialogs& dialog
     return sources;
 }
 
-WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialogs& dialogs, const QString& listFileStem)
+RefillCommandLine CommandLineOf(const WindowLists& lists, const QString& program, Dialogs& dialogs, const QString& listFileStem)
 {
-    WindowCommand command;
+    RefillCommandLine command;
     RefillSettings& settings = command.settings;
     const RefillChoices& choices = lists.choices;
     // A blank row names no folder: taken as one, the command would read

@@ -33,7 +33,7 @@ struct WindowLists {
 std::vector<FolderOption> FoldedSources(const QStringList& rows, Dialogs& dialogs);
 
 // The refill the window asks for, and its command line.
-struct WindowCommand {
+struct RefillCommandLine {
     RefillSettings settings;
     QString text;    // empty when its list files could not be written
     QString failure; // then why
@@ -44,8 +44,8 @@ struct WindowCommand {
 // pass 8,000 characters, the folders go into list files in the state
 // folder, listFileStem-sources.txt and listFileStem-destinations.txt, which
 // the command (and the settings) name.
-WindowCommand CommandOf(const WindowLists& lists, const QString& program, Dialogs& dialogs,
-                        const QString& listFileStem = QStringLiteral("command"));
+RefillCommandLine CommandLineOf(const WindowLists& lists, const QString& program, Dialogs& dialogs,
+                                const QString& listFileStem = QStringLiteral("command"));
 
 // Why the command line would refuse the settings with the duplicates
 // option; empty when it takes them.

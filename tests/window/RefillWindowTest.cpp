@@ -6,7 +6,7 @@
 #include "support/LockHeldElsewhere.h"
 #include "refill/RefillOptions.h"
 #include "schedule/RefillLog.h"
-#include "window/RefillSettingsDialog.h"
+#include "window/RefillChoicesDialog.h"
 #include "window/ScheduleDialog.h"
 
 #include <QAction>
@@ -27,11 +27,11 @@ namespace {
 
 // The Refill Settings, opened from the menu and set as the user would.
 // ok: what pressing OK did (false when the dialog stayed or was cancelled).
-bool SetRefill(FormFixture& fixture, const std::function<void(RefillSettingsDialog&)>& set, bool pressOk = true)
+bool SetRefill(FormFixture& fixture, const std::function<void(RefillChoicesDialog&)>& set, bool pressOk = true)
 {
     bool accepted = false;
     fixture.dialogs.dialogAnswers.push_back([&](QDialog& dialog) {
-        auto& settings = dynamic_cast<RefillSettingsDialog&>(dialog);
+        auto& settings = dynamic_cast<RefillChoicesDialog&>(dialog);
         set(settings);
         settings.Buttons->button(pressOk ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
         accepted = settings.result() == QDialog::Accepted;
@@ -62,7 +62,7 @@ protected:
 TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
 {
     EXPECT_FALSE(form->Refill().Any());
-    EXPECT_TRUE(SetRefill(fixture, [](RefillSettingsDialog& dialog) {
+    EXPECT_TRUE(SetRefill(fixture, [](RefillChoicesDialog& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Refill Settings"));
         dialog.WholeFolders->setChecked(true);
         EXPECT_FALSE(dialog.Balance->isEnabled());
@@ -92,7 +92,7 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
     kept.playlistName = QStringLiteral("car.m3u8");
     kept.maxSize = QStringLiteral("14.5G");
     EXPECT_EQ(form->Refill(), kept);
-    EXPECT_FALSE(SetRefill(fixture, [](RefillSettingsDialog& dialog) { dialog.Fill->setChecked(false); }, false));
+    EXPECT_FALSE(SetRefill(fixture, [](RefillChoicesDialog& dialog) { dialog.Fill->setChecked(false); }, false));
     EXPECT_EQ(form->Refill(), kept);
     EXPECT_EQ(fixture.Open().Refill(), kept);
     EXPECT_TRUE(fixture.dialogs.Messages().isEmpty());
@@ -141,7 +141,7 @@ TEST_F(RefillWindow, TwoRefillsLeaveOneMixItsPlaylistAndTheUsersFile)
         fixture.tree.WriteFile(QStringLiteral("lib/f%1.mp3").arg(i), QByteArray(100 * i, 'x'));
     const QString out = fixture.tree.MakeFolder(QStringLiteral("out")) + sep;
     fixture.tree.WriteFile(QStringLiteral("out/f1.mp3"), "mine");
-    SetRefill(fixture, [](RefillSettingsDialog& dialog) {
+    SetRefill(fixture, [](RefillChoicesDialog& dialog) {
         dialog.Refresh->setChecked(true);
         dialog.Playlist->setChecked(true);
     });
@@ -193,7 +193,7 @@ TEST_F(RefillWindow, EachKindOfProblemIsOneMessageNamingItsFolders)
     const QString busy = fixture.tree.MakeFolder(QStringLiteral("busy")) + sep;
     const QString odd = fixture.tree.MakeFolder(QStringLiteral("odd")) + sep;
     fixture.tree.WriteFile(QStringLiteral("odd/.quorvex-refresh"), "my own notes\n");
-    SetRefill(fixture, [](RefillSettingsDialog& dialog) { dialog.Refresh->setChecked(true); });
+    SetRefill(fixture, [](RefillChoicesDialog& dialog) { dialog.Refresh->setChecked(true); });
     form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
     for (const QString& folder : {busy, odd})
         form->DestinationList->Append(folder);

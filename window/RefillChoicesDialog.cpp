@@ -1,4 +1,4 @@
-#include "window/RefillSettingsDialog.h"
+#include "window/RefillChoicesDialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -36,18 +36,18 @@ QLabel* Note(const QString& text, QWidget* parent)
 
 } // namespace
 
-RefillSettingsDialog::RefillSettingsDialog(const RefillChoices& choices, QWidget* parent) : QDialog(parent)
+RefillChoicesDialog::RefillChoicesDialog(const RefillChoices& choices, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Refill Settings"));
     CreateControls();
     LayOut();
     Show(choices);
     for (QCheckBox* box : {Fill, AtMost, WholeFolders, Cycle, Balance, Refresh, Numbered, Playlist, Verify, AsciiNames})
-        connect(box, &QCheckBox::toggled, this, &RefillSettingsDialog::FollowTicks);
+        connect(box, &QCheckBox::toggled, this, &RefillChoicesDialog::FollowTicks);
     FollowTicks();
 }
 
-void RefillSettingsDialog::CreateControls()
+void RefillChoicesDialog::CreateControls()
 {
     WhatIsDrawn = new QGroupBox(QStringLiteral("What is drawn"), this);
     Fill = CheckBox(QStringLiteral("Fill"), QStringLiteral("Fill each destination to its free space"), WhatIsDrawn);
@@ -83,11 +83,11 @@ void RefillSettingsDialog::CreateControls()
     Refusal->setStyleSheet(QStringLiteral("color: #b00000"));
     Refusal->hide();
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(Buttons, &QDialogButtonBox::accepted, this, &RefillSettingsDialog::accept);
-    connect(Buttons, &QDialogButtonBox::rejected, this, &RefillSettingsDialog::reject);
+    connect(Buttons, &QDialogButtonBox::accepted, this, &RefillChoicesDialog::accept);
+    connect(Buttons, &QDialogButtonBox::rejected, this, &RefillChoicesDialog::reject);
 }
 
-void RefillSettingsDialog::LayOut()
+void RefillChoicesDialog::LayOut()
 {
     auto* what = new QGridLayout(WhatIsDrawn);
     what->addWidget(Fill, 0, 0, 1, 2);
@@ -124,7 +124,7 @@ void RefillSettingsDialog::LayOut()
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void RefillSettingsDialog::Show(const RefillChoices& choices)
+void RefillChoicesDialog::Show(const RefillChoices& choices)
 {
     Fill->setChecked(choices.fill);
     AtMost->setChecked(choices.atMost);
@@ -140,7 +140,7 @@ void RefillSettingsDialog::Show(const RefillChoices& choices)
     AsciiNames->setChecked(choices.asciiNames);
 }
 
-RefillChoices RefillSettingsDialog::Choices() const
+RefillChoices RefillChoicesDialog::Choices() const
 {
     RefillChoices choices;
     choices.fill = Fill->isChecked();
@@ -158,7 +158,7 @@ RefillChoices RefillSettingsDialog::Choices() const
     return choices;
 }
 
-void RefillSettingsDialog::FollowTicks()
+void RefillChoicesDialog::FollowTicks()
 {
     FillNote->setEnabled(Fill->isChecked());
     MaxSize->setEnabled(AtMost->isChecked());
@@ -170,7 +170,7 @@ void RefillSettingsDialog::FollowTicks()
     WholeFolders->setToolTip(Balance->isChecked() ? kWholeFoldersLeftOut : QString());
 }
 
-void RefillSettingsDialog::accept()
+void RefillChoicesDialog::accept()
 {
     const RefillChoices choices = Choices();
     // A box whose setting is not ticked is not looked at: its text is kept for later.

@@ -14,11 +14,11 @@ class QLineEdit;
 // each. Two settings the refill takes no further together grey each other
 // out, with a tooltip that says why; a size or a playlist's name that
 // cannot be is refused at OK, with the reason, and the dialog stays.
-class RefillSettingsDialog final : public QDialog {
+class RefillChoicesDialog final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit RefillSettingsDialog(const RefillChoices& choices, QWidget* parent = nullptr);
+    explicit RefillChoicesDialog(const RefillChoices& choices, QWidget* parent = nullptr);
 
     // What the dialog's controls hold now.
     RefillChoices Choices() const;

@@ -13,7 +13,7 @@
 #include "refill/RefillRun.h"
 #include "window/ProgressBarObserver.h"
 #include "refill/RefillOptions.h"
-#include "window/RefillSettingsDialog.h"
+#include "window/RefillChoicesDialog.h"
 #include "window/ScheduleDialog.h"
 
 #include <QCheckBox>
@@ -50,7 +50,7 @@ void Form1::LoadRefillChoices()
 
 void Form1::mnuRefillSettings_Click()
 {
-    RefillSettingsDialog dialog(refillChoices_, this);
+    RefillChoicesDialog dialog(refillChoices_, this);
     if (!dialogs_.RunDialog(dialog))
         return;
     refillChoices_ = dialog.Choices();
@@ -60,11 +60,11 @@ void Form1::mnuRefillSettings_Click()
     }
 }
 
-WindowCommand Form1::RefillCommand(const QString& program, const QString& listFileStem)
+RefillCommandLine Form1::CommandLineOfLists(const QString& program, const QString& listFileStem)
 {
     WindowLists lists {refillChoices_, SourceList->Rows(), DestinationList->Rows(), NumericValue(Text1->text()),
                        Check11->isChecked()};
-    return CommandOf(lists, commandProgram_.isEmpty() ? program : commandProgram_, dialogs_, listFileStem);
+    return CommandLineOf(lists, commandProgram_.isEmpty() ? program : commandProgram_, dialogs_, listFileStem);
 }
 
 void Form1::mnuCopyCommandLine_Click()
@@ -74,7 +74,7 @@ void Form1::mnuCopyCommandLine_Click()
         return;
     }
     BeginBusy();
-    const WindowCommand command = RefillCommand(ThisProgram());
+    const RefillCommandLine command = CommandLineOfLists(ThisProgram());
     EndBusy();
     if (!command.failure.isEmpty()) {
         dialogs_.MsgBox(QStringLiteral("The command's list of folders could not be written:\r\r") + command.failure);
@@ -91,7 +91,7 @@ void Form1::mnuSchedule_Click()
     }
     BeginBusy();
     // Its own list files, which no copied command line overwrites later.
-    const WindowCommand command = RefillCommand(ScheduledProgram(), QStringLiteral("schedule"));
+    const RefillCommandLine command = CommandLineOfLists(ScheduledProgram(), QStringLiteral("schedule"));
     std::unique_ptr<Scheduler> system = scheduler_ ? nullptr : SystemScheduler();
     EndBusy();
     if (!command.failure.isEmpty()) {
@@ -113,8 +113,8 @@ void Form1::RefillRebuild(ErrorReport& report)
     refillPlan_.reset();
     CopyList->Clear();
     Summary->Clear();
-    WindowCommand command;
-    report.Step(110, [&] { command = RefillCommand(ThisProgram()); });
+    RefillCommandLine command;
+    report.Step(110, [&] { command = CommandLineOfLists(ThisProgram()); });
     if (!command.failure.isEmpty()) {
         report.Step(112, [&] { dialogs_.MsgBox(QStringLiteral("The list of folders could not be written:\r\r") + command.failure); });
         return;
