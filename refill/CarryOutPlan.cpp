@@ -140,9 +140,7 @@ QString RefillRun::DestinationHolding(const QString& path) const
 
 void RefillRun::ReleaseLocks()
 {
-    locks_ = DestinationLocks();
-    if (cycle_)
-        cycle_->Unlock();
+    locks_.Release();
 }
 
 // After the removals, which make room for it on a full stick, and before

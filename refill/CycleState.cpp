@@ -1,7 +1,6 @@
 #include "refill/CycleState.h"
 
 #include "copyrun/PlanText.h"
-#include "core/EventYield.h"
 #include "core/PathHelpers.h"
 #include "folders/PathText.h"
 #include "platform/FileSystem.h"
@@ -86,25 +85,6 @@ bool Arrived(const CopyRow& row, const QSet<QString>& written)
     return source && source == platform::IdOf(ToFsPath(destination));
 }
 
-// The lock of a state file, on a file of its own beside it (the state file
-// itself is replaced at every save). Where none can be made, the state
-// cannot be saved either, which Save tells.
-std::optional<platform::RunLock> LockOf(const QString& stateFile, RefillReport& report)
-{
-    QFile lockFile(stateFile + QStringLiteral(".lock"));
-    if (MakeStateFolder() || !lockFile.open(QIODevice::Append))
-        return std::nullopt;
-    lockFile.close();
-    platform::RunLock lock(ToFsPath(lockFile.fileName()));
-    if (lock.Current() == platform::RunLock::State::Busy) {
-        RefillProblem waiting {RefillProblem::Kind::CycleWaiting, QDir::toNativeSeparators(stateFile)};
-        waiting.holder = lock.Holder();
-        report.Tell(waiting);
-        RunLettingWindowEventsRun([&lock] { lock.Wait(); });
-    }
-    return lock;
-}
-
 } // namespace
 
 CycleState::CycleState(const RefillSettings& settings, RefillReport& report)
@@ -112,10 +92,13 @@ CycleState::CycleState(const RefillSettings& settings, RefillReport& report)
 {
     const QStringList parts = KeyParts(settings);
     key_ = parts.join(u' ');
-    file_ = QDir(StateFolder()).filePath(StateFileName(parts));
-    if (!settings.dryRun)
-        lock_ = LockOf(file_, report_);
+    file_ = StateFileOf(settings);
     drawn_ = Read();
+}
+
+QString CycleState::StateFileOf(const RefillSettings& settings)
+{
+    return QDir(StateFolder()).filePath(StateFileName(KeyParts(settings)));
 }
 
 QSet<QByteArray> CycleState::Read() const
@@ -139,11 +122,8 @@ QSet<QByteArray> CycleState::Read() const
     return std::move(*paths);
 }
 
-void CycleState::LockForCopy()
+void CycleState::ReadAgain()
 {
-    if (lock_)
-        return;
-    lock_ = LockOf(file_, report_);
     QSet<QByteArray> now = Read();
     QSet<QByteArray> stillThere;
     for (const QByteArray& path : std::as_const(now)) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/CopyListRow.h"
-#include "platform/RunLock.h"
 #include "refill/RefillSettings.h"
 
 #include <QByteArray>
@@ -19,22 +18,25 @@ class CycleState {
 public:
     // The state kept for the settings. No file yet is a fresh cycle; a
     // damaged one is told and is a fresh cycle too. Unless the run is a dry
-    // one, the state is locked from here until the run ends, so that two runs
-    // at once never draw a file twice in one cycle: a second one waits, and
-    // tells so.
+    // one, the state file's lock (RefillLocks) is taken first and held until
+    // the run ends, so that two runs at once never draw a file twice in one
+    // cycle.
     CycleState(const RefillSettings& settings, RefillReport& report);
+
+    // The state file of the settings' cycle.
+    static QString StateFileOf(const RefillSettings& settings);
+    QString StateFile() const { return file_; }
 
     // True when path (a file, or with --whole-folders a folder with its
     // closing separator) was drawn earlier in this cycle. Asked of every file the
     // sources hold; the drawn files never asked about are gone, and forgotten.
     bool Drawn(const QString& path);
 
-    // For a plan drawn without the lock (the window's): takes it before the
-    // copy and reads the state again, since a run in between may have drawn
-    // too. The files it drew were there; for the rest, what the draw saw holds.
-    void LockForCopy();
-    // Lets the lock go; LockForCopy takes it again.
-    void Unlock() { lock_.reset(); }
+    // For a plan drawn without the lock (the window's), once the lock is
+    // taken before the copy: reads the state again, since a run in between
+    // may have drawn too. The files it drew were there; for the rest, what
+    // the draw saw holds.
+    void ReadAgain();
 
     // Takes in a run's rows: a file counts as drawn once it arrived in at
     // least one destination (copied there, or there already as the same
@@ -57,6 +59,5 @@ private:
     QSet<QByteArray> drawn_;      // the paths, as the state file holds them
     QSet<QByteArray> stillThere_; // the drawn ones the sources still hold
     QSet<QByteArray> next_;       // what Save writes
-    std::optional<platform::RunLock> lock_;
 };
 

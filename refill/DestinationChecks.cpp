@@ -1,6 +1,5 @@
 #include "refill/DestinationChecks.h"
 
-#include "copyrun/DestinationLocks.h"
 #include "core/PathHelpers.h"
 #include "platform/FileSystem.h"
 #include "refill/RefillProblem.h"
@@ -75,30 +74,6 @@ QStringList ExistingFolders(const QStringList& folders, RefillReport& report)
         report.Tell(problem);
     }
     return existing;
-}
-
-QStringList LockDestinations(const QStringList& folders, bool wait, DestinationLocks& locks, RefillReport& report)
-{
-    using Kind = RefillProblem::Kind;
-    const auto inUse = [&report](Kind kind, const FolderInUse& busy) {
-        RefillProblem problem {kind, busy.folder};
-        problem.holder = busy.holder;
-        report.Tell(problem);
-    };
-    std::function<void(const FolderInUse&)> waiting;
-    if (wait)
-        waiting = [&inUse](const FolderInUse& busy) { inUse(Kind::WaitingForFolder, busy); };
-    locks.Take(folders, waiting);
-    for (const FolderInUse& busy : locks.InUse())
-        inUse(Kind::FolderInUse, busy);
-    for (const FolderUnlocked& folder : locks.Unlocked())
-        report.Tell({Kind::NoLocksKept, folder.folder, folder.error});
-    QStringList free;
-    for (const QString& folder : folders) {
-        if (!locks.FoldersLeftOut().contains(folder))
-            free.append(folder);
-    }
-    return free;
 }
 
 void LeaveOutDestinations(FolderRows& sources, const QStringList& destinations, RefillReport& report)

@@ -5,21 +5,16 @@
 #include <QString>
 #include <QStringList>
 
-class DestinationLocks;
 class RefillReport;
 
 // What a destination must be before the refill plans for it or writes
-// there: a folder that is there, that no other run is filling, and that is
-// no source.
+// there: a folder that is there, and that is no source (that no other run
+// is filling, RefillLocks sees to).
 
 // The folders that are there. One that is not (a stick that is not
 // mounted) is told and left out: never made, which on an unmounted stick
 // would fill the system's own disk.
 QStringList ExistingFolders(const QStringList& folders, RefillReport& report);
-
-// Takes the lock of each folder: the folders no other run holds. One that
-// another run holds is told and left to it, or with wait, waited for.
-QStringList LockDestinations(const QStringList& folders, bool wait, DestinationLocks& locks, RefillReport& report);
 
 // Leaves out of the sources every destination folder and all below it,
 // told by identity (a link, another writing): a mix folder inside the

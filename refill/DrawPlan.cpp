@@ -165,6 +165,9 @@ CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, double 
     SelectionRequest request = RequestFor(settings_, sources, defaultCount);
     request.listed = &folders.sources.files;
     if (settings_.cycle) {
+        // Read under its lock, but in a plan drawn without locks.
+        if (!settings_.dryRun)
+            locks_.TakeCycle(CycleState::StateFileOf(settings_), *this);
         cycle_.emplace(settings_, static_cast<RefillReport&>(*this));
         request.heldBack = [this](const QString& path) { return cycle_->Drawn(path); };
     }

@@ -19,8 +19,10 @@ void RefillRun::Recheck(RowListModel& copyList)
     // that is not there fails as the copy finds it.
     destinations_ = plainCopyList_ ? LockAndRead(DestinationFoldersOf(copyList.CopyRows()), true)
                                    : LockAndRead(ExistingFolders(plannedFor_, *this), true);
-    if (cycle_)
-        cycle_->LockForCopy();
+    if (cycle_ && !locks_.HoldsCycle()) {
+        locks_.TakeCycle(cycle_->StateFile(), *this);
+        cycle_->ReadAgain();
+    }
     LeaveOutRefusedRows(copyList);
     if (KeepsNames())
         RenameTakenRows(copyList);

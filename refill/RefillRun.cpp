@@ -60,7 +60,7 @@ bool RefillRun::KeepsNames() const
 // space for the draw.
 QStringList RefillRun::LockAndRead(const QStringList& destinations, bool lock)
 {
-    const QStringList free = lock ? LockDestinations(destinations, settings_.wait, locks_, *this) : destinations;
+    const QStringList free = lock ? locks_.TakeDestinations(destinations, settings_.wait, *this) : destinations;
     if (settings_.refresh)
         refresh_.Read(free, *this);
     return free;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "copyrun/CopyRun.h"
-#include "copyrun/DestinationLocks.h"
 #include "copyrun/ReadBack.h"
 #include "core/CopyListRow.h"
 #include "randomlist/CorrelateListviews.h"
@@ -9,6 +8,7 @@
 #include "refill/CycleState.h"
 #include "refill/FillBudget.h"
 #include "refill/MadeFolders.h"
+#include "refill/RefillLocks.h"
 #include "refill/RefillProblem.h"
 #include "refill/RefillSettings.h"
 #include "refill/Refresh.h"
@@ -161,7 +161,7 @@ private:
     int failures_ = 0;
     QSet<QString> namesRefusedIn_; // destinations said to refuse names beyond ASCII
     Refresh refresh_;
-    DestinationLocks locks_;
+    RefillLocks locks_;
     std::optional<CycleState> cycle_;
     QStringList plannedFor_;   // the destinations the plan was drawn for
     QStringList destinations_; // of those, the ones free to write into
