@@ -174,16 +174,15 @@ bool PrintDryRun(const Options& options, const RefillRun& refill, const QList<Co
 }
 
 // The closing line: "40 copied (12.3 MiB in 2.1 s), 0 skipped, 0 failed".
-void PrintSummary(const Options& options, const RefillOutcome& outcome, int skipped, int failed, qint64 milliseconds)
+void PrintSummary(const Options& options, const RefillOutcome& outcome, int failed, qint64 milliseconds)
 {
-    const int failedReadBack = outcome.readBack ? static_cast<int>(outcome.readBack->failed.size()) : 0;
     PrintMessage(QStringLiteral("%1 copied (%2 in %3 s), %4%5%6 skipped, %7 failed")
-                     .arg(outcome.run.copied - failedReadBack)
+                     .arg(outcome.copied)
                      .arg(SizeText(BytesOf(outcome.arrived)))
                      .arg(milliseconds / 1000.0, 0, 'f', 1)
                      .arg(outcome.readBack ? QStringLiteral("%1 verified, ").arg(outcome.readBack->verified) : QString())
                      .arg(options.refill.refresh ? QStringLiteral("%1 removed, ").arg(outcome.removed) : QString())
-                     .arg(skipped)
+                     .arg(outcome.skipped)
                      .arg(failed));
 }
 
@@ -197,7 +196,7 @@ struct RunCounts {
 };
 
 // Carries the plan out with the refill; the failures it counts.
-int CarryOut(const Options& options, RefillRun& refill, RowListModel& copyList, ConsoleDialogs& dialogs, int skipped,
+int CarryOut(const Options& options, RefillRun& refill, RowListModel& copyList, ConsoleDialogs& dialogs,
              int failedLines, RunCounts& counts)
 {
     QElapsedTimer timer;
@@ -217,14 +216,12 @@ int CarryOut(const Options& options, RefillRun& refill, RowListModel& copyList, 
     // Whatever fails the run is counted: rows, lines of a plan, rows that
     // named one file twice, flushes, copies read back wrong, and what was
     // said along the way.
-    const int failedReadBack = outcome.readBack ? static_cast<int>(outcome.readBack->failed.size()) : 0;
-    const int failed = outcome.failures.failed + outcome.intoFoldersNotMade + failedLines + outcome.run.sameFiles
+    const int failed = outcome.failed + failedLines + outcome.run.sameFiles
         + static_cast<int>(outcome.flushFailures.size()) + dialogs.Failures() + refill.Failures()
         + (progress.Written() ? 0 : 1);
     if (!options.quiet)
-        PrintSummary(options, outcome, skipped, failed, timer.elapsed());
-    counts = {outcome.run.copied - failedReadBack, outcome.removed,
-              outcome.readBack ? outcome.readBack->verified : 0, skipped, failed};
+        PrintSummary(options, outcome, failed, timer.elapsed());
+    counts = {outcome.copied, outcome.removed, outcome.verified, outcome.skipped, failed};
     return failed;
 }
 
@@ -266,7 +263,7 @@ int Run(const Options& options, RunCounts& counts)
         return failedLines > 0 || failuresSaid() > 0 ? kFailedStatus : 0;
     }
     int failed = 1; // unless the carry-out gets to its end
-    report.Step(108, [&] { failed = CarryOut(options, refill, copyList, dialogs, skipped, failedLines, counts); });
+    report.Step(108, [&] { failed = CarryOut(options, refill, copyList, dialogs, failedLines, counts); });
     return failed == 0 ? 0 : kFailedStatus;
 }
 

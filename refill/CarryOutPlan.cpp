@@ -90,10 +90,15 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
                                            [&](const FlushGroup& group) { progress.Flushing(group); });
     outcome.readBack = ReadBack(rows, outcome.run.written, progress);
     outcome.failures = outcome.run;
+    outcome.copied = outcome.run.copied;
     if (outcome.readBack) {
         for (const auto& [row, failure] : outcome.readBack->failed)
             CountFailure(outcome.failures, CopyRowText(row), failure);
+        outcome.copied -= static_cast<int>(outcome.readBack->failed.size());
+        outcome.verified = outcome.readBack->verified;
     }
+    outcome.skipped = skipped_;
+    outcome.failed = outcome.failures.failed + outcome.intoFoldersNotMade;
     outcome.arrived = outcome.readBack ? WithoutRemoved(outcome.run.written, outcome.readBack->removed)
                                        : outcome.run.written;
     // A folder whose copies all failed goes again.

@@ -90,5 +90,6 @@ int RefillRun::LeaveOutRefusedRows(RowListModel& copyList)
         }
     }
     copyList.Remove(rows);
+    skipped_ = skipped;
     return skipped;
 }

@@ -51,8 +51,15 @@ public:
 
 // What the carrying out did.
 struct RefillOutcome {
+    // The totals: copies in place (and read back whole), read back, rows
+    // left out before the copy, and rows that failed (in the copy, the read
+    // back, or bound into a folder that could not be made).
+    int copied = 0;
+    int verified = 0;
+    int skipped = 0;
+    int failed = 0;
     CopyRunSummary run;
-    CopyRunSummary failures; // the rows that failed, in the copy or the read back
+    CopyRunSummary failures; // the rows that failed, in the copy or the read back, with why
     int removed = 0; // copies of the last refill
     std::optional<ReadBackSummary> readBack;
     QStringList arrived;       // the copies written (and read back whole)
@@ -158,6 +165,7 @@ private:
     RefillSettings settings_;
     RefillReport& report_;
     bool plainCopyList_ = false;
+    int skipped_ = 0; // rows left out for a name taken
     int failures_ = 0;
     QSet<QString> namesRefusedIn_; // destinations said to refuse names beyond ASCII
     Refresh refresh_;

@@ -1,14 +1,28 @@
+#include "copyrun/DeviceFlush.h"
 #include "core/PathHelpers.h"
+#include "core/RandomSource.h"
+#include "core/RowListModel.h"
 #include "core/ShellQuoting.h"
 #include "randomlist/DestinationVolumes.h"
 #include "refill/FillBudget.h"
+#include "refill/RefillRun.h"
 #include "refill/RefreshRecord.h"
 #include "refill/WholeFolders.h"
+#include "support/LockHeldElsewhere.h"
 #include "support/TempTree.h"
+#ifndef _WIN32
+#include "support/FatStick.h"
+#endif
+
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
+#include <set>
 
 namespace {
 
@@ -218,4 +232,148 @@ TEST(ShellQuoting, EveryArgumentReachesThePowerShellWhole)
         EXPECT_EQ(PowerShellQuoted(QString::fromUtf16(argument)), QString::fromUtf16(quoted));
     EXPECT_EQ(PosixShellQuoted(QStringLiteral("it's $x")), QStringLiteral("'it'\\''s $x'"));
     EXPECT_EQ(PosixShellQuoted(QStringLiteral("/plain/path-1.mp3")), QStringLiteral("/plain/path-1.mp3"));
+}
+
+namespace {
+
+// Keeps the kinds of what the refill tells but notes, which depend on the
+// machine (a file system that keeps no locks, reads through the cache).
+class ToldKinds final : public RefillReport {
+public:
+    void Tell(const RefillProblem& problem) override
+    {
+        if (WeightOf(problem.kind) != Weight::Note)
+            kinds.insert(problem.kind);
+    }
+    std::set<RefillProblem::Kind> kinds;
+};
+
+class Unwatched final : public RefillProgress {
+public:
+    void RowStarting(int, int, const QString&) override {}
+    void CopyProgressing(std::uint64_t) override {}
+};
+
+// The files below a folder, "/" between names.
+QStringList FilesBelow(const QString& folder)
+{
+    QStringList files;
+    std::error_code error;
+    for (auto entry = std::filesystem::recursive_directory_iterator(ToFsPath(folder), error);
+         entry != std::filesystem::recursive_directory_iterator(); entry.increment(error)) {
+        if (entry->is_regular_file())
+            files.append(Slashed(FromFsName(entry->path().lexically_relative(ToFsPath(folder)).native())));
+    }
+    return files;
+}
+
+// Whether each file matches its own pattern (* and ? within a name).
+bool Landed(QStringList files, const QStringList& patterns)
+{
+    for (const QString& pattern : patterns) {
+        const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(pattern));
+        const auto file = std::find_if(files.begin(), files.end(), [&](const QString& f) { return match.match(f).hasMatch(); });
+        if (file == files.end())
+            return false;
+        files.erase(file);
+    }
+    return files.isEmpty();
+}
+
+} // namespace
+
+// The refill layer as both faces drive it, over a library of two albums
+// into a folder holding a file of the user's: what it tells, what lands,
+// and its totals, night after night.
+TEST(RefillLayer, SettingsAndTreesGiveTheirProblemsFilesAndTotals)
+{
+    using Kind = RefillProblem::Kind;
+    enum class Destination { Folder, Missing, InUse, FatStick };
+    const QString bjork = QString::fromUtf8("Björk.txt");
+    const QStringList all {"one.txt", "two.txt", "three.txt", bjork, "mine.txt"};
+    const struct {
+        const char* what;
+        std::function<void(RefillSettings&)> set;
+        Destination destination;
+        int nights;
+        std::set<Kind> told;
+        QStringList landed; // with the user's own mine.txt
+        int copied, failed, verified, skipped, removed;
+    } cases[] = {
+        {"plain", [](RefillSettings&) {}, Destination::Folder, 1, {}, all, 4, 0, 0, 0, 0},
+        {"refresh", [](RefillSettings& s) { s.refresh = true; }, Destination::Folder, 2, {},
+         all + QStringList {".quorvex-refresh"}, 4, 0, 0, 0, 4},
+        {"cycle", [](RefillSettings& s) { s.cycle = true; s.count = 2; }, Destination::Folder, 2, {}, all, 2, 0, 0, 0, 0},
+        {"fill", [](RefillSettings& s) { s.fill = true; s.count.reset(); }, Destination::Folder, 1, {}, all, 4, 0, 0, 0, 0},
+        {"whole folders", [](RefillSettings& s) { s.wholeFolders = true; s.count = 2; }, Destination::Folder, 1, {},
+         {"A/one.txt", "A/two.txt", "B/three.txt", "B/" + bjork, "mine.txt"}, 4, 0, 0, 0, 0},
+        {"numbered", [](RefillSettings& s) { s.numbered = true; }, Destination::Folder, 1, {},
+         {"* one.txt", "* two.txt", "* three.txt", "* " + bjork, "mine.txt"}, 4, 0, 0, 0, 0},
+        {"playlist", [](RefillSettings& s) { s.playlist = "mix.m3u8"; }, Destination::Folder, 1, {},
+         all + QStringList {"mix.m3u8"}, 4, 0, 0, 0, 0},
+        {"ascii names", [](RefillSettings& s) { s.asciiNames = true; }, Destination::Folder, 1, {},
+         {"one.txt", "two.txt", "three.txt", "Bjork.txt", "mine.txt"}, 4, 0, 0, 0, 0},
+        {"verify", [](RefillSettings& s) { s.verify = true; }, Destination::Folder, 1, {}, all, 4, 0, 4, 0, 0},
+        {"skip a name taken", [](RefillSettings& s) { s.skipExisting = true; }, Destination::Folder, 1, {},
+         {"one.txt", "two.txt", "three.txt", bjork, "mine.txt"}, 3, 0, 0, 1, 0},
+        {"missing destination", [](RefillSettings&) {}, Destination::Missing, 1, {Kind::FolderMissing}, {}, 0, 0, 0, 0, 0},
+        {"destination in use", [](RefillSettings&) {}, Destination::InUse, 1, {Kind::FolderInUse}, {"mine.txt"}, 0, 0, 0, 0, 0},
+        {"refused name", [](RefillSettings&) {}, Destination::FatStick, 1, {Kind::NamesRefused},
+         {"one.txt", "two.txt", "three.txt", "mine.txt"}, 3, 1, 0, 0, 0},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        TempTree tree;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(tree.Path(QStringLiteral("state"))));
+        for (const char* name : {"A/one.txt", "A/two.txt", "B/three.txt"})
+            tree.WriteFile(QStringLiteral("lib/") + QLatin1String(name), name);
+        tree.WriteFile(QStringLiteral("lib/B/") + bjork, "b");
+        QString destination = tree.Path(QStringLiteral("out"));
+#ifndef _WIN32
+        std::unique_ptr<FatStick> stick;
+        if (row.destination == Destination::FatStick) {
+            stick = std::make_unique<FatStick>();
+            if (!stick->Usable())
+                continue;
+            destination = stick->Folder();
+        }
+#else
+        if (row.destination == Destination::FatStick)
+            continue;
+#endif
+        if (row.destination != Destination::Missing) {
+            QFile mine(destination + QStringLiteral("/mine.txt"));
+            ASSERT_TRUE(QDir().mkpath(destination) && mine.open(QIODevice::WriteOnly));
+            mine.write("mine");
+        }
+        if (QString(row.what).startsWith("skip"))
+            tree.WriteFile(QStringLiteral("out/two.txt"), "the user's");
+        std::unique_ptr<LockHeldElsewhere> held;
+        if (row.destination == Destination::InUse)
+            held = std::make_unique<LockHeldElsewhere>(WithClosingSeparator(destination));
+        RefillSettings settings;
+        settings.sources = {{FolderSource::Tree, tree.Path(QStringLiteral("lib"))}};
+        settings.destinations = {{FolderSource::Folder, destination}};
+        settings.count = 4;
+        row.set(settings);
+        RefillOutcome outcome;
+        ToldKinds told;
+        for (int night = 1; night <= row.nights; ++night) {
+            told.kinds.clear();
+            ProcessRandom random;
+            random.Seed(static_cast<std::uint32_t>(night));
+            RefillRun run(settings, told);
+            RowListModel copyList(QStringLiteral("Rows"));
+            copyList.SetRows(run.Draw(random, 100));
+            run.LeaveOutRefusedRows(copyList);
+            Unwatched progress;
+            SystemFlusher flusher;
+            outcome = run.CarryOut(copyList, progress, flusher, QStringLiteral("RefillLayer"));
+        }
+        EXPECT_EQ(told.kinds, row.told);
+        EXPECT_TRUE(Landed(FilesBelow(destination), row.landed)) << FilesBelow(destination).join(u' ').toStdString();
+        EXPECT_EQ(std::tie(outcome.copied, outcome.failed, outcome.verified, outcome.skipped, outcome.removed),
+                  std::tie(row.copied, row.failed, row.verified, row.skipped, row.removed));
+    }
+    qunsetenv("XDG_STATE_HOME");
 }
