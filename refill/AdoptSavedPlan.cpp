@@ -19,9 +19,9 @@ void RefillRun::AdoptSavedPlan(CopyPlan& plan)
             return !filter.Accepts(FileNameOf(row.source), row.source);
         });
     }
-    destinations_ = LockAndRead(ExistingFolders(DestinationFoldersOf(plan.rows), *this), !settings_.dryRun);
-    plannedFor_ = destinations_;
-    const QSet<QString> kept(destinations_.begin(), destinations_.end());
+    plan_.destinations = LockAndRead(ExistingFolders(DestinationFoldersOf(plan.rows), *this), !settings_.dryRun);
+    plan_.plannedFor = plan_.destinations;
+    const QSet<QString> kept(plan_.destinations.begin(), plan_.destinations.end());
     plan.rows.removeIf([&kept](const CopyRow& row) { return !row.IsBlank() && !kept.contains(row.folder); });
     if (settings_.asciiNames)
         FoldPlanNames(plan);

@@ -71,7 +71,7 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
     RefillOutcome outcome;
     const QList<CopyRow> rows = RowsToCarryOut(copyList, locks_.FoldersLeftOut());
     if (settings_.refresh)
-        outcome.removed = refresh_.Remove(*this);
+        outcome.removed = plan_.records.Remove(*this);
     const QStringList foldersToMake = FoldersToMake(rows);
     WriteRecordAhead(rows, foldersToMake);
     const FoldersMade folders = MakeFolders(foldersToMake);
@@ -81,7 +81,7 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
     outcome.intoFoldersNotMade = RowsInto(rows, folders.notMade);
     // A plain copy list's rows fail each with its reason, a refused name too.
     NameRefusals watched(progress, [this](const QString& destination) { TellNamesRefused(destination); });
-    CopyRunObserver& observer = plainCopyList_ ? static_cast<CopyRunObserver&>(progress) : watched;
+    CopyRunObserver& observer = plan_.plainCopyList ? static_cast<CopyRunObserver&>(progress) : watched;
     ProblemsTold problems(*this);
     progress.RowsBegin();
     outcome.run = RunCopyList(copyList, observer, problems, procedureLabel, locks_.FoldersLeftOut() + folders.notMade);
@@ -106,7 +106,7 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
     const QStringList playlists = WritePlaylists(rows, outcome.arrived);
     progress.CopiesInPlace();
     if (settings_.refresh)
-        refresh_.WriteRecords(outcome.arrived, foldersLeft, playlists, *this);
+        plan_.records.WriteRecords(outcome.arrived, foldersLeft, playlists, *this);
     RecordTheCycle(outcome.arrived, outcome.flushFailures.isEmpty());
     return outcome;
 }
@@ -135,7 +135,7 @@ void RefillRun::TellNamesRefused(const QString& destination)
 QString RefillRun::DestinationHolding(const QString& path) const
 {
     QString holding = FolderOf(path);
-    for (const QString& destination : destinations_) {
+    for (const QString& destination : plan_.destinations) {
         if (path.startsWith(destination) && destination.size() < path.size()
             && (holding == FolderOf(path) || destination.size() > holding.size()))
             holding = destination;
@@ -153,7 +153,7 @@ void RefillRun::ReleaseLocks()
 void RefillRun::WriteRecordAhead(const QList<CopyRow>& rows, const QStringList& foldersToMake)
 {
     if (settings_.refresh)
-        refresh_.Announce(rows, foldersToMake, *this);
+        plan_.records.Announce(rows, foldersToMake, *this);
 }
 
 // Reads every copy back from its device, with verify: a copy that differs,
@@ -193,6 +193,6 @@ void RefillRun::RecordTheCycle(const QStringList& arrived, bool flushed)
 {
     if (!cycle_ || !flushed)
         return;
-    cycle_->Record(drawn_.rows, arrived);
+    cycle_->Record(plan_.drawn.rows, arrived);
     cycle_->Save();
 }

@@ -142,10 +142,10 @@ struct RefillRun::DrawFolders {
 CopyPlan RefillRun::Draw(RandomSource& random, double defaultCount)
 {
     DrawFolders folders;
-    destinations_ = NameFolders(folders);
-    plannedFor_ = destinations_;
-    drawn_ = DrawFrom(folders, random, defaultCount);
-    return drawn_;
+    plan_.destinations = NameFolders(folders);
+    plan_.plannedFor = plan_.destinations;
+    plan_.drawn = DrawFrom(folders, random, defaultCount);
+    return plan_.drawn;
 }
 
 // The folders the options name; every destination named is kept out of the
@@ -186,7 +186,7 @@ CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, double 
         };
     }
     TreeQuietProblems quiet(*this, sources.treeRows);
-    const CopyPlan plan = CorrelateListviews(request, destinations_, random, quiet, NamingFor(arrivalOf), &passedOver_);
+    const CopyPlan plan = CorrelateListviews(request, plan_.destinations, random, quiet, NamingFor(arrivalOf), &plan_.passedOver);
     TellWhatTheDrawLeft(folders, quiet.EmptyFolders(), plan.rows, candidates);
     return plan;
 }
@@ -198,7 +198,7 @@ std::optional<FillBudget> RefillRun::FillBudgetOf()
     if (!settings_.fill)
         return std::nullopt;
     QStringList unknown;
-    FillBudget budget(destinations_, refresh_.RemovableSizes(), unknown);
+    FillBudget budget(plan_.destinations, plan_.records.RemovableSizes(), unknown);
     for (const QString& folder : unknown)
         Tell({RefillProblem::Kind::FreeSpaceUnknown, folder});
     return budget;
@@ -215,14 +215,14 @@ Pairing RefillRun::PairingFor(const ArrivalOf& arrivalOf) const
         lookup.blocked = [this](const QString& path) {
             const std::filesystem::file_status status = StatusAt(path);
             return std::filesystem::exists(status) && !std::filesystem::is_directory(status)
-                && !refresh_.IsRemovable(path);
+                && !plan_.records.IsRemovable(path);
         };
         lookup.takenIn = [this](const QStringList& arrivals) {
-            return KeepsNames() ? NamesIn(arrivals, refresh_) : QSet<QString>();
+            return KeepsNames() ? NamesIn(arrivals, plan_.records) : QSet<QString>();
         };
         return WholeFolderPairing(std::move(lookup), settings_.numbered);
     }
-    QSet<QString> taken = KeepsNames() ? NamesIn(destinations_, refresh_) : QSet<QString>();
+    QSet<QString> taken = KeepsNames() ? NamesIn(plan_.destinations, plan_.records) : QSet<QString>();
     if (!settings_.playlist.isEmpty())
         taken.insert(settings_.playlist); // a drawn file of that name takes a number
     return [taken, numbered = settings_.numbered](const Selection& selection, const QStringList& destinations,
@@ -251,14 +251,14 @@ void RefillRun::TellWhatTheDrawLeft(const DrawFolders& folders, const QSet<QStri
         if (std::all_of(treeRows.begin(), treeRows.end(), [&](const QString& row) { return emptyFolders.contains(row); }))
             Tell({RefillProblem::Kind::TreeWithoutFiles, top});
     }
-    const qsizetype drawn = DrawnCount(rows, destinations_, settings_.wholeFolders);
+    const qsizetype drawn = DrawnCount(rows, plan_.destinations, settings_.wholeFolders);
     if ((settings_.maxBytes || settings_.fill) && drawn == 0 && candidates > 0) {
         RefillProblem nothing {settings_.maxBytes ? RefillProblem::Kind::NothingFitsInSize
                                                   : RefillProblem::Kind::NothingFitsInFreeSpace};
         nothing.count = settings_.maxBytes.value_or(0);
         Tell(nothing);
     } else if (settings_.count && !settings_.repeats && !settings_.maxBytes && !settings_.fill
-               && passedOver_.files.isEmpty() && drawn > 0 && static_cast<std::uint64_t>(drawn) < *settings_.count) {
+               && plan_.passedOver.files.isEmpty() && drawn > 0 && static_cast<std::uint64_t>(drawn) < *settings_.count) {
         RefillProblem fewer {RefillProblem::Kind::FewerToDrawFrom};
         fewer.count = static_cast<std::uint64_t>(drawn);
         Tell(fewer);

@@ -14,11 +14,11 @@
 
 void RefillRun::Recheck(RowListModel& copyList)
 {
-    refresh_ = Refresh(false);
+    plan_.records = Refresh(false);
     // A plain copy list is taken as it stands now: a row bound for a folder
     // that is not there fails as the copy finds it.
-    destinations_ = plainCopyList_ ? LockAndRead(DestinationFoldersOf(copyList.CopyRows()), true)
-                                   : LockAndRead(ExistingFolders(plannedFor_, *this), true);
+    plan_.destinations = plan_.plainCopyList ? LockAndRead(DestinationFoldersOf(copyList.CopyRows()), true)
+                                   : LockAndRead(ExistingFolders(plan_.plannedFor, *this), true);
     if (cycle_ && !locks_.HoldsCycle()) {
         locks_.TakeCycle(cycle_->StateFile(), *this);
         cycle_->ReadAgain();
@@ -38,7 +38,7 @@ void RefillRun::RenameTakenRows(RowListModel& copyList) const
         claimed.insert(row.Destination().toCaseFolded());
     // Each destination listed once, rather than each row's name looked at.
     QHash<QString, QSet<QString>> present;
-    for (const QString& folder : destinations_) {
+    for (const QString& folder : plan_.destinations) {
         QSet<QString>& names = present[WithClosingSeparator(folder)];
         platform::FolderReader reader(ToFsPath(folder));
         platform::FolderEntry entry;
@@ -53,7 +53,7 @@ void RefillRun::RenameTakenRows(RowListModel& copyList) const
     bool renamed = false;
     for (CopyRow& row : plan.rows) {
         const QString destination = row.Destination();
-        if (row.IsBlank() || !taken(row) || refresh_.IsRemovable(destination)
+        if (row.IsBlank() || !taken(row) || plan_.records.IsRemovable(destination)
             || platform::RegularFileId(ToFsPath(row.source)) == platform::IdOf(ToFsPath(destination)))
             continue;
         const QString folder = FolderOf(row.name);

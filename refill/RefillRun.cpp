@@ -27,8 +27,9 @@ std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows)
 }
 
 RefillRun::RefillRun(RefillSettings settings, RefillReport& report)
-    : settings_(std::move(settings)), report_(report), refresh_(settings_.dryRun)
+    : settings_(std::move(settings)), report_(report)
 {
+    plan_.records = Refresh(settings_.dryRun);
     if (settings_.asciiNames)
         settings_.playlist = AsciiName(settings_.playlist);
 }
@@ -36,7 +37,7 @@ RefillRun::RefillRun(RefillSettings settings, RefillReport& report)
 std::unique_ptr<RefillRun> RefillRun::ForCopyList(RefillReport& report)
 {
     auto run = std::make_unique<RefillRun>(RefillSettings {}, report);
-    run->plainCopyList_ = true;
+    run->plan_.plainCopyList = true;
     return run;
 }
 
@@ -62,7 +63,7 @@ QStringList RefillRun::LockAndRead(const QStringList& destinations, bool lock)
 {
     const QStringList free = lock ? locks_.TakeDestinations(destinations, settings_.wait, *this) : destinations;
     if (settings_.refresh)
-        refresh_.Read(free, *this);
+        plan_.records.Read(free, *this);
     return free;
 }
 
@@ -72,7 +73,7 @@ int RefillRun::LeaveOutRefusedRows(RowListModel& copyList)
     if (!settings_.playlist.isEmpty()) {
         // A playlist of the user's is not replaced: nothing goes into its folder.
         const QStringList others = DestinationsWithOthersPlaylist(
-            copyList.CopyRows(), settings_.playlist, [this](const QString& path) { return refresh_.IsRemovable(path); });
+            copyList.CopyRows(), settings_.playlist, [this](const QString& path) { return plan_.records.IsRemovable(path); });
         for (const QString& folder : others)
             Tell({RefillProblem::Kind::PlaylistNotOurs, folder + settings_.playlist});
         leftOut = QSet<QString>(others.begin(), others.end());
@@ -83,7 +84,7 @@ int RefillRun::LeaveOutRefusedRows(RowListModel& copyList)
         const CopyRow& copy = copyList.CopyRowAt(row);
         if (leftOut.contains(copy.folder)) {
             rows.push_back(row);
-        } else if (settings_.skipExisting && !refresh_.IsRemovable(copy.Destination())
+        } else if (settings_.skipExisting && !plan_.records.IsRemovable(copy.Destination())
                    && IsNameTaken(copy.Destination())) {
             rows.push_back(row);
             ++skipped;

@@ -9,6 +9,7 @@
 #include "refill/FillBudget.h"
 #include "refill/MadeFolders.h"
 #include "refill/RefillLocks.h"
+#include "refill/RefillPlan.h"
 #include "refill/RefillProblem.h"
 #include "refill/RefillSettings.h"
 #include "refill/Refresh.h"
@@ -85,18 +86,19 @@ public:
     // setting: carried out as it stands, and its problems told as a plain
     // copy's (no folder is looked for, a refused name fails its row).
     static std::unique_ptr<RefillRun> ForCopyList(RefillReport& report);
-    bool IsPlainCopyList() const { return plainCopyList_; }
+    bool IsPlainCopyList() const { return plan_.plainCopyList; }
     RefillRun(const RefillRun&) = delete;
     RefillRun& operator=(const RefillRun&) = delete;
 
     const RefillSettings& Settings() const { return settings_; }
+    const RefillPlan& Plan() const { return plan_; }
 
     // Draws a plan: names the folders, leaves the destinations out of the
     // sources, locks the destinations (but in a dry run), reads their
     // records and draws, defaultCount files where the settings give none.
     CopyPlan Draw(RandomSource& random, double defaultCount);
     // The files the draw passed over, too large for a destination.
-    const PassedOverFiles& PassedOver() const { return passedOver_; }
+    const PassedOverFiles& PassedOver() const { return plan_.passedOver; }
 
     // Takes a plan drawn before (a saved one), thinned by the filters: the
     // rows bound for folders that are not there, or that another run holds,
@@ -110,8 +112,8 @@ public:
 
     // The copies and made folders (with a closing separator) that carrying
     // out removes first, with refresh.
-    QStringList Removable() const { return refresh_.Removable(); }
-    int RemovableCopiesIn(const QString& folder) const { return refresh_.RemovableCopiesIn(folder); }
+    QStringList Removable() const { return plan_.records.Removable(); }
+    int RemovableCopiesIn(const QString& folder) const { return plan_.records.RemovableCopiesIn(folder); }
 
     // For a plan drawn as a dry run (the window's "3."), before it is
     // carried out: takes the locks of the destinations and of the cycle,
@@ -130,8 +132,6 @@ public:
     // messages); carrying the plan out again rechecks it first.
     void ReleaseLocks();
 
-    // The folders another run holds, whose rows are passed over.
-    const QSet<QString>& FoldersInUse() const { return locks_.FoldersLeftOut(); }
     // How many of the problems told failed the run.
     int Failures() const { return failures_; }
 
@@ -164,15 +164,10 @@ private:
 
     RefillSettings settings_;
     RefillReport& report_;
-    bool plainCopyList_ = false;
+    RefillPlan plan_;
+    RefillLocks locks_;
+    std::optional<CycleState> cycle_;
     int skipped_ = 0; // rows left out for a name taken
     int failures_ = 0;
     QSet<QString> namesRefusedIn_; // destinations said to refuse names beyond ASCII
-    Refresh refresh_;
-    RefillLocks locks_;
-    std::optional<CycleState> cycle_;
-    QStringList plannedFor_;   // the destinations the plan was drawn for
-    QStringList destinations_; // of those, the ones free to write into
-    CopyPlan drawn_;           // the whole draw, for the cycle
-    PassedOverFiles passedOver_;
 };
