@@ -134,8 +134,8 @@ QString RefusalText(const RecordRefusal& refusal)
 }
 
 // The opening of the message on the folders another run holds: a plain
-// copy's counts them, a refill's speaks of them all.
-QString FoldersInUseHeading(qsizetype folders, bool plainCopyList)
+// copy's counts them, a refill's speaks of them all whatever their number.
+QString FoldersInUseHeading(bool plainCopyList, qsizetype folders = 0)
 {
     if (plainCopyList && folders == 1)
         return QStringLiteral("Another run is copying into this folder, so nothing was copied there:");
@@ -147,7 +147,7 @@ QString FoldersInUseHeading(qsizetype folders, bool plainCopyList)
 // it stands in the copy list.
 QString PlainFoldersInUseMessage(const std::vector<RefillProblem>& inUse)
 {
-    QString message = FoldersInUseHeading(static_cast<qsizetype>(inUse.size()), true);
+    QString message = FoldersInUseHeading(true, static_cast<qsizetype>(inUse.size()));
     for (const RefillProblem& folder : inUse) {
         message += QStringLiteral("\r\r") + folder.path;
         if (folder.holder)
@@ -177,7 +177,7 @@ QString ProblemHeading(const RefillProblem& problem)
 {
     using Kind = RefillProblem::Kind;
     switch (problem.kind) {
-    case Kind::FolderInUse: return FoldersInUseHeading(2, false);
+    case Kind::FolderInUse: return FoldersInUseHeading(false);
     case Kind::FreeSpaceUnknown:
         return QStringLiteral("The free space of these folders cannot be told, so nothing can be drawn to fill them:");
     case Kind::NothingFitsInSize:
