@@ -45,7 +45,7 @@ bool FitsALine(const QString& path) { return !path.contains(u'\n') && !path.cont
 // scanned once, from the first row met that is not below a scanned one.
 class SubfolderTree {
 public:
-    explicit SubfolderTree(Dialogs& dialogs) : dialogs_(dialogs) {}
+    explicit SubfolderTree(ProblemSink& problems) : problems_(problems) {}
 
     // Whether folder has subfolders, and every one below it is in rows.
     bool AllBelowAreIn(const QString& folder, const QSet<QString>& rows)
@@ -69,11 +69,11 @@ private:
         if (std::any_of(tops_.begin(), tops_.end(), [&](const QString& top) { return folder.startsWith(top); }))
             return;
         tops_.append(folder);
-        for (const QString& below : FoldersBelow(folder, dialogs_))
+        for (const QString& below : FoldersBelow(folder, problems_))
             childrenOf_[FolderOf(below.chopped(1))].append(below);
     }
 
-    Dialogs& dialogs_;
+    ProblemSink& problems_;
     QStringList tops_;
     QHash<QString, QStringList> childrenOf_;
 };
@@ -250,7 +250,7 @@ bool NamesNoPath(RefillProblem::Kind kind)
 
 } // namespace
 
-std::vector<FolderOption> FoldedSources(const QStringList& rows, Dialogs& dialogs)
+std::vector<FolderOption> FoldedSources(const QStringList& rows, ProblemSink& problems)
 {
     QSet<QString> folders;
     for (const QString& row : rows)
@@ -258,7 +258,7 @@ std::vector<FolderOption> FoldedSources(const QStringList& rows, Dialogs& dialog
     // Shorter paths first: a tree's top is decided before the folders below it.
     QStringList byLength = rows;
     std::stable_sort(byLength.begin(), byLength.end(), [](const QString& a, const QString& b) { return a.size() < b.size(); });
-    SubfolderTree tree(dialogs);
+    SubfolderTree tree(problems);
     QStringList tops;
     for (const QString& row : byLength) {
         const QString folder = WithClosingSeparator(row);
@@ -280,7 +280,8 @@ std::vector<FolderOption> FoldedSources(const QStringList& rows, Dialogs& dialog
     return sources;
 }
 
-RefillCommandLine CommandLineOf(const WindowLists& lists, const QString& program, Dialogs& dialogs, const QString& listFileStem)
+RefillCommandLine CommandLineOf(const WindowLists& lists, const QString& program, ProblemSink& problems,
+                                const QString& listFileStem)
 {
     RefillCommandLine command;
     RefillSettings& settings = command.settings;
@@ -291,7 +292,7 @@ RefillCommandLine CommandLineOf(const WindowLists& lists, const QString& program
         rows.removeIf([](const QString& row) { return row.trimmed().isEmpty(); });
         return rows;
     };
-    settings.sources = FoldedSources(named(lists.sourceRows), dialogs);
+    settings.sources = FoldedSources(named(lists.sourceRows), problems);
     for (const QString& row : DistinctFolders(named(lists.destinationRows)))
         settings.destinations.push_back({FolderSource::Folder, row});
     if (!choices.fill)

@@ -10,6 +10,7 @@
 #include <vector>
 
 class Dialogs;
+class ProblemSink;
 class RefillRun;
 struct CopyRow;
 template <typename T> class QList;
@@ -30,7 +31,7 @@ struct WindowLists {
 // file), but a row whose every subfolder (as the subfolder scan finds them
 // now, one at least) is also a row is one tree, and its subfolders' rows
 // are left out, so that albums added there later join the draw.
-std::vector<FolderOption> FoldedSources(const QStringList& rows, Dialogs& dialogs);
+std::vector<FolderOption> FoldedSources(const QStringList& rows, ProblemSink& problems);
 
 // The refill the window asks for, and its command line.
 struct RefillCommandLine {
@@ -44,7 +45,7 @@ struct RefillCommandLine {
 // pass 8,000 characters, the folders go into list files in the state
 // folder, listFileStem-sources.txt and listFileStem-destinations.txt, which
 // the command (and the settings) name.
-RefillCommandLine CommandLineOf(const WindowLists& lists, const QString& program, Dialogs& dialogs,
+RefillCommandLine CommandLineOf(const WindowLists& lists, const QString& program, ProblemSink& problems,
                                 const QString& listFileStem = QStringLiteral("command"));
 
 // Why the command line would refuse the settings with the duplicates
