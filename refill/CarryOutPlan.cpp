@@ -43,10 +43,6 @@ private:
     std::function<void(const QString& destination)> refusedIn_;
 };
 
-} // namespace
-
-namespace {
-
 QStringList WithoutRemoved(QStringList files, const QStringList& removed)
 {
     const QSet<QString> gone(removed.begin(), removed.end());

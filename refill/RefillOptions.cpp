@@ -77,13 +77,24 @@ const std::vector<RefillOption>& RefillOptions()
     return options;
 }
 
-const RefillOption* RefillOptionNamed(const QString& longName)
+namespace {
+
+// The first option of the table that matches; nullptr where none does.
+template <typename Matches>
+const RefillOption* OptionWhere(Matches&& matches)
 {
     for (const RefillOption& option : RefillOptions()) {
-        if (longName == QLatin1String(option.longName))
+        if (matches(option))
             return &option;
     }
     return nullptr;
+}
+
+} // namespace
+
+const RefillOption* RefillOptionNamed(const QString& longName)
+{
+    return OptionWhere([&](const RefillOption& option) { return longName == QLatin1String(option.longName); });
 }
 
 QString TypedName(const RefillOption& option)
@@ -107,23 +118,20 @@ void Fill(const RefillOption& option, RefillSettings& settings, const QString& v
 
 namespace {
 
-// The option that gave a folder, or a filter, of the settings.
+// The option that gave a folder, or a filter, of the settings: the table
+// has one for each.
 const RefillOption& OptionOf(const std::vector<FolderOption> RefillSettings::*folders, FolderSource kind)
 {
-    for (const RefillOption& option : RefillOptions()) {
-        if (option.fills == Fills::Folder && option.folders == folders && option.folderKind == kind)
-            return option;
-    }
-    return RefillOptions().front();
+    return *OptionWhere([&](const RefillOption& option) {
+        return option.fills == Fills::Folder && option.folders == folders && option.folderKind == kind;
+    });
 }
 
 const RefillOption& OptionOf(const NameFilter& filter)
 {
-    for (const RefillOption& option : RefillOptions()) {
-        if (option.fills == Fills::Filter && option.keepsMatching == filter.keepMatching)
-            return option;
-    }
-    return RefillOptions().front();
+    return *OptionWhere([&](const RefillOption& option) {
+        return option.fills == Fills::Filter && option.keepsMatching == filter.keepMatching;
+    });
 }
 
 // The value of a setting that stands in the arguments; none where it is unset.

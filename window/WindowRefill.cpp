@@ -391,20 +391,14 @@ void WindowRefillReport::Tell(const RefillProblem& problem)
 
 void WindowRefillReport::ShowAll(bool plainCopyList)
 {
-    std::vector<RefillProblem> inUse;
     if (plainCopyList) {
-        for (const RefillProblem& problem : problems_) {
-            if (problem.kind == RefillProblem::Kind::FolderInUse)
-                inUse.push_back(problem);
-        }
-        problems_.erase(std::remove_if(problems_.begin(), problems_.end(),
-                                       [](const RefillProblem& problem) {
-                                           return problem.kind == RefillProblem::Kind::FolderInUse;
-                                       }),
-                        problems_.end());
+        const auto others = std::stable_partition(problems_.begin(), problems_.end(), [](const RefillProblem& problem) {
+            return problem.kind == RefillProblem::Kind::FolderInUse;
+        });
+        if (others != problems_.begin())
+            dialogs_.MsgBox(PlainFoldersInUseMessage({problems_.begin(), others}));
+        problems_.erase(problems_.begin(), others);
     }
-    if (!inUse.empty())
-        dialogs_.MsgBox(PlainFoldersInUseMessage(inUse));
     // One message for each kind, in the order first met; kinds that share a
     // heading share a message.
     std::vector<std::pair<QString, QStringList>> messages;
