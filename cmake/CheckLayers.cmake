@@ -12,6 +12,7 @@ set(floor_core 1)
 set(floor_folders 2)
 set(floor_randomlist 2)
 set(floor_copyrun 2)
+set(floor_device 2)
 set(floor_refill 3)
 set(floor_schedule 3)
 set(floor_window 4)
@@ -33,6 +34,7 @@ file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/folders/*.cpp ${SOURCE_DIR}/folders/*.h
     ${SOURCE_DIR}/randomlist/*.cpp ${SOURCE_DIR}/randomlist/*.h
     ${SOURCE_DIR}/copyrun/*.cpp ${SOURCE_DIR}/copyrun/*.h
+    ${SOURCE_DIR}/device/*.cpp ${SOURCE_DIR}/device/*.h
     ${SOURCE_DIR}/refill/*.cpp ${SOURCE_DIR}/refill/*.h
     ${SOURCE_DIR}/schedule/*.cpp ${SOURCE_DIR}/schedule/*.h
     ${SOURCE_DIR}/window/*.cpp ${SOURCE_DIR}/window/*.h

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+// A picture's size, read from its header alone.
+struct PictureFacts {
+    int width = 0;
+    int height = 0;
+    bool jpeg = false;
+    bool baseline = false; // a JPEG that is not progressive
+    std::uint64_t bytes = 0;
+};
+
+// The tags a conversion keeps, as read.
+struct AudioTags {
+    QString title;
+    QString artist;
+    QString album;
+    QString albumArtist;
+    QString genre;
+    unsigned year = 0;
+    unsigned track = 0;
+    unsigned disc = 0;
+};
+
+// What an audio file is, read from its contents. A file that is not audio,
+// or that cannot be read, has an empty codec.
+struct AudioFacts {
+    QString codec;          // as ffprobe names it: mp3, mp2, aac, alac, flac, vorbis, opus, wmav2, pcm_s16le, ...
+    QString container;      // mp3, mp4, flac, ogg, wav, aiff, asf
+    int sampleRate = 0;     // Hz
+    int bitRate = 0;        // kbit/s
+    int channels = 0;
+    std::int64_t lengthMs = 0;
+    int id3v2Version = 0;   // the major version (3 or 4) of an ID3v2 tag; 0: none
+    bool id3v1 = false;
+    bool aacLowComplexity = false; // AAC-LC, as the esds box says
+    std::optional<PictureFacts> cover; // the first picture the tags hold
+    AudioTags tags;
+
+    bool IsAudio() const { return !codec.isEmpty(); }
+};
+
+// Reads a file's facts in this process, by its contents (its extension
+// only picks which reader is tried first).
+AudioFacts ReadAudioFacts(const QString& path);
+
+// A JPEG's or a PNG's size from its header; empty for anything else.
+std::optional<PictureFacts> PictureFactsOf(const QByteArray& bytes);
+
+// The audio object type of the first AAC track of an MP4 file, as its esds
+// box gives it (2 is AAC-LC, 5 HE-AAC, 29 HE-AACv2); empty when none is found.
+std::optional<int> AacObjectTypeOf(const QString& path);

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// Which ID3 tags a device reads.
+enum class TagVersion {
+    Id3v23,        // ID3v2.3 only
+    Id3v23AndV1,   // ID3v2.3, and ID3v1 for units that read nothing else
+    Id3v24,        // ID3v2.4
+};
+
+// What a device plays of audio, and what the rest becomes.
+struct AudioRules {
+    QStringList plays;      // codec names as ffprobe prints them: mp3, aac, flac, ...
+    int minSampleRate = 0;  // Hz; 0: no bound
+    int maxSampleRate = 0;  // Hz; 0: no bound
+    int maxBitRate = 0;     // kbit/s; 0: no bound
+    QString convertTo = QStringLiteral("mp3"); // mp3 or aac
+    int bitRate = 192;      // kbit/s of what is converted
+    TagVersion tags = TagVersion::Id3v23AndV1;
+    std::optional<int> art; // a cover's largest side in pixels; 0 drops it; none keeps it as it is
+
+    friend bool operator==(const AudioRules&, const AudioRules&) = default;
+};
+
+// What a device plays: one value, built in or read from a profile file.
+struct DeviceProfile {
+    QString name;
+    QString origin; // "built in", or the file it was read from
+    std::optional<AudioRules> audio; // none: every file is copied as it is
+
+    bool IsAsIs() const { return !audio.has_value(); }
+    friend bool operator==(const DeviceProfile&, const DeviceProfile&) = default;
+};
+
+// The profile that copies every file as it is.
+inline constexpr const char* kAsIsProfile = "as-is";
+
+// The profiles that come with the program: as-is, car-mp3, player-mp3-aac.
+const std::vector<DeviceProfile>& BuiltInProfiles();
+
+// One line on what a profile does, for --list-devices and the window.
+QString ProfileSummary(const DeviceProfile& profile);
+
+// The fields of a profile that what it converts depends on, as one text:
+// part of the key of a converted file in the cache.
+QString ConversionFields(const AudioRules& rules);
+
+// The sample rate a conversion writes: 44.1 kHz, or the device's bound
+// where that is lower.
+int ConvertedSampleRate(const AudioRules& rules);

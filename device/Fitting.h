@@ -1,0 +1,35 @@
+#pragma once
+
+#include "device/AudioFacts.h"
+#include "device/DeviceProfile.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// What becomes of a file on its way to a device.
+enum class Treatment {
+    Copy,        // it plays as it is, or it is no audio: copied byte for byte
+    RewriteTags, // an MP3 that plays, whose tags or cover do not fit: its audio is kept
+    Convert,     // encoded again
+};
+
+// Decides by what the file is: its codec, sample rate, bit rate, its tags'
+// version and its cover. A missing ID3v1 alone leaves a file as it is.
+Treatment TreatmentOf(const AudioFacts& facts, const AudioRules& rules);
+
+// The extension of what a conversion writes: mp3 or m4a.
+QString ConvertedSuffix(const AudioRules& rules);
+
+// A file's name once converted: its extension replaced (song.flac ->
+// song.mp3; a name without one gains it).
+QString ConvertedName(const QString& name, const AudioRules& rules);
+
+// The most a treated file can take on the device: the bit rate times the
+// length, and room for the tags and the cover. A file copied takes its
+// own size.
+std::uint64_t TreatedSizeBound(const AudioFacts& facts, const AudioRules& rules, Treatment treatment,
+                               std::uint64_t sourceSize);
+
+// How a profile treats files in a few words: "MP3 at 192 kbit/s".
+QString ConversionText(const AudioRules& rules);

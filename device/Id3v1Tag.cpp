@@ -1,0 +1,1 @@
+#include "device/Id3v1Tag.h"
