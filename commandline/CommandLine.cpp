@@ -1,6 +1,7 @@
 #include "commandline/CommandLine.h"
 
 #include "commandline/ConsoleOutput.h"
+#include "commandline/DeviceCommands.h"
 #include "commandline/Options.h"
 #include "commandline/PlanFile.h"
 #include "commandline/ScheduleCommands.h"
@@ -231,18 +232,33 @@ int Run(const Options& options, RunCounts& counts)
     ConsoleDialogs dialogs;
     ConsoleReport said(options.quiet, options.refill.wholeFolders);
     ErrorReport report(dialogs, ProcedureLabels::CommandLineRun());
-    RefillRun refill(SettingsOf(options), said);
+    RefillSettings settings = SettingsOf(options);
     int failedLines = 0;
     CopyPlan plan;
-    std::uint32_t seed = 0;
-    if (options.plan.isEmpty()) {
-        report.Step(102, [&] { plan = DrawPlan(options, refill, seed); });
-    } else {
+    bool planRead = options.plan.isEmpty();
+    if (!planRead) {
+        QString planDevice;
         report.Step(104, [&] {
-            plan = ReadPlan(options.plan == u"-" ? QString() : AbsolutePath(options.plan), failedLines);
-            refill.AdoptSavedPlan(plan);
+            plan = ReadPlan(options.plan == u"-" ? QString() : AbsolutePath(options.plan), failedLines, &planDevice);
+            planRead = true;
         });
+        // The plan's names are those of its device's conversions.
+        if (!planDevice.isEmpty() && !settings.device.isEmpty() && planDevice != settings.device) {
+            PrintMessage(QStringLiteral("--device: the plan was made for the device %1; carry it out with that "
+                                        "device, or draw a new plan").arg(planDevice));
+            return kUsageStatus;
+        }
+        if (settings.device.isEmpty())
+            settings.device = planDevice;
     }
+    RefillRun refill(settings, said);
+    std::uint32_t seed = 0;
+    if (options.plan.isEmpty())
+        report.Step(102, [&] { plan = DrawPlan(options, refill, seed); });
+    else if (planRead)
+        report.Step(104, [&] { refill.AdoptSavedPlan(plan); });
+    if (refill.DevicesStopTheRun())
+        return kUsageStatus;
     RowListModel copyList(QStringLiteral("Random Copy List"));
     copyList.SetRows(plan);
     const int skipped = refill.LeaveOutRefusedRows(copyList);
@@ -255,7 +271,8 @@ int Run(const Options& options, RunCounts& counts)
     if ((options.refill.maxBytes || options.refill.fill) && !options.quiet)
         report.Step(106, [&] { PrintPlanSize(copyList.CopyRows()); });
     const std::optional<std::uint32_t> planSeed = options.plan.isEmpty() ? std::optional(seed) : std::nullopt;
-    if (!options.savePlan.isEmpty() && !SavePlan(AbsolutePath(options.savePlan), copyList.CopyRows(), planSeed))
+    if (!options.savePlan.isEmpty()
+        && !SavePlan(AbsolutePath(options.savePlan), copyList.CopyRows(), planSeed, settings.device))
         return kFailedStatus;
     if (options.refill.dryRun) {
         if (!PrintDryRun(options, refill, copyList.CopyRows()))
@@ -377,6 +394,8 @@ int RunCommandLine(const QStringList& arguments)
             PrintOut("quorvex " QUORVEX_VERSION "\n");
             return 0;
         }
+        if (parser.isSet(QStringLiteral("list-devices")))
+            return ListDevicesCommand();
         const Options options = OptionsOf(parser, arguments);
         if (options.showSchedule)
             return ShowScheduleCommand(options);

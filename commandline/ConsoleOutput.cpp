@@ -6,6 +6,7 @@
 #include "core/PathHelpers.h"
 #include "core/SizeText.h"
 #include "folders/ListFileSelection.h"
+#include "platform/ChildProcesses.h"
 #include "platform/FileSystem.h"
 #include "refill/RefreshRecord.h"
 
@@ -69,6 +70,7 @@ void (*atInterruptedEnd)() = nullptr;
 
 void EndInterrupted()
 {
+    platform::EndChildProcesses();
     platform::RemoveUnfinishedCopies();
     if (atInterruptedEnd)
         atInterruptedEnd();
@@ -243,6 +245,8 @@ QString ProblemText(const RefillProblem& problem, bool wholeFolders)
     case Kind::CycleDamaged: return QStringLiteral("cycle: %1: damaged, starting a fresh cycle").arg(path);
     case Kind::CycleFolderNotMade: return QStringLiteral("cycle: %1: could not be made").arg(path);
     case Kind::CycleNotWritten: return QStringLiteral("cycle: %1: could not be written: %2").arg(path, reason);
+    case Kind::ProfileRefused: return QStringLiteral("device: %1").arg(problem.description);
+    case Kind::FfmpegMissing: return QStringLiteral("convert: %1").arg(problem.description);
     }
     return path;
 }
@@ -321,6 +325,7 @@ QString FailureReason(const CopyOutcome& outcome)
     case Failure::NameRefused:
         return QStringLiteral("the file system refuses this name (%1)").arg(QString::fromStdString(outcome.error.message()));
     case Failure::CopyDiffers: return QStringLiteral("The copy on the device differs from the source.");
+    case Failure::NotConverted: return outcome.reason;
     case Failure::System: return QString::fromStdString(outcome.error.message());
     case Failure::None: break;
     }

@@ -2,6 +2,7 @@
 
 #include "core/PathHelpers.h"
 #include "core/ShellQuoting.h"
+#include "device/ProfileLookup.h"
 #include "refill/RefillOptions.h"
 #include "schedule/Schedule.h"
 
@@ -33,7 +34,7 @@ const OwnOption kOwnOptions[] = {
     {"seed", nullptr, "N"},           {"save-plan", nullptr, "FILE"}, {"plan", nullptr, "FILE"},
     {"schedule", nullptr, "HH:MM"},   {"schedule-name", nullptr, "NAME"}, {"unschedule", nullptr, nullptr},
     {"show-schedule", nullptr, nullptr}, {"log", nullptr, nullptr},   {"verbose", "v", nullptr},
-    {"quiet", "q", nullptr},          {"version", "V", nullptr},
+    {"quiet", "q", nullptr},          {"version", "V", nullptr},    {"list-devices", nullptr, nullptr},
 };
 
 // Every option's help, in the order --help lists them.
@@ -71,6 +72,12 @@ const Help kHelp[] = {
                  "the draw's order."},
     {"ascii-names", "Write every name on the destinations in plain ASCII, for players that show nothing else: é is "
                     "e, ß is ss, anything else beyond ASCII _."},
+    {"device", "Fit every file to the device profile NAME (--list-devices lists them) or the profile FILE: what "
+               "the device does not play is converted through ffmpeg (default: a destination's own "
+               ".quorvex-device.ini, else copied as it is)."},
+    {"ffmpeg", "Convert with the ffmpeg at PATH (default: beside the program, then on PATH)."},
+    {"cache-size", "Keep at most SIZE of converted files for the nights to come (default: 4G)."},
+    {"list-devices", "Print every device profile: its name, where it comes from, and what it does."},
     {"verify", "Once flushed, read every copy back from its device, not from the cache, and compare it with its "
                "source; a copy that differs fails its row and is removed."},
     {"wait", "When another run is writing into a destination folder, wait for it rather than leave that folder "
@@ -209,6 +216,19 @@ QString PlaylistName(const QString& value)
     return value;
 }
 
+// A profile that can be read, by name or file; checked before anything is
+// drawn, as the run would copy nothing without it.
+QString DeviceProfileArgument(const QString& value)
+{
+    const std::variant<DeviceProfile, ProfileError> profile = ProfileNamed(value);
+    if (const ProfileError* error = std::get_if<ProfileError>(&profile)) {
+        if (error->file.isEmpty())
+            throw UsageError(QStringLiteral("--device: %1; --list-devices lists them").arg(error->reason));
+        throw UsageError(QStringLiteral("--device: %1").arg(error->Text()));
+    }
+    return value;
+}
+
 // Checks a refill option's value and fills its setting.
 void TakeValue(const RefillOption& option, const QString& value, RefillSettings& settings)
 {
@@ -236,6 +256,8 @@ void TakeValue(const RefillOption& option, const QString& value, RefillSettings&
     case Fills::Name:
         if (option.name == &RefillSettings::playlist)
             Fill(option, settings, PlaylistName(value));
+        else if (option.name == &RefillSettings::device && !value.isEmpty())
+            Fill(option, settings, DeviceProfileArgument(value));
         else if (value.isEmpty())
             throw UsageError(QStringLiteral("--%1 needs a name").arg(name));
         else

@@ -16,6 +16,7 @@
 namespace {
 
 const QByteArray kDestinationLine = QByteArrayLiteral("# destination ");
+const QByteArray kDeviceLine = QByteArrayLiteral("# device ");
 
 // A row below a named destination is split there: its name leads through
 // the folders to make. Only through plain names: never "..".
@@ -30,14 +31,14 @@ void SplitAtDestination(CopyRow& row, const QStringList& destinations)
         if (std::none_of(names.begin(), names.end(), [](const QString& name) {
                 return name.isEmpty() || name == u"." || name == u".." || name.contains(u'/');
             }))
-            row = {row.source, destination, below};
+            row = {row.source, destination, below, row.converted};
         return;
     }
 }
 
 } // namespace
 
-CopyPlan ReadPlan(const QString& path, int& failedLines)
+CopyPlan ReadPlan(const QString& path, int& failedLines, QString* device)
 {
     QByteArray text;
     if (path.isEmpty()) {
@@ -61,6 +62,10 @@ CopyPlan ReadPlan(const QString& path, int& failedLines)
         if (line.startsWith(kDestinationLine)) {
             if (const std::optional<QString> folder = PathOfPlanPath(line.mid(kDestinationLine.size())))
                 destinations.append(WithClosingSeparator(*folder));
+            continue;
+        }
+        if (line.startsWith(kDeviceLine) && device) {
+            *device = PathOfPlanPath(line.mid(kDeviceLine.size())).value_or(QString());
             continue;
         }
         if (line.trimmed().isEmpty() || line.startsWith('#'))
@@ -95,9 +100,12 @@ QByteArray PlanText(const QList<CopyRow>& rows)
     return text;
 }
 
-bool SavePlan(const QString& path, const QList<CopyRow>& rows, std::optional<std::uint32_t> seed)
+bool SavePlan(const QString& path, const QList<CopyRow>& rows, std::optional<std::uint32_t> seed, const QString& device)
 {
-    const QByteArray text = (seed ? QByteArray("# seed ") + QByteArray::number(*seed) + '\n' : QByteArray()) + PlanText(rows);
+    QByteArray text = seed ? QByteArray("# seed ") + QByteArray::number(*seed) + '\n' : QByteArray();
+    if (!device.isEmpty())
+        text += kDeviceLine + PlanPath(device) + '\n';
+    text += PlanText(rows);
     const std::error_code error = platform::WriteFileWhole(ToFsPath(path), ToFsPath(path + QStringLiteral(".new")),
                                                            {text.constData(), std::size_t(text.size())});
     if (error) {

@@ -33,6 +33,9 @@ struct Slot {
     std::filesystem::path to;
     QString written; // the destination, normalised
     std::mutex* device = nullptr; // the destination's device, where it takes one copy at a time
+    bool toPrepare = false;   // its source is prepared first
+    bool sourceMade = false;  // and it has been: from is that source, or prepareFailure says why not
+    QString prepareFailure;
     Stage stage = Stage::Waiting;
     bool dropped = false;
     bool discard = false; // copy it again at its turn
@@ -80,6 +83,7 @@ struct CopyAhead::Shared {
     std::set<platform::FileId> destinationFolders;
     std::map<std::uint64_t, std::mutex> oneAtATime;
     std::function<void(int, bool)> watch;
+    CopyAhead::PrepareSource prepare;
 
     // Source folders known to be no destination folder; a lock of their
     // own, so that looking does not hold up the turns.
@@ -135,6 +139,20 @@ struct CopyAhead::Shared {
 
 namespace {
 
+// Makes the row's source, before its copy: off the shared mutex, as it may
+// take long (a conversion).
+void PrepareSourceOf(CopyAhead::Shared& shared, Slot& slot)
+{
+    const CopyAhead::PreparedSource made =
+        shared.prepare ? shared.prepare(FromFsName(slot.from.native()), slot.written)
+                       : CopyAhead::PreparedSource {FromFsName(slot.from.native()), {}};
+    if (made.failure.isEmpty())
+        slot.from = ToFsPath(made.path);
+    else
+        slot.prepareFailure = made.failure;
+    slot.sourceMade = true;
+}
+
 // A worker's copy of one row, claimed with the mutex held; returns with it
 // held again, the row handed over.
 void Prepare(CopyAhead::Shared& shared, int position, std::unique_lock<std::mutex>& lock)
@@ -145,7 +163,9 @@ void Prepare(CopyAhead::Shared& shared, int position, std::unique_lock<std::mute
 
     platform::PreparedCopy prepared;
     platform::CopyFailure failure;
-    const bool ahead = shared.MayCopyAhead(slot);
+    if (slot.toPrepare)
+        PrepareSourceOf(shared, slot);
+    const bool ahead = slot.prepareFailure.isEmpty() && shared.MayCopyAhead(slot);
     if (ahead) {
         if (shared.watch)
             shared.watch(position, false);
@@ -233,6 +253,7 @@ CopyAhead::CopyAhead(const std::vector<Row>& rows, Limits limits) : rows_(rows),
     shared_->rowsAhead = limits.rowsAhead > 0 ? limits.rowsAhead : 8 * workers;
     shared_->bytesAhead = limits.bytesAhead > 0 ? limits.bytesAhead : std::uint64_t {4} * 1024 * 1024 * workers;
     shared_->watch = std::move(limits.watch);
+    shared_->prepare = std::move(limits.prepare);
 
     QHash<QString, std::mutex*> devices; // by destination folder
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -247,6 +268,7 @@ CopyAhead::CopyAhead(const std::vector<Row>& rows, Limits limits) : rows_(rows),
         slot.from = ToFsPath(from);
         slot.to = ToFsPath(to);
         slot.written = to;
+        slot.toPrepare = rows[i].prepared;
         const QString folder = FolderOf(to);
         if (!devices.contains(folder)) {
             const std::filesystem::path folderPath = ToFsPath(folder.isEmpty() ? QStringLiteral(".") : folder);
@@ -326,6 +348,16 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
     shared.WakeWorkers();
     lock.unlock();
 
+    QString source = rows_[position].source;
+    if (slot.toPrepare) {
+        if (!slot.sourceMade)
+            PrepareSourceOf(shared, slot);
+        if (!slot.prepareFailure.isEmpty())
+            return {CopyOutcome::Result::Failed, QStringLiteral("could not be converted: %1").arg(slot.prepareFailure),
+                    {}, CopyOutcome::Failure::NotConverted, {}};
+        source = FromFsName(slot.from.native());
+    }
+
     // The usual turn: the source is the file that was read, and the copy
     // takes a name no file has. A copy made in the folder showed that the
     // folder was there.
@@ -338,7 +370,7 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
     }
     // Otherwise the checks of a copy made now.
     const std::variant<CopyOutcome, CopyTarget> checked =
-        CheckCopy(rows_[position].source, rows_[position].destination, !(ready && !failure));
+        CheckCopy(source, rows_[position].destination, !(ready && !failure));
     if (const CopyOutcome* ended = std::get_if<CopyOutcome>(&checked))
         return *ended;
     const CopyTarget& target = std::get<CopyTarget>(checked);

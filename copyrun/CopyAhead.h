@@ -19,7 +19,18 @@ public:
     struct Row {
         QString source;
         QString destination;
+        bool prepared = false; // its source is made by the preparing step first
     };
+
+    // The file a row's copy is made from, once prepared (a song converted
+    // for the device), or why there is none.
+    struct PreparedSource {
+        QString path;
+        QString failure;
+    };
+    // Makes a prepared row's source; runs on a worker ahead of the row's
+    // turn, several at once, or at the turn.
+    using PrepareSource = std::function<PreparedSource(const QString& source, const QString& destination)>;
 
     struct Limits {
         int workers = 0;              // 0: from the cores, 2 to 4
@@ -29,6 +40,7 @@ public:
         // and once the copy is made or has failed, before the row's turn can
         // take it; the worker tells nothing more of that row.
         std::function<void(int position, bool finished)> watch;
+        PrepareSource prepare;
     };
 
     CopyAhead(const std::vector<Row>& rows, Limits limits);

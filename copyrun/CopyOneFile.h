@@ -20,6 +20,7 @@ struct CopyOutcome {
         SourceChanged, // the source changed while it was copied
         NameRefused,   // the destination's file system refuses the name
         CopyDiffers,   // read back from its device, the copy differs from the source
+        NotConverted,  // the source could not be made to fit the device
         System,        // the system's error says why
     };
     Result result = Result::Failed;

@@ -110,7 +110,7 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
     std::vector<CopyAhead::Row> aheadRows;
     aheadRows.reserve(plan.Count());
     for (const CopyRow& row : plan.CopyRows())
-        aheadRows.push_back({row.source, row.IsBlank() || leftOut(row) ? QString() : row.Destination()});
+        aheadRows.push_back({row.source, row.IsBlank() || leftOut(row) ? QString() : row.Destination(), row.converted});
     CopyAhead ahead(aheadRows, limits);
     RemainingRows remaining(plan, rows, [&ahead](int position) { ahead.Drop(position); });
     for (int i = 0; i < plan.Count(); ++i) {

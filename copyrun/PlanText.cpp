@@ -9,20 +9,41 @@
 namespace {
 
 const QByteArray kJoin = kWillBeCopiedTo.toUtf8();
+const QByteArray kConvertedJoin = kWillBeConvertedTo.toUtf8();
 
-// The words without their closing space: a source that ends in them would
-// otherwise make a second join with the real one.
-const QByteArray kJoinWords = kJoin.chopped(1);
 #ifdef Q_OS_WIN
-const QByteArray kEscapedJoinWords = QByteArrayLiteral("|will be copied to");
+const QByteArray kEscapedSpace = QByteArrayLiteral("|");
 #else
-const QByteArray kEscapedJoinWords = QByteArrayLiteral("\\x20will be copied to");
+const QByteArray kEscapedSpace = QByteArrayLiteral("\\x20");
 #endif
 
-// Escapes the joining words inside one path, so that only the real join is left.
+// Escapes the joining words inside one path, so that only the real join is
+// left. The words go without their closing space: a source that ends in
+// them would otherwise make a second join with the real one.
 QByteArray WithJoinEscaped(QByteArray path)
 {
-    return path.contains(kJoinWords) ? path.replace(kJoinWords, kEscapedJoinWords) : path;
+    for (const QByteArray& join : {kJoin, kConvertedJoin}) {
+        const QByteArray words = join.chopped(1);
+        if (path.contains(words))
+            path.replace(words, kEscapedSpace + words.mid(1));
+    }
+    return path;
+}
+
+// Where the one join of a line stands, and how long it is; empty when the
+// line holds none, or more than one.
+std::optional<std::pair<qsizetype, qsizetype>> OnlyJoin(const QByteArray& line, bool& converted)
+{
+    const qsizetype copied = line.indexOf(kJoin);
+    const qsizetype convertedAt = line.indexOf(kConvertedJoin);
+    if ((copied < 0) == (convertedAt < 0))
+        return std::nullopt;
+    converted = convertedAt >= 0;
+    const QByteArray& join = converted ? kConvertedJoin : kJoin;
+    const qsizetype at = converted ? convertedAt : copied;
+    if (line.indexOf(join, at + 1) >= 0)
+        return std::nullopt;
+    return std::pair(at, join.size());
 }
 
 #ifdef Q_OS_WIN
@@ -119,16 +140,22 @@ std::optional<QString> PathOfPlanPath(const QByteArray& text)
     return path;
 }
 
-QByteArray PlanLine(const CopyRow& row) { return PlanPath(row.source) + kJoin + PlanPath(row.Destination()); }
+QByteArray PlanLine(const CopyRow& row)
+{
+    return PlanPath(row.source) + (row.converted ? kConvertedJoin : kJoin) + PlanPath(row.Destination());
+}
 
 std::optional<CopyRow> RowOfPlanLine(const QByteArray& line)
 {
-    const qsizetype join = line.indexOf(kJoin);
-    if (join < 0 || line.indexOf(kJoin, join + 1) >= 0)
+    bool converted = false;
+    const std::optional<std::pair<qsizetype, qsizetype>> join = OnlyJoin(line, converted);
+    if (!join)
         return std::nullopt;
-    const std::optional<QString> source = PathOfPlanPath(line.left(join));
-    const std::optional<QString> destination = PathOfPlanPath(line.mid(join + kJoin.size()));
+    const std::optional<QString> source = PathOfPlanPath(line.left(join->first));
+    const std::optional<QString> destination = PathOfPlanPath(line.mid(join->first + join->second));
     if (!source || !destination)
         return std::nullopt;
-    return CopyRowTo(*source, *destination);
+    CopyRow row = CopyRowTo(*source, *destination);
+    row.converted = converted;
+    return row;
 }

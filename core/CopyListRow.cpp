@@ -11,13 +11,14 @@ QString CopyRowText(const CopyRow& row)
 {
     QString text;
     text.reserve(CopyRowTextLength(row));
-    text.append(row.source).append(kWillBeCopiedTo).append(row.folder).append(row.name);
+    text.append(row.source).append(row.converted ? kWillBeConvertedTo : kWillBeCopiedTo).append(row.folder).append(row.name);
     return text;
 }
 
 qsizetype CopyRowTextLength(const CopyRow& row)
 {
-    return row.source.size() + kWillBeCopiedTo.size() + row.folder.size() + row.name.size();
+    return row.source.size() + (row.converted ? kWillBeConvertedTo : kWillBeCopiedTo).size() + row.folder.size()
+        + row.name.size();
 }
 
 QStringList CopyPlan::Texts() const

@@ -7,6 +7,8 @@
 
 // A copy-list row shows the source path, these words, and the destination path.
 inline const QString kWillBeCopiedTo = QStringLiteral(" will be copied to ");
+// Or these, for a file converted on its way to the device.
+inline const QString kWillBeConvertedTo = QStringLiteral(" will be converted to ");
 
 // What one copy-list row copies, and where. The copy works from these, never
 // from the row's text: a name may hold the words that join the two paths.
@@ -16,6 +18,7 @@ struct CopyRow {
     QString source;
     QString folder; // the destination's folder, with its closing separator
     QString name;   // the destination's file name
+    bool converted = false; // made to fit the device before it is copied
 
     QString Destination() const { return folder + name; }
     // A row added as text alone says nothing about what to copy.
@@ -25,13 +28,14 @@ struct CopyRow {
 
 inline size_t qHash(const CopyRow& row, size_t seed = 0)
 {
-    return qHashMulti(seed, row.source, row.folder, row.name);
+    return qHashMulti(seed, row.source, row.folder, row.name, row.converted);
 }
 
 // A row for a destination given whole: split after its last separator.
 CopyRow CopyRowTo(const QString& source, const QString& destination);
 
-// The text the row shows: "source will be copied to destination".
+// The text the row shows: "source will be copied to destination" (or
+// "will be converted to").
 QString CopyRowText(const CopyRow& row);
 // Its length, without making it.
 qsizetype CopyRowTextLength(const CopyRow& row);

@@ -199,6 +199,15 @@ std::vector<RepeatPick> FirstPicks(const std::vector<std::uint32_t>& positions)
     return picks;
 }
 
+// The size a drawn file takes on the destinations; empty when it cannot be read.
+std::optional<std::uint64_t> SizeToCount(const SelectionRequest& request, const QString& path)
+{
+    const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
+    if (!facts)
+        return std::nullopt;
+    return request.sizeOnDestinations ? request.sizeOnDestinations(path, facts->size) : facts->size;
+}
+
 // Draws count files as usual, passing over every drawn file larger than the
 // bytes left (when there is a budget) or that the request's own test
 // refuses; each drawn file takes its size from the bytes left.
@@ -207,13 +216,13 @@ Selection DrawWithinBudget(const MasterFileList& files, const SelectionRequest& 
 {
     const auto fits = [&](std::uint32_t position) {
         const QString path = files.Path(position);
-        const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
-        if (!facts || (bytesLeft && facts->size > *bytesLeft))
+        const std::optional<std::uint64_t> size = SizeToCount(request, path);
+        if (!size || (bytesLeft && *size > *bytesLeft))
             return false;
-        if (request.fits && !request.fits(path, facts->size))
+        if (request.fits && !request.fits(path, *size))
             return false;
         if (bytesLeft)
-            *bytesLeft -= facts->size;
+            *bytesLeft -= *size;
         return true;
     };
     // Fewer files than asked for, and no budget: every file that fits, in
@@ -294,11 +303,11 @@ FolderDraw DrawFolders(const MasterFileList& files, const SelectionRequest& requ
         std::uint64_t bytes = 0;
         for (std::uint32_t position = folders[folder].begin; position < folders[folder].end; ++position) {
             const QString path = files.Path(position);
-            const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(path));
-            if (!facts)
+            const std::optional<std::uint64_t> size = SizeToCount(request, path);
+            if (!size)
                 return false;
-            bytes += facts->size;
-            sized.push_back({path, facts->size});
+            bytes += *size;
+            sized.push_back({path, *size});
         }
         if (bytesLeft && bytes > *bytesLeft)
             return false;

@@ -56,6 +56,9 @@ struct SelectionRequest {
     // is drawn in its place. With a number of files of +infinity, files are
     // drawn until it refuses every one left.
     std::function<bool(const QString& path, std::uint64_t size)> fits;
+    // When set, the size a drawn file takes on the destinations (converted,
+    // it may take more or less than its own), which the budgets count.
+    std::function<std::uint64_t(const QString& path, std::uint64_t size)> sizeOnDestinations;
     // When set, only the files it accepts are drawn from; it is given the
     // position of the source row a file was found in and the file's name. A
     // folder is still named as holding no files only when it holds none.

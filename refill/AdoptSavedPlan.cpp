@@ -25,6 +25,10 @@ void RefillRun::AdoptSavedPlan(CopyPlan& plan)
     plan.rows.removeIf([&kept](const CopyRow& row) { return !row.IsBlank() && !kept.contains(row.folder); });
     if (settings_.asciiNames)
         FoldPlanNames(plan);
+    SetUpDevices(plan_.destinations);
+    RequireFfmpeg(plan);
+    if (devicesRefused_)
+        plan.rows.clear();
 }
 
 // A saved plan's names in plain ASCII; two that fold alike in one

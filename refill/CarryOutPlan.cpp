@@ -80,8 +80,13 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
     CopyRunObserver& observer = plan_.plainCopyList ? static_cast<CopyRunObserver&>(progress) : watched;
     ProblemsTold problems(*this);
     progress.RowsBegin();
-    outcome.run = RunCopyList(copyList, observer, problems, procedureLabel, locks_.FoldersLeftOut() + folders.notMade);
+    CopyAhead::Limits limits = CopyAhead::DefaultLimits();
+    limits.prepare = SourcePreparer();
+    outcome.run = RunCopyList(copyList, observer, problems, procedureLabel, limits,
+                              locks_.FoldersLeftOut() + folders.notMade);
     progress.RowsEnd();
+    if (device_)
+        device_->TrimCache();
     outcome.flushFailures = FlushToDevices(outcome.run.written, flusher,
                                            [&](const FlushGroup& group) { progress.Flushing(group); });
     outcome.readBack = ReadBack(rows, outcome.run.written, progress);
@@ -160,7 +165,7 @@ std::optional<ReadBackSummary> RefillRun::ReadBack(const QList<CopyRow>& rows, c
     if (!settings_.verify)
         return std::nullopt;
     progress.ReadingBack();
-    ReadBackSummary summary = ReadBackCopies(rows, written);
+    ReadBackSummary summary = ReadBackCopies(AsCopied(rows), written);
     for (const auto& [row, outcome] : summary.failed)
         progress.RowFailed(row, CopyRowText(row), outcome);
     for (const QString& folder : summary.differing)

@@ -144,7 +144,13 @@ CopyPlan RefillRun::Draw(RandomSource& random, double defaultCount)
     DrawFolders folders;
     plan_.destinations = NameFolders(folders);
     plan_.plannedFor = plan_.destinations;
-    plan_.drawn = DrawFrom(folders, random, defaultCount);
+    SetUpDevices(plan_.destinations);
+    if (!devicesRefused_) {
+        plan_.drawn = DrawFrom(folders, random, defaultCount);
+        FitToDevices(plan_.drawn);
+    }
+    if (devicesRefused_)
+        plan_.drawn = {};
     return plan_.drawn;
 }
 
@@ -178,6 +184,10 @@ CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, double 
     if (!filter.IsEmpty() || settings_.maxBytes || settings_.fill)
         AcceptThroughFilter(request, sources, filter, candidates);
     const ArrivalOf arrivalOf = ArrivalsOf(sources);
+    if (device_->AnyConverts())
+        request.sizeOnDestinations = [this](const QString& path, std::uint64_t size) {
+            return device_->SizeOnDevices(path, size);
+        };
     std::optional<FillBudget> budget = FillBudgetOf();
     if (budget) {
         request.fits = [&](const QString& path, std::uint64_t size) { return budget->Take(FileNameOf(path), size); };

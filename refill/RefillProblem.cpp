@@ -148,6 +148,8 @@ Weight WeightOf(RefillProblem::Kind kind)
     case Kind::PlaylistNotWritten:
     case Kind::CycleFolderNotMade:
     case Kind::CycleNotWritten:
+    case Kind::ProfileRefused:
+    case Kind::FfmpegMissing:
         break;
     }
     return Weight::Failure;

@@ -85,6 +85,9 @@ struct RefillProblem {
         CycleDamaged,       // a fresh cycle starts
         CycleFolderNotMade, // path is the state folder
         CycleNotWritten,    // error
+        // The devices, before anything is copied: the run copies nothing.
+        ProfileRefused, // the profile file path cannot be used: description says why
+        FfmpegMissing,  // files must be converted and no ffmpeg is found: description says how to get it
     };
 
     RefillProblem(Kind kind, QString path = {}, std::error_code error = {})

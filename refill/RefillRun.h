@@ -3,6 +3,8 @@
 #include "copyrun/CopyRun.h"
 #include "copyrun/ReadBack.h"
 #include "core/CopyListRow.h"
+#include "device/DeviceFiles.h"
+#include "device/ProfileFile.h"
 #include "randomlist/CorrelateListviews.h"
 #include "randomlist/DestinationVolumes.h"
 #include "refill/CycleState.h"
@@ -135,6 +137,11 @@ public:
     // How many of the problems told failed the run.
     int Failures() const { return failures_; }
 
+    // True when a device's profile cannot be used, or files must be
+    // converted without an ffmpeg: the plan is then empty, as nothing may
+    // be copied.
+    bool DevicesStopTheRun() const { return devicesRefused_; }
+
 private:
     struct DrawFolders;
 
@@ -161,6 +168,14 @@ private:
     void RecordTheCycle(const QStringList& arrived, bool flushed);
     bool KeepsNames() const;
     void RenameTakenRows(RowListModel& copyList) const;
+    // The devices (DeviceFitting.cpp).
+    void SetUpDevices(const QStringList& destinations);
+    void RefuseDevices(const ProfileError& error);
+    void FitToDevices(CopyPlan& plan);
+    void RequireFfmpeg(const CopyPlan& plan);
+    bool IsKeptFile(const QString& path) const;
+    CopyAhead::PrepareSource SourcePreparer();
+    QList<CopyRow> AsCopied(QList<CopyRow> rows) const;
 
     RefillSettings settings_;
     RefillReport& report_;
@@ -170,4 +185,6 @@ private:
     int skipped_ = 0; // rows left out for a name taken
     int failures_ = 0;
     QSet<QString> namesRefusedIn_; // destinations said to refuse names beyond ASCII
+    std::unique_ptr<DeviceFiles> device_; // the destinations' profiles, once they are named
+    bool devicesRefused_ = false;
 };

@@ -237,6 +237,8 @@ QString ProblemHeading(const RefillProblem& problem)
     case Kind::FewerToDrawFrom:
     case Kind::ReadThroughCache:
     case Kind::CycleWaiting:
+    case Kind::ProfileRefused:
+    case Kind::FfmpegMissing:
         break;
     }
     return {};
@@ -383,7 +385,8 @@ void WindowRefillReport::Tell(const RefillProblem& problem)
         return;
     if (problem.kind == RefillProblem::Kind::ListPathRefused)
         dialogs_.MsgBox(BadCharactersMessage(problem.path));
-    else if (problem.kind == RefillProblem::Kind::ListUnreadable)
+    else if (problem.kind == RefillProblem::Kind::ListUnreadable || problem.kind == RefillProblem::Kind::ProfileRefused
+             || problem.kind == RefillProblem::Kind::FfmpegMissing)
         dialogs_.MsgBox(problem.description);
     else if (WeightOf(problem.kind) != Weight::Note)
         problems_.push_back(problem);

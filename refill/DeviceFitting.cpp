@@ -1,0 +1,123 @@
+// Fitting the draw to the devices: each destination's profile, the names
+// of the files converted for it, and whether the run can convert at all.
+
+#include "refill/RefillRun.h"
+
+#include "core/PathHelpers.h"
+#include "device/DeviceFiles.h"
+#include "device/Ffmpeg.h"
+#include "device/ProfileLookup.h"
+#include "randomlist/CorrelateListviews.h"
+#include "refill/DestinationChecks.h"
+
+#include <QSet>
+
+#include <algorithm>
+
+#include <filesystem>
+
+void RefillRun::SetUpDevices(const QStringList& destinations)
+{
+    device_ = std::make_unique<DeviceFiles>(DeviceFiles::Options {
+        settings_.ffmpeg, {}, settings_.cacheSize.value_or(ConversionCache::kDefaultCap)});
+    std::optional<DeviceProfile> chosen;
+    if (!settings_.device.isEmpty()) {
+        std::variant<DeviceProfile, ProfileError> named = ProfileNamed(settings_.device);
+        if (const ProfileError* error = std::get_if<ProfileError>(&named)) {
+            RefuseDevices(*error);
+            return;
+        }
+        chosen = std::get<DeviceProfile>(std::move(named));
+    }
+    for (const QString& folder : destinations) {
+        const std::variant<DeviceProfile, ProfileError> profile = ProfileForDestination(chosen, folder);
+        if (const ProfileError* error = std::get_if<ProfileError>(&profile))
+            RefuseDevices(*error);
+        else
+            device_->SetProfile(folder, std::get<DeviceProfile>(profile));
+    }
+}
+
+void RefillRun::RefuseDevices(const ProfileError& error)
+{
+    RefillProblem refused {RefillProblem::Kind::ProfileRefused, error.file};
+    refused.description = error.Text();
+    Tell(refused);
+    devicesRefused_ = true;
+}
+
+// The rows a device does not take as they are are marked, and those
+// converted take the new extension: a name that is then taken, by another
+// row or by a file the run keeps, takes a number as a clash does.
+void RefillRun::FitToDevices(CopyPlan& plan)
+{
+    if (!device_ || !device_->AnyConverts())
+        return;
+    QSet<QString> claimed;
+    for (const CopyRow& row : plan.rows)
+        claimed.insert(row.Destination().toCaseFolded());
+    const QChar separator = NativeSeparator();
+    for (CopyRow& row : plan.rows) {
+        if (row.IsBlank())
+            continue;
+        const QString folder = FolderOf(row.Destination());
+        const Treatment treatment = device_->TreatmentFor(row.source, folder);
+        if (treatment == Treatment::Copy)
+            continue;
+        row.converted = true;
+        const qsizetype leafAt = row.name.lastIndexOf(separator) + 1;
+        const QString below = row.name.left(leafAt);
+        const QString fitted = ConvertedName(row.name.mid(leafAt), *device_->ProfileOf(folder).audio);
+        if (treatment != Treatment::Convert || below + fitted == row.name)
+            continue;
+        claimed.remove(row.Destination().toCaseFolded());
+        std::uint32_t number = 0;
+        row.name = below + FreeNumberedName(fitted, number, [&](const QString& name) {
+            const QString path = row.folder + below + name;
+            return claimed.contains(path.toCaseFolded()) || (KeepsNames() && IsKeptFile(path));
+        });
+        claimed.insert(row.Destination().toCaseFolded());
+    }
+    RequireFfmpeg(plan);
+}
+
+// Rows to convert need an ffmpeg; without one, none of the plan is copied.
+void RefillRun::RequireFfmpeg(const CopyPlan& plan)
+{
+    if (devicesRefused_ || !device_ || !device_->Ffmpeg().isEmpty()
+        || std::none_of(plan.rows.begin(), plan.rows.end(), [](const CopyRow& row) { return row.converted; }))
+        return;
+    RefillProblem missing {RefillProblem::Kind::FfmpegMissing};
+    missing.description = FfmpegMissingText();
+    Tell(missing);
+    devicesRefused_ = true;
+}
+
+// A file in a destination that the run must not replace.
+bool RefillRun::IsKeptFile(const QString& path) const
+{
+    const std::filesystem::file_status status = StatusAt(path);
+    return std::filesystem::exists(status) && !std::filesystem::is_directory(status) && !plan_.records.IsRemovable(path);
+}
+
+CopyAhead::PrepareSource RefillRun::SourcePreparer()
+{
+    if (!device_ || !device_->AnyConverts())
+        return {};
+    return [device = device_.get()](const QString& source, const QString& destination) {
+        const DeviceFiles::Prepared prepared = device->Prepare(source, FolderOf(destination));
+        return CopyAhead::PreparedSource {prepared.path, prepared.failure};
+    };
+}
+
+// The rows as their copies were made: a converted file's from what ffmpeg wrote.
+QList<CopyRow> RefillRun::AsCopied(QList<CopyRow> rows) const
+{
+    if (!device_)
+        return rows;
+    for (CopyRow& row : rows) {
+        if (row.converted)
+            row.source = device_->PreparedPath(row.source, FolderOf(row.Destination()));
+    }
+    return rows;
+}
