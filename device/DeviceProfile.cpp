@@ -1,1 +1,179 @@
 #include "device/DeviceProfile.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+const QString kBuiltIn = QStringLiteral("built in");
+
+// What a conversion writes when the device takes it: CD's rate, which
+// every encoder and every unit knows.
+constexpr int kPreferredRate = 44100;
+
+DeviceProfile AsIs() { return {QString::fromLatin1(kAsIsProfile), kBuiltIn, std::nullopt}; }
+
+DeviceProfile CarMp3()
+{
+    AudioRules rules;
+    rules.plays = QStringList {QStringLiteral("mp3")};
+    rules.minSampleRate = 32000;
+    rules.maxSampleRate = 48000;
+    rules.maxBitRate = 320;
+    rules.convertTo = QStringLiteral("mp3");
+    rules.bitRate = 192;
+    rules.tags = TagVersion::Id3v23AndV1;
+    rules.art = 300;
+    return {QStringLiteral("car-mp3"), kBuiltIn, rules};
+}
+
+DeviceProfile PlayerMp3Aac()
+{
+    AudioRules rules;
+    rules.plays = QStringList {QStringLiteral("mp3"), QStringLiteral("aac")};
+    rules.maxSampleRate = 48000;
+    rules.convertTo = QStringLiteral("mp3");
+    rules.bitRate = 256;
+    rules.tags = TagVersion::Id3v23;
+    rules.art = 500;
+    return {QStringLiteral("player-mp3-aac"), kBuiltIn, rules};
+}
+
+// The rates ffmpeg's encoders write, lowest first: any other fails the
+// conversion.
+const std::vector<int>& EncoderRates(const QString& convertTo)
+{
+    static const std::vector<int> mp3 = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+    static const std::vector<int> aac
+        = {7350, 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 64000, 88200, 96000};
+    return convertTo == QLatin1String("aac") ? aac : mp3;
+}
+
+bool RateWithin(int rate, const AudioRules& rules)
+{
+    return rate >= rules.minSampleRate && (rules.maxSampleRate == 0 || rate <= rules.maxSampleRate);
+}
+
+QString TagsName(TagVersion tags)
+{
+    switch (tags) {
+    case TagVersion::Id3v23:
+        return QStringLiteral("id3v2.3");
+    case TagVersion::Id3v23AndV1:
+        return QStringLiteral("id3v2.3+id3v1");
+    case TagVersion::Id3v24:
+        return QStringLiteral("id3v2.4");
+    }
+    return {};
+}
+
+QString TagsText(TagVersion tags)
+{
+    switch (tags) {
+    case TagVersion::Id3v23:
+        return QStringLiteral("ID3v2.3 tags");
+    case TagVersion::Id3v23AndV1:
+        return QStringLiteral("ID3v2.3 and ID3v1 tags");
+    case TagVersion::Id3v24:
+        return QStringLiteral("ID3v2.4 tags");
+    }
+    return {};
+}
+
+// "mp3, flac and aac" -> "MP3, FLAC and AAC".
+QString CodecsText(const QStringList& codecs)
+{
+    QStringList names;
+    for (const QString& codec : codecs)
+        names.append(codec.toUpper());
+    const QString last = names.isEmpty() ? QString() : names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
+// 44100 -> "44.1", 48000 -> "48".
+QString Kilo(int hertz) { return QString::number(hertz / 1000.0); }
+
+// What a device takes: "MP3 up to 48 kHz and 320 kbit/s",
+// "MP3 at 32 to 48 kHz and up to 320 kbit/s".
+QString PlaysText(const AudioRules& rules)
+{
+    QString rates;
+    if (rules.minSampleRate > 0 && rules.maxSampleRate > 0)
+        rates = QStringLiteral(" at %1 to %2 kHz").arg(Kilo(rules.minSampleRate), Kilo(rules.maxSampleRate));
+    else if (rules.minSampleRate > 0)
+        rates = QStringLiteral(" at %1 kHz or more").arg(Kilo(rules.minSampleRate));
+    else if (rules.maxSampleRate > 0)
+        rates = QStringLiteral(" up to %1 kHz").arg(Kilo(rules.maxSampleRate));
+    QString bitRate;
+    if (rules.maxBitRate > 0) {
+        // "up to" is said once where both bounds are upper ones.
+        const bool saidUpTo = rules.minSampleRate == 0 && rules.maxSampleRate > 0;
+        bitRate = QStringLiteral("%1%2%3 kbit/s")
+                      .arg(rates.isEmpty() ? QString() : QStringLiteral(" and"),
+                           saidUpTo ? QStringLiteral(" ") : QStringLiteral(" up to "))
+                      .arg(rules.maxBitRate);
+    }
+    return QStringLiteral("plays ") + CodecsText(rules.plays) + rates + bitRate;
+}
+
+QString ArtText(const std::optional<int>& art)
+{
+    if (!art)
+        return QStringLiteral("covers kept as they are");
+    if (*art == 0)
+        return QStringLiteral("no covers");
+    return QStringLiteral("covers at most %1 px").arg(*art);
+}
+
+} // namespace
+
+const std::vector<DeviceProfile>& BuiltInProfiles()
+{
+    static const std::vector<DeviceProfile> profiles = {AsIs(), CarMp3(), PlayerMp3Aac()};
+    return profiles;
+}
+
+QString ProfileSummary(const DeviceProfile& profile)
+{
+    if (profile.IsAsIs())
+        return QStringLiteral("copies every file as it is");
+    const AudioRules& rules = *profile.audio;
+    return QStringLiteral("%1; converts the rest to %2 at %3 kbit/s, %4, %5")
+        .arg(PlaysText(rules), rules.convertTo.toUpper())
+        .arg(rules.bitRate)
+        .arg(TagsText(rules.tags), ArtText(rules.art));
+}
+
+QString ConversionFields(const AudioRules& rules)
+{
+    // Written out by name so that a field added later changes every key
+    // rather than making two recipes read alike.
+    return QStringLiteral("ConvertTo=%1;BitRate=%2;SampleRate=%3;Tags=%4;Art=%5")
+        .arg(rules.convertTo)
+        .arg(rules.bitRate)
+        .arg(ConvertedSampleRate(rules))
+        .arg(TagsName(rules.tags), rules.art ? QString::number(*rules.art) : QStringLiteral("kept"));
+}
+
+int ConvertedSampleRate(const AudioRules& rules)
+{
+    const bool below = rules.maxSampleRate > 0 && rules.maxSampleRate < kPreferredRate;
+    const bool above = rules.minSampleRate > kPreferredRate;
+    if (!below && !above)
+        return kPreferredRate;
+    // The rate an encoder writes nearest to 44.1 kHz within the device's
+    // bounds: a bound such as 40000 is no rate ffmpeg can write.
+    const std::vector<int>& rates = EncoderRates(rules.convertTo);
+    if (below) {
+        const auto found
+            = std::find_if(rates.rbegin(), rates.rend(), [&](int rate) { return RateWithin(rate, rules); });
+        if (found != rates.rend())
+            return *found;
+    } else {
+        const auto found = std::find_if(rates.begin(), rates.end(), [&](int rate) { return RateWithin(rate, rules); });
+        if (found != rates.end())
+            return *found;
+    }
+    // None fits: ProfileFile refuses such bounds.
+    return kPreferredRate;
+}
