@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -227,6 +228,18 @@ void Work(const std::shared_ptr<CopyAhead::Shared> shared)
 // copy is still being made by a worker.
 constexpr std::chrono::milliseconds kProgressInterval {50};
 
+// A source not prepared ahead is prepared at its turn, on a thread of its
+// own, so that the window's events and an interrupt still get their turn.
+void PrepareAtTurn(CopyAhead::Shared& shared, Slot& slot, const platform::CopyProgress& onProgress)
+{
+    std::future<void> made = std::async(std::launch::async, [&shared, &slot] { PrepareSourceOf(shared, slot); });
+    while (made.wait_for(kProgressInterval) != std::future_status::ready) {
+        if (onProgress)
+            onProgress(0);
+    }
+    made.get();
+}
+
 } // namespace
 
 CopyAhead::Limits CopyAhead::DefaultLimits()
@@ -351,7 +364,7 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
     QString source = rows_[position].source;
     if (slot.toPrepare) {
         if (!slot.sourceMade)
-            PrepareSourceOf(shared, slot);
+            PrepareAtTurn(shared, slot, onProgress);
         if (!slot.prepareFailure.isEmpty())
             return {CopyOutcome::Result::Failed, QStringLiteral("could not be converted: %1").arg(slot.prepareFailure),
                     {}, CopyOutcome::Failure::NotConverted, {}};

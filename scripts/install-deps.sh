@@ -4,6 +4,8 @@
 # them is already present.
 set -euo pipefail
 
+# ffmpeg converts songs for devices that do not play them; TagLib
+# (libtag1-dev) reads what a song is.
 # fonts-liberation2: the window is laid out for Arial; Liberation Sans has
 # its widths, so every caption fits (Debian has no Arial). The tests'
 # offscreen platform uses the same fonts.
@@ -19,6 +21,9 @@ packages=(
     help2man
     dosfstools
     fusefat
+    pkg-config
+    libtag1-dev
+    ffmpeg
 )
 [ $# -gt 0 ] && packages=("$@")
 

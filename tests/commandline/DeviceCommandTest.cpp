@@ -1,0 +1,223 @@
+#include "commandline/CommandLineFixture.h"
+#include "support/AudioFixtures.h"
+#include "support/FatStick.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+namespace {
+
+// The real program with songs: ffmpeg is needed to make them.
+class DeviceCommandLine : public CommandLine {
+protected:
+    void SetUp() override
+    {
+        if (!fixtures::HaveFfmpeg()) {
+            if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_FFMPEG"))
+                FAIL() << "no ffmpeg on PATH";
+            GTEST_SKIP() << "no ffmpeg on PATH";
+        }
+        process.setProcessEnvironment(WithCache(Environment()));
+        tree.MakeFolder("lib");
+    }
+
+    QProcessEnvironment WithCache(QProcessEnvironment environment) const
+    {
+        environment.insert("XDG_CACHE_HOME", tree.Path("cache"));
+        return environment;
+    }
+
+    // An ffmpeg that logs each conversion (not its -version) and runs the real one.
+    QString CountingFfmpeg()
+    {
+        const QString path = tree.WriteFile("counting-ffmpeg",
+                                            "#!/bin/sh\n[ \"$1\" = -version ] || echo converted >> \"$0.log\"\n"
+                                            "exec ffmpeg \"$@\"\n");
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+        return path;
+    }
+    int Conversions() { return QString::fromUtf8(FileBytesIfAny(tree.Path("counting-ffmpeg.log"))).count("converted"); }
+
+    static QByteArray FileBytesIfAny(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QStringList CacheEntries() { return QDir(tree.Path("cache/quorvex/converted")).entryList(QDir::Files | QDir::Hidden); }
+};
+
+} // namespace
+
+// The plan says which rows are converted and under which name; a saved
+// plan keeps its device, and another device cannot carry it out.
+TEST_F(DeviceCommandLine, ThePlanSaysWhatIsConvertedAndKeepsItsDevice)
+{
+    fixtures::PlainFlac(tree.Path("lib/Sång 'one'.flac"));
+    fixtures::Mp3Fitting(tree.Path("lib/fits.mp3"));
+    tree.WriteFile("lib/cover.jpg", "not a song");
+    const QString out = tree.MakeFolder("out");
+    const QString plan = tree.Path("plan.txt");
+    Outcome outcome = Run({"-s", tree.Path("lib"), "-d", out, "-n", "3", "--device", "car-mp3", "--dry-run",
+                           "--save-plan", plan});
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    const QString lib = tree.Path("lib");
+    EXPECT_TRUE(outcome.out.contains(lib + "/Sång 'one'.flac will be converted to " + out + "/Sång 'one'.mp3\n"))
+        << outcome.out.toStdString();
+    EXPECT_TRUE(outcome.out.contains(lib + "/fits.mp3 will be copied to " + out + "/fits.mp3\n"));
+    EXPECT_TRUE(outcome.out.contains(lib + "/cover.jpg will be copied to " + out + "/cover.jpg\n"));
+    EXPECT_TRUE(FileBytes(plan).contains("\n# device car-mp3\n"));
+    EXPECT_TRUE(QDir(out).isEmpty());
+
+    outcome = Run({"--plan", plan, "--device", "player-mp3-aac"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.err, "quorvex: --device: the plan was made for the device car-mp3; carry it out with that "
+                           "device, or draw a new plan\n");
+    EXPECT_TRUE(QDir(out).isEmpty());
+
+    outcome = Run({"--plan", plan, "--verify"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(Names(out), (std::set<std::string> {"Sång 'one'.mp3", "cover.jpg", "fits.mp3"}));
+    EXPECT_EQ(FileBytes(out + "/fits.mp3"), FileBytes(lib + "/fits.mp3"));
+}
+
+// Without an ffmpeg, a run that must convert writes nothing and says how to
+// get one; a profile that cannot be used, named or a stick's own, stops
+// the run the same way, naming its line and key.
+TEST_F(DeviceCommandLine, WhatStopsARunBeforeItWritesAnything)
+{
+    fixtures::PlainFlac(tree.Path("lib/a.flac"));
+    const QString out = tree.MakeFolder("out");
+    const QStringList draw {"-s", tree.Path("lib"), "-d", out, "-n", "1"};
+    Outcome outcome = Run(draw + QStringList {"--device", "car-mp3", "--ffmpeg", tree.Path("no-ffmpeg")});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_TRUE(outcome.err.endsWith("quorvex: convert: ffmpeg is missing: install it with \"apt install ffmpeg\", "
+                                     "or give it with --ffmpeg\n")) << outcome.err.toStdString();
+    QProcessEnvironment withoutPath = WithCache(Environment());
+    withoutPath.insert("PATH", tree.Path("empty"));
+    process.setProcessEnvironment(withoutPath);
+    outcome = Run(draw + QStringList {"--device", "car-mp3"});
+    EXPECT_EQ(outcome.status, 2) << outcome.err.toStdString();
+    process.setProcessEnvironment(WithCache(Environment()));
+
+    outcome = Run(draw + QStringList {"--device", "no-such-car"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_TRUE(outcome.err.startsWith("quorvex: --device: no device profile named \"no-such-car\"")) << outcome.err.toStdString();
+
+    tree.WriteFile("out/.quorvex-device.ini", "[Audio]\nPlays=mp3\nArt=big\n");
+    outcome = Run(draw);
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_TRUE(outcome.err.contains(out + "/.quorvex-device.ini:3: Art: ")) << outcome.err.toStdString();
+    EXPECT_EQ(Names(out), std::set<std::string> {".quorvex-device.ini"});
+
+    // The stick's own profile, where --device names none.
+    tree.WriteFile("out/.quorvex-device.ini", "[Audio]\nPlays=mp3\nConvertTo=mp3\nBitRate=128\n");
+    outcome = Run(draw);
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(Names(out), (std::set<std::string> {".quorvex-device.ini", "a.mp3"}));
+}
+
+// Nights that draw songs converted before convert none of them again, two
+// runs at once share the cache, and a small cap lets the old ones go.
+TEST_F(DeviceCommandLine, LaterNightsCopyFromTheCache)
+{
+    for (int song = 1; song <= 4; ++song)
+        fixtures::PlainFlac(tree.Path(QStringLiteral("lib/%1.flac").arg(song)), 1.0);
+    const QString ffmpeg = CountingFfmpeg();
+    const QStringList night {"-s", tree.Path("lib"), "-n", "4", "--device", "car-mp3", "--ffmpeg", ffmpeg, "-q"};
+    // Two runs at once, into two sticks: each song is converted by one of
+    // them or both, and neither reads a half-written entry.
+    QProcess other;
+    other.setProcessEnvironment(WithCache(Environment()));
+    other.start(QUORVEX_PROGRAM, night + QStringList {"-d", tree.MakeFolder("stick2")});
+    Outcome outcome = Run(night + QStringList {"-d", tree.MakeFolder("stick1")});
+    ASSERT_TRUE(other.waitForFinished(60'000));
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(other.exitCode(), 0) << other.readAllStandardError().toStdString();
+    const std::set<std::string> songs {"1.mp3", "2.mp3", "3.mp3", "4.mp3"};
+    EXPECT_EQ(Names(tree.Path("stick1")), songs);
+    EXPECT_EQ(Names(tree.Path("stick2")), songs);
+    for (const char* song : {"/1.mp3", "/4.mp3"})
+        EXPECT_EQ(FileBytes(tree.Path("stick1") + song), FileBytes(tree.Path("stick2") + song));
+    EXPECT_GE(Conversions(), 4);
+    EXPECT_EQ(CacheEntries().filter(QRegularExpression("\\.mp3$")).size(), 4) << CacheEntries().join(' ').toStdString();
+    EXPECT_TRUE(CacheEntries().filter(QRegularExpression("^\\.")).isEmpty()) << "no temporaries";
+
+    const int before = Conversions();
+    outcome = Run(night + QStringList {"-d", tree.MakeFolder("stick3")});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(Names(tree.Path("stick3")), songs);
+    EXPECT_EQ(Conversions(), before);
+
+    // A cap below one entry: tonight's stay, and what no night uses goes.
+    tree.MakeFolder("other");
+    fixtures::PlainFlac(tree.Path("other/5.flac"), 1.0);
+    outcome = Run({"-s", tree.Path("other"), "-d", tree.MakeFolder("stick4"), "--device", "car-mp3", "--ffmpeg", ffmpeg,
+                   "--cache-size", "1K"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(CacheEntries().filter(QRegularExpression("\\.mp3$")).size(), 1);
+}
+
+// On a FAT stick, a player plays every converted song through the playlist.
+TEST_F(DeviceCommandLine, APlayerPlaysTheConvertedSongsOnAStick)
+{
+    FatStick stick;
+    if (!stick.Usable())
+        GTEST_SKIP() << stick.Problem().toStdString();
+    if (QStandardPaths::findExecutable("mpv").isEmpty()) {
+        if (!qEnvironmentVariableIsEmpty("QUORVEX_REQUIRE_PLAYER"))
+            FAIL() << "mpv is missing (./test.sh installs it)";
+        GTEST_SKIP() << "mpv is missing";
+    }
+    // FUSE's FAT takes no letters beyond ASCII; ":" and "?" it refuses too.
+    fixtures::Flac96k24WithCover(tree.Path("lib/Hi-res: 96k?.flac"));
+    fixtures::OpusWithCover(tree.Path("lib/opus song.opus"));
+    fixtures::M4aWithCover(tree.Path("lib/m4a song.m4a"));
+    fixtures::Vorbis(tree.Path("lib/vorbis.ogg"));
+    fixtures::Wav(tree.Path("lib/wave.wav"));
+    const Outcome outcome = Run({"-s", tree.Path("lib"), "-d", stick.Folder(), "-n", "5", "--device", "car-mp3",
+                                 "--playlist", "car.m3u8", "--verify"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(Names(stick.Folder()).contains("Hi-res_ 96k_.mp3"));
+    QProcess mpv;
+    mpv.start("mpv", {"--no-config", "--ao=null", "--vo=null", "--length=0.1", "--playlist=" + stick.Folder() + "/car.m3u8"});
+    ASSERT_TRUE(mpv.waitForFinished(60'000));
+    const QString said = QString::fromUtf8(mpv.readAllStandardOutput() + mpv.readAllStandardError());
+    EXPECT_EQ(said.count("Playing: "), 5) << said.toStdString();
+    EXPECT_EQ(said.count("(mp3)"), 5) << said.toStdString();
+    EXPECT_FALSE(said.contains("Failed")) << said.toStdString();
+}
+
+// An interrupted run ends the conversions it started.
+TEST_F(DeviceCommandLine, AnInterruptEndsTheConversions)
+{
+    fixtures::PlainFlac(tree.Path("lib/a.flac"));
+    fixtures::PlainFlac(tree.Path("lib/b.flac"));
+    const QString hanging = tree.WriteFile("hanging-ffmpeg", "#!/bin/sh\n[ \"$1\" = -version ] && exit 0\n"
+                                                             "echo $$ >> \"$0.pids\"\nexec sleep 120\n");
+    QFile::setPermissions(hanging, QFile::permissions(hanging) | QFile::ExeOwner);
+    process.start(QUORVEX_PROGRAM, {"-s", tree.Path("lib"), "-d", tree.MakeFolder("out"), "-n", "2", "--device",
+                                    "car-mp3", "--ffmpeg", hanging});
+    QStringList pids;
+    for (int wait = 0; wait < 300 && pids.size() < 2; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pids = QString::fromUtf8(FileBytesIfAny(hanging + ".pids")).split('\n', Qt::SkipEmptyParts);
+    }
+    ASSERT_EQ(pids.size(), 2) << "both songs are converted at once";
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(30'000));
+    EXPECT_EQ(process.exitCode(), 130);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Ended, or a zombie that nothing reaps in a container without an init.
+    for (const QString& pid : pids) {
+        const QByteArray stat = FileBytesIfAny("/proc/" + pid + "/stat");
+        EXPECT_TRUE(stat.isEmpty() || stat.contains(") Z ")) << "conversion " << pid.toStdString() << " still runs";
+    }
+}
