@@ -90,9 +90,9 @@ void CheckInputFiles(const Options& options)
 
 // The files and bytes each destination folder gets; one line when all get
 // the same, as they do unless a filter told them apart.
-void PrintPlanSize(const QList<CopyRow>& rows)
+void PrintPlanSize(const RefillRun& refill, const QList<CopyRow>& rows)
 {
-    const std::vector<PlannedSize> sizes = PlannedSizes(rows);
+    const std::vector<PlannedSize> sizes = refill.PlannedSizes(rows);
     const auto line = [](int files, std::uint64_t bytes) {
         return QStringLiteral("%1 files, %2 bytes (%3 MiB)").arg(files).arg(bytes).arg(bytes / 1048576.0, 0, 'f', 1);
     };
@@ -269,7 +269,7 @@ int Run(const Options& options, RunCounts& counts)
         return kFailedStatus;
     }
     if ((options.refill.maxBytes || options.refill.fill) && !options.quiet)
-        report.Step(106, [&] { PrintPlanSize(copyList.CopyRows()); });
+        report.Step(106, [&] { PrintPlanSize(refill, copyList.CopyRows()); });
     const std::optional<std::uint32_t> planSeed = options.plan.isEmpty() ? std::optional(seed) : std::nullopt;
     if (!options.savePlan.isEmpty()
         && !SavePlan(AbsolutePath(options.savePlan), copyList.CopyRows(), planSeed, settings.device))

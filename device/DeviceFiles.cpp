@@ -88,17 +88,21 @@ QString DeviceFiles::NameFor(const QString& source, const QString& name, const Q
     return ConvertedName(name, *ProfileOf(folder).audio);
 }
 
+std::uint64_t DeviceFiles::SizeIn(const QString& source, std::uint64_t size, const QString& folder)
+{
+    const Treatment treatment = TreatmentFor(source, folder);
+    if (treatment == Treatment::Copy)
+        return size;
+    return TreatedSizeBound(FactsOf(source), *ProfileOf(folder).audio, treatment, size);
+}
+
 std::uint64_t DeviceFiles::SizeOnDevices(const QString& source, std::uint64_t size)
 {
     if (profiles_.empty())
         return size;
     std::uint64_t largest = 0;
-    for (const auto& [folder, profile] : profiles_) {
-        const Treatment treatment = TreatmentFor(source, folder);
-        largest = std::max(largest, treatment == Treatment::Copy
-                                        ? size
-                                        : TreatedSizeBound(FactsOf(source), *profile.audio, treatment, size));
-    }
+    for (const auto& destination : profiles_)
+        largest = std::max(largest, SizeIn(source, size, destination.first));
     return largest;
 }
 

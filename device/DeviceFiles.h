@@ -40,7 +40,8 @@ public:
     // The name a drawn file takes in folder: name, or name with the
     // converted file's extension.
     QString NameFor(const QString& source, const QString& name, const QString& folder);
-    // The most the file takes on any destination.
+    // The most the file (of size bytes) takes in folder, and on any destination.
+    std::uint64_t SizeIn(const QString& source, std::uint64_t size, const QString& folder);
     std::uint64_t SizeOnDevices(const QString& source, std::uint64_t size);
 
     // ffmpeg as found; empty when there is none.

@@ -100,6 +100,12 @@ bool RefillRun::IsKeptFile(const QString& path) const
     return std::filesystem::exists(status) && !std::filesystem::is_directory(status) && !plan_.records.IsRemovable(path);
 }
 
+const DeviceProfile& RefillRun::ProfileOf(const QString& folder) const
+{
+    static const DeviceFiles asIs({});
+    return (device_ ? *device_ : asIs).ProfileOf(folder);
+}
+
 CopyAhead::PrepareSource RefillRun::SourcePreparer()
 {
     if (!device_ || !device_->AnyConverts())

@@ -10,7 +10,7 @@
 
 #include <map>
 
-std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows)
+std::vector<PlannedSize> RefillRun::PlannedSizes(const QList<CopyRow>& rows) const
 {
     std::map<QString, PlannedSize> perFolder;
     for (const CopyRow& row : rows) {
@@ -18,7 +18,8 @@ std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows)
         size.folder = row.folder;
         ++size.files;
         if (const auto facts = platform::FactsOf(ToFsPath(row.source)))
-            size.bytes += facts->size;
+            size.bytes += row.converted && device_ ? device_->SizeIn(row.source, facts->size, FolderOf(row.Destination()))
+                                                   : facts->size;
     }
     std::vector<PlannedSize> sizes;
     for (auto& [folder, size] : perFolder)

@@ -76,8 +76,6 @@ struct PlannedSize {
     int files = 0;
     std::uint64_t bytes = 0;
 };
-// By folder.
-std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows);
 
 class RefillRun final : private RefillReport {
 public:
@@ -133,6 +131,12 @@ public:
     // Lets the locks go, once carried out (the window's, before its
     // messages); carrying the plan out again rechecks it first.
     void ReleaseLocks();
+
+    // What each destination folder gets of the rows, by folder: a converted
+    // file counted by the most it can take.
+    std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows) const;
+    // The profile of the destination a folder lies in.
+    const DeviceProfile& ProfileOf(const QString& folder) const;
 
     // How many of the problems told failed the run.
     int Failures() const { return failures_; }
