@@ -36,7 +36,8 @@ std::vector<std::pair<QString, bool RefillChoices::*>> Ticks()
 bool RefillChoices::Any() const
 {
     const auto ticks = Ticks();
-    return std::any_of(ticks.begin(), ticks.end(), [this](const auto& tick) { return this->*tick.second; });
+    return !device.isEmpty()
+        || std::any_of(ticks.begin(), ticks.end(), [this](const auto& tick) { return this->*tick.second; });
 }
 
 QString RefillChoicesFile()
@@ -63,6 +64,9 @@ RefillChoices LoadRefillChoices(const QString& file, bool& damaged)
     }
     choices.maxSize = settings.value(QStringLiteral("maxSize"), choices.maxSize).toString();
     choices.playlistName = settings.value(QStringLiteral("playlistName"), choices.playlistName).toString();
+    // A profile that is gone is kept all the same: the dialog says so, and
+    // the user, not a missing file, drops the choice.
+    choices.device = settings.value(QStringLiteral("device")).toString();
     // An unticked setting's box may hold anything, as the dialog keeps it.
     damaged = damaged || (choices.atMost && !SizeProblem(choices.maxSize).isEmpty())
         || (choices.playlist && !PlaylistNameProblem(choices.playlistName).isEmpty());
@@ -79,6 +83,7 @@ bool SaveRefillChoices(const QString& file, const RefillChoices& choices)
         settings.setValue(name, choices.*tick ? QStringLiteral("true") : QStringLiteral("false"));
     settings.setValue(QStringLiteral("maxSize"), choices.maxSize);
     settings.setValue(QStringLiteral("playlistName"), choices.playlistName);
+    settings.setValue(QStringLiteral("device"), choices.device);
     settings.endGroup();
     settings.sync();
     return settings.status() == QSettings::NoError;

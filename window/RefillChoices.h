@@ -17,8 +17,9 @@ struct RefillChoices {
     QString playlistName = QStringLiteral("Quorvex.m3u8");
     bool verify = false;
     bool asciiNames = false;
+    QString device; // a profile's name or file; empty: as each device says
 
-    // Any setting ticked: the window then draws and copies as a refill.
+    // Any setting ticked, or a device chosen: the window then draws and copies as a refill.
     bool Any() const;
     bool operator==(const RefillChoices&) const = default;
 };

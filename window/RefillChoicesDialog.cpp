@@ -1,6 +1,9 @@
 #include "window/RefillChoicesDialog.h"
 
+#include "device/ProfileLookup.h"
+
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -8,6 +11,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <variant>
+#include <vector>
 
 namespace {
 
@@ -17,6 +23,8 @@ const QString kBalanceLeftOut =
 const QString kWholeFoldersLeftOut =
     QStringLiteral("A fair share from each folder draws files, not whole folders. Untick \"A fair share from each "
                    "folder\" to choose it.");
+
+const QString kAsTheDeviceSays = QStringLiteral("A destination's own .quorvex-device.ini, else every file as it is.");
 
 QCheckBox* CheckBox(const QString& name, const QString& caption, QWidget* parent)
 {
@@ -34,6 +42,30 @@ QLabel* Note(const QString& text, QWidget* parent)
     return note;
 }
 
+// A profile's summary as the dialog shows it: a sentence.
+QString Sentence(const QString& text)
+{
+    return text.isEmpty() ? text : text.front().toUpper() + text.mid(1) + u'.';
+}
+
+void AddDevice(QComboBox* box, const QString& name, const QString& choice, const QString& note)
+{
+    box->addItem(name, choice);
+    box->setItemData(box->count() - 1, note, Qt::ToolTipRole);
+}
+
+// What a kept choice that no listed profile answers does: a file read as
+// it is, or why it cannot be had, as the refill would then refuse it.
+QString KeptDeviceNote(const QString& choice)
+{
+    const std::variant<DeviceProfile, ProfileError> named = ProfileNamed(choice);
+    if (const auto* profile = std::get_if<DeviceProfile>(&named))
+        return Sentence(ProfileSummary(*profile));
+    const ProfileError& error = std::get<ProfileError>(named);
+    return QStringLiteral("Quorvex cannot use this choice now: %1. A refill with it draws nothing; choose another, or "
+                          "put its profile back.").arg(error.file.isEmpty() ? error.reason : error.Text());
+}
+
 } // namespace
 
 RefillChoicesDialog::RefillChoicesDialog(const RefillChoices& choices, QWidget* parent) : QDialog(parent)
@@ -45,6 +77,9 @@ RefillChoicesDialog::RefillChoicesDialog(const RefillChoices& choices, QWidget* 
     for (QCheckBox* box : {Fill, AtMost, WholeFolders, Cycle, Balance, Refresh, Numbered, Playlist, Verify, AsciiNames})
         connect(box, &QCheckBox::toggled, this, &RefillChoicesDialog::FollowTicks);
     FollowTicks();
+    const auto sayDevice = [this] { DeviceNote->setText(Device->currentData(Qt::ToolTipRole).toString()); };
+    connect(Device, &QComboBox::currentIndexChanged, this, sayDevice);
+    sayDevice();
 }
 
 void RefillChoicesDialog::CreateControls()
@@ -77,6 +112,23 @@ void RefillChoicesDialog::CreateControls()
     AsciiNames->setToolTip(QStringLiteral("For players that show nothing else: é is written e, ß ss, anything else "
                                           "beyond ASCII _."));
 
+    DeviceGroup = new QGroupBox(QStringLiteral("Device"), this);
+    Device = new QComboBox(DeviceGroup);
+    Device->setObjectName(QStringLiteral("Device"));
+    // A profile given by a long file's name would widen the dialog.
+    Device->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Device->setMinimumContentsLength(16);
+    Device->setToolTip(QStringLiteral("Your own profiles are the NAME.ini files in %1.").arg(UserProfileFolder()));
+    DeviceLabel = new QLabel(QStringLiteral("Device:"), DeviceGroup);
+    DeviceLabel->setBuddy(Device);
+    DeviceNote = new QLabel(DeviceGroup);
+    DeviceNote->setObjectName(QStringLiteral("DeviceNote"));
+    DeviceNote->setWordWrap(true);
+    DeviceRefusals = new QLabel(DeviceGroup);
+    DeviceRefusals->setObjectName(QStringLiteral("DeviceRefusals"));
+    DeviceRefusals->setWordWrap(true);
+    ListDevices();
+
     Refusal = new QLabel(this);
     Refusal->setObjectName(QStringLiteral("Refusal"));
     Refusal->setWordWrap(true);
@@ -85,6 +137,21 @@ void RefillChoicesDialog::CreateControls()
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(Buttons, &QDialogButtonBox::accepted, this, &RefillChoicesDialog::accept);
     connect(Buttons, &QDialogButtonBox::rejected, this, &RefillChoicesDialog::reject);
+}
+
+// The profiles by name, each with what it does; an own profile that cannot
+// be read is said beneath, or it would be missing from the list unexplained.
+void RefillChoicesDialog::ListDevices()
+{
+    AddDevice(Device, QStringLiteral("As the device says"), QString(), kAsTheDeviceSays);
+    std::vector<ProfileError> errors;
+    for (const DeviceProfile& profile : AllProfiles(errors))
+        AddDevice(Device, profile.name, profile.name, Sentence(ProfileSummary(profile)));
+    QStringList refusals;
+    for (const ProfileError& error : errors)
+        refusals.append(error.Text());
+    DeviceRefusals->setText(QStringLiteral("Left out, as they cannot be read:\n") + refusals.join(u'\n'));
+    DeviceRefusals->setVisible(!errors.empty());
 }
 
 void RefillChoicesDialog::LayOut()
@@ -112,14 +179,22 @@ void RefillChoicesDialog::LayOut()
     each->addWidget(AsciiNames, 5, 0, 1, 2);
     each->setColumnStretch(1, 1);
 
+    auto* device = new QGridLayout(DeviceGroup);
+    device->addWidget(DeviceLabel, 0, 0);
+    device->addWidget(Device, 0, 1);
+    device->addWidget(DeviceNote, 1, 1);
+    device->addWidget(DeviceRefusals, 2, 0, 1, 2);
+    device->setColumnStretch(1, 1);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(WhatIsDrawn);
     layout->addWidget(HowItIsDrawn);
     layout->addWidget(OnEachDestination);
+    layout->addWidget(DeviceGroup);
     layout->addWidget(Refusal);
     layout->addWidget(Buttons);
     // As wide as the longest caption with its box; the notes wrap within.
-    for (QGroupBox* group : {WhatIsDrawn, HowItIsDrawn, OnEachDestination})
+    for (QGroupBox* group : {WhatIsDrawn, HowItIsDrawn, OnEachDestination, DeviceGroup})
         group->setMinimumWidth(440);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -138,6 +213,11 @@ void RefillChoicesDialog::Show(const RefillChoices& choices)
     PlaylistName->setText(choices.playlistName);
     Verify->setChecked(choices.verify);
     AsciiNames->setChecked(choices.asciiNames);
+    // A choice that names no profile now stays the user's, shown as it is,
+    // until they choose another.
+    if (Device->findData(choices.device) < 0)
+        AddDevice(Device, choices.device, choices.device, KeptDeviceNote(choices.device));
+    Device->setCurrentIndex(Device->findData(choices.device));
 }
 
 RefillChoices RefillChoicesDialog::Choices() const
@@ -155,6 +235,7 @@ RefillChoices RefillChoicesDialog::Choices() const
     choices.playlistName = PlaylistName->text().trimmed();
     choices.verify = Verify->isChecked();
     choices.asciiNames = AsciiNames->isChecked();
+    choices.device = Device->currentData().toString();
     return choices;
 }
 

@@ -5,13 +5,14 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QDialogButtonBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 
 // "Refill Settings": the refill's settings, in three groups, one check box
-// each. Two settings the refill takes no further together grey each other
+// each, and the device profile every destination takes. Two settings the refill takes no further together grey each other
 // out, with a tooltip that says why; a size or a playlist's name that
 // cannot be is refused at OK, with the reason, and the dialog stays.
 class RefillChoicesDialog final : public QDialog {
@@ -43,11 +44,17 @@ public:
     QLineEdit* PlaylistName = nullptr;
     QCheckBox* Verify = nullptr;
     QCheckBox* AsciiNames = nullptr;
+    QGroupBox* DeviceGroup = nullptr;
+    QLabel* DeviceLabel = nullptr;
+    QComboBox* Device = nullptr; // each entry's data is the profile it chooses
+    QLabel* DeviceNote = nullptr;     // what the chosen profile does
+    QLabel* DeviceRefusals = nullptr; // the own profiles left out, and why
     QLabel* Refusal = nullptr; // why OK was refused
     QDialogButtonBox* Buttons = nullptr;
 
 private:
     void CreateControls();
+    void ListDevices();
     void LayOut();
     void Show(const RefillChoices& choices);
     // Greys what a tick leaves out, and the boxes of unticked settings.

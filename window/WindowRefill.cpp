@@ -7,6 +7,7 @@
 #include "core/ShellQuoting.h"
 #include "core/SizeText.h"
 #include "core/StateFolder.h"
+#include "device/Fitting.h"
 #include "folders/FileChecks.h"
 #include "folders/ListFileSelection.h"
 #include "folders/PathText.h"
@@ -312,6 +313,7 @@ RefillCommandLine CommandLineOf(const WindowLists& lists, const QString& program
         settings.playlist = choices.playlistName;
     settings.verify = choices.verify;
     settings.asciiNames = choices.asciiNames;
+    settings.device = choices.device;
 
     const auto travels = [](const std::vector<FolderOption>& folders) {
         return std::all_of(folders.begin(), folders.end(), [](const FolderOption& folder) { return TravelsAsText(folder.value); });
@@ -351,14 +353,23 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
     std::map<QString, PlannedSize> sizes;
     std::map<QString, QSet<QString>> drawnFolders;
     if (settings.fill) {
-        for (const PlannedSize& size : PlannedSizes(rows))
+        for (const PlannedSize& size : run.PlannedSizes(rows))
             sizes[size.folder] = size;
         for (const CopyRow& row : rows)
             drawnFolders[row.folder].insert(FolderOf(row.source));
     }
+    std::map<QString, int> converted;
+    for (const CopyRow& row : rows)
+        converted[row.folder] += row.converted ? 1 : 0;
     QStringList notes;
     for (const QString& folder : DestinationFoldersOf(rows)) {
         const QString shown = FolderShown(folder);
+        if (converted[folder] > 0) {
+            const DeviceProfile& profile = run.ProfileOf(folder);
+            notes << QStringLiteral("Converts %1 of the files to %2 for %3 (%4).")
+                         .arg(converted[folder])
+                         .arg(ConversionText(*profile.audio), shown, profile.name);
+        }
         if (settings.refresh)
             notes << QStringLiteral("Replaces %1 copies of the last refill in %2.").arg(run.RemovableCopiesIn(folder)).arg(shown);
         if (settings.fill) {

@@ -8,9 +8,10 @@
 #include "support/LockHeldElsewhere.h"
 #include "support/TempTree.h"
 #include "support/FormFixture.h"
-#include "window/RefillChoices.h"
+#include "window/RefillChoicesDialog.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
@@ -804,6 +805,21 @@ TEST_F(CommandLine, TheWindowsCommandLineIsItsRefill)
         }
         ExpectArrivedAsPlanned(rows, out, {".quorvex-refresh", "Quorvex.m3u8", "mine.txt"}, QStringLiteral("Quorvex.m3u8"));
     }
+
+    // A device chosen in the Refill Settings goes with the line.
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", tree.Path(QStringLiteral("config")).toUtf8());
+    fixture.dialogs.dialogAnswers.push_back([](QDialog& dialog) {
+        auto& settings = dynamic_cast<RefillChoicesDialog&>(dialog);
+        settings.Device->setCurrentIndex(settings.Device->findText(QStringLiteral("car-mp3")));
+        settings.accept();
+        return settings.result() == QDialog::Accepted;
+    });
+    frame.RefillSettingsItem->trigger();
+    frame.CopyCommandLineItem->trigger();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral(" --ascii-names --device car-mp3")))
+        << QGuiApplication::clipboard()->text().toStdString();
+    qputenv("XDG_CONFIG_HOME", configHome);
     QFile::remove(RefillChoicesFile());
     qputenv("XDG_STATE_HOME", stateHome);
 }

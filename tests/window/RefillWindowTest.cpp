@@ -46,10 +46,17 @@ protected:
     void SetUp() override
     {
         QFile::remove(RefillChoicesFile());
+        // The user's own device profiles are the test's.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("config"))));
         form = &fixture.Open();
     }
-    void TearDown() override { QFile::remove(RefillChoicesFile()); }
+    void TearDown() override
+    {
+        QFile::remove(RefillChoicesFile());
+        qputenv("XDG_CONFIG_HOME", configBefore);
+    }
 
+    const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
     FormFixture fixture;
     Form1* form = nullptr;
 };
@@ -58,12 +65,26 @@ protected:
 
 // What OK keeps comes back at the next start; Cancel drops it; a setting
 // that would not go with a ticked one is greyed, and a bad value stays in
-// the dialog with its reason.
+// the dialog with its reason. The devices listed are the user's own and
+// the built-in ones; an own file that cannot be read is named, and a
+// profile chosen that is gone since stays chosen, and is said to be gone.
 TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
 {
     EXPECT_FALSE(form->Refill().Any());
+    const QString van = fixture.tree.WriteFile(QStringLiteral("config/Quorvex/devices/van.ini"), "[Audio]\nPlays=mp3\n");
+    fixture.tree.WriteFile(QStringLiteral("config/Quorvex/devices/broken.ini"), "[Audio]\nArt=big\n");
     EXPECT_TRUE(SetRefill(fixture, [](RefillChoicesDialog& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Refill Settings"));
+        QStringList devices;
+        for (int i = 0; i < dialog.Device->count(); ++i)
+            devices.append(dialog.Device->itemText(i));
+        EXPECT_EQ(devices, QStringList({"As the device says", "van", "as-is", "car-mp3", "player-mp3-aac"}));
+        EXPECT_EQ(dialog.DeviceNote->text(), QStringLiteral("A destination's own .quorvex-device.ini, else every file as it is."));
+        EXPECT_TRUE(dialog.DeviceRefusals->text().contains(QStringLiteral("broken.ini:2: Art: not a number")));
+        EXPECT_FALSE(dialog.DeviceRefusals->isHidden());
+        dialog.Device->setCurrentIndex(3);
+        EXPECT_TRUE(dialog.DeviceNote->text().contains(QStringLiteral("converts the rest to MP3"))) << dialog.DeviceNote->text().toStdString();
+        dialog.Device->setCurrentIndex(1);
         dialog.WholeFolders->setChecked(true);
         EXPECT_FALSE(dialog.Balance->isEnabled());
         EXPECT_TRUE(dialog.Balance->toolTip().contains(QStringLiteral("Whole folders")));
@@ -91,11 +112,22 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
     kept.fill = kept.balance = kept.refresh = kept.playlist = kept.atMost = kept.asciiNames = true;
     kept.playlistName = QStringLiteral("car.m3u8");
     kept.maxSize = QStringLiteral("14.5G");
+    kept.device = QStringLiteral("van");
     EXPECT_EQ(form->Refill(), kept);
     EXPECT_FALSE(SetRefill(fixture, [](RefillChoicesDialog& dialog) { dialog.Fill->setChecked(false); }, false));
     EXPECT_EQ(form->Refill(), kept);
+    ASSERT_TRUE(QFile::remove(van));
     EXPECT_EQ(fixture.Open().Refill(), kept);
     EXPECT_TRUE(fixture.dialogs.Messages().isEmpty());
+    EXPECT_TRUE(SetRefill(fixture, [](RefillChoicesDialog& dialog) {
+        EXPECT_EQ(dialog.Device->currentText(), QStringLiteral("van"));
+        EXPECT_TRUE(dialog.DeviceNote->text().contains(QStringLiteral("no device profile named \"van\"")))
+            << dialog.DeviceNote->text().toStdString();
+        EXPECT_EQ(dialog.Choices().device, QStringLiteral("van"));
+        dialog.Device->setCurrentIndex(0);
+    }));
+    EXPECT_EQ(fixture.Window().Refill().device, QString());
+    EXPECT_TRUE(RefillChoices {.device = QStringLiteral("car-mp3")}.Any());
 
     // The duplicates option is no setting of the dialog: filling with it
     // is said at "3.", and nothing is drawn.
