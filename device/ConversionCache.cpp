@@ -86,16 +86,24 @@ QString ConversionCache::KeyOf(const QString& source, const QString& recipe)
 
 std::optional<QString> ConversionCache::Find(const QString& key, const QString& suffix)
 {
-    const QString entry = QDir(folder_).filePath(key + QLatin1Char('.') + suffix);
-    const std::optional<platform::FileState> state = platform::RegularFileState(ToFsPath(entry));
-    const std::optional<std::uint64_t> kept = SizeKeptFor(entry);
-    if (!state || !kept || *kept != state->size)
+    if (!SizeOf(key, suffix))
         return std::nullopt; // none, or damaged: converted again over it
+    const QString entry = QDir(folder_).filePath(key + QLatin1Char('.') + suffix);
     std::error_code error;
     std::filesystem::last_write_time(ToFsPath(entry), std::filesystem::file_time_type::clock::now(), error);
     const std::lock_guard lock(mutex_);
     used_.insert(FileNameOf(entry));
     return entry;
+}
+
+std::optional<std::uint64_t> ConversionCache::SizeOf(const QString& key, const QString& suffix) const
+{
+    const QString entry = QDir(folder_).filePath(key + QLatin1Char('.') + suffix);
+    const std::optional<platform::FileState> state = platform::RegularFileState(ToFsPath(entry));
+    const std::optional<std::uint64_t> kept = SizeKeptFor(entry);
+    if (!state || !kept || *kept != state->size)
+        return std::nullopt;
+    return kept;
 }
 
 QString ConversionCache::NewTemporary()

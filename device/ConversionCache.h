@@ -32,6 +32,8 @@ public:
 
     // The entry of key, whole, marked as used now; empty when there is none.
     std::optional<QString> Find(const QString& key, const QString& suffix);
+    // The size of key's entry, whole; empty when there is none.
+    std::optional<std::uint64_t> SizeOf(const QString& key, const QString& suffix) const;
     // A fresh temporary's path in the folder (made first), for ffmpeg to write.
     QString NewTemporary();
     // Moves a finished temporary into place as key's entry; its path, or

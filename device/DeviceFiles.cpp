@@ -93,7 +93,14 @@ std::uint64_t DeviceFiles::SizeIn(const QString& source, std::uint64_t size, con
     const Treatment treatment = TreatmentFor(source, folder);
     if (treatment == Treatment::Copy)
         return size;
-    return TreatedSizeBound(FactsOf(source), *ProfileOf(folder).audio, treatment, size);
+    const AudioRules& rules = *ProfileOf(folder).audio;
+    // Converted on an earlier night, its real size is known.
+    if (!ffmpeg_.isEmpty()) {
+        const QString key = ConversionCache::KeyOf(source, Recipe(rules, treatment));
+        if (const std::optional<std::uint64_t> converted = cache_.SizeOf(key, ConvertedSuffix(rules)))
+            return *converted;
+    }
+    return TreatedSizeBound(FactsOf(source), rules, treatment, size);
 }
 
 std::uint64_t DeviceFiles::SizeOnDevices(const QString& source, std::uint64_t size)
@@ -160,6 +167,8 @@ QString DeviceFiles::PreparedPath(const QString& source, const QString& folder) 
 
 int DeviceFiles::TrimCache()
 {
+    if (!AnyConverts())
+        return 0;
     cache_.SweepTemporaries();
     return cache_.Trim(options_.cacheCap);
 }

@@ -1,7 +1,9 @@
 #include "core/PathHelpers.h"
+#include "device/Ffmpeg.h"
 #include "randomlist/CorrelateListviews.h"
 #include "core/RowListModel.h"
 #include "core/SummaryText.h"
+#include "support/AudioFixtures.h"
 #include "support/FormFixture.h"
 #include "support/LockHeldElsewhere.h"
 #include "refill/RefillOptions.h"
@@ -360,4 +362,51 @@ TEST_F(RefillWindow, TheScheduleDialogRegistersTheWindowsRefill)
         qunsetenv("XDG_STATE_HOME");
     else
         qputenv("XDG_STATE_HOME", stateBefore);
+}
+
+// Songs for the car from the window: "3." says which rows are converted and
+// how many in each destination, and "4." writes what the car plays.
+TEST_F(RefillWindow, TheCarGetsItsSongsConverted)
+{
+    if (!fixtures::HaveFfmpeg()) {
+        if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_FFMPEG"))
+            FAIL() << "no ffmpeg on PATH";
+        GTEST_SKIP() << "no ffmpeg on PATH";
+    }
+    const QString sep = NativeSeparator();
+    fixture.tree.MakeFolder(QStringLiteral("lib"));
+    const QString flac = fixtures::PlainFlac(fixture.tree.Path(QStringLiteral("lib/Sång.flac")));
+    const QString mp3 = fixtures::Mp3Fitting(fixture.tree.Path(QStringLiteral("lib/fits.mp3")));
+    const QString out = fixture.tree.MakeFolder(QStringLiteral("out")) + sep;
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("cache"))));
+    SetRefill(fixture, [](RefillChoicesDialog& dialog) {
+        dialog.Device->setCurrentIndex(dialog.Device->findText(QStringLiteral("car-mp3")));
+    });
+    form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
+    form->DestinationList->Append(out);
+    form->Text1->setText(QStringLiteral("2"));
+    fixture.random.values = {0.0f, 0.0f};
+    form->PushButton12_Click();
+    ASSERT_EQ(form->CopyList->Count(), 2);
+    QStringList texts = form->CopyList->Rows();
+    texts.sort();
+    EXPECT_EQ(texts, QStringList({flac + QStringLiteral(" will be converted to ") + out + QString::fromUtf8("Sång.mp3"),
+                                  mp3 + QStringLiteral(" will be copied to ") + out + QStringLiteral("fits.mp3")}));
+    EXPECT_EQ(form->Summary->Notes(),
+              QStringList {QStringLiteral("Converts 1 of the files to MP3 at 192 kbit/s for %1 (car-mp3).").arg(out.chopped(1))});
+    form->PushButton2_Click();
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList {QStringLiteral("Done.")});
+    EXPECT_EQ(FolderEntries(out), QStringList({QString::fromUtf8("Sång.mp3"), QStringLiteral("fits.mp3")}));
+    EXPECT_TRUE(FileBytes(out + QString::fromUtf8("Sång.mp3")).startsWith(QByteArray("ID3\x03", 4)));
+
+    // Without an ffmpeg, "3." says how to get one, in one box, and draws nothing.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(fixture.tree.Path(QStringLiteral("no-programs"))));
+    fixture.dialogs.shown.clear();
+    fixture.random.values.insert(fixture.random.values.end(), {0.0f, 0.0f});
+    form->PushButton12_Click();
+    qputenv("PATH", path);
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList {FfmpegMissingText()});
+    EXPECT_EQ(form->CopyList->Count(), 0);
+    qunsetenv("XDG_CACHE_HOME");
 }
