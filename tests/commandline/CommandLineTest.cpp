@@ -88,6 +88,9 @@ TEST(CommandLineOptions, TheArgumentsOfSettingsParseBackToThem)
     everything.keepExisting = everything.asciiNames = everything.verify = everything.wait = everything.dryRun = true;
     everything.cycleName = "car's";
     everything.playlist = QString::fromUtf8("Mïx.m3u8");
+    everything.device = "car-mp3";
+    everything.ffmpeg = "/opt/ffmpeg's/bin/ffmpeg";
+    everything.cacheSize = 1u << 30;
     RefillSettings albums;
     albums.sources = {{FolderSource::Tree, "/m/music"}};
     albums.destinations = {{FolderSource::Folder, "/media/stick"}};
