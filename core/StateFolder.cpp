@@ -35,12 +35,16 @@ QString DefaultStateFolder()
     if (!local.isEmpty())
         return QDir(local).filePath(QStringLiteral("Quorvex"));
 #endif
+    return QDir(UserHomeFolder()).filePath(QStringLiteral(".local/state/quorvex"));
+}
+
+QString UserHomeFolder()
+{
 #ifdef Q_OS_UNIX
-    // Started with no environment (env -i), Qt would take / for the home.
     if (qEnvironmentVariableIsEmpty("HOME")) {
         if (const passwd* user = ::getpwuid(::getuid()))
-            return QDir(QFile::decodeName(user->pw_dir)).filePath(QStringLiteral(".local/state/quorvex"));
+            return QFile::decodeName(user->pw_dir);
     }
 #endif
-    return QDir::home().filePath(QStringLiteral(".local/state/quorvex"));
+    return QDir::homePath();
 }

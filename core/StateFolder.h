@@ -17,3 +17,7 @@ std::error_code MakeStateFolder();
 // The state folder where XDG_STATE_HOME is not set, as for a program that
 // the system's scheduler starts.
 QString DefaultStateFolder();
+
+// The user's home folder; where HOME is not set (a program started with
+// env -i, as cron does), the account's own, rather than the / Qt would take.
+QString UserHomeFolder();

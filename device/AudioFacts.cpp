@@ -6,6 +6,8 @@
 #include <QHash>
 
 #ifdef QUORVEX_HAVE_TAGLIB
+#include "device/TagLibName.h"
+
 #include <taglib/aifffile.h>
 #include <taglib/asffile.h>
 #include <taglib/attachedpictureframe.h>
@@ -428,17 +430,6 @@ std::optional<AudioFacts> ReadAdts(const QString& path)
 // Audio that TagLib finds but cannot name. No device plays it, so it is
 // converted.
 const QString kUnnamedCodec = QStringLiteral("unknown");
-
-// TagLib keeps a pointer to the name, so the name is kept alive beside it.
-#ifdef _WIN32
-using NativeName = QString;
-NativeName NativeNameOf(const QString& path) { return path; }
-TagLib::FileName TagLibName(const NativeName& name) { return reinterpret_cast<const wchar_t*>(name.utf16()); }
-#else
-using NativeName = QByteArray;
-NativeName NativeNameOf(const QString& path) { return QFile::encodeName(path); }
-TagLib::FileName TagLibName(const NativeName& name) { return name.constData(); }
-#endif
 
 // Whether TagLibFile takes the file for one of its kind, by its first bytes.
 template <typename TagLibFile>

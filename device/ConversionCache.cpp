@@ -1,6 +1,7 @@
 #include "device/ConversionCache.h"
 
 #include "core/PathHelpers.h"
+#include "core/StateFolder.h"
 #include "platform/FileSystem.h"
 
 #include <QCoreApplication>
@@ -13,26 +14,10 @@
 #include <filesystem>
 #include <vector>
 
-#ifdef Q_OS_UNIX
-#include <pwd.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
 constexpr qint64 kHashedBytes = 64 * 1024;
-
-QString HomeFolder()
-{
-#ifdef Q_OS_UNIX
-    // Started with no environment (env -i), Qt would take / for the home.
-    if (qEnvironmentVariableIsEmpty("HOME")) {
-        if (const passwd* user = ::getpwuid(::getuid()))
-            return QFile::decodeName(user->pw_dir);
-    }
-#endif
-    return QDir::homePath();
-}
 
 QString SizeFileOf(const QString& entry) { return entry.left(entry.lastIndexOf(QLatin1Char('.'))) + QStringLiteral(".size"); }
 
@@ -66,7 +51,7 @@ QString ConversionCache::DefaultFolder()
     if (!local.isEmpty())
         return QDir(local).filePath(QStringLiteral("Quorvex/cache/converted"));
 #endif
-    return QDir(HomeFolder()).filePath(QStringLiteral(".cache/quorvex/converted"));
+    return QDir(UserHomeFolder()).filePath(QStringLiteral(".cache/quorvex/converted"));
 }
 
 QString ConversionCache::KeyOf(const QString& source, const QString& recipe)

@@ -5,6 +5,8 @@
 #include <QFile>
 
 #ifdef QUORVEX_HAVE_TAGLIB
+#include "device/TagLibName.h"
+
 #include <taglib/id3v1tag.h>
 #include <taglib/mpegfile.h>
 #endif
@@ -17,17 +19,6 @@ namespace {
 
 // An ID3v1 tag is the last 128 bytes of the file.
 constexpr qint64 kId3v1Size = 128;
-
-// TagLib keeps a pointer to the name, so the name is kept alive beside it.
-#ifdef _WIN32
-using NativeName = QString;
-NativeName NativeNameOf(const QString& path) { return path; }
-TagLib::FileName TagLibName(const NativeName& name) { return reinterpret_cast<const wchar_t*>(name.utf16()); }
-#else
-using NativeName = QByteArray;
-NativeName NativeNameOf(const QString& path) { return QFile::encodeName(path); }
-TagLib::FileName TagLibName(const NativeName& name) { return name.constData(); }
-#endif
 
 // A string of Latin-1 characters alone, which TagLib's default ID3v1
 // handler writes byte for byte.

@@ -1,6 +1,7 @@
 #include "device/ProfileLookup.h"
 
 #include "core/PathHelpers.h"
+#include "core/StateFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,27 +12,9 @@
 #include <filesystem>
 #include <system_error>
 
-#ifdef Q_OS_UNIX
-#include <pwd.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
 const QString kProfileSuffix = QStringLiteral(".ini");
-
-#ifndef Q_OS_WIN
-QString HomeFolder()
-{
-    // Started with no environment (env -i, as cron does), Qt would take /
-    // for the home.
-    if (qEnvironmentVariableIsEmpty("HOME")) {
-        if (const passwd* user = ::getpwuid(::getuid()))
-            return QFile::decodeName(user->pw_dir);
-    }
-    return QDir::homePath();
-}
-#endif
 
 // The folder that holds the window's refill.ini.
 QString ConfigFolder()
@@ -45,7 +28,7 @@ QString ConfigFolder()
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
         .filePath(QStringLiteral("Quorvex"));
 #else
-    return QDir(HomeFolder()).filePath(QStringLiteral(".config/Quorvex"));
+    return QDir(UserHomeFolder()).filePath(QStringLiteral(".config/Quorvex"));
 #endif
 }
 
