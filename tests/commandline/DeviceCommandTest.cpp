@@ -117,6 +117,18 @@ TEST_F(DeviceCommandLine, WhatStopsARunBeforeItWritesAnything)
     EXPECT_TRUE(outcome.err.contains(out + "/.quorvex-device.ini:3: Art: ")) << outcome.err.toStdString();
     EXPECT_EQ(Names(out), std::set<std::string> {".quorvex-device.ini"});
 
+    // --list-devices names the user's own, the built-in ones, and what it could not read.
+    tree.WriteFile("config/Quorvex/devices/van.ini", "[Audio]\nPlays=mp3,aac\nMaxSampleRate=48000\n");
+    tree.WriteFile("config/Quorvex/devices/broken.ini", "[Audio]\nPlays=mp3\nTags=id3v9\n");
+    outcome = Run({"--list-devices"});
+    EXPECT_EQ(outcome.status, 1);
+    const QStringList listed = outcome.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(listed.size(), 4) << outcome.out.toStdString();
+    EXPECT_TRUE(listed[0].startsWith("van\t" + tree.Path("config/Quorvex/devices/van.ini") + "\tplays MP3 and AAC"));
+    EXPECT_TRUE(listed[2].startsWith("car-mp3\tbuilt in\tplays MP3 at 32 to 48 kHz"));
+    EXPECT_TRUE(outcome.err.startsWith("quorvex: device: " + tree.Path("config/Quorvex/devices/broken.ini") + ":3: Tags: "))
+        << outcome.err.toStdString();
+
     // The stick's own profile, where --device names none.
     tree.WriteFile("out/.quorvex-device.ini", "[Audio]\nPlays=mp3\nConvertTo=mp3\nBitRate=128\n");
     outcome = Run(draw);
