@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <thread>
 
 namespace {
 
@@ -25,7 +26,8 @@ QString PreparedKey(const QString& source, const QString& folder) { return sourc
 
 DeviceFiles::DeviceFiles(Options options)
     : options_(std::move(options)),
-      cache_(options_.cacheFolder.isEmpty() ? ConversionCache::DefaultFolder() : options_.cacheFolder)
+      cache_(options_.cacheFolder.isEmpty() ? ConversionCache::DefaultFolder() : options_.cacheFolder),
+      cores_(std::max(1U, std::thread::hardware_concurrency()))
 {
     ffmpeg_ = FindFfmpeg(options_.ffmpeg);
 }
@@ -140,8 +142,10 @@ DeviceFiles::Prepared DeviceFiles::Prepare(const QString& source, const QString&
     std::optional<QString> converted = cache_.Find(key, suffix);
     if (!converted) {
         const QString temporary = cache_.NewTemporary();
+        cores_.acquire();
         const QString failure = RunFfmpeg(ffmpeg_, ConversionArguments(source, temporary, facts, rules, treatment),
                                           temporary, ConversionTimeLimit(facts));
+        cores_.release();
         if (!failure.isEmpty())
             return {{}, failure};
         ++conversions_;

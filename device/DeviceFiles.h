@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <atomic>
 #include <mutex>
+#include <semaphore>
 #include <optional>
 #include <vector>
 
@@ -77,4 +78,7 @@ private:
     QHash<QString, AudioFacts> facts_;
     QHash<QString, QString> prepared_; // source + '\n' + destination folder -> file copied
     std::atomic<int> conversions_ {0};
+    // One conversion a core: the copies ahead run on a few workers, and
+    // ffmpeg keeps a core busy each.
+    std::counting_semaphore<> cores_;
 };
