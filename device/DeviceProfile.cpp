@@ -24,7 +24,9 @@ DeviceProfile CarMp3()
     rules.bitRate = 192;
     rules.tags = TagVersion::Id3v23AndV1;
     rules.art = 300;
-    return {QStringLiteral("car-mp3"), kBuiltIn, rules};
+    DeviceLimits limits;
+    limits.nameLength = 64;
+    return {QStringLiteral("car-mp3"), kBuiltIn, rules, limits};
 }
 
 DeviceProfile PlayerMp3Aac()
@@ -135,13 +137,18 @@ const std::vector<DeviceProfile>& BuiltInProfiles()
 
 QString ProfileSummary(const DeviceProfile& profile)
 {
+    const QString limits = profile.limits.nameLength
+        ? QStringLiteral("names of at most %1 characters").arg(*profile.limits.nameLength)
+        : QString();
     if (profile.IsAsIs())
-        return QStringLiteral("copies every file as it is");
+        return limits.isEmpty() ? QStringLiteral("copies every file as it is")
+                                : QStringLiteral("copies every file as it is, %1").arg(limits);
     const AudioRules& rules = *profile.audio;
-    return QStringLiteral("%1; converts the rest to %2 at %3 kbit/s, %4, %5")
-        .arg(PlaysText(rules), rules.convertTo.toUpper())
-        .arg(rules.bitRate)
-        .arg(TagsText(rules.tags), ArtText(rules.art));
+    const QString audio = QStringLiteral("%1; converts the rest to %2 at %3 kbit/s, %4, %5")
+                              .arg(PlaysText(rules), rules.convertTo.toUpper())
+                              .arg(rules.bitRate)
+                              .arg(TagsText(rules.tags), ArtText(rules.art));
+    return limits.isEmpty() ? audio : audio + QStringLiteral("; ") + limits;
 }
 
 QString ConversionFields(const AudioRules& rules)

@@ -27,12 +27,21 @@ struct AudioRules {
     friend bool operator==(const AudioRules&, const AudioRules&) = default;
 };
 
+// What a device can count; none: no limit.
+struct DeviceLimits {
+    std::optional<int> nameLength; // a file's or folder's name, in UTF-16 code units
+
+    friend bool operator==(const DeviceLimits&, const DeviceLimits&) = default;
+};
+
 // What a device plays: one value, built in or read from a profile file.
 struct DeviceProfile {
     QString name;
     QString origin; // "built in", or the file it was read from
     std::optional<AudioRules> audio; // none: every file is copied as it is
+    DeviceLimits limits;
 
+    // Plays every file: none is converted (its names may still be limited).
     bool IsAsIs() const { return !audio.has_value(); }
     friend bool operator==(const DeviceProfile&, const DeviceProfile&) = default;
 };

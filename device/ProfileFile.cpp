@@ -18,7 +18,8 @@ namespace {
 // A profile is a few lines: anything larger is some other file.
 constexpr qint64 kMostBytes = 64 * 1024;
 
-const QString kSection = QStringLiteral("Audio");
+const QString kAudio = QStringLiteral("Audio");
+const QString kLimits = QStringLiteral("Limits");
 
 using NumberReading = std::variant<int, QString>; // a value read, or why it is refused
 
@@ -121,40 +122,56 @@ QString SetArt(AudioRules& rules, const QString& value)
     return reason;
 }
 
+// A limit: a whole number of at least low, kept as given.
+QString SetLimit(std::optional<int>& limit, const QString& value, int low, int high)
+{
+    int number = 0;
+    const QString reason = SetNumber(number, value, low, high);
+    if (reason.isEmpty())
+        limit = number;
+    return reason;
+}
+
 struct Key {
+    const QString& section;
     const char* name;
-    QString (*set)(AudioRules&, const QString&); // why the value is refused; empty when taken
+    QString (*setAudio)(AudioRules&, const QString&) = nullptr; // why the value is refused; empty when taken
+    QString (*setLimit)(DeviceLimits&, const QString&) = nullptr;
 };
 
 const std::vector<Key>& Keys()
 {
     static const std::vector<Key> keys = {
-        {"Plays", SetPlays},
-        {"MinSampleRate", [](AudioRules& r, const QString& v) { return SetNumber(r.minSampleRate, v, 8000, 768000); }},
-        {"MaxSampleRate", [](AudioRules& r, const QString& v) { return SetNumber(r.maxSampleRate, v, 8000, 768000); }},
-        {"MaxBitRate", [](AudioRules& r, const QString& v) { return SetNumber(r.maxBitRate, v, 8, 5000); }},
-        {"ConvertTo", SetConvertTo},
-        {"BitRate", SetBitRate},
-        {"Tags", SetTags},
-        {"Art", SetArt},
+        {kAudio, "Plays", SetPlays},
+        {kAudio, "MinSampleRate", [](AudioRules& r, const QString& v) { return SetNumber(r.minSampleRate, v, 8000, 768000); }},
+        {kAudio, "MaxSampleRate", [](AudioRules& r, const QString& v) { return SetNumber(r.maxSampleRate, v, 8000, 768000); }},
+        {kAudio, "MaxBitRate", [](AudioRules& r, const QString& v) { return SetNumber(r.maxBitRate, v, 8, 5000); }},
+        {kAudio, "ConvertTo", SetConvertTo},
+        {kAudio, "BitRate", SetBitRate},
+        {kAudio, "Tags", SetTags},
+        {kAudio, "Art", SetArt},
+        // Room for a number and an extension; FAT's long names stop at 255.
+        {kLimits, "NameLength", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.nameLength, v, 12, 255); }},
     };
     return keys;
 }
 
-const Key* KeyNamed(const QString& name)
+const Key* KeyNamed(const QString& section, const QString& name)
 {
     for (const Key& key : Keys()) {
-        if (name.compare(QLatin1String(key.name), Qt::CaseInsensitive) == 0)
+        if (key.section == section && name.compare(QLatin1String(key.name), Qt::CaseInsensitive) == 0)
             return &key;
     }
     return nullptr;
 }
 
-QString KeyList()
+QString KeyList(const QString& section)
 {
     QStringList names;
-    for (const Key& key : Keys())
-        names.append(QLatin1String(key.name));
+    for (const Key& key : Keys()) {
+        if (key.section == section)
+            names.append(QLatin1String(key.name));
+    }
     return names.join(QStringLiteral(", "));
 }
 
@@ -241,9 +258,11 @@ std::optional<ProfileError> RulesProblem(const AudioRules& rules, const GivenLin
 // What the lines read so far give.
 struct Reading {
     AudioRules rules;
+    DeviceLimits limits;
     GivenLines given;
-    bool inSection = false;
-    bool sectionSeen = false;
+    QString section; // the one the lines are in; empty before the first
+    bool audioSeen = false;
+    bool limitsSeen = false;
 };
 
 // Why a line is refused, and the key it names.
@@ -255,26 +274,31 @@ struct Refusal {
 std::optional<Refusal> TakeSection(const QString& line, Reading& reading)
 {
     const QString section = line.mid(1, line.size() - 2).trimmed();
-    reading.inSection = section.compare(kSection, Qt::CaseInsensitive) == 0;
-    const QString unknown = QStringLiteral("unknown section [%1]; a profile has only [Audio]");
-    if (!reading.inSection)
-        return Refusal {{}, unknown.arg(ReadableText(section))};
-    reading.sectionSeen = true;
+    reading.section.clear();
+    for (const QString& known : {kAudio, kLimits}) {
+        if (section.compare(known, Qt::CaseInsensitive) == 0)
+            reading.section = known;
+    }
+    if (reading.section.isEmpty())
+        return Refusal {{}, QStringLiteral("unknown section [%1]; a profile has [Audio] and [Limits]").arg(ReadableText(section))};
+    (reading.section == kAudio ? reading.audioSeen : reading.limitsSeen) = true;
     return std::nullopt;
 }
 
 std::optional<Refusal> TakeKey(const QString& written, const QString& value, int number, Reading& reading)
 {
-    if (!reading.inSection)
-        return Refusal {ReadableText(written), QStringLiteral("outside the [Audio] section")};
-    const Key* key = KeyNamed(written);
+    if (reading.section.isEmpty())
+        return Refusal {ReadableText(written), QStringLiteral("outside a section ([Audio] or [Limits])")};
+    const Key* key = KeyNamed(reading.section, written);
     if (!key)
-        return Refusal {ReadableText(written), QStringLiteral("not a key of a profile: ") + KeyList()};
+        return Refusal {ReadableText(written),
+                        QStringLiteral("not a key of [%1]: %2").arg(reading.section, KeyList(reading.section))};
     const QString name = QLatin1String(key->name);
     if (const auto first = reading.given.find(name); first != reading.given.end())
         return Refusal {name, QStringLiteral("given twice (first on line %1)").arg(first->second)};
     reading.given.emplace(name, number);
-    if (const QString reason = key->set(reading.rules, value); !reason.isEmpty())
+    const QString reason = key->setAudio ? key->setAudio(reading.rules, value) : key->setLimit(reading.limits, value);
+    if (!reason.isEmpty())
         return Refusal {name, reason};
     return std::nullopt;
 }
@@ -337,11 +361,13 @@ std::variant<DeviceProfile, ProfileError> ParseProfile(const QByteArray& text, c
         if (refusal)
             return ProfileError {file, number, refusal->key, refusal->reason};
     }
-    if (!reading.sectionSeen)
-        return ProfileError {file, 0, {}, QStringLiteral("no [Audio] section")};
+    if (!reading.audioSeen && !reading.limitsSeen)
+        return ProfileError {file, 0, {}, QStringLiteral("no [Audio] or [Limits] section")};
+    if (!reading.audioSeen)
+        return DeviceProfile {name, file, std::nullopt, reading.limits};
     if (std::optional<ProfileError> problem = RulesProblem(reading.rules, reading.given, file))
         return *problem;
-    return DeviceProfile {name, file, reading.rules};
+    return DeviceProfile {name, file, reading.rules, reading.limits};
 }
 
 std::variant<DeviceProfile, ProfileError> ReadProfileFile(const QString& file, const QString& name)

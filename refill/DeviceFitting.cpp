@@ -6,6 +6,7 @@
 #include "core/PathHelpers.h"
 #include "device/DeviceFiles.h"
 #include "device/Ffmpeg.h"
+#include "device/NameLength.h"
 #include "device/ProfileLookup.h"
 #include "randomlist/CorrelateListviews.h"
 #include "refill/DestinationChecks.h"
@@ -79,6 +80,43 @@ void RefillRun::FitToDevices(CopyPlan& plan)
         claimed.insert(row.Destination().toCaseFolded());
     }
     RequireFfmpeg(plan);
+}
+
+// Names longer than a device shows are cut: each folder made, and each
+// file's name before its extension (its new one, after the folding and
+// the number in front). A cut name that is then taken takes a number,
+// within the limit too.
+void RefillRun::FitNamesToLimits(CopyPlan& plan)
+{
+    if (!device_)
+        return;
+    QSet<QString> claimed;
+    for (const CopyRow& row : plan.rows)
+        claimed.insert(row.Destination().toCaseFolded());
+    const QChar separator = NativeSeparator();
+    for (CopyRow& row : plan.rows) {
+        const std::optional<int> limit = device_->ProfileOf(row.folder).limits.nameLength;
+        if (row.IsBlank() || !limit)
+            continue;
+        QStringList names = row.name.split(separator);
+        const QString leaf = names.takeLast();
+        for (QString& folder : names)
+            folder = NameWithin(folder, *limit, false);
+        const QString below = names.isEmpty() ? QString() : names.join(separator) + separator;
+        const QString fitted = NameWithin(leaf, *limit);
+        if (below + fitted == row.name)
+            continue;
+        claimed.remove(row.Destination().toCaseFolded());
+        const auto taken = [&](const QString& name) {
+            const QString path = row.folder + below + name;
+            return claimed.contains(path.toCaseFolded()) || (KeepsNames() && IsKeptFile(path));
+        };
+        QString name = fitted;
+        for (std::uint32_t number = 1; taken(name); ++number)
+            name = NumberedNameWithin(leaf, number, *limit);
+        row.name = below + name;
+        claimed.insert(row.Destination().toCaseFolded());
+    }
 }
 
 // Rows to convert need an ffmpeg; without one, none of the plan is copied.

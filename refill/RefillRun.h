@@ -177,6 +177,7 @@ private:
     void RefuseDevices(const ProfileError& error);
     void FitToDevices(CopyPlan& plan);
     void RequireFfmpeg(const CopyPlan& plan);
+    void FitNamesToLimits(CopyPlan& plan);
     bool IsKeptFile(const QString& path) const;
     CopyAhead::PrepareSource SourcePreparer();
     QList<CopyRow> AsCopied(QList<CopyRow> rows) const;

@@ -237,3 +237,38 @@ TEST_F(DeviceCommandLine, AnInterruptEndsTheConversions)
         EXPECT_TRUE(stat.isEmpty() || stat.contains(") Z ")) << "conversion " << pid.toStdString() << " still runs";
     }
 }
+
+// Names of 200 characters, numbered and folded to ASCII, are cut to what
+// the device shows, before their extension; two that then meet take
+// numbers within the limit, and the playlist names them as they arrived.
+TEST_F(CommandLine, LongNamesAreCutToWhatTheDeviceShows)
+{
+    const QString start = QString::fromUtf8("Ünïcode title that goes on and on, well past what a car stereo shows");
+    QStringList longNames;
+    for (const char* end : {" (live).mp3", " (demo).mp3", " (remix).ogg"})
+        longNames << (start + QString(20, u'é') + QString(200, u'x')).left(200 - int(qstrlen(end))) + end; // 222 bytes
+    for (const QString& name : longNames)
+        tree.WriteFile("lib/" + name, name.toUtf8());
+    for (const bool numbered : {true, false}) {
+        const QString out = tree.MakeFolder(numbered ? "numbered" : "plain");
+        tree.WriteFile(FileNameOf(out) + "/.quorvex-device.ini", "[Limits]\nNameLength=64\n");
+        QStringList options {"-s", tree.Path("lib"), "-d", out, "-n", "3", "--ascii-names", "--playlist", "mix.m3u8"};
+        if (numbered)
+            options << "--numbered";
+        const Outcome outcome = Run(options);
+        ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        QStringList arrived = QDir(out).entryList(QDir::Files);
+        arrived.removeAll("mix.m3u8");
+        ASSERT_EQ(arrived.size(), 3) << arrived.join('\n').toStdString();
+        const QString playlist = QString::fromUtf8(FileBytes(out + "/mix.m3u8"));
+        for (const QString& name : arrived) {
+            EXPECT_LE(name.size(), 64) << name.toStdString();
+            const QString expected = numbered ? "^[1-3] Unicode title that goes on.*[^ ]\\.(mp3|ogg)$"
+                                              : "^Unicode title that goes on.*[^ ]\\.(mp3|ogg)$";
+            EXPECT_TRUE(name.contains(QRegularExpression(expected))) << name.toStdString();
+            EXPECT_TRUE(playlist.contains(name)) << playlist.toStdString();
+        }
+        if (!numbered) // the two .mp3 cut alike: one takes a number
+            EXPECT_EQ(arrived.filter(QRegularExpression("1\\.mp3$")).size(), 1) << arrived.join('\n').toStdString();
+    }
+}

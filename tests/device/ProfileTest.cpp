@@ -1,5 +1,6 @@
 #include "device/DeviceProfile.h"
 #include "device/ProfileFile.h"
+#include "device/NameLength.h"
 #include "device/ProfileLookup.h"
 #include "support/TempTree.h"
 
@@ -58,7 +59,7 @@ TEST(DeviceProfileFile, ReadsEveryKeyAndNamesTheLineOfWhatItRefuses)
         = "must be one of MP3's rates: 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320";
     const struct {
         QByteArray text;
-        std::variant<AudioRules, QString> read; // the rules, or the error's text
+        std::variant<AudioRules, DeviceLimits, QString> read; // the rules, the limits, or the error's text
         int convertedRate = 0;
     } cases[] = {
         {"\xEF\xBB\xBF; my car\r\n[ audio ] # the only section\r\n\r\n  Plays = mp3, FLAC,aac # native\r\n"
@@ -71,13 +72,13 @@ TEST(DeviceProfileFile, ReadsEveryKeyAndNamesTheLineOfWhatItRefuses)
          AudioRules {{"mp3"}, 0, 22000, 0, "mp3", 32, TagVersion::Id3v23, 4096}, 16000},
         {"[Audio]\nPlays=aac\nConvertTo=aac\nMinSampleRate=50000\nTags=id3v2.3+id3v1\n",
          AudioRules {{"aac"}, 50000, 0, 0, "aac", 192, TagVersion::Id3v23AndV1, std::nullopt}, 64000},
-        {"", "p.ini: no [Audio] section"},
-        {"# nothing\nPlays=mp3\n", "p.ini:2: Plays: outside the [Audio] section"},
-        {"[Audio]\nPlays=mp3\n[Video]\n", "p.ini:3: unknown section [Video]; a profile has only [Audio]"},
+        {"", "p.ini: no [Audio] or [Limits] section"},
+        {"# nothing\nPlays=mp3\n", "p.ini:2: Plays: outside a section ([Audio] or [Limits])"},
+        {"[Audio]\nPlays=mp3\n[Video]\n", "p.ini:3: unknown section [Video]; a profile has [Audio] and [Limits]"},
         {"[Audio]\nPlays mp3\n", "p.ini:2: not a [section], a key = value or a comment"},
         {"[Audio]\n= mp3\n", "p.ini:2: not a [section], a key = value or a comment"},
         {"[Audio]\nVolume=3\n",
-         "p.ini:2: Volume: not a key of a profile: Plays, MinSampleRate, MaxSampleRate, MaxBitRate, ConvertTo, "
+         "p.ini:2: Volume: not a key of [Audio]: Plays, MinSampleRate, MaxSampleRate, MaxBitRate, ConvertTo, "
          "BitRate, Tags, Art"},
         {"[Audio]\nPlays=mp3\nplays=aac\n", "p.ini:3: Plays: given twice (first on line 2)"},
         {"[Audio]\r\nPlays=mp3\r\nMaxSampleRate=44.1k\r\n", "p.ini:3: MaxSampleRate: not a number"},
@@ -102,14 +103,24 @@ TEST(DeviceProfileFile, ReadsEveryKeyAndNamesTheLineOfWhatItRefuses)
          "p.ini:3: MinSampleRate: the rest cannot be converted to mp3 at 40000 to 43000 Hz"},
         {"[Audio]\nPlays=mp3\nMinSampleRate=50000\n",
          "p.ini:3: MinSampleRate: the rest cannot be converted to mp3 at 50000 Hz or more"},
+        // A profile of limits alone converts nothing.
+        {"[Limits]\nNameLength=64\n", DeviceLimits {64}},
+        {"[Audio]\nPlays=mp3\n[limits]\nnamelength = 255\n", DeviceLimits {255}},
+        {"[Limits]\nNameLength=11\n", "p.ini:2: NameLength: must be from 12 to 255"},
+        {"[Limits]\nPlays=mp3\n", "p.ini:2: Plays: not a key of [Limits]: NameLength"},
     };
     for (const auto& [text, expected, convertedRate] : cases) {
         const auto read = ParseProfile(text, QStringLiteral("p"), QStringLiteral("p.ini"));
         EXPECT_EQ(ErrorText(read), std::holds_alternative<QString>(expected) ? std::get<QString>(expected) : QString())
             << text.toStdString();
-        if (!std::holds_alternative<AudioRules>(expected) || !std::holds_alternative<DeviceProfile>(read))
+        if (std::holds_alternative<QString>(expected) || !std::holds_alternative<DeviceProfile>(read))
             continue;
         const DeviceProfile& profile = std::get<DeviceProfile>(read);
+        if (const DeviceLimits* limits = std::get_if<DeviceLimits>(&expected)) {
+            EXPECT_TRUE(profile.limits == *limits) << text.toStdString();
+            EXPECT_EQ(profile.IsAsIs(), !text.contains("[Audio]"));
+            continue;
+        }
         EXPECT_EQ(profile.origin, QStringLiteral("p.ini"));
         EXPECT_TRUE(profile.audio == std::get<AudioRules>(expected)) << text.toStdString();
         EXPECT_EQ(ConvertedSampleRate(*profile.audio), convertedRate) << text.toStdString();
@@ -123,7 +134,7 @@ TEST(DeviceProfileFile, SummarisesAndKeysConversionsByWhatTheyWrite)
     const std::vector<QString> summaries = {
         "copies every file as it is",
         "plays MP3 at 32 to 48 kHz and up to 320 kbit/s; converts the rest to MP3 at 192 kbit/s, ID3v2.3 and ID3v1 "
-        "tags, covers at most 300 px",
+        "tags, covers at most 300 px; names of at most 64 characters",
         "plays MP3 and AAC up to 48 kHz; converts the rest to MP3 at 256 kbit/s, ID3v2.3 tags, covers at most 500 px",
     };
     ASSERT_EQ(BuiltInProfiles().size(), summaries.size());
@@ -225,3 +236,31 @@ TEST(DeviceProfileLookup, FallsBackToTheAccountsHome)
     EXPECT_EQ(UserProfileFolder(), QFile::decodeName(user->pw_dir) + "/.config/Quorvex/devices");
 }
 #endif
+
+// A name is cut before its extension, never inside a character or the
+// extension, and not to end in a blank or a dot; a clash's number stays
+// within the limit.
+TEST(DeviceNameLength, CutsBeforeTheExtensionWithinTheLimit)
+{
+    const QString emoji = QString::fromUtf8("😀");
+    const struct {
+        QString name;
+        int limit;
+        bool hasExtension;
+        QString within;
+        QString numbered; // the clash's third name
+    } cases[] = {
+        {"short.mp3", 12, true, "short.mp3", "short3.mp3"},
+        {"A long song title.mp3", 16, true, "A long song.mp3", "A long song3.mp3"},
+        {"Album. Vol. 2", 12, false, "Album. Vol", "Album. V3. 2"},
+        {"abcdefghij" + emoji + ".flac", 16, true, "abcdefghij.flac", "abcdefghij3.flac"},
+        {"no extension at all, long", 12, true, "no extension", "no extensio3"},
+        {"dots......mp3.averyverylongextension", 20, true, "dots......mp3.averyv", "dots......mp3.avery3"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NameWithin(c.name, c.limit, c.hasExtension), c.within) << c.name.toStdString();
+        EXPECT_LE(NameWithin(c.name, c.limit, c.hasExtension).size(), c.limit);
+        EXPECT_EQ(NumberedNameWithin(c.name, 3, c.limit), c.numbered) << c.name.toStdString();
+        EXPECT_LE(NumberedNameWithin(c.name, 3, c.limit).size(), c.limit);
+    }
+}
