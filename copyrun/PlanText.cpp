@@ -17,13 +17,18 @@ const QByteArray kEscapedSpace = QByteArrayLiteral("|");
 const QByteArray kEscapedSpace = QByteArrayLiteral("\\x20");
 #endif
 
-// Escapes the joining words inside one path, so that only the real join is
-// left. The words go without their closing space: a source that ends in
+// The joining words without their closing space: a source that ends in
 // them would otherwise make a second join with the real one.
+const QByteArray kJoinWords[] = {kJoin.chopped(1), kConvertedJoin.chopped(1)};
+const QByteArray kJoinsShare = QByteArrayLiteral(" will be ");
+
+// Escapes the joining words inside one path, so that only the real join is
+// left. Most paths hold neither, which one look tells.
 QByteArray WithJoinEscaped(QByteArray path)
 {
-    for (const QByteArray& join : {kJoin, kConvertedJoin}) {
-        const QByteArray words = join.chopped(1);
+    if (!path.contains(kJoinsShare))
+        return path;
+    for (const QByteArray& words : kJoinWords) {
         if (path.contains(words))
             path.replace(words, kEscapedSpace + words.mid(1));
     }
