@@ -247,6 +247,10 @@ QString ProblemText(const RefillProblem& problem, bool wholeFolders)
     case Kind::CycleNotWritten: return QStringLiteral("cycle: %1: could not be written: %2").arg(path, reason);
     case Kind::ProfileRefused: return QStringLiteral("device: %1").arg(problem.description);
     case Kind::FfmpegMissing: return QStringLiteral("convert: %1").arg(problem.description);
+    case Kind::LimitCut:
+        return QStringLiteral("limit: %1: the device takes %2: %3 drawn files left out")
+            .arg(path, problem.description)
+            .arg(problem.count);
     }
     return path;
 }

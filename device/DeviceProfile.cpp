@@ -26,6 +26,8 @@ DeviceProfile CarMp3()
     rules.art = 300;
     DeviceLimits limits;
     limits.nameLength = 64;
+    limits.files = 3000;
+    limits.folders = 999;
     return {QStringLiteral("car-mp3"), kBuiltIn, rules, limits};
 }
 
@@ -127,6 +129,18 @@ QString ArtText(const std::optional<int>& art)
     return QStringLiteral("covers at most %1 px").arg(*art);
 }
 
+QString LimitsText(const DeviceLimits& limits)
+{
+    QStringList said;
+    if (limits.files)
+        said << QStringLiteral("at most %1 files").arg(*limits.files);
+    if (limits.folders)
+        said << QStringLiteral("%1 folders").arg(*limits.folders);
+    if (limits.nameLength)
+        said << QStringLiteral("names of at most %1 characters").arg(*limits.nameLength);
+    return said.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 const std::vector<DeviceProfile>& BuiltInProfiles()
@@ -137,9 +151,7 @@ const std::vector<DeviceProfile>& BuiltInProfiles()
 
 QString ProfileSummary(const DeviceProfile& profile)
 {
-    const QString limits = profile.limits.nameLength
-        ? QStringLiteral("names of at most %1 characters").arg(*profile.limits.nameLength)
-        : QString();
+    const QString limits = LimitsText(profile.limits);
     if (profile.IsAsIs())
         return limits.isEmpty() ? QStringLiteral("copies every file as it is")
                                 : QStringLiteral("copies every file as it is, %1").arg(limits);

@@ -30,6 +30,8 @@ struct AudioRules {
 // What a device can count; none: no limit.
 struct DeviceLimits {
     std::optional<int> nameLength; // a file's or folder's name, in UTF-16 code units
+    std::optional<int> files;      // files on the whole device, of every kind
+    std::optional<int> folders;    // folders on the whole device
 
     friend bool operator==(const DeviceLimits&, const DeviceLimits&) = default;
 };

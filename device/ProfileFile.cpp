@@ -151,6 +151,8 @@ const std::vector<Key>& Keys()
         {kAudio, "Tags", SetTags},
         {kAudio, "Art", SetArt},
         // Room for a number and an extension; FAT's long names stop at 255.
+        {kLimits, "Files", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.files, v, 1, 10000000); }},
+        {kLimits, "Folders", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.folders, v, 1, 10000000); }},
         {kLimits, "NameLength", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.nameLength, v, 12, 255); }},
     };
     return keys;

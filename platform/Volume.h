@@ -33,6 +33,10 @@ struct VolumeFacts {
 // The facts of the file system holding folder; empty when it cannot be read.
 std::optional<VolumeFacts> VolumeOf(const std::filesystem::path& folder);
 
+// The folder the file system holding folder is mounted at (its volume's
+// root: "/media/stick", "E:\\"); empty when it cannot be told.
+std::filesystem::path VolumeRootOf(const std::filesystem::path& folder);
+
 // The space a file of size bytes takes on a file system that allocates in
 // units of unit bytes.
 constexpr std::uint64_t AllocatedSize(std::uint64_t size, std::uint64_t unit)

@@ -97,4 +97,21 @@ std::optional<VolumeFacts> VolumeOf(const std::filesystem::path& folder)
     return facts;
 }
 
+std::filesystem::path VolumeRootOf(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    std::filesystem::path at = std::filesystem::canonical(folder, error);
+    struct stat own {};
+    if (error || ::stat(at.c_str(), &own) != 0)
+        return {};
+    // Up to the last folder on the same device: above it lies another file system.
+    while (at.has_relative_path()) {
+        struct stat parent {};
+        if (::stat(at.parent_path().c_str(), &parent) != 0 || parent.st_dev != own.st_dev)
+            break;
+        at = at.parent_path();
+    }
+    return at;
+}
+
 } // namespace platform

@@ -39,4 +39,12 @@ std::optional<VolumeFacts> VolumeOf(const std::filesystem::path& folder)
     return facts;
 }
 
+std::filesystem::path VolumeRootOf(const std::filesystem::path& folder)
+{
+    wchar_t root[MAX_PATH + 1] {};
+    if (!::GetVolumePathNameW(folder.c_str(), root, MAX_PATH + 1))
+        return {};
+    return std::filesystem::path(root);
+}
+
 } // namespace platform

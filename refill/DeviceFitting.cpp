@@ -7,10 +7,12 @@
 #include "device/DeviceFiles.h"
 #include "device/Ffmpeg.h"
 #include "device/NameLength.h"
+#include "platform/Volume.h"
 #include "device/ProfileLookup.h"
 #include "randomlist/CorrelateListviews.h"
 #include "refill/DestinationChecks.h"
 
+#include <QDir>
 #include <QSet>
 
 #include <algorithm>
@@ -116,6 +118,120 @@ void RefillRun::FitNamesToLimits(CopyPlan& plan)
             name = NumberedNameWithin(leaf, number, *limit);
         row.name = below + name;
         claimed.insert(row.Destination().toCaseFolded());
+    }
+}
+
+namespace {
+
+// Where a destination's device is counted from: its volume's root. A
+// folder on the disk that holds the system or the home folder stands in
+// for a device (one filled before it is copied onto a stick), and is
+// counted alone.
+std::filesystem::path CountRootOf(const QString& destination)
+{
+    const std::filesystem::path folder = ToFsPath(destination);
+    const std::filesystem::path root = platform::VolumeRootOf(folder);
+    if (root.empty())
+        return folder;
+    for (const QString& own : {QDir::rootPath(), QDir::homePath()}) {
+        if (platform::VolumeRootOf(ToFsPath(own)) == root)
+            return folder;
+    }
+    return root;
+}
+
+} // namespace
+
+// Files and folders on a destination's device, the copies and folders the
+// refresh removes left out, counted no further than needed.
+RefillRun::DeviceCounts RefillRun::CountOnDevice(const QString& destination, const DeviceLimits& limits) const
+{
+    DeviceCounts counts;
+    const std::int64_t enough = std::max(limits.files.value_or(0), limits.folders.value_or(0)) + 1;
+    std::error_code error;
+    for (auto entry = std::filesystem::recursive_directory_iterator(
+             CountRootOf(destination), std::filesystem::directory_options::skip_permission_denied, error);
+         !error && entry != std::filesystem::recursive_directory_iterator(); entry.increment(error)) {
+        const QString path = FromFsName(entry->path().native());
+        if (entry->is_directory(error)) {
+            if (!plan_.records.IsRemovable(WithClosingSeparator(path)))
+                ++counts.folders;
+        } else if (!plan_.records.IsRemovable(path)) {
+            ++counts.files;
+        }
+        if (counts.files >= enough && counts.folders >= enough)
+            break;
+    }
+    return counts;
+}
+
+// The draw stops, on each destination, where its device's count of files
+// or folders would be passed: its own files count, and so do the playlist
+// and the record the run writes. A drawn folder is kept or left out whole.
+void RefillRun::KeepWithinCounts(CopyPlan& plan)
+{
+    if (!device_)
+        return;
+    for (const QString& destination : plan_.destinations) {
+        const DeviceLimits& limits = device_->ProfileOf(destination).limits;
+        if (!limits.files && !limits.folders)
+            continue;
+        const QString folder = WithClosingSeparator(destination);
+        const DeviceCounts held = CountOnDevice(destination, limits);
+        std::int64_t files = held.files + (settings_.playlist.isEmpty() ? 0 : 1) + (settings_.refresh ? 1 : 0);
+        std::int64_t folders = held.folders;
+        QSet<QString> madeFolders;
+        QString cutBy;
+        std::uint64_t cut = 0;
+        QString group;     // the drawn folder of the rows kept last
+        bool keeping = true;
+        for (qsizetype i = 0; i < plan.rows.size();) {
+            const CopyRow& row = plan.rows[i];
+            if (row.folder != folder) {
+                ++i;
+                continue;
+            }
+            // A drawn folder's rows are taken together.
+            const bool sameGroup = settings_.wholeFolders && FolderOf(row.source) == group;
+            group = FolderOf(row.source);
+            QStringList newFolders;
+            const QStringList below = row.name.split(NativeSeparator()).mid(0, row.name.count(NativeSeparator()));
+            QString path = folder;
+            for (const QString& name : below) {
+                path += name + NativeSeparator();
+                if (!madeFolders.contains(path.toCaseFolded()) && !PathExists(path))
+                    newFolders.append(path.toCaseFolded());
+            }
+            if (keeping && !sameGroup) {
+                const std::int64_t groupFiles = settings_.wholeFolders
+                    ? std::count_if(plan.rows.begin() + i, plan.rows.end(), [&](const CopyRow& other) {
+                          return other.folder == folder && FolderOf(other.source) == group;
+                      })
+                    : 1;
+                if (limits.files && files + groupFiles > *limits.files)
+                    cutBy = QStringLiteral("%1 files in all").arg(*limits.files);
+                else if (limits.folders && folders + newFolders.size() > *limits.folders)
+                    cutBy = QStringLiteral("%1 folders in all").arg(*limits.folders);
+                keeping = cutBy.isEmpty();
+            }
+            if (!keeping) {
+                plan.rows.removeAt(i);
+                ++cut;
+                continue;
+            }
+            ++files;
+            folders += newFolders.size();
+            for (const QString& made : newFolders)
+                madeFolders.insert(made);
+            ++i;
+        }
+        if (cut > 0) {
+            RefillProblem limited {RefillProblem::Kind::LimitCut, destination};
+            limited.count = cut;
+            limited.description = cutBy;
+            Tell(limited);
+            limitCuts_.push_back(limited);
+        }
     }
 }
 

@@ -149,6 +149,7 @@ CopyPlan RefillRun::Draw(RandomSource& random, double defaultCount)
         plan_.drawn = DrawFrom(folders, random, defaultCount);
         FitToDevices(plan_.drawn);
         FitNamesToLimits(plan_.drawn);
+        KeepWithinCounts(plan_.drawn);
     }
     if (devicesRefused_)
         plan_.drawn = {};

@@ -113,6 +113,7 @@ Weight WeightOf(RefillProblem::Kind kind)
     case Kind::FewerToDrawFrom:
     case Kind::ReadThroughCache:
     case Kind::CycleWaiting:
+    case Kind::LimitCut:
         return Weight::Note;
     // The rows that differ, or were bound into a folder not made, fail the
     // run themselves; a copy left out of a playlist is still copied; a fresh

@@ -88,6 +88,7 @@ struct RefillProblem {
         // The devices, before anything is copied: the run copies nothing.
         ProfileRefused, // the profile file path cannot be used: description says why
         FfmpegMissing,  // files must be converted and no ffmpeg is found: description says how to get it
+        LimitCut,       // path's device counts no more: count drawn files were left out; description names the limit
     };
 
     RefillProblem(Kind kind, QString path = {}, std::error_code error = {})

@@ -145,6 +145,8 @@ public:
     // converted without an ffmpeg: the plan is then empty, as nothing may
     // be copied.
     bool DevicesStopTheRun() const { return devicesRefused_; }
+    // Where a device's count of files or folders cut the draw, and by how many.
+    const std::vector<RefillProblem>& LimitCuts() const { return limitCuts_; }
 
 private:
     struct DrawFolders;
@@ -178,6 +180,13 @@ private:
     void FitToDevices(CopyPlan& plan);
     void RequireFfmpeg(const CopyPlan& plan);
     void FitNamesToLimits(CopyPlan& plan);
+    void KeepWithinCounts(CopyPlan& plan);
+    // What a device holds, counted up to the most its limits need.
+    struct DeviceCounts {
+        std::int64_t files = 0;
+        std::int64_t folders = 0;
+    };
+    DeviceCounts CountOnDevice(const QString& destination, const DeviceLimits& limits) const;
     bool IsKeptFile(const QString& path) const;
     CopyAhead::PrepareSource SourcePreparer();
     QList<CopyRow> AsCopied(QList<CopyRow> rows) const;
@@ -192,4 +201,5 @@ private:
     QSet<QString> namesRefusedIn_; // destinations said to refuse names beyond ASCII
     std::unique_ptr<DeviceFiles> device_; // the destinations' profiles, once they are named
     bool devicesRefused_ = false;
+    std::vector<RefillProblem> limitCuts_;
 };

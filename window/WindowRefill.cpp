@@ -240,6 +240,7 @@ QString ProblemHeading(const RefillProblem& problem)
     case Kind::CycleWaiting:
     case Kind::ProfileRefused:
     case Kind::FfmpegMissing:
+    case Kind::LimitCut:
         break;
     }
     return {};
@@ -362,6 +363,10 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
     for (const CopyRow& row : rows)
         converted[row.folder] += row.converted ? 1 : 0;
     QStringList notes;
+    for (const RefillProblem& cut : run.LimitCuts())
+        notes << QStringLiteral("The device of %1 takes %2: %3 drawn files left out.")
+                     .arg(FolderShown(WithClosingSeparator(cut.path)), cut.description)
+                     .arg(cut.count);
     for (const QString& folder : DestinationFoldersOf(rows)) {
         const QString shown = FolderShown(folder);
         if (converted[folder] > 0) {

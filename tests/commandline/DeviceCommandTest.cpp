@@ -272,3 +272,46 @@ TEST_F(CommandLine, LongNamesAreCutToWhatTheDeviceShows)
             EXPECT_EQ(arrived.filter(QRegularExpression("1\\.mp3$")).size(), 1) << arrived.join('\n').toStdString();
     }
 }
+
+// A device's count of files and folders stops the draw where it would be
+// passed: the user's own files count, from the volume's root on a stick
+// (a folder of the system's disk is counted alone), and the cut is said
+// once, with how many drawn files it left out.
+TEST_F(CommandLine, TheDrawStopsWhereTheDeviceStopsCounting)
+{
+    for (int i = 1; i <= 6; ++i)
+        tree.WriteFile(QStringLiteral("lib/Album %1/song.mp3").arg(i), "x");
+    // A folder on this disk: its 5 files and the profile count, nothing above it.
+    const QString folder = tree.MakeFolder("folder");
+    for (int i = 1; i <= 5; ++i)
+        tree.WriteFile(QStringLiteral("folder/mine%1.txt").arg(i), "mine");
+    tree.WriteFile("folder/.quorvex-device.ini", "[Limits]\nFiles=10\n");
+    Outcome outcome = Run({"--source-tree", tree.Path("lib"), "-d", folder, "-n", "6"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains("quorvex: limit: " + folder + "/: the device takes 10 files in all: 2 drawn files left out\n"))
+        << outcome.err.toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 10);
+
+    FatStick stick;
+    if (!stick.Usable())
+        GTEST_SKIP() << stick.Problem().toStdString();
+    // On a stick, a file of the user's at its root counts too, and so does
+    // the folder the draw goes into.
+    QFile mine(stick.Folder() + "/mine.txt");
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+    mine.close();
+    const QString music = stick.Folder() + "/MUSIC";
+    ASSERT_TRUE(QDir().mkpath(music));
+    QFile profile(music + "/.quorvex-device.ini");
+    ASSERT_TRUE(profile.open(QIODevice::WriteOnly) && profile.write("[Limits]\nFolders=3\nFiles=6\n") > 0);
+    profile.close();
+    outcome = Run({"--source-tree", tree.Path("lib"), "-d", music, "-n", "6", "--whole-folders", "--dry-run"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out.count(" will be copied to "), 2) << outcome.out.toStdString();
+    EXPECT_TRUE(outcome.err.contains("quorvex: limit: " + music + "/: the device takes 3 folders in all: 4 drawn files left out\n"))
+        << outcome.err.toStdString();
+    outcome = Run({"--source-tree", tree.Path("lib"), "-d", music, "-n", "6"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains(": the device takes 6 files in all: 2 drawn files left out\n")) << outcome.err.toStdString();
+    EXPECT_EQ(QDir(music).entryList(QDir::Files).size(), 4);
+}
