@@ -28,6 +28,8 @@ DeviceProfile CarMp3()
     limits.nameLength = 64;
     limits.files = 3000;
     limits.folders = 999;
+    limits.filesPerFolder = 255;
+    limits.depth = 8;
     return {QStringLiteral("car-mp3"), kBuiltIn, rules, limits};
 }
 
@@ -136,6 +138,10 @@ QString LimitsText(const DeviceLimits& limits)
         said << QStringLiteral("at most %1 files").arg(*limits.files);
     if (limits.folders)
         said << QStringLiteral("%1 folders").arg(*limits.folders);
+    if (limits.filesPerFolder)
+        said << QStringLiteral("%1 files a folder").arg(*limits.filesPerFolder);
+    if (limits.depth)
+        said << QStringLiteral("%1 levels of folders").arg(*limits.depth);
     if (limits.nameLength)
         said << QStringLiteral("names of at most %1 characters").arg(*limits.nameLength);
     return said.join(QStringLiteral(", "));

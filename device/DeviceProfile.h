@@ -32,6 +32,8 @@ struct DeviceLimits {
     std::optional<int> nameLength; // a file's or folder's name, in UTF-16 code units
     std::optional<int> files;      // files on the whole device, of every kind
     std::optional<int> folders;    // folders on the whole device
+    std::optional<int> filesPerFolder;
+    std::optional<int> depth;      // levels of folders below the device's root
 
     friend bool operator==(const DeviceLimits&, const DeviceLimits&) = default;
 };

@@ -153,6 +153,8 @@ const std::vector<Key>& Keys()
         // Room for a number and an extension; FAT's long names stop at 255.
         {kLimits, "Files", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.files, v, 1, 10000000); }},
         {kLimits, "Folders", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.folders, v, 1, 10000000); }},
+        {kLimits, "FilesPerFolder", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.filesPerFolder, v, 1, 10000000); }},
+        {kLimits, "Depth", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.depth, v, 1, 100); }},
         {kLimits, "NameLength", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.nameLength, v, 12, 255); }},
     };
     return keys;

@@ -19,6 +19,27 @@
 
 #include <filesystem>
 
+namespace {
+
+// Where a destination's device is counted from: its volume's root. A
+// folder on the disk that holds the system or the home folder stands in
+// for a device (one filled before it is copied onto a stick), and is
+// counted alone.
+std::filesystem::path CountRootOf(const QString& destination)
+{
+    const std::filesystem::path folder = ToFsPath(destination);
+    const std::filesystem::path root = platform::VolumeRootOf(folder);
+    if (root.empty())
+        return folder;
+    for (const QString& own : {QDir::rootPath(), QDir::homePath()}) {
+        if (platform::VolumeRootOf(ToFsPath(own)) == root)
+            return folder;
+    }
+    return root;
+}
+
+} // namespace
+
 void RefillRun::SetUpDevices(const QStringList& destinations)
 {
     device_ = std::make_unique<DeviceFiles>(DeviceFiles::Options {
@@ -84,6 +105,89 @@ void RefillRun::FitToDevices(CopyPlan& plan)
     RequireFfmpeg(plan);
 }
 
+// How many levels of folders lie above a destination on its device.
+int RefillRun::DepthOf(const QString& destination) const
+{
+    const std::filesystem::path root = CountRootOf(destination);
+    int depth = 0;
+    for (std::filesystem::path at = ToFsPath(destination).lexically_normal(); at.has_relative_path() && at != root;
+         at = at.parent_path()) {
+        if (!at.filename().empty())
+            ++depth;
+    }
+    return depth;
+}
+
+// A flat draw larger than a folder of the device holds is spread over
+// numbered folders (01, 02, ...), each holding at most that many, in the
+// draw's order; the user's own files in the destination count, and a
+// number in use is passed over. Folders of albums deeper than the device
+// reads are folded into one ("Artist/Album" becomes "Artist - Album").
+void RefillRun::FitFoldersToLimits(CopyPlan& plan)
+{
+    if (!device_)
+        return;
+    const QChar separator = NativeSeparator();
+    for (const QString& destination : plan_.destinations) {
+        const DeviceLimits& limits = device_->ProfileOf(destination).limits;
+        const QString folder = WithClosingSeparator(destination);
+        if (limits.depth) {
+            const int levels = std::max(1, *limits.depth - DepthOf(destination));
+            for (CopyRow& row : plan.rows) {
+                QStringList names = row.name.split(separator);
+                if (row.folder != folder || names.size() - 1 <= levels)
+                    continue;
+                const QString leaf = names.takeLast();
+                const QStringList folded = names.mid(levels - 1);
+                row.name = (names.mid(0, levels - 1) << folded.join(QStringLiteral(" - ")) << leaf).join(separator);
+            }
+        }
+        if (limits.filesPerFolder)
+            SpreadOverFolders(plan, folder, *limits.filesPerFolder);
+    }
+}
+
+void RefillRun::SpreadOverFolders(CopyPlan& plan, const QString& folder, int perFolder)
+{
+    const QChar separator = NativeSeparator();
+    std::vector<CopyRow*> flat;
+    for (CopyRow& row : plan.rows) {
+        if (row.folder == folder && !row.IsBlank() && !row.name.contains(separator))
+            flat.push_back(&row);
+    }
+    qsizetype own = 0;
+    platform::FolderReader reader(ToFsPath(folder));
+    platform::FolderEntry entry;
+    QSet<QString> present;
+    while (reader.Next(entry)) {
+        const QString name = FromFsName(entry.name);
+        present.insert(name.toCaseFolded());
+        if (!plan_.records.IsRemovable(folder + name) && !IsFolder(folder + name))
+            ++own;
+    }
+    if (static_cast<qsizetype>(flat.size()) + own <= perFolder)
+        return;
+    // Last night's numbered folders, which the refresh empties, are free again.
+    const QStringList removable = plan_.records.Removable();
+    const QSet<QString> madeBefore(removable.begin(), removable.end());
+    const qsizetype count = (static_cast<qsizetype>(flat.size()) + perFolder - 1) / perFolder;
+    const int width = std::max<int>(2, QString::number(count).size());
+    int number = 0;
+    QString numbered;
+    for (std::size_t i = 0; i < flat.size(); ++i) {
+        if (i % static_cast<std::size_t>(perFolder) == 0) {
+            // A number the user's folder or file (or an album) holds is passed over.
+            do
+                numbered = QStringLiteral("%1").arg(++number, width, 10, QChar(u'0'));
+            while ((present.contains(numbered.toCaseFolded()) && !madeBefore.contains(folder + numbered + separator))
+                   || std::any_of(plan.rows.begin(), plan.rows.end(), [&](const CopyRow& row) {
+                          return row.folder == folder && row.name.startsWith(numbered + separator, Qt::CaseInsensitive);
+                      }));
+        }
+        flat[i]->name = numbered + separator + flat[i]->name;
+    }
+}
+
 // Names longer than a device shows are cut: each folder made, and each
 // file's name before its extension (its new one, after the folding and
 // the number in front). A cut name that is then taken takes a number,
@@ -121,26 +225,6 @@ void RefillRun::FitNamesToLimits(CopyPlan& plan)
     }
 }
 
-namespace {
-
-// Where a destination's device is counted from: its volume's root. A
-// folder on the disk that holds the system or the home folder stands in
-// for a device (one filled before it is copied onto a stick), and is
-// counted alone.
-std::filesystem::path CountRootOf(const QString& destination)
-{
-    const std::filesystem::path folder = ToFsPath(destination);
-    const std::filesystem::path root = platform::VolumeRootOf(folder);
-    if (root.empty())
-        return folder;
-    for (const QString& own : {QDir::rootPath(), QDir::homePath()}) {
-        if (platform::VolumeRootOf(ToFsPath(own)) == root)
-            return folder;
-    }
-    return root;
-}
-
-} // namespace
 
 // Files and folders on a destination's device, the copies and folders the
 // refresh removes left out, counted no further than needed.

@@ -148,6 +148,7 @@ CopyPlan RefillRun::Draw(RandomSource& random, double defaultCount)
     if (!devicesRefused_) {
         plan_.drawn = DrawFrom(folders, random, defaultCount);
         FitToDevices(plan_.drawn);
+        FitFoldersToLimits(plan_.drawn);
         FitNamesToLimits(plan_.drawn);
         KeepWithinCounts(plan_.drawn);
     }

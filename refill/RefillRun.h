@@ -179,6 +179,9 @@ private:
     void RefuseDevices(const ProfileError& error);
     void FitToDevices(CopyPlan& plan);
     void RequireFfmpeg(const CopyPlan& plan);
+    void FitFoldersToLimits(CopyPlan& plan);
+    void SpreadOverFolders(CopyPlan& plan, const QString& folder, int perFolder);
+    int DepthOf(const QString& destination) const;
     void FitNamesToLimits(CopyPlan& plan);
     void KeepWithinCounts(CopyPlan& plan);
     // What a device holds, counted up to the most its limits need.

@@ -315,3 +315,54 @@ TEST_F(CommandLine, TheDrawStopsWhereTheDeviceStopsCounting)
     EXPECT_TRUE(outcome.err.contains(": the device takes 6 files in all: 2 drawn files left out\n")) << outcome.err.toStdString();
     EXPECT_EQ(QDir(music).entryList(QDir::Files).size(), 4);
 }
+
+// On a stick whose player reads 4 files a folder and 3 levels of folders:
+// a flat draw is spread over numbered folders in the draw's order (a
+// number the user holds passed over, the user's own file counted), the
+// next refresh night leaves one mix and no empty folder, a player reads
+// the playlist whole; albums 10 levels deep are folded into the levels it reads.
+TEST_F(CommandLine, FoldersKeepToWhatThePlayerReads)
+{
+    FatStick stick;
+    if (!stick.Usable())
+        GTEST_SKIP() << stick.Problem().toStdString();
+    // Twenty silent MPEG-1 Layer III frames: enough for a player to open.
+    const QByteArray silence = (QByteArray("\xFF\xFB\x90\x64", 4) + QByteArray(413, '\0')).repeated(20);
+    for (int i = 1; i <= 10; ++i)
+        tree.WriteFile(QStringLiteral("flat/song%1.mp3").arg(i, 2, 10, QChar(u'0')), silence);
+    const QString music = stick.Folder() + "/MUSIC";
+    ASSERT_TRUE(QDir().mkpath(music + "/02"));
+    for (const auto& [name, bytes] : {std::pair<QString, QByteArray> {"/.quorvex-device.ini", "[Limits]\nFilesPerFolder=4\nDepth=3\n"},
+                                      {"/mine.txt", "mine"}, {"/02/kept.txt", "kept"}}) {
+        QFile file(music + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    const QStringList night {"-s", tree.Path("flat"), "-d", music, "-n", "10", "--refresh", "--playlist", "mix.m3u8"};
+    for (int run = 0; run < 2; ++run) {
+        const Outcome outcome = Run(night);
+        ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(QDir(music).entryList(QDir::Dirs | QDir::NoDotAndDotDot), (QStringList {"01", "02", "03", "04"}));
+        EXPECT_EQ(QDir(music + "/01").entryList(QDir::Files).size(), 4);
+        EXPECT_EQ(QDir(music + "/02").entryList(QDir::Files), QStringList {"kept.txt"});
+        EXPECT_EQ(QDir(music + "/03").entryList(QDir::Files).size(), 4);
+        EXPECT_EQ(QDir(music + "/04").entryList(QDir::Files).size(), 2);
+    }
+    QProcess mpv;
+    mpv.start("mpv", {"--no-config", "--ao=null", "--vo=null", "--length=0.1", "--playlist=" + music + "/mix.m3u8"});
+    if (mpv.waitForStarted()) {
+        ASSERT_TRUE(mpv.waitForFinished(60'000));
+        EXPECT_EQ(QString::fromUtf8(mpv.readAllStandardOutput() + mpv.readAllStandardError()).count("Playing: "), 10);
+    } else if (!qEnvironmentVariableIsEmpty("QUORVEX_REQUIRE_PLAYER")) {
+        ADD_FAILURE() << "mpv is missing";
+    }
+
+    // MUSIC is a level: two more are read, the deeper ones folded into the last.
+    QString deep = "albums";
+    for (char level = 'a'; level <= 'j'; ++level)
+        deep += QStringLiteral("/") + QLatin1Char(level);
+    tree.WriteFile(deep + "/track.mp3", silence);
+    const Outcome outcome = Run({"--source-tree", tree.Path("albums"), "-d", music, "--whole-folders", "-n", "1"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(QFile::exists(music + "/a/b - c - d - e - f - g - h - i - j/track.mp3"))
+        << QDir(music + "/a").entryList().join(' ').toStdString();
+}

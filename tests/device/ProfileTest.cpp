@@ -105,10 +105,12 @@ TEST(DeviceProfileFile, ReadsEveryKeyAndNamesTheLineOfWhatItRefuses)
          "p.ini:3: MinSampleRate: the rest cannot be converted to mp3 at 50000 Hz or more"},
         // A profile of limits alone converts nothing.
         {"[Limits]\nNameLength=64\n", DeviceLimits {64}},
-        {"[Audio]\nPlays=mp3\n[limits]\nnamelength = 255\nFiles=3000\nFolders=1\n", DeviceLimits {255, 3000, 1}},
+        {"[Audio]\nPlays=mp3\n[limits]\nnamelength = 255\nFiles=3000\nFolders=1\nFilesPerFolder=255\nDepth=8\n",
+         DeviceLimits {255, 3000, 1, 255, 8}},
+        {"[Limits]\nDepth=0\n", "p.ini:2: Depth: must be from 1 to 100"},
         {"[Limits]\nFolders=0\n", "p.ini:2: Folders: must be from 1 to 10000000"},
         {"[Limits]\nNameLength=11\n", "p.ini:2: NameLength: must be from 12 to 255"},
-        {"[Limits]\nPlays=mp3\n", "p.ini:2: Plays: not a key of [Limits]: Files, Folders, NameLength"},
+        {"[Limits]\nPlays=mp3\n", "p.ini:2: Plays: not a key of [Limits]: Files, Folders, FilesPerFolder, Depth, NameLength"},
     };
     for (const auto& [text, expected, convertedRate] : cases) {
         const auto read = ParseProfile(text, QStringLiteral("p"), QStringLiteral("p.ini"));
@@ -135,7 +137,8 @@ TEST(DeviceProfileFile, SummarisesAndKeysConversionsByWhatTheyWrite)
     const std::vector<QString> summaries = {
         "copies every file as it is",
         "plays MP3 at 32 to 48 kHz and up to 320 kbit/s; converts the rest to MP3 at 192 kbit/s, ID3v2.3 and ID3v1 "
-        "tags, covers at most 300 px; at most 3000 files, 999 folders, names of at most 64 characters",
+        "tags, covers at most 300 px; at most 3000 files, 999 folders, 255 files a folder, 8 levels of folders, names "
+        "of at most 64 characters",
         "plays MP3 and AAC up to 48 kHz; converts the rest to MP3 at 256 kbit/s, ID3v2.3 tags, covers at most 500 px",
     };
     ASSERT_EQ(BuiltInProfiles().size(), summaries.size());
