@@ -26,6 +26,8 @@ void RefillRun::AdoptSavedPlan(CopyPlan& plan)
     if (settings_.asciiNames)
         FoldPlanNames(plan);
     SetUpDevices(plan_.destinations);
+    // The device may hold more tonight than when the plan was drawn.
+    KeepWithinCounts(plan);
     RequireFfmpeg(plan);
     if (devicesRefused_)
         plan.rows.clear();

@@ -9,19 +9,36 @@
 #include "core/ProcedureLabels.h"
 #include "core/RowListModel.h"
 #include "core/SummaryText.h"
+#include "device/ProfileLookup.h"
 #include "randomlist/CopyListFilter.h"
 #include "randomlist/CorrelateListviews.h"
 #include "refill/RefillRun.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLineEdit>
+
+#include <algorithm>
+
+namespace {
+
+// A stick that carries a profile of its own is filled as it says, with
+// or without a refill setting ticked.
+bool AnyStickProfile(const QStringList& destinations)
+{
+    return std::any_of(destinations.begin(), destinations.end(), [](const QString& folder) {
+        return !folder.trimmed().isEmpty() && QFileInfo::exists(StickProfileFile(folder));
+    });
+}
+
+} // namespace
 
 void Form1::CorrelateListviewsWrapper()
 {
     ErrorReport report(dialogs_, ProcedureLabels::CorrelateListviewsWrapper());
     if (report.Test(100, [&] { return SourceList->IsEmpty() || DestinationList->IsEmpty(); }))
         return;
-    if (refillChoices_.Any()) {
+    if (refillChoices_.Any() || AnyStickProfile(DestinationList->Rows())) {
         RefillRebuild(report);
         return;
     }

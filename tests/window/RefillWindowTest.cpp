@@ -410,3 +410,22 @@ TEST_F(RefillWindow, TheCarGetsItsSongsConverted)
     EXPECT_EQ(form->CopyList->Count(), 0);
     qunsetenv("XDG_CACHE_HOME");
 }
+
+// A stick with a profile of its own is filled as it says with no refill
+// setting ticked: "3." says where its count of files cut the draw.
+TEST_F(RefillWindow, AStickSaysHowManyFilesItTakes)
+{
+    const QString sep = NativeSeparator();
+    for (int i = 1; i <= 6; ++i)
+        fixture.tree.WriteFile(QStringLiteral("lib/f%1.mp3").arg(i), "x");
+    const QString out = fixture.tree.MakeFolder(QStringLiteral("out")) + sep;
+    fixture.tree.WriteFile(QStringLiteral("out/.quorvex-device.ini"), "[Limits]\nFiles=4\n");
+    form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
+    form->DestinationList->Append(out);
+    form->Text1->setText(QStringLiteral("6"));
+    fixture.random.values = std::vector<float>(6, 0.0f);
+    form->PushButton12_Click();
+    EXPECT_EQ(form->CopyList->Count(), 3);
+    EXPECT_EQ(form->Summary->Notes(),
+              QStringList {QStringLiteral("The device of %1 takes 4 files in all: 3 drawn files left out.").arg(out.chopped(1))});
+}
