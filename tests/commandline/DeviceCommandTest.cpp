@@ -366,3 +366,20 @@ TEST_F(CommandLine, FoldersKeepToWhatThePlayerReads)
     EXPECT_TRUE(QFile::exists(music + "/a/b - c - d - e - f - g - h - i - j/track.mp3"))
         << QDir(music + "/a").entryList().join(' ').toStdString();
 }
+
+// car-mp3 reads 255 files a folder: a fill of 600 files lands in three
+// folders, and the next refresh night leaves one mix of them and no other.
+TEST_F(CommandLine, ACarFillIsSpreadOver255FilesAFolder)
+{
+    for (int i = 1; i <= 600; ++i)
+        tree.WriteFile(QStringLiteral("lib/note%1.txt").arg(i, 3, 10, QChar(u'0')), "x");
+    const QString out = tree.MakeFolder("out");
+    for (int night = 0; night < 2; ++night) {
+        const Outcome outcome = Run({"-s", tree.Path("lib"), "-d", out, "--fill", "--refresh", "--device", "car-mp3", "-q"});
+        ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot), (QStringList {"01", "02", "03"}));
+        EXPECT_EQ(QDir(out + "/01").entryList(QDir::Files).size(), 255);
+        EXPECT_EQ(QDir(out + "/02").entryList(QDir::Files).size(), 255);
+        EXPECT_EQ(QDir(out + "/03").entryList(QDir::Files).size(), 90);
+    }
+}
