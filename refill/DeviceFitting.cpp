@@ -38,6 +38,15 @@ std::filesystem::path CountRootOf(const QString& destination)
     return root;
 }
 
+// Every destination the plan names, as names are compared on FAT.
+QSet<QString> ClaimedNames(const CopyPlan& plan)
+{
+    QSet<QString> claimed;
+    for (const CopyRow& row : plan.rows)
+        claimed.insert(row.Destination().toCaseFolded());
+    return claimed;
+}
+
 } // namespace
 
 void RefillRun::SetUpDevices(const QStringList& destinations)
@@ -77,9 +86,7 @@ void RefillRun::FitToDevices(CopyPlan& plan)
 {
     if (!device_ || !device_->AnyConverts())
         return;
-    QSet<QString> claimed;
-    for (const CopyRow& row : plan.rows)
-        claimed.insert(row.Destination().toCaseFolded());
+    QSet<QString> claimed = ClaimedNames(plan);
     const QChar separator = NativeSeparator();
     for (CopyRow& row : plan.rows) {
         if (row.IsBlank())
@@ -196,9 +203,7 @@ void RefillRun::FitNamesToLimits(CopyPlan& plan)
 {
     if (!device_)
         return;
-    QSet<QString> claimed;
-    for (const CopyRow& row : plan.rows)
-        claimed.insert(row.Destination().toCaseFolded());
+    QSet<QString> claimed = ClaimedNames(plan);
     const QChar separator = NativeSeparator();
     for (CopyRow& row : plan.rows) {
         const std::optional<int> limit = device_->ProfileOf(row.folder).limits.nameLength;
