@@ -280,6 +280,13 @@ bool Landed(QStringList files, const QStringList& patterns)
     return files.isEmpty();
 }
 
+// A profile of the destination's own, as a stick carries it.
+void WriteStickProfile(const RefillSettings& settings, const QByteArray& text)
+{
+    QFile profile(settings.destinations.front().value + QStringLiteral("/.quorvex-device.ini"));
+    ASSERT_TRUE(profile.open(QIODevice::WriteOnly) && profile.write(text) == text.size());
+}
+
 } // namespace
 
 // The refill layer as both faces drive it, over a library of two albums
@@ -316,6 +323,10 @@ TEST(RefillLayer, SettingsAndTreesGiveTheirProblemsFilesAndTotals)
         {"verify", [](RefillSettings& s) { s.verify = true; }, Destination::Folder, 1, {}, all, 4, 0, 4, 0, 0},
         {"skip a name taken", [](RefillSettings& s) { s.skipExisting = true; }, Destination::Folder, 1, {},
          {"one.txt", "two.txt", "three.txt", bjork, "mine.txt"}, 3, 0, 0, 1, 0},
+        {"files per folder", [](RefillSettings& s) { WriteStickProfile(s, "[Limits]\nFilesPerFolder=2\n"); },
+         Destination::Folder, 1, {}, {"01/*", "01/*", "02/*", "02/*", "mine.txt", ".quorvex-device.ini"}, 4, 0, 0, 0, 0},
+        {"files in all", [](RefillSettings& s) { WriteStickProfile(s, "[Limits]\nFiles=4\n"); }, Destination::Folder, 1,
+         {}, {"*.txt", "*.txt", "mine.txt", ".quorvex-device.ini"}, 2, 0, 0, 0, 0},
         {"missing destination", [](RefillSettings&) {}, Destination::Missing, 1, {Kind::FolderMissing}, {}, 0, 0, 0, 0, 0},
         {"destination in use", [](RefillSettings&) {}, Destination::InUse, 1, {Kind::FolderInUse}, {"mine.txt"}, 0, 0, 0, 0, 0},
         {"refused name", [](RefillSettings&) {}, Destination::FatStick, 1, {Kind::NamesRefused},
