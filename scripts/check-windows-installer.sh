@@ -40,7 +40,9 @@ rows=$(wine "$program" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' --d
 status=0
 twin_rows=$(wine "$folder\\quorvex.com" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' --dry-run </dev/null | tr -d '\r') || status=$?
 [ "$status" -eq 0 ] && [ "$twin_rows" = "$rows" ] || fail "quorvex.com gave status $status and: $twin_rows"
-wine "$program" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' </dev/null || fail "the copy failed"
+status=0
+wine "$program" -q --seed 1 -n 5 -s "$samples" -d 'C:\quorvex-copies' </dev/null || status=$?
+[ "$status" -eq 0 ] || fail "the copy failed with status $status, leaving: $(ls "$copies_unix" | tr '\n' ' ')"
 [ "$(ls "$copies_unix" | wc -l)" -eq 5 ] || fail "the copy left $(ls "$copies_unix" | wc -l) files, not 5"
 for copy in "$copies_unix"/*; do
     cmp -s "$copy" "$installed/Samples/$(basename "$copy")" || fail "$copy differs from its sample"
