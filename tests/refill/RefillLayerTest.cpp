@@ -326,7 +326,7 @@ TEST(RefillLayer, SettingsAndTreesGiveTheirProblemsFilesAndTotals)
         {"files per folder", [](RefillSettings& s) { WriteStickProfile(s, "[Limits]\nFilesPerFolder=2\n"); },
          Destination::Folder, 1, {}, {"01/*", "01/*", "02/*", "02/*", "mine.txt", ".quorvex-device.ini"}, 4, 0, 0, 0, 0},
         {"files in all", [](RefillSettings& s) { WriteStickProfile(s, "[Limits]\nFiles=4\n"); }, Destination::Folder, 1,
-         {}, {"*.txt", "*.txt", "mine.txt", ".quorvex-device.ini"}, 2, 0, 0, 0, 0},
+         {}, {"mine.txt", ".quorvex-device.ini", "*.txt", "*.txt"}, 2, 0, 0, 0, 0},
         {"missing destination", [](RefillSettings&) {}, Destination::Missing, 1, {Kind::FolderMissing}, {}, 0, 0, 0, 0, 0},
         {"destination in use", [](RefillSettings&) {}, Destination::InUse, 1, {Kind::FolderInUse}, {"mine.txt"}, 0, 0, 0, 0, 0},
         {"refused name", [](RefillSettings&) {}, Destination::FatStick, 1, {Kind::NamesRefused},
