@@ -29,7 +29,12 @@ DeviceFiles::DeviceFiles(Options options)
       cache_(options_.cacheFolder.isEmpty() ? ConversionCache::DefaultFolder() : options_.cacheFolder),
       cores_(std::max(1U, std::thread::hardware_concurrency()))
 {
-    ffmpeg_ = FindFfmpeg(options_.ffmpeg);
+}
+
+const QString& DeviceFiles::Ffmpeg() const
+{
+    std::call_once(ffmpegFound_, [this] { ffmpeg_ = FindFfmpeg(options_.ffmpeg); });
+    return ffmpeg_;
 }
 
 void DeviceFiles::SetProfile(const QString& destinationFolder, const DeviceProfile& profile)
@@ -97,7 +102,7 @@ std::uint64_t DeviceFiles::SizeIn(const QString& source, std::uint64_t size, con
         return size;
     const AudioRules& rules = *ProfileOf(folder).audio;
     // Converted on an earlier night, its real size is known.
-    if (!ffmpeg_.isEmpty()) {
+    if (!Ffmpeg().isEmpty()) {
         const QString key = ConversionCache::KeyOf(source, Recipe(rules, treatment));
         if (const std::optional<std::uint64_t> converted = cache_.SizeOf(key, ConvertedSuffix(rules)))
             return *converted;
@@ -120,7 +125,7 @@ QString DeviceFiles::Recipe(const AudioRules& rules, Treatment treatment)
     {
         const std::lock_guard lock(mutex_);
         if (ffmpegVersion_.isEmpty())
-            ffmpegVersion_ = FfmpegVersionLine(ffmpeg_);
+            ffmpegVersion_ = FfmpegVersionLine(Ffmpeg());
     }
     return QStringLiteral("%1\n%2\n%3\n%4").arg(kRecipeVersion).arg(static_cast<int>(treatment)).arg(ConversionFields(rules), ffmpegVersion_);
 }
@@ -132,7 +137,7 @@ DeviceFiles::Prepared DeviceFiles::Prepare(const QString& source, const QString&
     const Treatment treatment = profile.IsAsIs() ? Treatment::Copy : TreatmentOf(facts, *profile.audio);
     if (treatment == Treatment::Copy)
         return {source, {}};
-    if (ffmpeg_.isEmpty())
+    if (Ffmpeg().isEmpty())
         return {{}, FfmpegMissingText()};
     const AudioRules& rules = *profile.audio;
     const QString suffix = ConvertedSuffix(rules);
@@ -143,7 +148,7 @@ DeviceFiles::Prepared DeviceFiles::Prepare(const QString& source, const QString&
     if (!converted) {
         const QString temporary = cache_.NewTemporary();
         cores_.acquire();
-        const QString failure = RunFfmpeg(ffmpeg_, ConversionArguments(source, temporary, facts, rules, treatment),
+        const QString failure = RunFfmpeg(Ffmpeg(), ConversionArguments(source, temporary, facts, rules, treatment),
                                           temporary, ConversionTimeLimit(facts));
         cores_.release();
         if (!failure.isEmpty())

@@ -45,8 +45,9 @@ public:
     std::uint64_t SizeIn(const QString& source, std::uint64_t size, const QString& folder);
     std::uint64_t SizeOnDevices(const QString& source, std::uint64_t size);
 
-    // ffmpeg as found; empty when there is none.
-    const QString& Ffmpeg() const { return ffmpeg_; }
+    // ffmpeg as found; empty when there is none. Looked for once, when first
+    // asked: a run that converts nothing never looks.
+    const QString& Ffmpeg() const;
 
     struct Prepared {
         QString path;    // the file to copy
@@ -70,7 +71,8 @@ private:
     QString Recipe(const AudioRules& rules, Treatment treatment);
 
     Options options_;
-    QString ffmpeg_;
+    mutable std::once_flag ffmpegFound_;
+    mutable QString ffmpeg_;
     QString ffmpegVersion_;
     ConversionCache cache_;
     std::vector<std::pair<QString, DeviceProfile>> profiles_; // by folder, with its closing separator
