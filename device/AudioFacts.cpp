@@ -1,5 +1,8 @@
 #include "device/AudioFacts.h"
 
+#include "device/ByteReader.h"
+#include "device/PhotoFacts.h"
+
 #include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
@@ -29,104 +32,6 @@
 #include <vector>
 
 namespace {
-
-// Reads big-endian numbers off a byte string. A read past the end fails,
-// and so does every read after it, so that a parser checks once at the end
-// of a step instead of before each field.
-class ByteReader {
-public:
-    explicit ByteReader(QByteArrayView bytes) : bytes_(bytes) {}
-
-    std::uint64_t Number(int size)
-    {
-        const QByteArrayView field = Take(size);
-        std::uint64_t value = 0;
-        for (const char byte : field)
-            value = value << 8 | static_cast<unsigned char>(byte);
-        return value;
-    }
-    QByteArrayView Take(std::uint64_t count)
-    {
-        if (!ok_ || count > static_cast<std::uint64_t>(Left())) {
-            ok_ = false;
-            return {};
-        }
-        const QByteArrayView taken = bytes_.sliced(at_, static_cast<qsizetype>(count));
-        at_ += static_cast<qsizetype>(count);
-        return taken;
-    }
-    void Skip(std::uint64_t count) { Take(count); }
-    qsizetype Left() const { return ok_ ? bytes_.size() - at_ : 0; }
-    bool Ok() const { return ok_; }
-
-private:
-    QByteArrayView bytes_;
-    qsizetype at_ = 0;
-    bool ok_ = true;
-};
-
-// SOF0 to SOF15, less DHT (C4), JPG (C8) and DAC (CC), which share the range.
-bool IsStartOfFrame(std::uint64_t marker)
-{
-    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-}
-
-// Markers that stand alone, without a length: TEM, RST0 to RST7, SOI.
-bool IsStandaloneMarker(std::uint64_t marker) { return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8); }
-
-std::optional<PictureFacts> JpegFacts(QByteArrayView bytes)
-{
-    if (!bytes.startsWith("\xFF\xD8"))
-        return {};
-    ByteReader reader(bytes);
-    reader.Skip(2);
-    while (reader.Ok()) {
-        if (reader.Number(1) != 0xFF)
-            return {};
-        std::uint64_t marker = reader.Number(1);
-        while (marker == 0xFF && reader.Ok()) // fill bytes
-            marker = reader.Number(1);
-        if (!reader.Ok() || marker == 0xD9 || marker == 0xDA) // the end or the scan, with no frame header before
-            return {};
-        if (IsStandaloneMarker(marker))
-            continue;
-        const std::uint64_t length = reader.Number(2);
-        if (length < 2)
-            return {};
-        ByteReader segment(reader.Take(length - 2));
-        if (!reader.Ok())
-            return {};
-        if (IsStartOfFrame(marker)) {
-            segment.Skip(1); // sample precision
-            PictureFacts facts;
-            facts.height = static_cast<int>(segment.Number(2));
-            facts.width = static_cast<int>(segment.Number(2));
-            facts.jpeg = true;
-            facts.baseline = marker == 0xC0 || marker == 0xC1;
-            facts.bytes = static_cast<std::uint64_t>(bytes.size());
-            return segment.Ok() ? std::optional(facts) : std::nullopt;
-        }
-    }
-    return {};
-}
-
-std::optional<PictureFacts> PngFacts(QByteArrayView bytes)
-{
-    if (!bytes.startsWith("\x89PNG\r\n\x1A\n"))
-        return {};
-    ByteReader reader(bytes);
-    reader.Skip(8 + 4); // the signature, IHDR's length
-    const bool header = reader.Take(4) == "IHDR";
-    const std::uint64_t width = reader.Number(4);
-    const std::uint64_t height = reader.Number(4);
-    if (!reader.Ok() || !header || width > INT_MAX || height > INT_MAX)
-        return {};
-    PictureFacts facts;
-    facts.width = static_cast<int>(width);
-    facts.height = static_cast<int>(height);
-    facts.bytes = static_cast<std::uint64_t>(bytes.size());
-    return facts;
-}
 
 // An ISO base media box: its four-character type, where its contents begin
 // and where it ends, as offsets in the file or the bytes it was found in.
@@ -808,9 +713,11 @@ AudioFacts ReadAudioFacts(const QString& path)
 
 std::optional<PictureFacts> PictureFactsOf(const QByteArray& bytes)
 {
-    if (std::optional<PictureFacts> jpeg = JpegFacts(bytes))
-        return jpeg;
-    return PngFacts(bytes);
+    const PhotoFacts photo = PhotoFactsOf(bytes);
+    if (photo.format != u"jpeg" && photo.format != u"png")
+        return {};
+    return PictureFacts {photo.width, photo.height, photo.format == u"jpeg", photo.baseline,
+                         static_cast<std::uint64_t>(bytes.size())};
 }
 
 std::optional<int> AacObjectTypeOf(const QString& path)

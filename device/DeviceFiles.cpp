@@ -2,6 +2,8 @@
 
 #include "core/PathHelpers.h"
 #include "device/Ffmpeg.h"
+#include "device/FitPhoto.h"
+#include "device/PhotoTreatment.h"
 #include "device/Id3v1Tag.h"
 
 #include <QFileInfo>
@@ -14,10 +16,19 @@ namespace {
 // Raised whenever the arguments given to ffmpeg change what it writes, so
 // that no file converted the old way is taken from the cache.
 constexpr int kRecipeVersion = 1;
+// The same for what the photo fitting writes.
+constexpr int kPhotoRecipeVersion = 1;
+// What a photo's new EXIF block may add to a JPEG kept as it is.
+constexpr std::uint64_t kExifGrowth = 64 * 1024;
 
 const DeviceProfile& AsIs()
 {
     return BuiltInProfiles().front();
+}
+
+QString SuffixOf(const DeviceProfile& profile, bool photo)
+{
+    return photo ? QStringLiteral("jpg") : ConvertedSuffix(*profile.audio);
 }
 
 QString PreparedKey(const QString& source, const QString& folder) { return source + QLatin1Char('\n') + folder; }
@@ -67,47 +78,81 @@ bool DeviceFiles::AnyConverts() const
     return std::any_of(profiles_.begin(), profiles_.end(), [](const auto& kept) { return !kept.second.IsAsIs(); });
 }
 
-AudioFacts DeviceFiles::FactsOf(const QString& source)
+AudioFacts DeviceFiles::AudioFactsOf(const QString& source)
 {
     {
         const std::lock_guard lock(mutex_);
-        if (const auto known = facts_.constFind(source); known != facts_.constEnd())
+        if (const auto known = audio_.constFind(source); known != audio_.constEnd())
             return *known;
     }
     AudioFacts facts = ReadAudioFacts(source);
     const std::lock_guard lock(mutex_);
-    facts_.insert(source, facts);
+    audio_.insert(source, facts);
     return facts;
+}
+
+PhotoFacts DeviceFiles::PhotoFactsOf(const QString& source)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto known = photos_.constFind(source); known != photos_.constEnd())
+            return *known;
+    }
+    PhotoFacts facts = ReadPhotoFacts(source);
+    const std::lock_guard lock(mutex_);
+    photos_.insert(source, facts);
+    return facts;
+}
+
+DeviceFiles::Fit DeviceFiles::FitFor(const QString& source, const DeviceProfile& profile)
+{
+    // A photo's header is read first: it is cheap, and no photo is audio.
+    if (profile.photos) {
+        const PhotoFacts photo = PhotoFactsOf(source);
+        if (photo.IsPhoto())
+            return {PhotoTreatmentOf(photo, *profile.photos), true};
+    }
+    if (profile.audio)
+        return {TreatmentOf(AudioFactsOf(source), *profile.audio), false};
+    return {};
 }
 
 Treatment DeviceFiles::TreatmentFor(const QString& source, const QString& folder)
 {
-    const DeviceProfile& profile = ProfileOf(folder);
-    if (profile.IsAsIs())
-        return Treatment::Copy;
-    return TreatmentOf(FactsOf(source), *profile.audio);
+    return FitFor(source, ProfileOf(folder)).treatment;
+}
+
+bool DeviceFiles::NeedsFfmpeg(const QString& source, const QString& folder)
+{
+    const Fit fit = FitFor(source, ProfileOf(folder));
+    return !fit.photo && fit.treatment != Treatment::Copy;
 }
 
 QString DeviceFiles::NameFor(const QString& source, const QString& name, const QString& folder)
 {
-    if (TreatmentFor(source, folder) != Treatment::Convert)
+    const DeviceProfile& profile = ProfileOf(folder);
+    const Fit fit = FitFor(source, profile);
+    if (fit.treatment != Treatment::Convert)
         return name;
-    return ConvertedName(name, *ProfileOf(folder).audio);
+    return fit.photo ? FittedPhotoName(name) : ConvertedName(name, *profile.audio);
 }
 
 std::uint64_t DeviceFiles::SizeIn(const QString& source, std::uint64_t size, const QString& folder)
 {
-    const Treatment treatment = TreatmentFor(source, folder);
-    if (treatment == Treatment::Copy)
+    const DeviceProfile& profile = ProfileOf(folder);
+    const Fit fit = FitFor(source, profile);
+    if (fit.treatment == Treatment::Copy)
         return size;
-    const AudioRules& rules = *ProfileOf(folder).audio;
-    // Converted on an earlier night, its real size is known.
-    if (!Ffmpeg().isEmpty()) {
-        const QString key = ConversionCache::KeyOf(source, Recipe(rules, treatment));
-        if (const std::optional<std::uint64_t> converted = cache_.SizeOf(key, ConvertedSuffix(rules)))
-            return *converted;
+    // Made on an earlier night, its real size is known.
+    if (fit.photo || !Ffmpeg().isEmpty()) {
+        const QString key = ConversionCache::KeyOf(source, Recipe(profile, fit));
+        if (const std::optional<std::uint64_t> made = cache_.SizeOf(key, SuffixOf(profile, fit.photo)))
+            return *made;
     }
-    return TreatedSizeBound(FactsOf(source), rules, treatment, size);
+    if (!fit.photo)
+        return TreatedSizeBound(AudioFactsOf(source), *profile.audio, fit.treatment, size);
+    return fit.treatment == Treatment::Convert ? EstimatedPhotoBytes(PhotoFactsOf(source), *profile.photos)
+                                               : size + kExifGrowth;
 }
 
 std::uint64_t DeviceFiles::SizeOnDevices(const QString& source, std::uint64_t size)
@@ -120,52 +165,74 @@ std::uint64_t DeviceFiles::SizeOnDevices(const QString& source, std::uint64_t si
     return largest;
 }
 
-QString DeviceFiles::Recipe(const AudioRules& rules, Treatment treatment)
+QString DeviceFiles::Recipe(const DeviceProfile& profile, Fit fit)
 {
+    const int treatment = static_cast<int>(fit.treatment);
+    if (fit.photo)
+        return QStringLiteral("photo\n%1\n%2\n%3").arg(kPhotoRecipeVersion).arg(treatment).arg(PhotoFields(*profile.photos));
     {
         const std::lock_guard lock(mutex_);
         if (ffmpegVersion_.isEmpty())
             ffmpegVersion_ = FfmpegVersionLine(Ffmpeg());
     }
-    return QStringLiteral("%1\n%2\n%3\n%4").arg(kRecipeVersion).arg(static_cast<int>(treatment)).arg(ConversionFields(rules), ffmpegVersion_);
+    return QStringLiteral("%1\n%2\n%3\n%4").arg(kRecipeVersion).arg(treatment).arg(ConversionFields(*profile.audio), ffmpegVersion_);
+}
+
+DeviceFiles::Prepared DeviceFiles::Made(const QString& key, const QString& suffix,
+                                        const std::function<QString(const QString&)>& make)
+{
+    if (key.isEmpty())
+        return {{}, QStringLiteral("the file cannot be read")};
+    if (std::optional<QString> found = cache_.Find(key, suffix))
+        return {*found, {}};
+    const QString temporary = cache_.NewTemporary();
+    cores_.acquire();
+    const QString failure = make(temporary);
+    cores_.release();
+    if (!failure.isEmpty()) {
+        QFile::remove(temporary);
+        return {{}, failure};
+    }
+    ++conversions_;
+    const std::optional<QString> stored = cache_.Store(key, suffix, temporary);
+    if (!stored)
+        return {{}, QStringLiteral("the file made could not be kept in %1").arg(cache_.Folder())};
+    return {*stored, {}};
 }
 
 DeviceFiles::Prepared DeviceFiles::Prepare(const QString& source, const QString& folder)
 {
     const DeviceProfile& profile = ProfileOf(folder);
-    const AudioFacts facts = FactsOf(source);
-    const Treatment treatment = profile.IsAsIs() ? Treatment::Copy : TreatmentOf(facts, *profile.audio);
-    if (treatment == Treatment::Copy)
+    const Fit fit = FitFor(source, profile);
+    if (fit.treatment == Treatment::Copy)
         return {source, {}};
-    if (Ffmpeg().isEmpty())
+    if (!fit.photo && Ffmpeg().isEmpty())
         return {{}, FfmpegMissingText()};
-    const AudioRules& rules = *profile.audio;
-    const QString suffix = ConvertedSuffix(rules);
-    const QString key = ConversionCache::KeyOf(source, Recipe(rules, treatment));
-    if (key.isEmpty())
-        return {{}, QStringLiteral("the file cannot be read")};
-    std::optional<QString> converted = cache_.Find(key, suffix);
-    if (!converted) {
-        const QString temporary = cache_.NewTemporary();
-        cores_.acquire();
-        const QString failure = RunFfmpeg(Ffmpeg(), ConversionArguments(source, temporary, facts, rules, treatment),
-                                          temporary, ConversionTimeLimit(facts));
-        cores_.release();
-        if (!failure.isEmpty())
-            return {{}, failure};
-        ++conversions_;
-        if (suffix == QLatin1String("mp3") && rules.tags == TagVersion::Id3v23AndV1
-            && !WriteLatin1Id3v1(temporary, facts.tags)) {
-            QFile::remove(temporary);
-            return {{}, QStringLiteral("its ID3v1 tag could not be written")};
-        }
-        converted = cache_.Store(key, suffix, temporary);
-        if (!converted)
-            return {{}, QStringLiteral("the converted file could not be kept in %1").arg(cache_.Folder())};
+    const QString key = ConversionCache::KeyOf(source, Recipe(profile, fit));
+    const QString suffix = SuffixOf(profile, fit.photo);
+    Prepared made;
+    if (fit.photo) {
+        const PhotoFacts facts = PhotoFactsOf(source);
+        made = Made(key, suffix, [&](const QString& temporary) {
+            return FitPhoto(source, facts, *profile.photos, fit.treatment, temporary);
+        });
+    } else {
+        const AudioFacts facts = AudioFactsOf(source);
+        const AudioRules& rules = *profile.audio;
+        made = Made(key, suffix, [&](const QString& temporary) {
+            const QString failure = RunFfmpeg(Ffmpeg(), ConversionArguments(source, temporary, facts, rules, fit.treatment),
+                                              temporary, ConversionTimeLimit(facts));
+            if (failure.isEmpty() && suffix == u"mp3" && rules.tags == TagVersion::Id3v23AndV1
+                && !WriteLatin1Id3v1(temporary, facts.tags))
+                return QStringLiteral("its ID3v1 tag could not be written");
+            return failure;
+        });
     }
-    const std::lock_guard lock(mutex_);
-    prepared_.insert(PreparedKey(source, WithClosingSeparator(folder)), *converted);
-    return {*converted, {}};
+    if (made.failure.isEmpty()) {
+        const std::lock_guard lock(mutex_);
+        prepared_.insert(PreparedKey(source, WithClosingSeparator(folder)), made.path);
+    }
+    return made;
 }
 
 QString DeviceFiles::PreparedPath(const QString& source, const QString& folder) const

@@ -7,11 +7,15 @@ namespace {
 
 const QString kBuiltIn = QStringLiteral("built in");
 
+// No frame is smaller, and a larger side is no screen's.
+constexpr int kSmallestScreenSide = 16;
+constexpr int kLargestScreenSide = 16384;
+
 // What a conversion writes when the device takes it: CD's rate, which
 // every encoder and every unit knows.
 constexpr int kPreferredRate = 44100;
 
-DeviceProfile AsIs() { return {QString::fromLatin1(kAsIsProfile), kBuiltIn, std::nullopt}; }
+DeviceProfile AsIs() { return {QString::fromLatin1(kAsIsProfile), kBuiltIn, std::nullopt, {}, std::nullopt}; }
 
 DeviceProfile CarMp3()
 {
@@ -30,7 +34,7 @@ DeviceProfile CarMp3()
     limits.folders = 999;
     limits.filesPerFolder = 255;
     limits.depth = 8;
-    return {QStringLiteral("car-mp3"), kBuiltIn, rules, limits};
+    return {QStringLiteral("car-mp3"), kBuiltIn, rules, limits, std::nullopt};
 }
 
 DeviceProfile PlayerMp3Aac()
@@ -42,7 +46,27 @@ DeviceProfile PlayerMp3Aac()
     rules.bitRate = 256;
     rules.tags = TagVersion::Id3v23;
     rules.art = 500;
-    return {QStringLiteral("player-mp3-aac"), kBuiltIn, rules};
+    return {QStringLiteral("player-mp3-aac"), kBuiltIn, rules, {}, std::nullopt};
+}
+
+// One side of a screen: digits only, within the bounds.
+std::optional<int> ScreenSide(const QString& digits)
+{
+    if (digits.isEmpty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    const int side = digits.toInt();
+    if (side < kSmallestScreenSide || side > kLargestScreenSide)
+        return std::nullopt;
+    return side;
+}
+
+// A frame of that screen showing JPEG, fitting the rest inside it.
+DeviceProfile Frame(int width, int height)
+{
+    PhotoRules photos;
+    photos.width = width;
+    photos.height = height;
+    return {QStringLiteral("frame-%1x%2").arg(width).arg(height), kBuiltIn, std::nullopt, {}, photos};
 }
 
 // The rates ffmpeg's encoders write, lowest first: any other fails the
@@ -151,7 +175,8 @@ QString LimitsText(const DeviceLimits& limits)
 
 const std::vector<DeviceProfile>& BuiltInProfiles()
 {
-    static const std::vector<DeviceProfile> profiles = {AsIs(), CarMp3(), PlayerMp3Aac()};
+    static const std::vector<DeviceProfile> profiles
+        = {AsIs(), CarMp3(), PlayerMp3Aac(), Frame(800, 480), Frame(1024, 600), Frame(1280, 800), Frame(1920, 1080)};
     return profiles;
 }
 
@@ -161,12 +186,67 @@ QString ProfileSummary(const DeviceProfile& profile)
     if (profile.IsAsIs())
         return limits.isEmpty() ? QStringLiteral("copies every file as it is")
                                 : QStringLiteral("copies every file as it is, %1").arg(limits);
-    const AudioRules& rules = *profile.audio;
-    const QString audio = QStringLiteral("%1; converts the rest to %2 at %3 kbit/s, %4, %5")
-                              .arg(PlaysText(rules), rules.convertTo.toUpper())
-                              .arg(rules.bitRate)
-                              .arg(TagsText(rules.tags), ArtText(rules.art));
-    return limits.isEmpty() ? audio : audio + QStringLiteral("; ") + limits;
+    QStringList said;
+    if (profile.audio) {
+        const AudioRules& rules = *profile.audio;
+        said << QStringLiteral("%1; converts the rest to %2 at %3 kbit/s, %4, %5")
+                    .arg(PlaysText(rules), rules.convertTo.toUpper())
+                    .arg(rules.bitRate)
+                    .arg(TagsText(rules.tags), ArtText(rules.art));
+    }
+    if (profile.photos)
+        said << PhotosText(*profile.photos);
+    if (!limits.isEmpty())
+        said << limits;
+    return said.join(QStringLiteral("; "));
+}
+
+QString PhotosText(const PhotoRules& rules)
+{
+    QStringList formats;
+    for (const QString& format : rules.plays)
+        formats.append(format.toUpper());
+    return QStringLiteral("shows %1; makes the rest upright JPEGs at quality %2 %3 %4x%5, date %6, location %7")
+        .arg(formats.join(QStringLiteral(", ")))
+        .arg(rules.quality)
+        .arg(rules.fit == PhotoFit::Fill ? QStringLiteral("cropped to fill") : QStringLiteral("fitted inside"))
+        .arg(rules.width)
+        .arg(rules.height)
+        .arg(rules.keepDate ? QStringLiteral("kept") : QStringLiteral("left out"),
+             rules.keepLocation ? QStringLiteral("kept") : QStringLiteral("left out"));
+}
+
+QString PhotoFields(const PhotoRules& rules)
+{
+    return QStringLiteral("Frame=%1x%2;Fit=%3;Quality=%4;Plays=%5;KeepDate=%6;KeepLocation=%7")
+        .arg(rules.width)
+        .arg(rules.height)
+        .arg(rules.fit == PhotoFit::Fill ? QStringLiteral("fill") : QStringLiteral("inside"))
+        .arg(rules.quality)
+        .arg(rules.plays.join(u','))
+        .arg(rules.keepDate)
+        .arg(rules.keepLocation);
+}
+
+DeviceProfile WithFrame(DeviceProfile profile, int width, int height)
+{
+    PhotoRules photos = profile.photos.value_or(PhotoRules {});
+    photos.width = width;
+    photos.height = height;
+    profile.photos = photos;
+    return profile;
+}
+
+std::optional<std::pair<int, int>> FrameSizeOf(const QString& text)
+{
+    const QStringList sides = text.trimmed().toLower().split(u'x');
+    if (sides.size() != 2)
+        return std::nullopt;
+    const std::optional<int> width = ScreenSide(sides[0]);
+    const std::optional<int> height = ScreenSide(sides[1]);
+    if (!width || !height)
+        return std::nullopt;
+    return std::pair {*width, *height};
 }
 
 QString ConversionFields(const AudioRules& rules)

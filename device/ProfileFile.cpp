@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QList>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <limits>
 #include <map>
 #include <system_error>
+#include <tuple>
 
 namespace {
 
@@ -20,6 +22,7 @@ constexpr qint64 kMostBytes = 64 * 1024;
 
 const QString kAudio = QStringLiteral("Audio");
 const QString kLimits = QStringLiteral("Limits");
+const QString kPhotos = QStringLiteral("Photos");
 
 using NumberReading = std::variant<int, QString>; // a value read, or why it is refused
 
@@ -132,11 +135,61 @@ QString SetLimit(std::optional<int>& limit, const QString& value, int low, int h
     return reason;
 }
 
+QString SetFrame(PhotoRules& rules, const QString& value)
+{
+    const std::optional<std::pair<int, int>> size = FrameSizeOf(value);
+    if (!size)
+        return QStringLiteral("must be the screen's WIDTHxHEIGHT in pixels, such as 1024x600");
+    std::tie(rules.width, rules.height) = *size;
+    return {};
+}
+
+QString SetFit(PhotoRules& rules, const QString& value)
+{
+    const QString fit = value.toLower();
+    if (fit != u"inside" && fit != u"fill")
+        return QStringLiteral("must be inside or fill");
+    rules.fit = fit == u"fill" ? PhotoFit::Fill : PhotoFit::Inside;
+    return {};
+}
+
+// The formats a frame may show as they are: those the fitting can also
+// read, so that a photo it does not show can be made into one it does.
+QString SetPhotoPlays(PhotoRules& rules, const QString& value)
+{
+    static const QStringList known = {QStringLiteral("jpeg"), QStringLiteral("png"), QStringLiteral("bmp"),
+                                      QStringLiteral("gif")};
+    QStringList formats;
+    for (const QString& item : value.split(u',')) {
+        QString format = item.trimmed().toLower();
+        if (format == u"jpg")
+            format = QStringLiteral("jpeg");
+        if (!known.contains(format))
+            return QStringLiteral("\"%1\" is not one of jpeg, png, bmp, gif").arg(ReadableText(item.trimmed()));
+        if (!formats.contains(format))
+            formats.append(format);
+    }
+    if (!formats.contains(QStringLiteral("jpeg")))
+        return QStringLiteral("must hold jpeg, which the rest is made into");
+    rules.plays = formats;
+    return {};
+}
+
+QString SetFlag(bool& flag, const QString& value)
+{
+    const QString word = value.toLower();
+    if (word != u"true" && word != u"false")
+        return QStringLiteral("must be true or false");
+    flag = word == u"true";
+    return {};
+}
+
 struct Key {
     const QString& section;
     const char* name;
     QString (*setAudio)(AudioRules&, const QString&) = nullptr; // why the value is refused; empty when taken
     QString (*setLimit)(DeviceLimits&, const QString&) = nullptr;
+    QString (*setPhotos)(PhotoRules&, const QString&) = nullptr;
 };
 
 const std::vector<Key>& Keys()
@@ -156,6 +209,12 @@ const std::vector<Key>& Keys()
         {kLimits, "FilesPerFolder", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.filesPerFolder, v, 1, 10000000); }},
         {kLimits, "Depth", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.depth, v, 1, 100); }},
         {kLimits, "NameLength", nullptr, [](DeviceLimits& l, const QString& v) { return SetLimit(l.nameLength, v, 12, 255); }},
+        {kPhotos, "Frame", nullptr, nullptr, SetFrame},
+        {kPhotos, "Fit", nullptr, nullptr, SetFit},
+        {kPhotos, "Quality", nullptr, nullptr, [](PhotoRules& r, const QString& v) { return SetNumber(r.quality, v, 1, 100); }},
+        {kPhotos, "Plays", nullptr, nullptr, SetPhotoPlays},
+        {kPhotos, "KeepDate", nullptr, nullptr, [](PhotoRules& r, const QString& v) { return SetFlag(r.keepDate, v); }},
+        {kPhotos, "KeepLocation", nullptr, nullptr, [](PhotoRules& r, const QString& v) { return SetFlag(r.keepLocation, v); }},
     };
     return keys;
 }
@@ -226,7 +285,9 @@ QString BitRateProblem(const AudioRules& rules)
     return QStringLiteral("must be one of MP3's rates: ") + rates.join(QStringLiteral(", "));
 }
 
-using GivenLines = std::map<QString, int>; // the keys given, by the lines that give them
+using GivenLines = std::map<QString, int>; // the keys given ("Section/Key"), by the lines that give them
+
+QString GivenKey(const QString& section, const QString& name) { return section + u'/' + name; }
 
 // Checks of keys against each other, once all are read: the bounds must
 // hold one another, and what the rest is converted to must be something
@@ -234,10 +295,10 @@ using GivenLines = std::map<QString, int>; // the keys given, by the lines that 
 std::optional<ProfileError> RulesProblem(const AudioRules& rules, const GivenLines& given, const QString& file)
 {
     const auto at = [&](const char* key, const QString& reason) {
-        const auto line = given.find(QLatin1String(key));
+        const auto line = given.find(GivenKey(kAudio, QLatin1String(key)));
         return ProfileError {file, line == given.end() ? 0 : line->second, QLatin1String(key), reason};
     };
-    if (!given.count(QStringLiteral("Plays")))
+    if (!given.count(GivenKey(kAudio, QStringLiteral("Plays"))))
         return at("Plays", QStringLiteral("not given: which codecs the device plays"));
     if (const QString reason = BitRateProblem(rules); !reason.isEmpty())
         return at("BitRate", reason);
@@ -263,10 +324,10 @@ std::optional<ProfileError> RulesProblem(const AudioRules& rules, const GivenLin
 struct Reading {
     AudioRules rules;
     DeviceLimits limits;
+    PhotoRules photos;
     GivenLines given;
     QString section; // the one the lines are in; empty before the first
-    bool audioSeen = false;
-    bool limitsSeen = false;
+    QSet<QString> seen; // the sections met
 };
 
 // Why a line is refused, and the key it names.
@@ -279,29 +340,31 @@ std::optional<Refusal> TakeSection(const QString& line, Reading& reading)
 {
     const QString section = line.mid(1, line.size() - 2).trimmed();
     reading.section.clear();
-    for (const QString& known : {kAudio, kLimits}) {
+    for (const QString& known : {kAudio, kPhotos, kLimits}) {
         if (section.compare(known, Qt::CaseInsensitive) == 0)
             reading.section = known;
     }
     if (reading.section.isEmpty())
-        return Refusal {{}, QStringLiteral("unknown section [%1]; a profile has [Audio] and [Limits]").arg(ReadableText(section))};
-    (reading.section == kAudio ? reading.audioSeen : reading.limitsSeen) = true;
+        return Refusal {{}, QStringLiteral("unknown section [%1]; a profile has [Audio], [Photos] and [Limits]").arg(ReadableText(section))};
+    reading.seen.insert(reading.section);
     return std::nullopt;
 }
 
 std::optional<Refusal> TakeKey(const QString& written, const QString& value, int number, Reading& reading)
 {
     if (reading.section.isEmpty())
-        return Refusal {ReadableText(written), QStringLiteral("outside a section ([Audio] or [Limits])")};
+        return Refusal {ReadableText(written), QStringLiteral("outside a section ([Audio], [Photos] or [Limits])")};
     const Key* key = KeyNamed(reading.section, written);
     if (!key)
         return Refusal {ReadableText(written),
                         QStringLiteral("not a key of [%1]: %2").arg(reading.section, KeyList(reading.section))};
     const QString name = QLatin1String(key->name);
-    if (const auto first = reading.given.find(name); first != reading.given.end())
+    if (const auto first = reading.given.find(GivenKey(key->section, name)); first != reading.given.end())
         return Refusal {name, QStringLiteral("given twice (first on line %1)").arg(first->second)};
-    reading.given.emplace(name, number);
-    const QString reason = key->setAudio ? key->setAudio(reading.rules, value) : key->setLimit(reading.limits, value);
+    reading.given.emplace(GivenKey(key->section, name), number);
+    const QString reason = key->setAudio ? key->setAudio(reading.rules, value)
+        : key->setLimit                  ? key->setLimit(reading.limits, value)
+                                         : key->setPhotos(reading.photos, value);
     if (!reason.isEmpty())
         return Refusal {name, reason};
     return std::nullopt;
@@ -365,13 +428,17 @@ std::variant<DeviceProfile, ProfileError> ParseProfile(const QByteArray& text, c
         if (refusal)
             return ProfileError {file, number, refusal->key, refusal->reason};
     }
-    if (!reading.audioSeen && !reading.limitsSeen)
-        return ProfileError {file, 0, {}, QStringLiteral("no [Audio] or [Limits] section")};
-    if (!reading.audioSeen)
-        return DeviceProfile {name, file, std::nullopt, reading.limits};
-    if (std::optional<ProfileError> problem = RulesProblem(reading.rules, reading.given, file))
-        return *problem;
-    return DeviceProfile {name, file, reading.rules, reading.limits};
+    if (reading.seen.isEmpty())
+        return ProfileError {file, 0, {}, QStringLiteral("no [Audio], [Photos] or [Limits] section")};
+    DeviceProfile profile {name, file, std::nullopt, reading.limits, std::nullopt};
+    if (reading.seen.contains(kAudio)) {
+        if (std::optional<ProfileError> problem = RulesProblem(reading.rules, reading.given, file))
+            return *problem;
+        profile.audio = reading.rules;
+    }
+    if (reading.seen.contains(kPhotos))
+        profile.photos = reading.photos;
+    return profile;
 }
 
 std::variant<DeviceProfile, ProfileError> ReadProfileFile(const QString& file, const QString& name)

@@ -98,7 +98,7 @@ void RefillRun::FitToDevices(CopyPlan& plan)
         row.converted = true;
         const qsizetype leafAt = row.name.lastIndexOf(separator) + 1;
         const QString below = row.name.left(leafAt);
-        const QString fitted = ConvertedName(row.name.mid(leafAt), *device_->ProfileOf(folder).audio);
+        const QString fitted = device_->NameFor(row.source, row.name.mid(leafAt), folder);
         if (treatment != Treatment::Convert || below + fitted == row.name)
             continue;
         claimed.remove(row.Destination().toCaseFolded());
@@ -324,11 +324,14 @@ void RefillRun::KeepWithinCounts(CopyPlan& plan)
     }
 }
 
-// Rows to convert need an ffmpeg; without one, none of the plan is copied.
+// Songs to convert need an ffmpeg; without one, none of the plan is copied.
 void RefillRun::RequireFfmpeg(const CopyPlan& plan)
 {
-    if (devicesRefused_ || !device_ || !device_->Ffmpeg().isEmpty()
-        || std::none_of(plan.rows.begin(), plan.rows.end(), [](const CopyRow& row) { return row.converted; }))
+    if (devicesRefused_ || !device_ || std::none_of(plan.rows.begin(), plan.rows.end(), [&](const CopyRow& row) {
+            return row.converted && device_->NeedsFfmpeg(row.source, FolderOf(row.Destination()));
+        }))
+        return;
+    if (!device_->Ffmpeg().isEmpty())
         return;
     RefillProblem missing {RefillProblem::Kind::FfmpegMissing};
     missing.description = FfmpegMissingText();

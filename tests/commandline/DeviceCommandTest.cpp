@@ -123,9 +123,10 @@ TEST_F(DeviceCommandLine, WhatStopsARunBeforeItWritesAnything)
     outcome = Run({"--list-devices"});
     EXPECT_EQ(outcome.status, 1);
     const QStringList listed = outcome.out.split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(listed.size(), 4) << outcome.out.toStdString();
+    ASSERT_EQ(listed.size(), 8) << outcome.out.toStdString();
     EXPECT_TRUE(listed[0].startsWith("van\t" + tree.Path("config/Quorvex/devices/van.ini") + "\tplays MP3 and AAC"));
     EXPECT_TRUE(listed[2].startsWith("car-mp3\tbuilt in\tplays MP3 at 32 to 48 kHz"));
+    EXPECT_TRUE(listed[5].startsWith("frame-1024x600\tbuilt in\tshows JPEG; makes the rest upright JPEGs"));
     EXPECT_TRUE(outcome.err.startsWith("quorvex: device: " + tree.Path("config/Quorvex/devices/broken.ini") + ":3: Tags: "))
         << outcome.err.toStdString();
 

@@ -59,7 +59,7 @@ TEST(DeviceProfileFile, ReadsEveryKeyAndNamesTheLineOfWhatItRefuses)
         = "must be one of MP3's rates: 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320";
     const struct {
         QByteArray text;
-        std::variant<AudioRules, DeviceLimits, QString> read; // the rules, the limits, or the error's text
+        std::variant<AudioRules, DeviceLimits, PhotoRules, QString> read; // the rules, the limits, or the error's text
         int convertedRate = 0;
     } cases[] = {
         {"\xEF\xBB\xBF; my car\r\n[ audio ] # the only section\r\n\r\n  Plays = mp3, FLAC,aac # native\r\n"
@@ -72,9 +72,9 @@ TEST(DeviceProfileFile, ReadsEveryKeyAndNamesTheLineOfWhatItRefuses)
          AudioRules {{"mp3"}, 0, 22000, 0, "mp3", 32, TagVersion::Id3v23, 4096}, 16000},
         {"[Audio]\nPlays=aac\nConvertTo=aac\nMinSampleRate=50000\nTags=id3v2.3+id3v1\n",
          AudioRules {{"aac"}, 50000, 0, 0, "aac", 192, TagVersion::Id3v23AndV1, std::nullopt}, 64000},
-        {"", "p.ini: no [Audio] or [Limits] section"},
-        {"# nothing\nPlays=mp3\n", "p.ini:2: Plays: outside a section ([Audio] or [Limits])"},
-        {"[Audio]\nPlays=mp3\n[Video]\n", "p.ini:3: unknown section [Video]; a profile has [Audio] and [Limits]"},
+        {"", "p.ini: no [Audio], [Photos] or [Limits] section"},
+        {"# nothing\nPlays=mp3\n", "p.ini:2: Plays: outside a section ([Audio], [Photos] or [Limits])"},
+        {"[Audio]\nPlays=mp3\n[Video]\n", "p.ini:3: unknown section [Video]; a profile has [Audio], [Photos] and [Limits]"},
         {"[Audio]\nPlays mp3\n", "p.ini:2: not a [section], a key = value or a comment"},
         {"[Audio]\n= mp3\n", "p.ini:2: not a [section], a key = value or a comment"},
         {"[Audio]\nVolume=3\n",
@@ -111,6 +111,18 @@ TEST(DeviceProfileFile, ReadsEveryKeyAndNamesTheLineOfWhatItRefuses)
         {"[Limits]\nFolders=0\n", "p.ini:2: Folders: must be from 1 to 10000000"},
         {"[Limits]\nNameLength=11\n", "p.ini:2: NameLength: must be from 12 to 255"},
         {"[Limits]\nPlays=mp3\n", "p.ini:2: Plays: not a key of [Limits]: Files, Folders, FilesPerFolder, Depth, NameLength"},
+        // A frame; its Plays is not [Audio]'s.
+        {"[Audio]\nPlays=mp3\n[photos]\nFrame=800X480\nFit=FILL\nQuality=75\nPlays=jpg, PNG,jpeg\nKeepDate=false\n"
+         "KeepLocation=TRUE\n",
+         PhotoRules {800, 480, PhotoFit::Fill, 75, {"jpeg", "png"}, false, true}},
+        {"[Photos]\n", PhotoRules {}},
+        {"[Photos]\nFrame=1024*600\n", "p.ini:2: Frame: must be the screen's WIDTHxHEIGHT in pixels, such as 1024x600"},
+        {"[Photos]\nFrame=0x600\n", "p.ini:2: Frame: must be the screen's WIDTHxHEIGHT in pixels, such as 1024x600"},
+        {"[Photos]\nFit=stretch\n", "p.ini:2: Fit: must be inside or fill"},
+        {"[Photos]\nQuality=101\n", "p.ini:2: Quality: must be from 1 to 100"},
+        {"[Photos]\nPlays=png\n", "p.ini:2: Plays: must hold jpeg, which the rest is made into"},
+        {"[Photos]\nPlays=jpeg,heic\n", "p.ini:2: Plays: \"heic\" is not one of jpeg, png, bmp, gif"},
+        {"[Photos]\nKeepLocation=yes\n", "p.ini:2: KeepLocation: must be true or false"},
     };
     for (const auto& [text, expected, convertedRate] : cases) {
         const auto read = ParseProfile(text, QStringLiteral("p"), QStringLiteral("p.ini"));
@@ -125,6 +137,11 @@ TEST(DeviceProfileFile, ReadsEveryKeyAndNamesTheLineOfWhatItRefuses)
             continue;
         }
         EXPECT_EQ(profile.origin, QStringLiteral("p.ini"));
+        if (const PhotoRules* photos = std::get_if<PhotoRules>(&expected)) {
+            EXPECT_TRUE(profile.photos == *photos) << text.toStdString();
+            EXPECT_EQ(profile.audio.has_value(), text.contains("[Audio]"));
+            continue;
+        }
         EXPECT_TRUE(profile.audio == std::get<AudioRules>(expected)) << text.toStdString();
         EXPECT_EQ(ConvertedSampleRate(*profile.audio), convertedRate) << text.toStdString();
     }
@@ -140,6 +157,10 @@ TEST(DeviceProfileFile, SummarisesAndKeysConversionsByWhatTheyWrite)
         "tags, covers at most 300 px; at most 3000 files, 999 folders, 255 files a folder, 8 levels of folders, names "
         "of at most 64 characters",
         "plays MP3 and AAC up to 48 kHz; converts the rest to MP3 at 256 kbit/s, ID3v2.3 tags, covers at most 500 px",
+        "shows JPEG; makes the rest upright JPEGs at quality 90 fitted inside 800x480, date kept, location left out",
+        "shows JPEG; makes the rest upright JPEGs at quality 90 fitted inside 1024x600, date kept, location left out",
+        "shows JPEG; makes the rest upright JPEGs at quality 90 fitted inside 1280x800, date kept, location left out",
+        "shows JPEG; makes the rest upright JPEGs at quality 90 fitted inside 1920x1080, date kept, location left out",
     };
     ASSERT_EQ(BuiltInProfiles().size(), summaries.size());
     for (std::size_t i = 0; i < summaries.size(); ++i)
@@ -194,7 +215,8 @@ TEST(DeviceProfileLookup, FindsOwnBuiltInFileAndStickProfiles)
     for (const DeviceProfile& profile : AllProfiles(errors))
         listed.append(profile.name + u'@' + (profile.origin == carFile ? QStringLiteral("own") : profile.origin));
     const QStringList expected = {"aardvark@" + own + QDir::separator() + "aardvark.ini", "car-mp3@own",
-                                  "as-is@built in", "player-mp3-aac@built in"};
+                                  "as-is@built in", "player-mp3-aac@built in", "frame-800x480@built in",
+                                  "frame-1024x600@built in", "frame-1280x800@built in", "frame-1920x1080@built in"};
     EXPECT_EQ(listed, expected);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].Text(), brokenFile + ":2: Art: not a number");

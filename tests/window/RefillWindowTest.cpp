@@ -80,7 +80,8 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
         QStringList devices;
         for (int i = 0; i < dialog.Device->count(); ++i)
             devices.append(dialog.Device->itemText(i));
-        EXPECT_EQ(devices, QStringList({"As the device says", "van", "as-is", "car-mp3", "player-mp3-aac"}));
+        EXPECT_EQ(devices, QStringList({"As the device says", "van", "as-is", "car-mp3", "player-mp3-aac", "frame-800x480",
+                                        "frame-1024x600", "frame-1280x800", "frame-1920x1080"}));
         EXPECT_EQ(dialog.DeviceNote->text(), QStringLiteral("A destination's own .quorvex-device.ini, else every file as it is."));
         EXPECT_TRUE(dialog.DeviceRefusals->text().contains(QStringLiteral("broken.ini:2: Art: not a number")));
         EXPECT_FALSE(dialog.DeviceRefusals->isHidden());

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "device/DeviceProfile.h"
+#include "device/Fitting.h"
+#include "device/PhotoFacts.h"
+
+#include <QString>
+
+// Writes target, a new file, as the photo source made to fit the frame:
+// with RewriteTags its JPEG data as it is under a new EXIF block; with
+// Convert decoded upright (scaled down as it is decoded, where it is a
+// JPEG), scaled smoothly to the screen and never up, its transparency put
+// over black, in 8-bit sRGB, as a baseline JPEG at the profile's quality.
+// Empty when done; else why not, and target may be left for the caller to
+// remove.
+QString FitPhoto(const QString& source, const PhotoFacts& facts, const PhotoRules& rules, Treatment treatment,
+                 const QString& target);
