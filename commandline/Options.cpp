@@ -73,10 +73,11 @@ const Help kHelp[] = {
     {"ascii-names", "Write every name on the destinations in plain ASCII, for players that show nothing else: é is "
                     "e, ß is ss, anything else beyond ASCII _."},
     {"device", "Fit every file to the device profile NAME (--list-devices lists them) or the profile FILE: what "
-               "the device does not play is converted through ffmpeg (default: a destination's own "
-               ".quorvex-device.ini, else copied as it is)."},
+               "the device does not play is converted through ffmpeg, and a frame's photos are made upright JPEGs "
+               "fitted to its screen (default: a destination's own .quorvex-device.ini, else copied as it is)."},
+    {"frame", "Fit photos to a screen of WxH pixels (such as 1024x600), whatever the device's profile says."},
     {"ffmpeg", "Convert with the ffmpeg at PATH (default: beside the program, then on PATH)."},
-    {"cache-size", "Keep at most SIZE of converted files for the nights to come (default: 4G)."},
+    {"cache-size", "Keep at most SIZE of converted songs and fitted photos for the nights to come (default: 4G)."},
     {"list-devices", "Print every device profile: its name, where it comes from, and what it does."},
     {"verify", "Once flushed, read every copy back from its device, not from the cache, and compare it with its "
                "source; a copy that differs fails its row and is removed."},
@@ -229,6 +230,14 @@ QString DeviceProfileArgument(const QString& value)
     return value;
 }
 
+QString FrameArgument(const QString& value)
+{
+    if (!FrameSizeOf(value))
+        throw UsageError(QStringLiteral("--frame: \"%1\" is no screen's size; give WIDTHxHEIGHT in pixels, such as 1024x600")
+                             .arg(value));
+    return value;
+}
+
 // Checks a refill option's value and fills its setting.
 void TakeValue(const RefillOption& option, const QString& value, RefillSettings& settings)
 {
@@ -258,6 +267,8 @@ void TakeValue(const RefillOption& option, const QString& value, RefillSettings&
             Fill(option, settings, PlaylistName(value));
         else if (option.name == &RefillSettings::device && !value.isEmpty())
             Fill(option, settings, DeviceProfileArgument(value));
+        else if (option.name == &RefillSettings::frame)
+            Fill(option, settings, FrameArgument(value));
         else if (value.isEmpty())
             throw UsageError(QStringLiteral("--%1 needs a name").arg(name));
         else

@@ -252,7 +252,7 @@ PhotoFacts ReadPhotoFacts(const QString& path)
     else if (head.startsWith("\xFF\xD8"))
         facts.problem = QStringLiteral("it is a damaged JPEG");
     else
-        facts.problem = QStringLiteral("it holds no photo its reader knows");
+        facts.problem = QStringLiteral("it is named as a photo but holds none");
     return facts;
 }
 

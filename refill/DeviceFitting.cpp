@@ -62,10 +62,13 @@ void RefillRun::SetUpDevices(const QStringList& destinations)
         }
         chosen = std::get<DeviceProfile>(std::move(named));
     }
+    const std::optional<std::pair<int, int>> frame = FrameSizeOf(settings_.frame);
     for (const QString& folder : destinations) {
         const std::variant<DeviceProfile, ProfileError> profile = ProfileForDestination(chosen, folder);
         if (const ProfileError* error = std::get_if<ProfileError>(&profile))
             RefuseDevices(*error);
+        else if (frame)
+            device_->SetProfile(folder, WithFrame(std::get<DeviceProfile>(profile), frame->first, frame->second));
         else
             device_->SetProfile(folder, std::get<DeviceProfile>(profile));
     }

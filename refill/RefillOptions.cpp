@@ -71,6 +71,7 @@ const std::vector<RefillOption>& RefillOptions()
         Name("playlist", "NAME", &RefillSettings::playlist),
         Switch("ascii-names", &RefillSettings::asciiNames),
         Name("device", "NAME|FILE", &RefillSettings::device),
+        Name("frame", "WxH", &RefillSettings::frame),
         Name("ffmpeg", "PATH", &RefillSettings::ffmpeg),
         Number("cache-size", nullptr, "SIZE", Fills::Size, &RefillSettings::cacheSize),
         Switch("verify", &RefillSettings::verify),

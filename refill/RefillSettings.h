@@ -52,6 +52,7 @@ struct RefillSettings {
     bool verify = false;       // reads every copy back from its device
     bool dryRun = false;       // plans only: takes no lock and writes nothing
     QString device;            // the profile (a name or a file) every destination takes; empty: as each device says
+    QString frame;             // WIDTHxHEIGHT: the screen photos are fitted to, whatever the profile says; empty: the profile's
     QString ffmpeg;            // the ffmpeg to convert with; empty: looked for
     std::optional<std::uint64_t> cacheSize; // the cap of the converted files kept; none: the default
     // A list file named "-" holds what the face read from its standard

@@ -89,6 +89,7 @@ TEST(CommandLineOptions, TheArgumentsOfSettingsParseBackToThem)
     everything.cycleName = "car's";
     everything.playlist = QString::fromUtf8("Mïx.m3u8");
     everything.device = "car-mp3";
+    everything.frame = "800x480";
     everything.ffmpeg = "/opt/ffmpeg's/bin/ffmpeg";
     everything.cacheSize = 1u << 30;
     RefillSettings albums;
