@@ -18,6 +18,8 @@ namespace {
 constexpr int kRecipeVersion = 1;
 // The same for what the photo fitting writes.
 constexpr int kPhotoRecipeVersion = 1;
+// JPEGs of at most this many pixels may fit a frame as they are.
+constexpr std::int64_t kCheckedWholePixels = 4'000'000;
 // What a photo's new EXIF block may add to a JPEG kept as it is.
 constexpr std::uint64_t kExifGrowth = 64 * 1024;
 
@@ -99,6 +101,11 @@ PhotoFacts DeviceFiles::PhotoFactsOf(const QString& source)
             return *known;
     }
     PhotoFacts facts = ReadPhotoFacts(source);
+    // A JPEG small enough to be copied as it is is checked whole here:
+    // libjpeg shows one cut short without an error. A larger one is checked
+    // as it is made anew.
+    if (facts.format == u"jpeg" && std::int64_t {facts.width} * facts.height <= kCheckedWholePixels && !JpegHasEnd(source))
+        facts.problem = kJpegCutShort;
     const std::lock_guard lock(mutex_);
     photos_.insert(source, facts);
     return facts;

@@ -73,7 +73,7 @@ Decoded DecodeWithQt(const QString& source, const PhotoFacts& facts, const Photo
         return decoded;
     }
     if (jpeg && !JpegHasEnd(source)) {
-        decoded.failure = QStringLiteral("it is cut short: its JPEG data has no end");
+        decoded.failure = kJpegCutShort;
         return decoded;
     }
     QImageReader reader(source, facts.format.toLatin1());

@@ -5,6 +5,7 @@
 #endif
 
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -48,6 +49,9 @@ HeifPicture DecodeHeif(const QByteArray& bytes, std::int64_t mostPixels)
 {
     HeifPicture picture;
 #ifdef QUORVEX_HAVE_LIBHEIF
+    // Loads the decoders, which are plugins of libheif; done once a process.
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { heif_init(nullptr); });
     Context context(heif_context_alloc());
     heif_context_set_maximum_image_size_limit(context.get(), kMostSide);
     heif_error error = heif_context_read_from_memory_without_copy(context.get(), bytes.constData(),

@@ -32,6 +32,9 @@ PhotoFacts ReadPhotoFacts(const QString& path);
 // The same of a picture in memory (a song's cover).
 PhotoFacts PhotoFactsOf(QByteArrayView bytes);
 
+// Why a JPEG without its end is refused.
+inline const QString kJpegCutShort = QStringLiteral("it is cut short: its JPEG data has no end");
+
 // Whether a JPEG's data ends with its end marker: libjpeg decodes a file
 // cut short without an error, filling the rest grey.
 bool JpegHasEnd(const QString& path);

@@ -2,6 +2,7 @@
 #include "device/DeviceFiles.h"
 #include "device/ProfileLookup.h"
 #include "support/AudioFixtures.h"
+#include "support/DeviceNight.h"
 #include "support/TempTree.h"
 
 #include <QDir>
@@ -25,27 +26,6 @@ namespace {
         }                                                                                                              \
     } while (false)
 
-DeviceProfile Profile(const char* name)
-{
-    for (const DeviceProfile& profile : BuiltInProfiles()) {
-        if (profile.name == QLatin1String(name))
-            return profile;
-    }
-    return {};
-}
-
-// A run's devices: the destination folder dst of the tree takes profile.
-struct Night {
-    Night(const TempTree& tree, const DeviceProfile& profile, const QString& ffmpeg = {})
-        : devices({ffmpeg, tree.Path("cache"), ConversionCache::kDefaultCap}), destination(tree.Path("dst"))
-    {
-        QDir().mkpath(tree.Path("lib"));
-        devices.SetProfile(destination, profile);
-    }
-    DeviceFiles devices;
-    QString destination;
-};
-
 QJsonObject Probe(const QString& path)
 {
     return QJsonDocument::fromJson(fixtures::ProbeJson(path)).object();
@@ -58,12 +38,6 @@ QJsonObject StreamOf(const QJsonObject& probe, const char* type)
             return stream.toObject();
     }
     return {};
-}
-
-// The temporaries a conversion leaves in the cache: none once it is over.
-QStringList Temporaries(const QString& cache)
-{
-    return QDir(cache).entryList({".qvx-*"}, QDir::Files | QDir::Hidden);
 }
 
 // An ffmpeg that tells its version as ffmpeg does, and then does what body says.
