@@ -7,8 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
-# A real player opens the playlists a refill writes.
-scripts/install-deps.sh mpv
+# A real player opens the playlists a refill writes; ImageMagick, exiv2 and
+# heif-info make and check the photos fitted to frames.
+scripts/install-deps.sh mpv imagemagick exiv2 libheif-examples
 jobs=$(nproc)
 # The FAT stick test fails here rather than skip where FUSE is missing, the
 # read-back test where no loop device can be mounted, and the playlist's
@@ -16,8 +17,10 @@ jobs=$(nproc)
 export QUORVEX_REQUIRE_FAT_STICK=1
 export QUORVEX_REQUIRE_LOOP_MOUNT=1
 export QUORVEX_REQUIRE_PLAYER=1
-# The conversions' tests fail rather than skip where ffmpeg is missing.
+# The conversions' tests fail rather than skip where ffmpeg or the photo
+# tools are missing.
 export QUORVEX_REQUIRE_FFMPEG=1
+export QUORVEX_REQUIRE_PHOTO_TOOLS=1
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"

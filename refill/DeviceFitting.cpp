@@ -330,9 +330,8 @@ void RefillRun::KeepWithinCounts(CopyPlan& plan)
 // Songs to convert need an ffmpeg; without one, none of the plan is copied.
 void RefillRun::RequireFfmpeg(const CopyPlan& plan)
 {
-    if (devicesRefused_ || !device_ || std::none_of(plan.rows.begin(), plan.rows.end(), [&](const CopyRow& row) {
-            return row.converted && device_->NeedsFfmpeg(row.source, FolderOf(row.Destination()));
-        }))
+    if (devicesRefused_ || !device_
+        || std::none_of(plan.rows.begin(), plan.rows.end(), [&](const CopyRow& row) { return ConvertsSong(row); }))
         return;
     if (!device_->Ffmpeg().isEmpty())
         return;
@@ -353,6 +352,11 @@ const DeviceProfile& RefillRun::ProfileOf(const QString& folder) const
 {
     static const DeviceFiles asIs({});
     return (device_ ? *device_ : asIs).ProfileOf(folder);
+}
+
+bool RefillRun::ConvertsSong(const CopyRow& row) const
+{
+    return row.converted && device_ && device_->NeedsFfmpeg(row.source, FolderOf(row.Destination()));
 }
 
 CopyAhead::PrepareSource RefillRun::SourcePreparer()

@@ -137,6 +137,8 @@ public:
     std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows) const;
     // The profile of the destination a folder lies in.
     const DeviceProfile& ProfileOf(const QString& folder) const;
+    // True for a row whose song ffmpeg converts; false for a photo made to fit.
+    bool ConvertsSong(const CopyRow& row) const;
 
     // How many of the problems told failed the run.
     int Failures() const { return failures_; }

@@ -5,7 +5,8 @@
 set -euo pipefail
 
 # ffmpeg converts songs for devices that do not play them; TagLib
-# (libtag1-dev) reads what a song is.
+# (libtag1-dev) reads what a song is; libexif writes a fitted photo's EXIF
+# and libheif decodes phones' HEIC photos.
 # fonts-liberation2: the window is laid out for Arial; Liberation Sans has
 # its widths, so every caption fits (Debian has no Arial). The tests'
 # offscreen platform uses the same fonts.
@@ -24,6 +25,8 @@ packages=(
     pkg-config
     libtag1-dev
     ffmpeg
+    libexif-dev
+    libheif-dev
 )
 [ $# -gt 0 ] && packages=("$@")
 

@@ -25,8 +25,8 @@ cmake --build "$build_dir" -j"$(nproc)"
 # install Mono or Gecko.
 export WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-# No ffmpeg.exe is built for Windows yet: the conversions' tests skip there.
-unset QUORVEX_REQUIRE_FFMPEG
+# No ffmpeg.exe, libexif or libheif is built for Windows yet: the conversions' tests skip there.
+unset QUORVEX_REQUIRE_FFMPEG QUORVEX_REQUIRE_PHOTO_TOOLS
 first_start=false
 [ -f "$WINEPREFIX/system.reg" ] || first_start=true
 mkdir -p "$WINEPREFIX"

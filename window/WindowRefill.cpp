@@ -359,9 +359,13 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
         for (const CopyRow& row : rows)
             drawnFolders[row.folder].insert(FolderOf(row.source));
     }
-    std::map<QString, int> converted;
-    for (const CopyRow& row : rows)
-        converted[row.folder] += row.converted ? 1 : 0;
+    std::map<QString, int> songs;
+    std::map<QString, int> photos;
+    for (const CopyRow& row : rows) {
+        const bool song = run.ConvertsSong(row);
+        songs[row.folder] += song ? 1 : 0;
+        photos[row.folder] += row.converted && !song ? 1 : 0;
+    }
     QStringList notes;
     for (const RefillProblem& cut : run.LimitCuts())
         notes << QStringLiteral("The device of %1 takes %2: %3 drawn files left out.")
@@ -369,12 +373,17 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
                      .arg(cut.count);
     for (const QString& folder : DestinationFoldersOf(rows)) {
         const QString shown = FolderShown(folder);
-        if (converted[folder] > 0) {
-            const DeviceProfile& profile = run.ProfileOf(folder);
+        const DeviceProfile& profile = run.ProfileOf(folder);
+        if (songs[folder] > 0)
             notes << QStringLiteral("Converts %1 of the files to %2 for %3 (%4).")
-                         .arg(converted[folder])
+                         .arg(songs[folder])
                          .arg(ConversionText(*profile.audio), shown, profile.name);
-        }
+        if (photos[folder] > 0)
+            notes << QStringLiteral("Makes %1 photos fit the %2x%3 screen of %4 (%5).")
+                         .arg(photos[folder])
+                         .arg(profile.photos->width)
+                         .arg(profile.photos->height)
+                         .arg(shown, profile.name);
         if (settings.refresh)
             notes << QStringLiteral("Replaces %1 copies of the last refill in %2.").arg(run.RemovableCopiesIn(folder)).arg(shown);
         if (settings.fill) {
