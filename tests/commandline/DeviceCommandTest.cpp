@@ -1,6 +1,7 @@
 #include "commandline/CommandLineFixture.h"
 #include "support/AudioFixtures.h"
 #include "support/FatStick.h"
+#include "support/PhotoFixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,10 @@
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <map>
 
 #include <csignal>
 #include <thread>
@@ -208,6 +213,59 @@ TEST_F(DeviceCommandLine, APlayerPlaysTheConvertedSongsOnAStick)
     EXPECT_EQ(said.count("Playing: "), 5) << said.toStdString();
     EXPECT_EQ(said.count(QRegularExpression("Audio --aid=1 \\(mp3 2ch 44100Hz\\)")), 5) << said.toStdString();
     EXPECT_FALSE(said.contains("Failed")) << said.toStdString();
+}
+
+// A frame's nightly refill on a stick: the mix arrives fitted, upright and
+// under .jpg names, the user's own photo stays, and the next night, which
+// draws the same photos again, makes none of them anew.
+TEST_F(DeviceCommandLine, AFrameNightOnAStickMakesEachPhotoOnce)
+{
+    if (!fixtures::HavePhotoTools()) {
+        if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_PHOTO_TOOLS"))
+            FAIL() << "no ImageMagick, exiv2 or heif-info on PATH";
+        GTEST_SKIP() << "no ImageMagick, exiv2 or heif-info on PATH";
+    }
+    FatStick stick;
+    if (!stick.Usable())
+        GTEST_SKIP() << stick.Problem().toStdString();
+    fixtures::JpegFixture turned;
+    turned.width = 3000;
+    turned.height = 4000;
+    turned.orientation = 6;
+    fixtures::Jpeg(tree.Path("lib/turned.jpg"), turned);
+    fixtures::HeicTurned(tree.Path("lib/phone.heic"), "2023:08:01 18:45:00");
+    fixtures::PngWithAlpha(tree.Path("lib/screenshot.png"));
+    fixtures::TextNamedJpeg(tree.Path("lib/broken.jpg"));
+    const QString own = fixtures::Jpeg(stick.Folder() + "/mine.jpg");
+    const QByteArray ownBytes = FileBytes(own);
+    const QStringList night = {"--source-tree", tree.Path("lib"), "-d", stick.Folder(), "-n", "4", "--refresh",
+                               "--cycle", "--device", "frame-1024x600", "-q"};
+    std::map<QString, ino_t> made;
+    for (int nights = 1; nights <= 2; ++nights) {
+        SCOPED_TRACE(nights);
+        const Outcome outcome = Run(night);
+        EXPECT_EQ(outcome.status, 1) << "the broken photo fails its row";
+        EXPECT_TRUE(outcome.err.contains("broken.jpg: could not be converted: it is named as a photo but holds none"))
+            << outcome.err.toStdString();
+        for (const char* name : {"turned.jpg", "phone.jpg", "screenshot.jpg"}) {
+            const QString copy = stick.Folder() + "/" + name;
+            const QSize size = fixtures::SizeOf(copy);
+            EXPECT_EQ(size, QLatin1String(name) == u"turned.jpg" ? QSize(450, 600) : QSize(600, 400)) << name;
+            EXPECT_TRUE(fixtures::Near(fixtures::PixelAt(copy, 5, 5), {255, 0, 0})) << name << " upright";
+        }
+        EXPECT_FALSE(QFileInfo::exists(stick.Folder() + "/broken.jpg"));
+        EXPECT_EQ(FileBytes(own), ownBytes);
+        std::map<QString, ino_t> entries;
+        for (const QString& entry : CacheEntries()) {
+            struct stat status {};
+            ASSERT_EQ(stat(QFile::encodeName(tree.Path("cache/quorvex/converted/" + entry)).constData(), &status), 0);
+            entries[entry] = status.st_ino;
+        }
+        EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const auto& e) { return e.first.endsWith(".jpg"); }), 3);
+        if (nights == 2)
+            EXPECT_EQ(entries, made) << "no photo made anew";
+        made = entries;
+    }
 }
 
 // An interrupted run ends the conversions it started.
