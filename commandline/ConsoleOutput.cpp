@@ -251,6 +251,10 @@ QString ProblemText(const RefillProblem& problem, bool wholeFolders)
         return QStringLiteral("limit: %1: the device takes %2: %3 drawn files left out")
             .arg(path, problem.description)
             .arg(problem.count);
+    case Kind::PhotoLeftOut:
+        return QStringLiteral("size: %1: left out: the photo made for it takes %2 bytes, more than the room left")
+            .arg(path)
+            .arg(problem.count);
     }
     return path;
 }

@@ -85,6 +85,7 @@ struct CopyAhead::Shared {
     std::map<std::uint64_t, std::mutex> oneAtATime;
     std::function<void(int, bool)> watch;
     CopyAhead::PrepareSource prepare;
+    std::function<bool(int position, const QString& made)> admit;
 
     // Source folders known to be no destination folder; a lock of their
     // own, so that looking does not hold up the turns.
@@ -267,6 +268,7 @@ CopyAhead::CopyAhead(const std::vector<Row>& rows, Limits limits) : rows_(rows),
     shared_->bytesAhead = limits.bytesAhead > 0 ? limits.bytesAhead : std::uint64_t {4} * 1024 * 1024 * workers;
     shared_->watch = std::move(limits.watch);
     shared_->prepare = std::move(limits.prepare);
+    shared_->admit = std::move(limits.admit);
 
     QHash<QString, std::mutex*> devices; // by destination folder
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -369,6 +371,8 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
             return {CopyOutcome::Result::Failed, QStringLiteral("could not be converted: %1").arg(slot.prepareFailure),
                     {}, CopyOutcome::Failure::NotConverted, {}};
         source = FromFsName(slot.from.native());
+        if (shared.admit && !shared.admit(position, source))
+            return {CopyOutcome::Result::LeftOut, {}, {}, CopyOutcome::Failure::None, {}};
     }
 
     // The usual turn: the source is the file that was read, and the copy

@@ -41,6 +41,9 @@ public:
         // take it; the worker tells nothing more of that row.
         std::function<void(int position, bool finished)> watch;
         PrepareSource prepare;
+        // Told at a prepared row's turn of the file made for it; false
+        // leaves the row out (a photo larger once made than the room left).
+        std::function<bool(int position, const QString& made)> admit;
     };
 
     CopyAhead(const std::vector<Row>& rows, Limits limits);

@@ -10,7 +10,7 @@
 
 // What became of one planned copy.
 struct CopyOutcome {
-    enum class Result { Copied, SameFile, Failed };
+    enum class Result { Copied, SameFile, Failed, LeftOut }; // LeftOut: the run chose not to copy it
     // Why a copy failed, for a face to word its own way.
     enum class Failure {
         None,

@@ -148,6 +148,7 @@ CopyRunSummary RunCopyList(const RowListModel& rows, CopyRunObserver& observer, 
                 observer.RowCopied(outcome.written);
                 break;
             case CopyOutcome::Result::SameFile: ++summary.sameFiles; break;
+            case CopyOutcome::Result::LeftOut: break;
             case CopyOutcome::Result::Failed: NoteFailure(summary, observer, row, rowText, outcome); break;
             }
         });

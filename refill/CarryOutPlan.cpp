@@ -82,6 +82,7 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
     progress.RowsBegin();
     CopyAhead::Limits limits = CopyAhead::DefaultLimits();
     limits.prepare = SourcePreparer();
+    limits.admit = PhotoAdmission(copyList.CopyRows());
     outcome.run = RunCopyList(copyList, observer, problems, procedureLabel, limits,
                               locks_.FoldersLeftOut() + folders.notMade);
     progress.RowsEnd();

@@ -7,17 +7,21 @@
 #include "device/DeviceFiles.h"
 #include "device/Ffmpeg.h"
 #include "device/NameLength.h"
+#include "platform/FileSystem.h"
 #include "platform/Volume.h"
 #include "device/ProfileLookup.h"
 #include "randomlist/CorrelateListviews.h"
 #include "refill/DestinationChecks.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
 
 #include <filesystem>
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -366,6 +370,49 @@ CopyAhead::PrepareSource RefillRun::SourcePreparer()
     return [device = device_.get()](const QString& source, const QString& destination) {
         const DeviceFiles::Prepared prepared = device->Prepare(source, FolderOf(destination));
         return CopyAhead::PreparedSource {prepared.path, prepared.failure};
+    };
+}
+
+// With a budget, a photo counts by its guessed size until it is made: one
+// made larger takes the difference from what its destination folder has
+// left beyond the plan, or is left out, and no other file takes its place.
+// rows are the copy list's, by position.
+std::function<bool(int position, const QString& made)> RefillRun::PhotoAdmission(const QList<CopyRow>& rows)
+{
+    if (!device_ || !device_->AnyConverts() || (!settings_.maxBytes && !settings_.fill))
+        return {};
+    auto guessed = std::make_shared<std::map<int, std::int64_t>>();
+    for (int i = 0; i < rows.size(); ++i) {
+        const CopyRow& row = rows[i];
+        const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(row.source));
+        if (row.converted && !ConvertsSong(row) && facts)
+            (*guessed)[i] = static_cast<std::int64_t>(device_->SizeIn(row.source, facts->size, FolderOf(row.Destination())));
+    }
+    auto left = std::make_shared<std::map<QString, std::int64_t>>();
+    for (const PlannedSize& size : PlannedSizes(rows)) {
+        std::int64_t budget = static_cast<std::int64_t>(settings_.maxBytes.value_or(0));
+        if (!settings_.maxBytes) {
+            const std::optional<platform::VolumeFacts> volume = platform::VolumeOf(ToFsPath(size.folder));
+            budget = volume ? static_cast<std::int64_t>(volume->freeBytes) - static_cast<std::int64_t>(FillBudget::kReserve)
+                                + static_cast<std::int64_t>(size.bytes)
+                            : 0;
+        }
+        (*left)[size.folder] = budget - static_cast<std::int64_t>(size.bytes);
+    }
+    return [this, rows, guessed, left](int position, const QString& made) {
+        const auto guess = guessed->find(position);
+        if (guess == guessed->end())
+            return true;
+        const std::int64_t size = QFileInfo(made).size();
+        std::int64_t& room = (*left)[rows[position].folder];
+        if (size - guess->second > room) {
+            RefillProblem leftOut {RefillProblem::Kind::PhotoLeftOut, rows[position].Destination()};
+            leftOut.count = static_cast<std::uint64_t>(size);
+            Tell(leftOut);
+            return false;
+        }
+        room -= size - guess->second;
+        return true;
     };
 }
 

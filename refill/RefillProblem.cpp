@@ -114,6 +114,7 @@ Weight WeightOf(RefillProblem::Kind kind)
     case Kind::ReadThroughCache:
     case Kind::CycleWaiting:
     case Kind::LimitCut:
+    case Kind::PhotoLeftOut:
         return Weight::Note;
     // The rows that differ, or were bound into a folder not made, fail the
     // run themselves; a copy left out of a playlist is still copied; a fresh

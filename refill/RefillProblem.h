@@ -89,6 +89,7 @@ struct RefillProblem {
         ProfileRefused, // the profile file path cannot be used: description says why
         FfmpegMissing,  // files must be converted and no ffmpeg is found: description says how to get it
         LimitCut,       // path's device counts no more: count drawn files were left out; description names the limit
+        PhotoLeftOut,   // the photo made for path takes more than its guess and the room left: not copied
     };
 
     RefillProblem(Kind kind, QString path = {}, std::error_code error = {})

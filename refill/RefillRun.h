@@ -194,6 +194,7 @@ private:
     DeviceCounts CountOnDevice(const QString& destination, const DeviceLimits& limits) const;
     bool IsKeptFile(const QString& path) const;
     CopyAhead::PrepareSource SourcePreparer();
+    std::function<bool(int position, const QString& made)> PhotoAdmission(const QList<CopyRow>& rows);
     QList<CopyRow> AsCopied(QList<CopyRow> rows) const;
 
     RefillSettings settings_;

@@ -242,6 +242,9 @@ QString ProblemHeading(const RefillProblem& problem)
     case Kind::FfmpegMissing:
     case Kind::LimitCut:
         break;
+    case Kind::PhotoLeftOut:
+        return QStringLiteral("These photos were left out: made for the frame, they took more room than was left, "
+                              "and no other file was drawn in their place:");
     }
     return {};
 }

@@ -268,6 +268,24 @@ TEST_F(DeviceCommandLine, AFrameNightOnAStickMakesEachPhotoOnce)
     }
 }
 
+// Under a budget a photo counts by its guessed size; one that is made
+// larger than the room left is left out, and said.
+TEST_F(DeviceCommandLine, APhotoMadeLargerThanItsGuessIsLeftOut)
+{
+    if (!fixtures::HavePhotoTools())
+        GTEST_SKIP() << "no ImageMagick, exiv2 or heif-info on PATH";
+    const QString noise = tree.Path("lib/noise.png"); // noise compresses worse than any photo
+    ASSERT_EQ(QProcess::execute("convert", {"-size", "800x500", "xc:", "+noise", "Random", noise}), 0);
+    const QString out = tree.MakeFolder("frame");
+    const Outcome outcome = Run({"-s", tree.Path("lib"), "-d", out, "-n", "1", "--max-size", "180K", "--device",
+                                 "frame-1024x600"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains("quorvex: size: " + out + "/noise.jpg: left out: the photo made for it takes"))
+        << outcome.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out + "/noise.jpg"));
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files | QDir::Hidden).filter(".jpg").isEmpty());
+}
+
 // An interrupted run ends the conversions it started.
 TEST_F(DeviceCommandLine, AnInterruptEndsTheConversions)
 {
