@@ -1,4 +1,5 @@
 #include "AudioFixtures.h"
+#include "RunTool.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -15,9 +16,6 @@ namespace fixtures {
 
 namespace {
 
-// ffmpeg makes each file in well under a second; this is for a machine
-// that is very busy.
-constexpr int kRunLimitMs = 60'000;
 constexpr double kSeconds = 3.0;
 constexpr int kCoverSide = 600;
 
@@ -29,24 +27,6 @@ const QStringList kTags {
     "-metadata", "date=2021",            "-metadata", "genre=Rock",
 };
 
-// What went wrong running program; empty when it ended well. Its standard
-// output goes to output.
-QString Run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(kRunLimitMs)) {
-        process.kill();
-        process.waitForFinished();
-        return program + QStringLiteral(": ") + process.errorString();
-    }
-    if (output)
-        *output = process.readAllStandardOutput();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-    return {};
-}
-
 // Runs ffmpeg to write path afresh, its folder made: path, or empty with
 // ffmpeg's words in the test's log.
 QString Ffmpeg(const QStringList& arguments, const QString& path)
@@ -54,7 +34,7 @@ QString Ffmpeg(const QStringList& arguments, const QString& path)
     QFile::remove(path);
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QStringList quiet {"-nostdin", "-y", "-loglevel", "error"};
-    const QString problem = Run(QStringLiteral("ffmpeg"), quiet + arguments + QStringList {path});
+    const QString problem = RunTool(QStringLiteral("ffmpeg"), quiet + arguments + QStringList {path});
     if (problem.isEmpty())
         return path;
     ADD_FAILURE() << path.toStdString() << ": " << problem.toStdString();
@@ -128,7 +108,7 @@ QByteArray FlacPictureBlock(const QByteArray& jpeg, int side)
 // Whether ffmpeg decodes the whole file without an error.
 bool Decodes(const QString& path)
 {
-    return Run(QStringLiteral("ffmpeg"), {"-nostdin", "-loglevel", "error", "-i", path, "-f", "null", "-"}).isEmpty();
+    return RunTool(QStringLiteral("ffmpeg"), {"-nostdin", "-loglevel", "error", "-i", path, "-f", "null", "-"}).isEmpty();
 }
 
 } // namespace
@@ -227,7 +207,7 @@ QString PlainFlac(const QString& path, double seconds)
 QByteArray ProbeJson(const QString& path)
 {
     QByteArray json;
-    const QString problem = Run(QStringLiteral("ffprobe"),
+    const QString problem = RunTool(QStringLiteral("ffprobe"),
                                 {"-v", "error", "-print_format", "json", "-show_format", "-show_streams", path}, &json);
     if (problem.isEmpty())
         return json;

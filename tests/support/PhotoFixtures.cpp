@@ -1,4 +1,5 @@
 #include "PhotoFixtures.h"
+#include "RunTool.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -31,26 +32,6 @@ namespace fixtures {
 
 namespace {
 
-// Each tool takes well under a second; this is for a very busy machine.
-constexpr int kRunLimitMs = 60'000;
-
-// What went wrong running program; empty when it ended well. Its standard
-// output goes to output.
-QString Run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(kRunLimitMs)) {
-        process.kill();
-        process.waitForFinished();
-        return program + QStringLiteral(": ") + process.errorString();
-    }
-    if (output)
-        *output = process.readAllStandardOutput();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-    return {};
-}
 
 // Puts why path could not be made in the test's log: the empty path.
 QString Fail(const QString& path, const QString& why)
@@ -69,7 +50,7 @@ void Fresh(const QString& path)
 // Runs program to write path: path, or empty with its words in the test's log.
 QString Make(const QString& path, const QString& program, const QStringList& arguments)
 {
-    const QString problem = Run(program, arguments);
+    const QString problem = RunTool(program, arguments);
     return problem.isEmpty() ? path : Fail(path, problem);
 }
 
@@ -279,7 +260,7 @@ QString HeicTurned(const QString& path, const QString& dateTaken, int width, int
     // Stored as orientation 6 wants them: turned a quarter anticlockwise.
     QByteArray rgb;
     const QStringList turned {"-rotate", "270", "-depth", "8", "rgb:-"};
-    const QString problem = Run(QStringLiteral("convert"), Picture(width, height) + turned, &rgb);
+    const QString problem = RunTool(QStringLiteral("convert"), Picture(width, height) + turned, &rgb);
     if (!problem.isEmpty())
         return Fail(path, problem);
     if (rgb.size() != qsizetype(width) * height * 3)
@@ -301,7 +282,7 @@ QString HeicTurned(const QString& path, const QString& dateTaken, int width, int
         return Fail(path, encoding);
     // A libheif to come may write the turn some other way.
     QByteArray boxes;
-    if (const QString dump = Run(QStringLiteral("heif-info"), {"-d", path}, &boxes); !dump.isEmpty())
+    if (const QString dump = RunTool(QStringLiteral("heif-info"), {"-d", path}, &boxes); !dump.isEmpty())
         return Fail(path, dump);
     return boxes.contains("Box: irot") ? path : Fail(path, QStringLiteral("has no irot box"));
 }
@@ -343,7 +324,7 @@ QString HugePngHeader(const QString& path, int width, int height)
 QSize SizeOf(const QString& path)
 {
     QByteArray output;
-    if (!Run(QStringLiteral("identify"), {"-format", "%w %h\n", path}, &output).isEmpty())
+    if (!RunTool(QStringLiteral("identify"), {"-format", "%w %h\n", path}, &output).isEmpty())
         return {-1, -1};
     const QList<QByteArray> numbers = output.left(output.indexOf('\n')).split(' ');
     bool wide = false, high = false;
@@ -357,7 +338,7 @@ Rgb PixelAt(const QString& path, int x, int y)
     // count from the stored pixels' corner whatever offset the file keeps.
     QByteArray rgb;
     const QString crop = QStringLiteral("1x1+%1+%2").arg(x).arg(y);
-    const QString problem = Run(QStringLiteral("convert"), {path, "+repage", "-colorspace", "sRGB", "-crop", crop,
+    const QString problem = RunTool(QStringLiteral("convert"), {path, "+repage", "-colorspace", "sRGB", "-crop", crop,
                                                             "+repage", "-depth", "8", "rgb:-"}, &rgb);
     if (problem.isEmpty() && rgb.size() >= 3)
         return {quint8(rgb[0]), quint8(rgb[1]), quint8(rgb[2])};
@@ -369,7 +350,7 @@ QString ExifOf(const QString& path)
 {
     // exiv2 fails where a file has no metadata: that is an empty answer.
     QByteArray output;
-    Run(QStringLiteral("exiv2"), {"-pa", path}, &output);
+    RunTool(QStringLiteral("exiv2"), {"-pa", path}, &output);
     return QString::fromUtf8(output);
 }
 
