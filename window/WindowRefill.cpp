@@ -382,7 +382,7 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
                          .arg(songs[folder])
                          .arg(ConversionText(*profile.audio), shown, profile.name);
         if (photos[folder] > 0)
-            notes << QStringLiteral("Makes %1 photos fit the %2x%3 screen of %4 (%5).")
+            notes << QStringLiteral("Fits %1 of the files to the %2x%3 screen of %4 (%5).")
                          .arg(photos[folder])
                          .arg(profile.photos->width)
                          .arg(profile.photos->height)

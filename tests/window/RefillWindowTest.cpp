@@ -21,6 +21,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <QImage>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -410,6 +412,44 @@ TEST_F(RefillWindow, TheCarGetsItsSongsConverted)
     EXPECT_EQ(fixture.dialogs.Messages(), QStringList {FfmpegMissingText()});
     EXPECT_EQ(form->CopyList->Count(), 0);
     qunsetenv("XDG_CACHE_HOME");
+}
+
+// A frame's photos need no ffmpeg: "3." says how many it fits to the
+// screen, and "4." makes them.
+TEST_F(RefillWindow, TheFrameGetsItsPhotosFitted)
+{
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "the Windows build cannot write a photo's EXIF yet";
+#endif
+    const QString sep = NativeSeparator();
+    QImage shot(800, 1400, QImage::Format_RGB32);
+    shot.fill(Qt::red);
+    const QString png = fixture.tree.MakeFolder(QStringLiteral("lib")) + sep + QStringLiteral("shot.png");
+    ASSERT_TRUE(shot.save(png));
+    const QString notes = fixture.tree.WriteFile(QStringLiteral("lib/notes.txt"), "not a photo");
+    const QString out = fixture.tree.MakeFolder(QStringLiteral("out")) + sep;
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("cache"))));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(fixture.tree.Path(QStringLiteral("no-programs"))));
+    SetRefill(fixture, [](RefillChoicesDialog& dialog) {
+        dialog.Device->setCurrentIndex(dialog.Device->findText(QStringLiteral("frame-1024x600")));
+    });
+    form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
+    form->DestinationList->Append(out);
+    form->Text1->setText(QStringLiteral("2"));
+    fixture.random.values = {0.0f, 0.0f};
+    form->PushButton12_Click();
+    QStringList texts = form->CopyList->Rows();
+    texts.sort();
+    EXPECT_EQ(texts, QStringList({notes + QStringLiteral(" will be copied to ") + out + QStringLiteral("notes.txt"),
+                                  png + QStringLiteral(" will be converted to ") + out + QStringLiteral("shot.jpg")}));
+    EXPECT_EQ(form->Summary->Notes(),
+              QStringList {QStringLiteral("Fits 1 of the files to the 1024x600 screen of %1 (frame-1024x600).").arg(out.chopped(1))});
+    form->PushButton2_Click();
+    qputenv("PATH", path);
+    qunsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(fixture.dialogs.Messages(), QStringList {QStringLiteral("Done.")});
+    EXPECT_EQ(QImage(out + QStringLiteral("shot.jpg")).size(), QSize(343, 600));
 }
 
 // A stick with a profile of its own is filled as it says with no refill
