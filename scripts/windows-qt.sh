@@ -49,41 +49,12 @@ if cache_is_current; then
     exit 0
 fi
 
-sudo=()
-[ "$(id -u)" -ne 0 ] && sudo=(sudo)
-
-# apt-get source needs a deb-src entry for each Debian deb entry. A fresh
-# machine has only the deb ones: add their deb-src twins in a file of our own.
-has_source() {
-    apt-cache showsrc qt6-base 2>/dev/null | grep -qx "Version: $debian_version"
-}
-if ! has_source; then
-    sources=$(mktemp)
-    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [ -f "$file" ] || continue
-        sed -n 's|^[[:space:]]*deb[[:space:]]\+\(.*debian.*\)$|deb-src \1|p' "$file"
-    done >"$sources.list"
-    for file in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$file" ] || continue
-        # Each paragraph that lists deb (and not yet deb-src) from a Debian
-        # archive comes out again with deb-src alone.
-        awk 'BEGIN { RS = ""; ORS = "\n\n" }
-             /(^|\n)Types:[^\n]*[[:space:]]deb([[:space:]]|$)/ && !/deb-src/ && /URIs:[^\n]*debian/ {
-                 sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$file"
-    done >"$sources.sources"
-    [ -s "$sources.list" ] && "${sudo[@]}" install -m 644 "$sources.list" /etc/apt/sources.list.d/quorvex-deb-src.list
-    [ -s "$sources.sources" ] && "${sudo[@]}" install -m 644 "$sources.sources" /etc/apt/sources.list.d/quorvex-deb-src.sources
-    rm -f "$sources" "$sources.list" "$sources.sources"
-    echo "Added deb-src entries; updating apt's lists" >&2
-    "${sudo[@]}" apt-get update -q >&2
-    has_source || { echo "Debian's archive has no source for qt6-base $debian_version" >&2; exit 1; }
-fi
+source "$script_dir/debian-source.sh"
 
 work=$(mktemp -d "$cache_root/qt6-windows-build.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-echo "Fetching Debian's source of qt6-base $debian_version into $work" >&2
-apt-get source -q "qt6-base=$debian_version" >&2
+fetch_debian_source qt6-base "$debian_version"
 source_dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
 
 # The -posix compilers: Qt's threads need std::thread and std::mutex.

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# Provides the libraries that fit files to devices on 64-bit Windows:
+# TagLib (what a song is), libexif (a fitted photo's EXIF), and libde265
+# with libheif (phones' HEIC photos), cross-built as DLLs from Debian's own
+# source packages with Debian's MinGW-w64 compilers, in a cache outside the
+# clone that later clones and CI runs on this machine reuse. Prints the
+# prefix, which holds bin/ (the DLLs), include/, lib/ (import libraries and
+# pkg-config files), licenses/ and source/ (Debian's source of each, which
+# the LGPL asks to be offered with the DLLs).
+#
+#   scripts/windows-libs.sh          # builds them if the cache lacks them
+#
+# The cache, QUORVEX_QT_CACHE (default /var/cache/quorvex) /libs-windows,
+# is stamped with the Debian versions and this recipe; it is built in a
+# temporary folder beside it and moved into place under a lock, as Qt is.
+# About 3 minutes on 2 free cores.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+script_dir=$PWD/scripts
+
+cache_root=${QUORVEX_QT_CACHE:-/var/cache/quorvex}
+"$script_dir/install-deps.sh" dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix cmake ninja-build \
+    autoconf automake libtool autopoint libz-mingw-w64-dev libutfcpp-dev >&2
+# The versions of the host's own libraries, so that both builds read files
+# alike: the source each installed package was built from.
+"$script_dir/install-deps.sh" libtag1-dev libexif-dev libheif-dev >&2
+declare -A versions
+versions[taglib]=$(dpkg-query -W -f='${source:Version}' libtag1-dev)
+versions[libexif]=$(dpkg-query -W -f='${source:Version}' libexif-dev)
+versions[libheif]=$(dpkg-query -W -f='${source:Version}' libheif-dev)
+versions[libde265]=$(dpkg-query -W -f='${source:Version}' libde265-0)
+# Raised whenever the options below change, so an older cache is rebuilt.
+recipe=1
+stamp="taglib ${versions[taglib]} libexif ${versions[libexif]} libde265 ${versions[libde265]} libheif ${versions[libheif]} recipe $recipe"
+prefix=$cache_root/libs-windows
+
+cache_is_current() {
+    [ -f "$prefix/quorvex-stamp" ] && [ "$(cat "$prefix/quorvex-stamp")" = "$stamp" ]
+}
+
+if cache_is_current; then
+    echo "$prefix"
+    exit 0
+fi
+
+mkdir -p "$cache_root"
+exec 9>"$cache_root/libs-windows.lock"
+if ! flock -n 9; then
+    echo "Waiting for another build of the Windows libraries to end ($cache_root/libs-windows.lock)" >&2
+    flock 9
+fi
+if cache_is_current; then
+    echo "$prefix"
+    exit 0
+fi
+
+source "$script_dir/debian-source.sh"
+
+work=$(mktemp -d "$cache_root/libs-windows-build.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+staged=$work/libs
+mkdir -p "$staged/licenses" "$staged/source"
+cd "$work"
+# The host's version where the archive still has its source, else the
+# newest it has of the same upstream release (a security mirror may hold
+# only part of its own pool).
+for package in taglib libexif libde265 libheif; do
+    fetched=false
+    for version in "${versions[$package]}" $(apt-cache showsrc "$package" 2>/dev/null | sed -n 's/^Version: //p' |
+                                               grep -F "${versions[$package]%%-*}-" | sort -rV); do
+        if fetch_debian_source "$package" "$version"; then
+            fetched=true
+            echo "$package $version" >>"$staged/source/versions.txt"
+            break
+        fi
+        rm -f ./"${package}"_*.dsc ./"${package}"_*.tar.*
+    done
+    $fetched || { echo "No source of $package ${versions[$package]} can be fetched" >&2; exit 1; }
+done
+cp ./*.dsc ./*.orig.tar.* ./*.debian.tar.* "$staged/source/"
+
+cat >"$work/toolchain.cmake" <<EOF
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 $staged)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+# Each DLL stands alone beside the program: the compiler's runtime and its
+# threads are linked in and kept private, so that two DLLs do not both
+# export the same unwinder.
+link_alone="-static-libgcc -static-libstdc++ -Wl,--exclude-libs,ALL -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic"
+
+# cmake_build FOLDER OPTION...
+cmake_build() {
+    local folder=$1
+    shift
+    cmake -S "$folder" -B "$folder/windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$staged" -DCMAKE_PREFIX_PATH="$staged" \
+        -DBUILD_SHARED_LIBS=ON -DCMAKE_SHARED_LINKER_FLAGS="$link_alone" "$@" >&2
+    cmake --build "$folder/windows" --parallel "$(nproc)" >&2
+    cmake --install "$folder/windows" >&2
+}
+
+source_of() { find "$work" -mindepth 1 -maxdepth 1 -type d -name "$1-*" | head -n 1; }
+
+# libexif: autotools only; Debian's source has no configure script.
+(
+    cd "$(source_of libexif)"
+    autoreconf -fi >&2
+    ./configure -q --host=x86_64-w64-mingw32 --prefix="$staged" --enable-shared --disable-static --disable-docs \
+        --disable-nls CC=x86_64-w64-mingw32-gcc-posix >&2
+    make -j"$(nproc)" >&2
+    make install >&2
+    cp COPYING "$staged/licenses/libexif-COPYING.txt"
+)
+# Debian's TagLib reads UTF-8 through the system's utfcpp headers, which
+# hold no code for any one system.
+cmake_build "$(source_of taglib)" -DBUILD_TESTING=OFF -DBUILD_EXAMPLES=OFF -DBUILD_BINDINGS=OFF -DWITH_ZLIB=ON \
+    -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a -DCMAKE_CXX_FLAGS="-isystem /usr/include/utf8cpp"
+cp "$(source_of taglib)/COPYING.LGPL" "$staged/licenses/taglib-COPYING.LGPL.txt"
+cmake_build "$(source_of libde265)" -DENABLE_SDL=OFF -DENABLE_DECODER=OFF -DENABLE_ENCODER=OFF
+cp "$(source_of libde265)/COPYING" "$staged/licenses/libde265-COPYING.txt"
+# HEIC decoding only, libde265 built in: no plugins to look for at run time.
+cmake_build "$(source_of libheif)" -DENABLE_PLUGIN_LOADING=OFF -DWITH_LIBDE265=ON -DWITH_X265=OFF -DWITH_DAV1D=OFF \
+    -DWITH_AOM_ENCODER=OFF -DWITH_AOM_DECODER=OFF -DWITH_SvtEnc=OFF -DWITH_RAV1E=OFF -DWITH_EXAMPLES=OFF \
+    -DWITH_GDK_PIXBUF=OFF -DBUILD_TESTING=OFF
+cp "$(source_of libheif)/COPYING" "$staged/licenses/libheif-COPYING.txt"
+
+# Each DLL imports only the system's own libraries, and libheif libde265.
+for dll in "$staged"/bin/*.dll; do
+    imports=$(x86_64-w64-mingw32-objdump -p "$dll" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')
+    for import in $imports; do
+        case "$import" in
+            KERNEL32.dll | msvcrt.dll | USER32.dll | ADVAPI32.dll | libde265.dll) ;;
+            *) echo "$dll imports $import, which no Windows has" >&2; exit 1 ;;
+        esac
+    done
+done
+echo "$stamp" >"$staged/quorvex-stamp"
+
+# The move is the commit point: the prefix is either whole or absent.
+rm -rf "$prefix.old"
+[ -e "$prefix" ] && mv "$prefix" "$prefix.old"
+mv "$staged" "$prefix"
+rm -rf "$prefix.old"
+echo "$prefix"
