@@ -14,6 +14,16 @@ endforeach()
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
 install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
 install(FILES $<TARGET_FILE:Qt6::QICOPlugin> DESTINATION imageformats)
+# Photos are read and written as JPEGs for frames.
+install(FILES $<TARGET_FILE:Qt6::QJpegPlugin> DESTINATION imageformats)
+# TagLib, libexif, libde265 and libheif (LGPL) beside the program, with
+# their licences and Debian's source of each, which the LGPL asks to be
+# offered with them.
+if(QUORVEX_WINDOWS_LIBS)
+    install(DIRECTORY ${QUORVEX_WINDOWS_LIBS}/bin/ DESTINATION . FILES_MATCHING PATTERN "*.dll")
+    install(DIRECTORY ${QUORVEX_WINDOWS_LIBS}/licenses/ DESTINATION licenses)
+    install(DIRECTORY ${QUORVEX_WINDOWS_LIBS}/source/ DESTINATION source)
+endif()
 
 # The C++ runtime that the Qt DLLs and the program share, from the compiler
 # that built them.

@@ -22,7 +22,9 @@ copies_unix=$WINEPREFIX/drive_c/quorvex-copies
 rm -rf "$copies_unix"
 
 wine "$installer" /S </dev/null
-for file in Quorvex.exe quorvex.com Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll libstdc++-6.dll x/o.cjs HAND-M.CUR Uninstall.exe; do
+for file in Quorvex.exe quorvex.com Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll imageformats/qjpeg.dll libstdc++-6.dll \
+    libtag.dll libexif-12.dll libheif.dll libde265.dll licenses/libheif-COPYING.txt source/versions.txt x/o.cjs HAND-M.CUR \
+    Uninstall.exe; do
     [ -f "$installed/$file" ] || fail "$file was not installed"
 done
 menu_entry=$(find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Quorvex/Quorvex.lnk' | head -n 1)
@@ -48,6 +50,22 @@ for copy in "$copies_unix"/*; do
     cmp -s "$copy" "$installed/Samples/$(basename "$copy")" || fail "$copy differs from its sample"
 done
 rm -rf "$copies_unix"
+
+# A phone's portrait, stored turned with EXIF orientation 6, arrives upright
+# and fitted to a frame: the JPEG plugin and libexif are there.
+photos_unix=$WINEPREFIX/drive_c/quorvex-photos
+rm -rf "$photos_unix"
+mkdir -p "$photos_unix" "$copies_unix"
+convert -size 900x1200 xc:white -fill red -draw 'rectangle 0,0 99,99' -rotate -90 "$photos_unix/portrait.jpg"
+exiv2 -M'set Exif.Image.Orientation Short 6' "$photos_unix/portrait.jpg"
+status=0
+wine "$program" -q -n 1 -s 'C:\quorvex-photos' -d 'C:\quorvex-copies' --device frame-800x480 </dev/null || status=$?
+[ "$status" -eq 0 ] || fail "fitting a photo failed with status $status"
+size=$(identify -format '%wx%h' "$copies_unix/portrait.jpg")
+corner=$(convert "$copies_unix/portrait.jpg" -format '%[fx:int(255*p{5,5}.r)] %[fx:int(255*p{5,5}.g)]' info:)
+[ "$size" = 360x480 ] && [ "${corner%% *}" -gt 200 ] && [ "${corner##* }" -lt 60 ] ||
+    fail "the fitted photo is $size with ($corner) at its top left, not 360x480 with red there"
+rm -rf "$copies_unix" "$photos_unix"
 
 # The uninstaller copies itself away and goes on alone: wait for it.
 wine "$installed/Uninstall.exe" /S </dev/null

@@ -12,12 +12,14 @@ source_dir=$PWD
 build_dir=$PWD/build-windows
 
 # fonts-liberation2: Liberation Sans has Arial's widths, and Wine has no Arial.
-scripts/install-deps.sh cmake make googletest g++-mingw-w64-x86-64-posix wine wine64 nsis fonts-liberation2
+# ImageMagick and exiv2 make and check the photo the installed program fits.
+scripts/install-deps.sh cmake make googletest g++-mingw-w64-x86-64-posix wine wine64 nsis fonts-liberation2 imagemagick exiv2
 qt=$(scripts/windows-qt.sh)
+libs=$(scripts/windows-libs.sh)
 
 # Release: no debug information, which costs MinGW much time and room.
 cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DQUORVEX_WINDOWS_QT="$qt"
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DQUORVEX_WINDOWS_QT="$qt" -DQUORVEX_WINDOWS_LIBS="$libs"
 cmake --build "$build_dir" -j"$(nproc)"
 
 # Wine in a prefix of its own, with no display (so no window or dialog can
@@ -25,7 +27,8 @@ cmake --build "$build_dir" -j"$(nproc)"
 # install Mono or Gecko.
 export WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-# No ffmpeg.exe, libexif or libheif is built for Windows yet: the conversions' tests skip there.
+# No ffmpeg.exe is built for Windows yet, and the photos' fixtures need
+# Linux's tools: the conversions' tests skip there.
 unset QUORVEX_REQUIRE_FFMPEG QUORVEX_REQUIRE_PHOTO_TOOLS
 first_start=false
 [ -f "$WINEPREFIX/system.reg" ] || first_start=true
@@ -63,7 +66,7 @@ mkdir -p "$fonts"
 cp "$liberation"/LiberationSans-*.ttf "$fonts/"
 runtime_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
 pthread_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
-export WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$runtime_dir");$(winepath -w "$pthread_dir")"
+export WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$libs/bin");$(winepath -w "$runtime_dir");$(winepath -w "$pthread_dir")"
 # Wine hands a QT_ variable to Windows programs only when it is named WINEQT_.
 export WINEQT_PLUGIN_PATH=$(winepath -w "$qt/plugins")
 export WINEQT_QPA_FONTDIR=$(winepath -w "$fonts")

@@ -418,9 +418,6 @@ TEST_F(RefillWindow, TheCarGetsItsSongsConverted)
 // screen, and "4." makes them.
 TEST_F(RefillWindow, TheFrameGetsItsPhotosFitted)
 {
-#ifdef Q_OS_WIN
-    GTEST_SKIP() << "the Windows build cannot write a photo's EXIF yet";
-#endif
     const QString sep = NativeSeparator();
     QImage shot(800, 1400, QImage::Format_RGB32);
     shot.fill(Qt::red);
