@@ -19,11 +19,12 @@ install(FILES $<TARGET_FILE:Qt6::QJpegPlugin> DESTINATION imageformats)
 # TagLib, libexif, libde265 and libheif (LGPL) beside the program, with
 # their licences and Debian's source of each, which the LGPL asks to be
 # offered with them.
-if(QUORVEX_WINDOWS_LIBS)
-    install(DIRECTORY ${QUORVEX_WINDOWS_LIBS}/bin/ DESTINATION . FILES_MATCHING PATTERN "*.dll")
-    install(DIRECTORY ${QUORVEX_WINDOWS_LIBS}/licenses/ DESTINATION licenses)
-    install(DIRECTORY ${QUORVEX_WINDOWS_LIBS}/source/ DESTINATION source)
-endif()
+# ffmpeg.exe (LGPL, with LAME) beside them, where the program looks first.
+foreach(prefix ${QUORVEX_WINDOWS_LIBS} ${QUORVEX_WINDOWS_FFMPEG})
+    install(DIRECTORY ${prefix}/bin/ DESTINATION . FILES_MATCHING PATTERN "*.dll" PATTERN "*.exe")
+    install(DIRECTORY ${prefix}/licenses/ DESTINATION licenses)
+    install(DIRECTORY ${prefix}/source/ DESTINATION source)
+endforeach()
 
 # The C++ runtime that the Qt DLLs and the program share, from the compiler
 # that built them.

@@ -23,7 +23,8 @@ rm -rf "$copies_unix"
 
 wine "$installer" /S </dev/null
 for file in Quorvex.exe quorvex.com Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll imageformats/qjpeg.dll libstdc++-6.dll \
-    libtag.dll libexif-12.dll libheif.dll libde265.dll licenses/libheif-COPYING.txt source/versions.txt x/o.cjs HAND-M.CUR \
+    libtag.dll libexif-12.dll libheif.dll libde265.dll ffmpeg.exe licenses/libheif-COPYING.txt \
+    licenses/ffmpeg-COPYING.LGPLv2.1 source/versions.txt x/o.cjs HAND-M.CUR \
     Uninstall.exe; do
     [ -f "$installed/$file" ] || fail "$file was not installed"
 done
@@ -66,6 +67,20 @@ corner=$(convert "$copies_unix/portrait.jpg" -format '%[fx:int(255*p{5,5}.r)] %[
 [ "$size" = 360x480 ] && [ "${corner%% *}" -gt 200 ] && [ "${corner##* }" -lt 60 ] ||
     fail "the fitted photo is $size with ($corner) at its top left, not 360x480 with red there"
 rm -rf "$copies_unix" "$photos_unix"
+
+# A FLAC converted for the car by the installed program with the ffmpeg.exe
+# beside it.
+songs_unix=$WINEPREFIX/drive_c/quorvex-songs
+rm -rf "$songs_unix"
+mkdir -p "$songs_unix" "$copies_unix"
+ffmpeg -nostdin -v error -y -f lavfi -i sine=f=440:d=2:r=96000 -c:a flac "$songs_unix/song.flac"
+status=0
+wine "$program" -q -n 1 -s 'C:\quorvex-songs' -d 'C:\quorvex-copies' --device car-mp3 </dev/null || status=$?
+[ "$status" -eq 0 ] || fail "converting a song failed with status $status"
+format=$(ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,sample_rate,bit_rate -of csv=p=0 \
+    "$copies_unix/song.mp3")
+[ "$format" = mp3,44100,192000 ] || fail "the converted song is \"$format\", not MP3 at 44.1 kHz and 192 kbit/s"
+rm -rf "$copies_unix" "$songs_unix"
 
 # The uninstaller copies itself away and goes on alone: wait for it.
 wine "$installed/Uninstall.exe" /S </dev/null

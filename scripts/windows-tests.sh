@@ -12,14 +12,18 @@ source_dir=$PWD
 build_dir=$PWD/build-windows
 
 # fonts-liberation2: Liberation Sans has Arial's widths, and Wine has no Arial.
-# ImageMagick and exiv2 make and check the photo the installed program fits.
-scripts/install-deps.sh cmake make googletest g++-mingw-w64-x86-64-posix wine wine64 nsis fonts-liberation2 imagemagick exiv2
+# ImageMagick, exiv2 and ffmpeg make and check the photo and the song the
+# installed program fits.
+scripts/install-deps.sh cmake make googletest g++-mingw-w64-x86-64-posix wine wine64 nsis fonts-liberation2 \
+    imagemagick exiv2 ffmpeg
 qt=$(scripts/windows-qt.sh)
 libs=$(scripts/windows-libs.sh)
+ffmpeg=$(scripts/windows-ffmpeg.sh)
 
 # Release: no debug information, which costs MinGW much time and room.
 cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DQUORVEX_WINDOWS_QT="$qt" -DQUORVEX_WINDOWS_LIBS="$libs"
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DQUORVEX_WINDOWS_QT="$qt" -DQUORVEX_WINDOWS_LIBS="$libs" \
+    -DQUORVEX_WINDOWS_FFMPEG="$ffmpeg"
 cmake --build "$build_dir" -j"$(nproc)"
 
 # Wine in a prefix of its own, with no display (so no window or dialog can
