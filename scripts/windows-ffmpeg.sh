@@ -28,28 +28,8 @@ recipe=2
 stamp="ffmpeg $ffmpeg_version lame $lame_version recipe $recipe"
 prefix=$cache_root/ffmpeg-windows-${ffmpeg_version#*:}
 
-cache_is_current() {
-    [ -f "$prefix/quorvex-stamp" ] && [ "$(cat "$prefix/quorvex-stamp")" = "$stamp" ]
-}
-
-if cache_is_current; then
-    echo "$prefix"
-    exit 0
-fi
-
-mkdir -p "$cache_root"
-exec 9>"$cache_root/ffmpeg-windows.lock"
-if ! flock -n 9; then
-    echo "Waiting for another build of ffmpeg for Windows to end ($cache_root/ffmpeg-windows.lock)" >&2
-    flock 9
-fi
-# Another clone may have built it while this one waited.
-if cache_is_current; then
-    echo "$prefix"
-    exit 0
-fi
-
-source "$script_dir/debian-source.sh"
+source "$script_dir/cross-build.sh"
+cache_or_lock "$prefix" "$stamp" "ffmpeg for Windows"
 
 work=$(mktemp -d "$cache_root/ffmpeg-windows-build.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -146,10 +126,4 @@ check retagged.mp3 a:0 $mp3_audio
 wineserver -k 2>/dev/null || true
 [ "$failed" -eq 0 ] || { echo "ffmpeg.exe failed its checks; nothing was cached" >&2; exit 1; }
 
-echo "$stamp" >"$staged/quorvex-stamp"
-# The move is the commit point: the prefix is either whole or absent.
-rm -rf "$prefix.old"
-[ -e "$prefix" ] && mv "$prefix" "$prefix.old"
-mv "$staged" "$prefix"
-rm -rf "$prefix.old"
-echo "$prefix"
+commit_cache "$staged" "$prefix" "$stamp"

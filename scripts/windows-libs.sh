@@ -34,27 +34,8 @@ recipe=1
 stamp="taglib ${versions[taglib]} libexif ${versions[libexif]} libde265 ${versions[libde265]} libheif ${versions[libheif]} recipe $recipe"
 prefix=$cache_root/libs-windows
 
-cache_is_current() {
-    [ -f "$prefix/quorvex-stamp" ] && [ "$(cat "$prefix/quorvex-stamp")" = "$stamp" ]
-}
-
-if cache_is_current; then
-    echo "$prefix"
-    exit 0
-fi
-
-mkdir -p "$cache_root"
-exec 9>"$cache_root/libs-windows.lock"
-if ! flock -n 9; then
-    echo "Waiting for another build of the Windows libraries to end ($cache_root/libs-windows.lock)" >&2
-    flock 9
-fi
-if cache_is_current; then
-    echo "$prefix"
-    exit 0
-fi
-
-source "$script_dir/debian-source.sh"
+source "$script_dir/cross-build.sh"
+cache_or_lock "$prefix" "$stamp" "the Windows libraries"
 
 work=$(mktemp -d "$cache_root/libs-windows-build.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -142,11 +123,4 @@ for dll in "$staged"/bin/*.dll; do
         esac
     done
 done
-echo "$stamp" >"$staged/quorvex-stamp"
-
-# The move is the commit point: the prefix is either whole or absent.
-rm -rf "$prefix.old"
-[ -e "$prefix" ] && mv "$prefix" "$prefix.old"
-mv "$staged" "$prefix"
-rm -rf "$prefix.old"
-echo "$prefix"
+commit_cache "$staged" "$prefix" "$stamp"

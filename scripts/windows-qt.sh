@@ -28,28 +28,8 @@ recipe=1
 stamp="qt6-base $debian_version recipe $recipe"
 prefix=$cache_root/qt6-windows-$qt_version
 
-cache_is_current() {
-    [ -f "$prefix/quorvex-stamp" ] && [ "$(cat "$prefix/quorvex-stamp")" = "$stamp" ]
-}
-
-if cache_is_current; then
-    echo "$prefix"
-    exit 0
-fi
-
-mkdir -p "$cache_root"
-exec 9>"$cache_root/qt6-windows.lock"
-if ! flock -n 9; then
-    echo "Waiting for another build of Qt for Windows to end ($cache_root/qt6-windows.lock)" >&2
-    flock 9
-fi
-# Another clone may have built it while this one waited.
-if cache_is_current; then
-    echo "$prefix"
-    exit 0
-fi
-
-source "$script_dir/debian-source.sh"
+source "$script_dir/cross-build.sh"
+cache_or_lock "$prefix" "$stamp" "Qt for Windows"
 
 work=$(mktemp -d "$cache_root/qt6-windows-build.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -90,11 +70,4 @@ cd "$work/build"
     -DFEATURE_tabletevent=OFF >&2
 cmake --build . --parallel "${QUORVEX_QT_JOBS:-$(nproc)}" >&2
 cmake --install . >&2
-echo "$stamp" >"$staged/quorvex-stamp"
-
-# The move is the commit point: the prefix is either whole or absent.
-rm -rf "$prefix.old"
-[ -e "$prefix" ] && mv "$prefix" "$prefix.old"
-mv "$staged" "$prefix"
-rm -rf "$prefix.old"
-echo "$prefix"
+commit_cache "$staged" "$prefix" "$stamp"
