@@ -1,6 +1,6 @@
 #include "device/PhotoExif.h"
 
-#include "device/ByteReader.h"
+#include "device/PhotoFacts.h"
 
 #ifdef QUORVEX_HAVE_LIBEXIF
 #include <libexif/exif-data.h>
@@ -15,46 +15,8 @@ namespace {
 const QByteArrayView kExifHeader("Exif\0\0", 6);
 constexpr qsizetype kMostSegmentBytes = 65533; // a segment's length field counts itself
 
-// Markers that stand alone, without a length: TEM, RST0 to RST7, SOI.
-bool IsStandaloneMarker(std::uint64_t marker) { return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8); }
-
-struct Segment {
-    std::uint64_t marker = 0;
-    qsizetype begin = 0; // of its marker
-    qsizetype end = 0;
-    QByteArrayView body;
-};
-
-// The segments before the first scan, in order; the scan's own is the last.
-std::vector<Segment> SegmentsOf(const QByteArray& jpeg)
-{
-    std::vector<Segment> segments;
-    ByteReader reader(jpeg);
-    reader.Skip(2);
-    while (reader.Ok()) {
-        const qsizetype begin = jpeg.size() - reader.Left();
-        if (reader.Number(1) != 0xFF)
-            break;
-        std::uint64_t marker = reader.Number(1);
-        while (marker == 0xFF && reader.Ok())
-            marker = reader.Number(1);
-        if (!reader.Ok() || marker == 0xD9)
-            break;
-        if (IsStandaloneMarker(marker))
-            continue;
-        const std::uint64_t length = reader.Number(2);
-        const QByteArrayView body = reader.Take(length < 2 ? ~std::uint64_t {0} : length - 2);
-        if (!reader.Ok())
-            break;
-        segments.push_back({marker, begin, jpeg.size() - reader.Left(), body});
-        if (marker == 0xDA)
-            break;
-    }
-    return segments;
-}
-
-bool IsExif(const Segment& segment) { return segment.marker == 0xE1 && segment.body.startsWith(kExifHeader); }
-bool IsXmp(const Segment& segment)
+bool IsExif(const JpegSegment& segment) { return segment.marker == 0xE1 && segment.body.startsWith(kExifHeader); }
+bool IsXmp(const JpegSegment& segment)
 {
     return segment.marker == 0xE1 && segment.body.startsWith("http://ns.adobe.com/");
 }
@@ -198,7 +160,7 @@ QByteArray ExifBlock(ExifData* from, const QDateTime& modified, QSize size, cons
 
 QByteArray JpegExifOf(const QByteArray& jpeg)
 {
-    for (const Segment& segment : SegmentsOf(jpeg)) {
+    for (const JpegSegment& segment : JpegSegmentsOf(jpeg)) {
         if (IsExif(segment))
             return segment.body.toByteArray();
     }
@@ -228,11 +190,11 @@ QByteArray FittedExifSegment(const QByteArray& sourceExif, const QDateTime& modi
 
 QByteArray WithExifSegment(const QByteArray& jpeg, const QByteArray& segment, const PhotoRules& rules)
 {
-    const std::vector<Segment> segments = SegmentsOf(jpeg);
+    const std::vector<JpegSegment> segments = JpegSegmentsOf(jpeg);
     QByteArray made = jpeg.left(2);
     bool placed = false;
     qsizetype at = 2;
-    for (const Segment& each : segments) {
+    for (const JpegSegment& each : segments) {
         made.append(jpeg.mid(at, each.begin - at)); // fill bytes, standalone markers
         at = each.end;
         const bool jfif = each.marker == 0xE0 && each.body.startsWith(QByteArrayView("JFIF\0", 5));

@@ -74,45 +74,31 @@ bool IsXmpWithLocation(QByteArrayView segment)
     return segment.startsWith("http://ns.adobe.com/xap/1.0/") && QByteArrayView(segment).indexOf("GPSLatitude") >= 0;
 }
 
-// Walks the segments up to the frame header. False when the header lies
-// beyond the bytes given.
+// The facts of the segments up to the frame header. False when neither the
+// frame header nor the scan lies within the bytes given.
 bool ReadJpeg(QByteArrayView bytes, PhotoFacts& facts)
 {
-    ByteReader reader(bytes);
-    reader.Skip(2);
-    while (reader.Ok()) {
-        if (reader.Number(1) != 0xFF)
-            break;
-        std::uint64_t marker = reader.Number(1);
-        while (marker == 0xFF && reader.Ok()) // fill bytes
-            marker = reader.Number(1);
-        if (!reader.Ok() || marker == 0xD9 || marker == 0xDA) // the end or the scan, with no frame header before
-            break;
-        if (IsStandaloneMarker(marker))
-            continue;
-        const std::uint64_t length = reader.Number(2);
-        ByteReader segment(reader.Take(length < 2 ? ~std::uint64_t {0} : length - 2));
-        if (!reader.Ok())
-            return false;
-        const QByteArrayView body = segment.Take(static_cast<std::uint64_t>(segment.Left()));
-        if (marker == 0xE1 && body.startsWith(QByteArrayView("Exif\0\0", 6)))
-            ReadExif(body, facts);
-        else if (marker == 0xE1 && IsXmpWithLocation(body))
+    for (const JpegSegment& segment : JpegSegmentsOf(bytes)) {
+        if (segment.marker == 0xE1 && segment.body.startsWith(QByteArrayView("Exif\0\0", 6)))
+            ReadExif(segment.body, facts);
+        else if (segment.marker == 0xE1 && IsXmpWithLocation(segment.body))
             facts.hasLocation = true;
-        if (IsStartOfFrame(marker)) {
-            ByteReader frame(body);
+        if (segment.marker == 0xDA)
+            return true; // the scan, with no frame header before
+        if (IsStartOfFrame(segment.marker)) {
+            ByteReader frame(segment.body);
             const std::uint64_t precision = frame.Number(1);
             facts.height = static_cast<int>(frame.Number(2));
             facts.width = static_cast<int>(frame.Number(2));
             facts.components = static_cast<int>(frame.Number(1));
             facts.bitsPerSample = static_cast<int>(precision);
-            facts.baseline = (marker == 0xC0 || marker == 0xC1) && precision == 8;
+            facts.baseline = (segment.marker == 0xC0 || segment.marker == 0xC1) && precision == 8;
             if (frame.Ok())
                 facts.format = QStringLiteral("jpeg");
             return true;
         }
     }
-    return true;
+    return false;
 }
 
 void ReadPng(QByteArrayView bytes, PhotoFacts& facts)
@@ -175,30 +161,6 @@ bool IsHeif(QByteArrayView bytes)
     return false;
 }
 
-// Where a JPEG's first scan begins, walking its segments; none when the
-// bytes end before it.
-std::optional<qint64> FirstScanAt(QByteArrayView bytes)
-{
-    ByteReader reader(bytes);
-    reader.Skip(2);
-    while (reader.Ok()) {
-        if (reader.Number(1) != 0xFF)
-            return std::nullopt;
-        std::uint64_t marker = reader.Number(1);
-        while (marker == 0xFF && reader.Ok())
-            marker = reader.Number(1);
-        if (!reader.Ok() || marker == 0xD9)
-            return std::nullopt;
-        if (IsStandaloneMarker(marker))
-            continue;
-        const std::uint64_t length = reader.Number(2);
-        reader.Skip(length < 2 ? ~std::uint64_t {0} : length - 2);
-        if (marker == 0xDA && reader.Ok())
-            return bytes.size() - reader.Left();
-    }
-    return std::nullopt;
-}
-
 // The facts of what the bytes begin with; false when a JPEG's frame header
 // lies beyond them.
 bool ReadHead(QByteArrayView bytes, PhotoFacts& facts)
@@ -217,6 +179,33 @@ bool ReadHead(QByteArrayView bytes, PhotoFacts& facts)
 }
 
 } // namespace
+
+std::vector<JpegSegment> JpegSegmentsOf(QByteArrayView jpeg)
+{
+    std::vector<JpegSegment> segments;
+    ByteReader reader(jpeg);
+    reader.Skip(2);
+    while (reader.Ok()) {
+        const qsizetype begin = jpeg.size() - reader.Left();
+        if (reader.Number(1) != 0xFF)
+            break;
+        std::uint64_t marker = reader.Number(1);
+        while (marker == 0xFF && reader.Ok()) // fill bytes
+            marker = reader.Number(1);
+        if (!reader.Ok() || marker == 0xD9)
+            break;
+        if (IsStandaloneMarker(marker))
+            continue;
+        const std::uint64_t length = reader.Number(2);
+        const QByteArrayView body = reader.Take(length < 2 ? ~std::uint64_t {0} : length - 2);
+        if (!reader.Ok())
+            break;
+        segments.push_back({marker, begin, jpeg.size() - reader.Left(), body});
+        if (marker == 0xDA)
+            break;
+    }
+    return segments;
+}
 
 PhotoFacts PhotoFactsOf(QByteArrayView bytes)
 {
@@ -265,11 +254,11 @@ bool JpegHasEnd(const QString& path)
     // an end marker of its own. The marker cannot occur inside the coded
     // data, where every FF is followed by 00 or a restart marker; data some
     // phones append after it (a motion photo's video) is no matter.
-    const std::optional<qint64> scan = FirstScanAt(file.read(kLongHeadBytes));
-    if (!scan)
+    const std::vector<JpegSegment> segments = JpegSegmentsOf(file.read(kLongHeadBytes));
+    if (segments.empty() || segments.back().marker != 0xDA)
         return false;
     constexpr qint64 kChunk = 1024 * 1024;
-    file.seek(*scan);
+    file.seek(segments.back().end);
     QByteArray carried;
     while (!file.atEnd()) {
         const QByteArray chunk = carried + file.read(kChunk);

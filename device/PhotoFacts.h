@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 // What a photo is, read from its header alone: the photo is not decoded.
 struct PhotoFacts {
@@ -31,6 +32,18 @@ PhotoFacts ReadPhotoFacts(const QString& path);
 
 // The same of a picture in memory (a song's cover).
 PhotoFacts PhotoFactsOf(QByteArrayView bytes);
+
+// A segment of a JPEG: its marker, where it begins (at its marker) and
+// ends, and what it holds.
+struct JpegSegment {
+    std::uint64_t marker = 0;
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    QByteArrayView body;
+};
+// The segments of a JPEG from its start to its first scan, whose segment
+// comes last; fewer where the bytes end or stray before it.
+std::vector<JpegSegment> JpegSegmentsOf(QByteArrayView jpeg);
 
 // Why a JPEG without its end is refused.
 inline const QString kJpegCutShort = QStringLiteral("it is cut short: its JPEG data has no end");
