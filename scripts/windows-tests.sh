@@ -12,10 +12,11 @@ source_dir=$PWD
 build_dir=$PWD/build-windows
 
 # fonts-liberation2: Liberation Sans has Arial's widths, and Wine has no Arial.
-# ImageMagick, exiv2 and ffmpeg make and check the photo and the song the
-# installed program fits.
+# The tests' songs and photos are made and checked by Linux's tools, which
+# Wine starts as they are: ffmpeg, ImageMagick, exiv2, heif-info, and a
+# HEIC writer built here on libheif.
 scripts/install-deps.sh cmake make googletest g++-mingw-w64-x86-64-posix wine wine64 nsis fonts-liberation2 \
-    imagemagick exiv2 ffmpeg
+    imagemagick exiv2 ffmpeg libheif-examples g++ pkg-config libheif-dev
 qt=$(scripts/windows-qt.sh)
 libs=$(scripts/windows-libs.sh)
 ffmpeg=$(scripts/windows-ffmpeg.sh)
@@ -25,15 +26,17 @@ cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DQUORVEX_WINDOWS_QT="$qt" -DQUORVEX_WINDOWS_LIBS="$libs" \
     -DQUORVEX_WINDOWS_FFMPEG="$ffmpeg"
 cmake --build "$build_dir" -j"$(nproc)"
+mkdir -p "$build_dir/linux"
+g++ -std=c++17 -O2 tests/support/TurnedHeic.cpp -o "$build_dir/linux/turned-heic" $(pkg-config --cflags --libs libheif)
+export QUORVEX_TURNED_HEIC=$build_dir/linux/turned-heic
 
 # Wine in a prefix of its own, with no display (so no window or dialog can
 # open), no debug chatter, and mscoree/mshtml off so it never offers to
 # install Mono or Gecko.
 export WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-# No ffmpeg.exe is built for Windows yet, and the photos' fixtures need
-# Linux's tools: the conversions' tests skip there.
-unset QUORVEX_REQUIRE_FFMPEG QUORVEX_REQUIRE_PHOTO_TOOLS
+# A test that finds no tool to make its songs or photos fails here.
+export QUORVEX_REQUIRE_FFMPEG=1 QUORVEX_REQUIRE_PHOTO_TOOLS=1
 first_start=false
 [ -f "$WINEPREFIX/system.reg" ] || first_start=true
 mkdir -p "$WINEPREFIX"
@@ -61,8 +64,9 @@ else
     wineboot </dev/null >/dev/null 2>&1
 fi
 
-# Qt's and MinGW's DLLs where Windows looks for a program's DLLs, its
-# plugins where Qt looks. Without a display the tests draw offscreen, where
+# Qt's, the libraries' and MinGW's DLLs, and ffmpeg.exe for the tests that
+# are not beside it, where Windows looks for them; Qt's plugins where Qt
+# looks. Without a display the tests draw offscreen, where
 # Qt for Windows reads its fonts from QT_QPA_FONTDIR: Liberation Sans alone,
 # so that it stands in for Arial there too.
 fonts=$build_dir/fonts
@@ -70,7 +74,7 @@ mkdir -p "$fonts"
 cp "$liberation"/LiberationSans-*.ttf "$fonts/"
 runtime_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
 pthread_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
-export WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$libs/bin");$(winepath -w "$runtime_dir");$(winepath -w "$pthread_dir")"
+export WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$libs/bin");$(winepath -w "$ffmpeg/bin");$(winepath -w "$runtime_dir");$(winepath -w "$pthread_dir")"
 # Wine hands a QT_ variable to Windows programs only when it is named WINEQT_.
 export WINEQT_PLUGIN_PATH=$(winepath -w "$qt/plugins")
 export WINEQT_QPA_FONTDIR=$(winepath -w "$fonts")

@@ -128,7 +128,8 @@ TEST(DeviceConversion, TheCacheServesLaterNightsAndNeverAHalfFile)
     REQUIRE_FFMPEG();
     TempTree tree;
     tree.MakeFolder("lib");
-    const QString songs[] = {fixtures::PlainFlac(tree.Path("lib/a.flac")), fixtures::Vorbis(tree.Path("lib/b.ogg"))};
+    const QString songs[] = {fixtures::Flac96k24WithCover(tree.Path("lib/a.flac")),
+                             fixtures::OpusWithCover(tree.Path("lib/b.opus"))};
     QStringList first;
     {
         Night night(tree, Profile("car-mp3"));

@@ -153,9 +153,9 @@ TEST(DevicePhotos, EveryFormatBecomesABaselineJpegTheFrameShows)
             EXPECT_TRUE(fixtures::Near(fixtures::PixelAt(made, 100, 390), {0, 128, 0}, 20)) << "half green over black";
         }
         EXPECT_EQ(ReadPhotoFacts(made).orientation, 1);
-        const bool dated = QLatin1String(name) == u"phone.HEIC";
-        if (dated)
+        if (QLatin1String(name) == u"phone.HEIC") {
             EXPECT_TRUE(fixtures::ExifOf(made).contains("2023:08:01 18:45:00"));
+        }
     }
     EXPECT_TRUE(Temporaries(tree.Path("cache")).isEmpty());
 }

@@ -5,8 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -34,7 +32,7 @@ QString Ffmpeg(const QStringList& arguments, const QString& path)
     QFile::remove(path);
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QStringList quiet {"-nostdin", "-y", "-loglevel", "error"};
-    const QString problem = RunTool(QStringLiteral("ffmpeg"), quiet + arguments + QStringList {path});
+    const QString problem = RunTool(QStringLiteral("ffmpeg"), quiet + arguments + QStringList {HostPath(path)});
     if (problem.isEmpty())
         return path;
     ADD_FAILURE() << path.toStdString() << ": " << problem.toStdString();
@@ -108,15 +106,14 @@ QByteArray FlacPictureBlock(const QByteArray& jpeg, int side)
 // Whether ffmpeg decodes the whole file without an error.
 bool Decodes(const QString& path)
 {
-    return RunTool(QStringLiteral("ffmpeg"), {"-nostdin", "-loglevel", "error", "-i", path, "-f", "null", "-"}).isEmpty();
+    return RunTool(QStringLiteral("ffmpeg"), {"-nostdin", "-loglevel", "error", "-i", HostPath(path), "-f", "null", "-"}).isEmpty();
 }
 
 } // namespace
 
 bool HaveFfmpeg()
 {
-    return !QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()
-        && !QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty();
+    return !HostTool(QStringLiteral("ffmpeg")).isEmpty() && !HostTool(QStringLiteral("ffprobe")).isEmpty();
 }
 
 QString Flac96k24WithCover(const QString& path, int coverSide)
@@ -208,7 +205,7 @@ QByteArray ProbeJson(const QString& path)
 {
     QByteArray json;
     const QString problem = RunTool(QStringLiteral("ffprobe"),
-                                {"-v", "error", "-print_format", "json", "-show_format", "-show_streams", path}, &json);
+                                {"-v", "error", "-print_format", "json", "-show_format", "-show_streams", HostPath(path)}, &json);
     if (problem.isEmpty())
         return json;
     std::cerr << path.toStdString() << ": " << problem.toStdString() << '\n';

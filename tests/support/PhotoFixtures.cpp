@@ -5,28 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
-#include <libheif/heif.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <optional>
-
-// GCC names AddressSanitizer with a macro, Clang as a feature.
-#if defined(__SANITIZE_ADDRESS__)
-#define PHOTO_FIXTURES_ASAN
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PHOTO_FIXTURES_ASAN
-#endif
-#endif
-#ifdef PHOTO_FIXTURES_ASAN
-#include <sanitizer/lsan_interface.h>
-#endif
 
 namespace fixtures {
 
@@ -106,53 +90,16 @@ std::optional<QByteArray> JpegSegment(const QByteArray& bytes, unsigned char mar
     return std::nullopt;
 }
 
-// Encodes width x height interleaved 8-bit RGB as an HEVC HEIC at path, with
-// an irot box turning it a quarter clockwise, and exif: libheif's words when
-// that fails.
-QString EncodeTurnedHeic(const QString& path, const QByteArray& rgb, int width, int height, const QByteArray& exif)
+// The program that writes a turned HEIC (support/TurnedHeic.cpp), built
+// for the Linux machine.
+QString TurnedHeicMaker()
 {
-    heif_init(nullptr); // counted, so the program under test may use libheif as well
-    heif_error error {heif_error_Ok, heif_suberror_Unspecified, ""};
-    const auto ok = [&error](heif_error next) { return (error = next).code == heif_error_Ok; };
-    heif_context* context = heif_context_alloc();
-    heif_encoder* encoder = nullptr;
-    heif_image* image = nullptr;
-    heif_image_handle* handle = nullptr;
-    heif_encoding_options* options = heif_encoding_options_alloc();
-    // heif-enc writes no irot: the box comes only through these options. An
-    // odd size is then cropped with clap rather than put in a grid, whose
-    // EXIF exiv2 0.27 does not find.
-    options->image_orientation = heif_orientation_rotate_90_cw;
-    options->macOS_compatibility_workaround = 0;
-    if (ok(heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder))
-        && ok(heif_image_create(width, height, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image))
-        && ok(heif_image_add_plane(image, heif_channel_interleaved, width, height, 8))) {
-        int stride = 0;
-        uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-        const int line = width * 3;
-        for (int row = 0; row < height; ++row)
-            std::memcpy(plane + qsizetype(row) * stride, rgb.constData() + qsizetype(row) * line, size_t(line));
-        heif_encoder_set_lossy_quality(encoder, 90);
-        {
-#ifdef PHOTO_FIXTURES_ASAN
-            // x265 3.5 leaks a little in every encoder it opens.
-            const __lsan::ScopedDisabler x265Leaks;
+    const QString given = qEnvironmentVariable("QUORVEX_TURNED_HEIC");
+#ifdef QUORVEX_TURNED_HEIC
+    return given.isEmpty() ? QStringLiteral(QUORVEX_TURNED_HEIC) : given;
+#else
+    return given;
 #endif
-            ok(heif_context_encode_image(context, image, encoder, options, &handle));
-        }
-        if (error.code == heif_error_Ok
-            && ok(heif_context_add_exif_metadata(context, handle, exif.constData(), static_cast<int>(exif.size()))))
-            ok(heif_context_write_to_file(context, QFile::encodeName(path).constData()));
-    }
-    // The words are the context's: taken before it goes.
-    const QString why = error.code ? QStringLiteral("libheif: ") + QString::fromUtf8(error.message) : QString();
-    heif_image_handle_release(handle);
-    heif_encoding_options_free(options);
-    heif_image_release(image);
-    heif_encoder_release(encoder);
-    heif_context_free(context);
-    heif_deinit();
-    return why;
 }
 
 // A PNG chunk: length, type, data and the CRC-32 of type and data.
@@ -178,9 +125,9 @@ QByteArray PngChunk(const QByteArray& type, const QByteArray& data)
 bool HavePhotoTools()
 {
     for (const char* tool : {"convert", "identify", "exiv2", "heif-info"})
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+        if (HostTool(QString::fromLatin1(tool)).isEmpty())
             return false;
-    return true;
+    return !HostTool(TurnedHeicMaker()).isEmpty();
 }
 
 bool Near(const Rgb& a, const Rgb& b, int tolerance)
@@ -205,7 +152,7 @@ QString Jpeg(const QString& path, const JpegFixture& fixture)
     if (fixture.cmyk)
         convert << "-colorspace" << "CMYK";
     // The prefix keeps it a JPEG whatever the name says.
-    if (Make(path, QStringLiteral("convert"), convert << QStringLiteral("jpg:") + path).isEmpty())
+    if (Make(path, QStringLiteral("convert"), convert << QStringLiteral("jpg:") + HostPath(path)).isEmpty())
         return {};
 
     // Each with its type, lest a value's first word be taken for one.
@@ -226,7 +173,7 @@ QString Jpeg(const QString& path, const JpegFixture& fixture)
         set("Exif.GPSInfo.GPSLongitude", "Rational", QStringLiteral("2/1 21/1 3/1"));
         set("Exif.GPSInfo.GPSLongitudeRef", "Ascii", QStringLiteral("E"));
     }
-    return exiv2.isEmpty() ? path : Make(path, QStringLiteral("exiv2"), exiv2 << path);
+    return exiv2.isEmpty() ? path : Make(path, QStringLiteral("exiv2"), exiv2 << HostPath(path));
 }
 
 QString PngWithAlpha(const QString& path, int width, int height)
@@ -243,7 +190,7 @@ QString PngWithAlpha(const QString& path, int width, int height)
                                    "-composite",
                                    "(", "-size", green, "xc:rgba(0,255,0,0.5)", ")",
                                    "-geometry", QStringLiteral("+0+%1").arg(top), "-composite",
-                                   QStringLiteral("png32:") + path});
+                                   QStringLiteral("png32:") + HostPath(path)});
 }
 
 QString Png16(const QString& path, int width, int height)
@@ -251,7 +198,7 @@ QString Png16(const QString& path, int width, int height)
     Fresh(path);
     // png48 keeps 16 bits a channel even where 8 would hold the colours.
     return Make(path, QStringLiteral("convert"),
-                Picture(width, height) + QStringList {"-depth", "16", QStringLiteral("png48:") + path});
+                Picture(width, height) + QStringList {"-depth", "16", QStringLiteral("png48:") + HostPath(path)});
 }
 
 QString HeicTurned(const QString& path, const QString& dateTaken, int width, int height)
@@ -278,11 +225,21 @@ QString HeicTurned(const QString& path, const QString& dateTaken, int width, int
         return {};
     if (!exif || !exif->startsWith(QByteArray("Exif\0\0", 6)))
         return Fail(path, QStringLiteral("exiv2 wrote no EXIF block"));
-    if (const QString encoding = EncodeTurnedHeic(path, rgb, height, width, *exif); !encoding.isEmpty())
+    const QString pixels = path + QStringLiteral(".rgb");
+    const QString block = path + QStringLiteral(".exif");
+    const bool written = !WriteBytes(pixels, rgb).isEmpty() && !WriteBytes(block, *exif).isEmpty();
+    const QString encoding = written ? RunTool(TurnedHeicMaker(), {HostPath(pixels), QString::number(height),
+                                                                   QString::number(width), HostPath(block), HostPath(path)})
+                                     : QString();
+    QFile::remove(pixels);
+    QFile::remove(block);
+    if (!written)
+        return {};
+    if (!encoding.isEmpty())
         return Fail(path, encoding);
     // A libheif to come may write the turn some other way.
     QByteArray boxes;
-    if (const QString dump = RunTool(QStringLiteral("heif-info"), {"-d", path}, &boxes); !dump.isEmpty())
+    if (const QString dump = RunTool(QStringLiteral("heif-info"), {"-d", HostPath(path)}, &boxes); !dump.isEmpty())
         return Fail(path, dump);
     return boxes.contains("Box: irot") ? path : Fail(path, QStringLiteral("has no irot box"));
 }
@@ -324,7 +281,7 @@ QString HugePngHeader(const QString& path, int width, int height)
 QSize SizeOf(const QString& path)
 {
     QByteArray output;
-    if (!RunTool(QStringLiteral("identify"), {"-format", "%w %h\n", path}, &output).isEmpty())
+    if (!RunTool(QStringLiteral("identify"), {"-format", "%w %h\n", HostPath(path)}, &output).isEmpty())
         return {-1, -1};
     const QList<QByteArray> numbers = output.left(output.indexOf('\n')).split(' ');
     bool wide = false, high = false;
@@ -338,7 +295,7 @@ Rgb PixelAt(const QString& path, int x, int y)
     // count from the stored pixels' corner whatever offset the file keeps.
     QByteArray rgb;
     const QString crop = QStringLiteral("1x1+%1+%2").arg(x).arg(y);
-    const QString problem = RunTool(QStringLiteral("convert"), {path, "+repage", "-colorspace", "sRGB", "-crop", crop,
+    const QString problem = RunTool(QStringLiteral("convert"), {HostPath(path), "+repage", "-colorspace", "sRGB", "-crop", crop,
                                                             "+repage", "-depth", "8", "rgb:-"}, &rgb);
     if (problem.isEmpty() && rgb.size() >= 3)
         return {quint8(rgb[0]), quint8(rgb[1]), quint8(rgb[2])};
@@ -350,7 +307,7 @@ QString ExifOf(const QString& path)
 {
     // exiv2 fails where a file has no metadata: that is an empty answer.
     QByteArray output;
-    RunTool(QStringLiteral("exiv2"), {"-pa", path}, &output);
+    RunTool(QStringLiteral("exiv2"), {"-pa", HostPath(path)}, &output);
     return QString::fromUtf8(output);
 }
 
