@@ -58,6 +58,8 @@ void DeviceFiles::SetProfile(const QString& destinationFolder, const DeviceProfi
         same->second = profile;
     else
         profiles_.emplace_back(folder, profile);
+    if (profile.photos)
+        ReadyPhotoDecoders();
 }
 
 const DeviceProfile& DeviceFiles::ProfileOf(const QString& folder) const

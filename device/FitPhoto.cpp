@@ -157,11 +157,20 @@ QString WithNewExif(const QString& target, const QByteArray& jpeg, const QByteAr
 
 } // namespace
 
+void ReadyPhotoDecoders()
+{
+    static std::once_flag ready;
+    std::call_once(ready, [] {
+        QImageReader::setAllocationLimit(kAllocationLimitMb);
+        // Asking for the formats loads every image plugin here and now.
+        QImageReader::supportedImageFormats();
+    });
+}
+
 QString FitPhoto(const QString& source, const PhotoFacts& facts, const PhotoRules& rules, Treatment treatment,
                  const QString& target)
 {
-    static std::once_flag limited;
-    std::call_once(limited, [] { QImageReader::setAllocationLimit(kAllocationLimitMb); });
+    ReadyPhotoDecoders();
     if (!facts.problem.isEmpty())
         return facts.problem;
     QString failure;

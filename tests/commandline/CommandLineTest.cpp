@@ -5,8 +5,10 @@
 #include "core/PathHelpers.h"
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
+#include "support/AudioFixtures.h"
 #include "support/FormFixture.h"
 #include "support/LockHeldElsewhere.h"
+#include "support/PhotoFixtures.h"
 
 #include <QCheckBox>
 #include <QCommandLineParser>
@@ -703,5 +705,33 @@ TEST_F(CommandLine, TheConsoleTwinAnswersAsTheProgramDoes)
     const Outcome usage = Run({"--bogus"}, QStringLiteral(QUORVEX_CONSOLE_PROGRAM));
     EXPECT_EQ(usage.status, 2);
     EXPECT_TRUE(usage.err.contains(QStringLiteral("unknown option --bogus"))) << usage.err.toStdString();
+}
+
+// The console twin converts a song with the ffmpeg.exe beside it, none on
+// PATH, and fits a turned photo on the copy's workers.
+TEST_F(CommandLine, TheConsoleTwinFitsSongsAndPhotosWithWhatLiesBesideIt)
+{
+    if (!fixtures::HaveFfmpeg() || !fixtures::HavePhotoTools()) {
+        if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_FFMPEG"))
+            FAIL() << "no ffmpeg or ImageMagick on the Linux machine";
+        GTEST_SKIP() << "no ffmpeg or ImageMagick on the Linux machine";
+    }
+    fixtures::JpegFixture turned;
+    turned.orientation = 6;
+    ASSERT_FALSE(fixtures::Flac96k24WithCover(tree.Path("lib/song.flac")).isEmpty());
+    ASSERT_FALSE(fixtures::Jpeg(tree.Path("lib/photo.jpg"), turned).isEmpty());
+    QProcessEnvironment environment = Environment();
+    QStringList path = environment.value("PATH").split(';');
+    path.removeIf([](const QString& folder) { return QFileInfo::exists(folder + "/ffmpeg.exe"); });
+    environment.insert("PATH", path.join(';'));
+    environment.insert("XDG_CACHE_HOME", tree.Path("cache"));
+    process.setProcessEnvironment(environment);
+    const QString out = tree.MakeFolder("out");
+    const Outcome outcome = Run({"-s", tree.Path("lib"), "-d", out, "-n", "2", "--device", "car-mp3", "--frame", "800x480"},
+                                QStringLiteral(QUORVEX_CONSOLE_PROGRAM));
+    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(Names(out), (std::set<std::string> {"photo.jpg", "song.mp3"}));
+    EXPECT_TRUE(fixtures::ProbeJson(out + "/song.mp3").contains("\"codec_name\": \"mp3\""));
+    EXPECT_EQ(fixtures::SizeOf(out + "/photo.jpg"), QSize(600, 400)) << "upright";
 }
 #endif
