@@ -37,6 +37,11 @@ std::optional<VolumeFacts> VolumeOf(const std::filesystem::path& folder);
 // root: "/media/stick", "E:\\"); empty when it cannot be told.
 std::filesystem::path VolumeRootOf(const std::filesystem::path& folder);
 
+// Whether the file system holding folder is on a drive made to be taken out
+// (a stick, a card) rather than a fixed disk; empty where the system does
+// not say (Linux: a FUSE mount has no drive to ask).
+std::optional<bool> OnRemovableDrive(const std::filesystem::path& folder);
+
 // The space a file of size bytes takes on a file system that allocates in
 // units of unit bytes.
 constexpr std::uint64_t AllocatedSize(std::uint64_t size, std::uint64_t unit)

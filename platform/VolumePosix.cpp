@@ -114,4 +114,9 @@ std::filesystem::path VolumeRootOf(const std::filesystem::path& folder)
     return at;
 }
 
+std::optional<bool> OnRemovableDrive(const std::filesystem::path&)
+{
+    return std::nullopt;
+}
+
 } // namespace platform

@@ -47,4 +47,22 @@ std::filesystem::path VolumeRootOf(const std::filesystem::path& folder)
     return std::filesystem::path(root);
 }
 
+std::optional<bool> OnRemovableDrive(const std::filesystem::path& folder)
+{
+    const std::filesystem::path root = VolumeRootOf(folder);
+    if (root.empty())
+        return std::nullopt;
+    switch (::GetDriveTypeW(root.c_str())) {
+    case DRIVE_REMOVABLE:
+        return true;
+    case DRIVE_FIXED:
+    case DRIVE_REMOTE:
+    case DRIVE_CDROM:
+    case DRIVE_RAMDISK:
+        return false;
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace platform

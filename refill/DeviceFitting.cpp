@@ -26,14 +26,15 @@
 namespace {
 
 // Where a destination's device is counted from: its volume's root. A
-// folder on the disk that holds the system or the home folder stands in
-// for a device (one filled before it is copied onto a stick), and is
-// counted alone.
+// folder on a fixed disk, where the system says which it is (Windows), or
+// on the disk that holds the system or the home folder, stands in for a
+// device (one filled before it is copied onto a stick), and is counted
+// alone: the rest of that disk is no device's.
 std::filesystem::path CountRootOf(const QString& destination)
 {
     const std::filesystem::path folder = ToFsPath(destination);
     const std::filesystem::path root = platform::VolumeRootOf(folder);
-    if (root.empty())
+    if (root.empty() || platform::OnRemovableDrive(folder) == false)
         return folder;
     for (const QString& own : {QDir::rootPath(), QDir::homePath()}) {
         if (platform::VolumeRootOf(ToFsPath(own)) == root)

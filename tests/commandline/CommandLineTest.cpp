@@ -27,6 +27,10 @@
 #include <fstream>
 #include <set>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 
 // Qt's own options, such as a session manager's -session, still open the window.
 TEST(CommandLineOptions, OnlyOptionsOfItsOwnLeaveTheWindowClosed)
@@ -733,5 +737,21 @@ TEST_F(CommandLine, TheConsoleTwinFitsSongsAndPhotosWithWhatLiesBesideIt)
     EXPECT_EQ(Names(out), (std::set<std::string> {"photo.jpg", "song.mp3"}));
     EXPECT_TRUE(fixtures::ProbeJson(out + "/song.mp3").contains("\"codec_name\": \"mp3\""));
     EXPECT_EQ(fixtures::SizeOf(out + "/photo.jpg"), QSize(600, 400)) << "upright";
+}
+
+// A folder on a fixed disk other than the system's is no stick: it is
+// counted alone against the car's 3000 files, not with the whole disk.
+TEST_F(CommandLine, AFolderOnAFixedDiskIsCountedAlone)
+{
+    // Wine's Z: holds Linux's whole file system.
+    if (GetDriveTypeW(L"Z:\\") != DRIVE_FIXED || !QFileInfo(QStringLiteral("Z:/tmp")).isDir())
+        GTEST_SKIP() << "no fixed disk Z: with a tmp folder, as under Wine";
+    QTemporaryDir folder(QStringLiteral("Z:/tmp/quorvex-test-XXXXXX"));
+    ASSERT_TRUE(folder.isValid());
+    const QString library = Library();
+    const Outcome outcome = Run({"-s", library + "/0", "-s", library + "/1", "-d", folder.path(), "-n", "6", "--device",
+                                 "car-mp3", "--dry-run"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out.count(kWillBeCopiedTo), 6) << outcome.err.toStdString();
 }
 #endif
