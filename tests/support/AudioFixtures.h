@@ -9,8 +9,8 @@
 // "Rock".
 namespace fixtures {
 
-// Whether ffmpeg and ffprobe are on PATH; a test without them is skipped,
-// or fails where QUORVEX_REQUIRE_FFMPEG is set.
+// Whether the Linux machine has ffmpeg and ffprobe; a test without them is
+// skipped, or fails where QUORVEX_REQUIRE_FFMPEG is set.
 bool HaveFfmpeg();
 
 // Each writes the file at path (made afresh) and returns path; an empty

@@ -7,8 +7,9 @@
 // the same test picture, so a test can tell which way up it was read.
 namespace fixtures {
 
-// Whether convert, identify, exiv2 and heif-info are on PATH; a test without
-// them is skipped, or fails where QUORVEX_REQUIRE_PHOTO_TOOLS is set.
+// Whether the Linux machine has convert, identify, exiv2, heif-info and the
+// turned HEIC's writer; a test without them is skipped, or fails where
+// QUORVEX_REQUIRE_PHOTO_TOOLS is set.
 bool HavePhotoTools();
 
 struct Rgb { int r = 0, g = 0, b = 0; };
