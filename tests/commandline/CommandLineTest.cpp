@@ -9,6 +9,7 @@
 #include "support/FormFixture.h"
 #include "support/LockHeldElsewhere.h"
 #include "support/PhotoFixtures.h"
+#include "support/RequireTools.h"
 
 #include <QCheckBox>
 #include <QCommandLineParser>
@@ -715,11 +716,8 @@ TEST_F(CommandLine, TheConsoleTwinAnswersAsTheProgramDoes)
 // PATH, and fits a turned photo on the copy's workers.
 TEST_F(CommandLine, TheConsoleTwinFitsSongsAndPhotosWithWhatLiesBesideIt)
 {
-    if (!fixtures::HaveFfmpeg() || !fixtures::HavePhotoTools()) {
-        if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_FFMPEG"))
-            FAIL() << "no ffmpeg or ImageMagick on the Linux machine";
-        GTEST_SKIP() << "no ffmpeg or ImageMagick on the Linux machine";
-    }
+    REQUIRE_FFMPEG();
+    REQUIRE_PHOTO_TOOLS();
     fixtures::JpegFixture turned;
     turned.orientation = 6;
     ASSERT_FALSE(fixtures::Flac96k24WithCover(tree.Path("lib/song.flac")).isEmpty());

@@ -2,6 +2,7 @@
 #include "support/AudioFixtures.h"
 #include "support/FatStick.h"
 #include "support/PhotoFixtures.h"
+#include "support/RequireTools.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,11 +25,7 @@ class DeviceCommandLine : public CommandLine {
 protected:
     void SetUp() override
     {
-        if (!fixtures::HaveFfmpeg()) {
-            if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_FFMPEG"))
-                FAIL() << "no ffmpeg on PATH";
-            GTEST_SKIP() << "no ffmpeg on PATH";
-        }
+        REQUIRE_FFMPEG();
         process.setProcessEnvironment(WithCache(Environment()));
         tree.MakeFolder("lib");
     }
@@ -220,11 +217,7 @@ TEST_F(DeviceCommandLine, APlayerPlaysTheConvertedSongsOnAStick)
 // draws the same photos again, makes none of them anew.
 TEST_F(DeviceCommandLine, AFrameNightOnAStickMakesEachPhotoOnce)
 {
-    if (!fixtures::HavePhotoTools()) {
-        if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_PHOTO_TOOLS"))
-            FAIL() << "no ImageMagick, exiv2 or heif-info on PATH";
-        GTEST_SKIP() << "no ImageMagick, exiv2 or heif-info on PATH";
-    }
+    REQUIRE_PHOTO_TOOLS();
     FatStick stick;
     if (!stick.Usable())
         GTEST_SKIP() << stick.Problem().toStdString();

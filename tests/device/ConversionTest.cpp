@@ -3,6 +3,7 @@
 #include "device/ProfileLookup.h"
 #include "support/AudioFixtures.h"
 #include "support/DeviceNight.h"
+#include "support/RequireTools.h"
 #include "support/TempTree.h"
 
 #include <QDir>
@@ -16,15 +17,6 @@
 #include <functional>
 
 namespace {
-
-#define REQUIRE_FFMPEG()                                                                                               \
-    do {                                                                                                               \
-        if (!fixtures::HaveFfmpeg()) {                                                                                 \
-            if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_FFMPEG"))                                                   \
-                FAIL() << "no ffmpeg on PATH";                                                                         \
-            GTEST_SKIP() << "no ffmpeg on PATH";                                                                       \
-        }                                                                                                              \
-    } while (false)
 
 QJsonObject Probe(const QString& path)
 {

@@ -2,6 +2,7 @@
 #include "device/PhotoTreatment.h"
 #include "support/DeviceNight.h"
 #include "support/PhotoFixtures.h"
+#include "support/RequireTools.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,15 +13,6 @@
 #include <functional>
 
 namespace {
-
-#define REQUIRE_PHOTO_TOOLS()                                                                                          \
-    do {                                                                                                               \
-        if (!fixtures::HavePhotoTools()) {                                                                             \
-            if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_PHOTO_TOOLS"))                                              \
-                FAIL() << "no ImageMagick, exiv2 or heif-info on PATH";                                                \
-            GTEST_SKIP() << "no ImageMagick, exiv2 or heif-info on PATH";                                              \
-        }                                                                                                              \
-    } while (false)
 
 const fixtures::Rgb kRed {255, 0, 0};
 const fixtures::Rgb kBlue {0, 0, 255};

@@ -6,6 +6,7 @@
 #include "support/AudioFixtures.h"
 #include "support/FormFixture.h"
 #include "support/LockHeldElsewhere.h"
+#include "support/RequireTools.h"
 #include "refill/RefillOptions.h"
 #include "schedule/RefillLog.h"
 #include "window/RefillChoicesDialog.h"
@@ -58,6 +59,20 @@ protected:
     {
         QFile::remove(RefillChoicesFile());
         qputenv("XDG_CONFIG_HOME", configBefore);
+    }
+
+    // "3." with device chosen in Refill Settings: two files drawn from the
+    // tree's lib folder into out.
+    void DrawTwoFor(const char* device, const QString& out)
+    {
+        SetRefill(fixture, [device](RefillChoicesDialog& dialog) {
+            dialog.Device->setCurrentIndex(dialog.Device->findText(QString::fromLatin1(device)));
+        });
+        form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + NativeSeparator());
+        form->DestinationList->Append(out);
+        form->Text1->setText(QStringLiteral("2"));
+        fixture.random.values = {0.0f, 0.0f};
+        form->PushButton12_Click();
     }
 
     const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
@@ -371,25 +386,14 @@ TEST_F(RefillWindow, TheScheduleDialogRegistersTheWindowsRefill)
 // how many in each destination, and "4." writes what the car plays.
 TEST_F(RefillWindow, TheCarGetsItsSongsConverted)
 {
-    if (!fixtures::HaveFfmpeg()) {
-        if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_FFMPEG"))
-            FAIL() << "no ffmpeg on PATH";
-        GTEST_SKIP() << "no ffmpeg on PATH";
-    }
+    REQUIRE_FFMPEG();
     const QString sep = NativeSeparator();
     fixture.tree.MakeFolder(QStringLiteral("lib"));
     const QString flac = fixtures::PlainFlac(fixture.tree.Path(QStringLiteral("lib/Sång.flac")));
     const QString mp3 = fixtures::Mp3Fitting(fixture.tree.Path(QStringLiteral("lib/fits.mp3")));
     const QString out = fixture.tree.MakeFolder(QStringLiteral("out")) + sep;
     qputenv("XDG_CACHE_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("cache"))));
-    SetRefill(fixture, [](RefillChoicesDialog& dialog) {
-        dialog.Device->setCurrentIndex(dialog.Device->findText(QStringLiteral("car-mp3")));
-    });
-    form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
-    form->DestinationList->Append(out);
-    form->Text1->setText(QStringLiteral("2"));
-    fixture.random.values = {0.0f, 0.0f};
-    form->PushButton12_Click();
+    DrawTwoFor("car-mp3", out);
     ASSERT_EQ(form->CopyList->Count(), 2);
     QStringList texts = form->CopyList->Rows();
     texts.sort();
@@ -428,14 +432,7 @@ TEST_F(RefillWindow, TheFrameGetsItsPhotosFitted)
     qputenv("XDG_CACHE_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("cache"))));
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(fixture.tree.Path(QStringLiteral("no-programs"))));
-    SetRefill(fixture, [](RefillChoicesDialog& dialog) {
-        dialog.Device->setCurrentIndex(dialog.Device->findText(QStringLiteral("frame-1024x600")));
-    });
-    form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
-    form->DestinationList->Append(out);
-    form->Text1->setText(QStringLiteral("2"));
-    fixture.random.values = {0.0f, 0.0f};
-    form->PushButton12_Click();
+    DrawTwoFor("frame-1024x600", out);
     QStringList texts = form->CopyList->Rows();
     texts.sort();
     EXPECT_EQ(texts, QStringList({notes + QStringLiteral(" will be copied to ") + out + QStringLiteral("notes.txt"),
