@@ -13,10 +13,10 @@ build_dir=$PWD/build-windows
 
 # fonts-liberation2: Liberation Sans has Arial's widths, and Wine has no Arial.
 # The tests' songs and photos are made and checked by Linux's tools, which
-# Wine starts as they are: ffmpeg, ImageMagick, exiv2, heif-info, and a
-# HEIC writer built here on libheif.
+# Wine starts as they are: ffmpeg, wavpack, mpcenc, speexenc, ImageMagick,
+# exiv2, heif-info, and a HEIC writer built here on libheif.
 scripts/install-deps.sh cmake make googletest g++-mingw-w64-x86-64-posix wine wine64 nsis fonts-liberation2 \
-    imagemagick exiv2 ffmpeg libheif-examples g++ pkg-config libheif-dev
+    imagemagick exiv2 ffmpeg wavpack musepack-tools speex libheif-examples g++ pkg-config libheif-dev
 qt=$(scripts/windows-qt.sh)
 libs=$(scripts/windows-libs.sh)
 ffmpeg=$(scripts/windows-ffmpeg.sh)
@@ -64,9 +64,9 @@ else
     wineboot </dev/null >/dev/null 2>&1
 fi
 
-# Qt's, the libraries' and MinGW's DLLs, and ffmpeg.exe for the tests that
-# are not beside it, where Windows looks for them; Qt's plugins where Qt
-# looks. Without a display the tests draw offscreen, where
+# Qt's, the libraries' and MinGW's DLLs, and ffmpeg.exe and ffprobe.exe
+# for the tests that are not beside them, where Windows looks for them; Qt's
+# plugins where Qt looks. Without a display the tests draw offscreen, where
 # Qt for Windows reads its fonts from QT_QPA_FONTDIR: Liberation Sans alone,
 # so that it stands in for Arial there too.
 fonts=$build_dir/fonts
