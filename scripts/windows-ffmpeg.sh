@@ -27,7 +27,7 @@ cache_root=${QUORVEX_QT_CACHE:-/var/cache/quorvex}
 ffmpeg_version=$(dpkg-query -W -f='${source:Version}' ffmpeg)
 lame_version=$(dpkg-query -W -f='${source:Version}' libmp3lame0)
 # Raised whenever the options below change, so an older cache is rebuilt.
-recipe=3
+recipe=4
 stamp="ffmpeg $ffmpeg_version lame $lame_version recipe $recipe"
 prefix=$cache_root/ffmpeg-windows-${ffmpeg_version#*:}
 
@@ -64,8 +64,9 @@ lame=$work/lame
 # The songs: MPEG audio layers I to III, AAC, ALAC, FLAC, Vorbis, Opus,
 # WMA, AC-3 and E-AC-3 (one parser reads both), Monkey's Audio, Musepack
 # SV7 and SV8, WavPack, TrueAudio, DSD in DSF and DSDIFF (plain or DST),
-# and PCM and ADPCM as WAV, AIFF(-C) and Sun AU hold them. Speex is left
-# out: its decoder is libspeex's, which is not built for Windows here.
+# and PCM and ADPCM as WAV, AIFF(-C) and Sun AU hold them; any of them in
+# Matroska too. Speex is left out: its decoder is libspeex's, which is not
+# built for Windows here.
 mkdir -p "$work/build"
 cd "$work/build"
 PKG_CONFIG_LIBDIR=$lame/lib/pkgconfig "$ffmpeg_dir/configure" \
@@ -76,7 +77,7 @@ PKG_CONFIG_LIBDIR=$lame/lib/pkgconfig "$ffmpeg_dir/configure" \
     --disable-ffplay --disable-avdevice --disable-network \
     --disable-everything --enable-zlib --enable-libmp3lame \
     --enable-protocol=file,pipe \
-    --enable-demuxer=mp3,aac,mov,flac,ogg,wav,asf,ac3,eac3,ape,mpc,mpc8,wv,tta,dsf,iff,aiff,au \
+    --enable-demuxer=mp3,aac,mov,flac,ogg,wav,asf,matroska,ac3,eac3,ape,mpc,mpc8,wv,tta,dsf,iff,aiff,au \
     --enable-parser=mpegaudio,aac,ac3,flac,vorbis,opus,mjpeg,png \
     --enable-decoder=mp1,mp1float,mp2,mp2float,mp3,mp3float,aac,alac,flac,vorbis,opus,ac3,eac3,mjpeg,png \
     --enable-decoder=wmav1,wmav2,wmapro,wmalossless,wmavoice,ape,mpc7,mpc8,wavpack,tta \
@@ -107,7 +108,8 @@ lavfi sine=f=770:d=3:r=22050 -c:a wmav2 song.wma
 lavfi sine=f=880:d=3:r=44100 -ac 2 -c:a pcm_s16le plain.wav
 wavpack -q -y plain.wav -o song.wv
 mpcenc --silent --overwrite plain.wav song.mpc
-for made in tta:song.tta ac3:song.ac3 eac3:song.eac3 mp2:song.mp2 pcm_s24be:song.aiff adpcm_ms:song.adpcm.wav; do
+for made in tta:song.tta ac3:song.ac3 eac3:song.eac3 mp2:song.mp2 pcm_s24be:song.aiff adpcm_ms:song.adpcm.wav \
+    flac:song.mka; do
     lavfi sine=f=990:d=3:r=48000 -ac 2 -c:a "${made%%:*}" "${made#*:}"
 done
 lavfi sine=f=400:d=3:r=8000 -c:a pcm_mulaw song.au
@@ -140,7 +142,8 @@ dsd_song() {
 }
 dsd_song song.dsf dsf
 dsd_song song.dff dff
-rare=(song.wv song.mpc song.tta song.ac3 song.eac3 song.mp2 song.aiff song.adpcm.wav song.au song.dsf song.dff)
+rare=(song.wv song.mpc song.tta song.ac3 song.eac3 song.mp2 song.aiff song.adpcm.wav song.au song.dsf song.dff
+    song.mka)
 
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
