@@ -22,12 +22,12 @@ export QUORVEX_REQUIRE_PLAYER=1
 export QUORVEX_REQUIRE_FFMPEG=1
 export QUORVEX_REQUIRE_PHOTO_TOOLS=1
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build -j"$jobs" --output-on-failure
 scripts/check-package.sh build
 
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORVEX_SANITIZE=ON
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORVEX_SANITIZE=ON -DQUORVEX_WERROR=ON
 cmake --build build-sanitize -j"$jobs"
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1" \
 LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0" \

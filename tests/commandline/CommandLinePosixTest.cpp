@@ -84,8 +84,9 @@ TEST_F(CommandLine, EveryNameArrivesThroughASavedPlanAndDirectly)
         const QString out = tree.MakeFolder(folder + QStringLiteral("/Music will be copied to Backup"));
         const QStringList draw = {"-s", tree.Path(library), "-d", out, "-n", count};
         const bool planned = folder == QStringLiteral("planned");
-        if (planned)
+        if (planned) {
             ASSERT_EQ(Run(draw + QStringList {"--save-plan", plan, "--dry-run"}).status, 0);
+        }
         const Outcome outcome = Run(planned ? QStringList {"--plan", plan} : draw);
         EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
         EXPECT_EQ(Names(out), std::set<std::string>(names.begin(), names.end())) << folder.toStdString();

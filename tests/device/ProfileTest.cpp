@@ -104,7 +104,7 @@ TEST(DeviceProfileFile, ReadsEveryKeyAndNamesTheLineOfWhatItRefuses)
         {"[Audio]\nPlays=mp3\nMinSampleRate=50000\n",
          "p.ini:3: MinSampleRate: the rest cannot be converted to mp3 at 50000 Hz or more"},
         // A profile of limits alone converts nothing.
-        {"[Limits]\nNameLength=64\n", DeviceLimits {64}},
+        {"[Limits]\nNameLength=64\n", DeviceLimits {64, {}, {}, {}, {}}},
         {"[Audio]\nPlays=mp3\n[limits]\nnamelength = 255\nFiles=3000\nFolders=1\nFilesPerFolder=255\nDepth=8\n",
          DeviceLimits {255, 3000, 1, 255, 8}},
         {"[Limits]\nDepth=0\n", "p.ini:2: Depth: must be from 1 to 100"},
