@@ -92,7 +92,7 @@ void CheckInputFiles(const Options& options)
 // the same, as they do unless a filter told them apart.
 void PrintPlanSize(const RefillRun& refill, const QList<CopyRow>& rows)
 {
-    const std::vector<PlannedSize> sizes = refill.PlannedSizes(rows);
+    const std::vector<PlannedSize> sizes = refill.Devices().PlannedSizes(rows);
     const auto line = [](int files, std::uint64_t bytes) {
         return QStringLiteral("%1 files, %2 bytes (%3 MiB)").arg(files).arg(bytes).arg(bytes / 1048576.0, 0, 'f', 1);
     };

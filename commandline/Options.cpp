@@ -217,17 +217,17 @@ QString PlaylistName(const QString& value)
     return value;
 }
 
-// A profile that can be read, by name or file; checked before anything is
-// drawn, as the run would copy nothing without it.
-QString DeviceProfileArgument(const QString& value)
+// The profile --device names, by name or file; read before anything is
+// drawn, as the run would copy nothing without it, and handed to the run.
+DeviceProfile DeviceProfileArgument(const QString& value)
 {
-    const std::variant<DeviceProfile, ProfileError> profile = ProfileNamed(value);
+    std::variant<DeviceProfile, ProfileError> profile = ProfileNamed(value);
     if (const ProfileError* error = std::get_if<ProfileError>(&profile)) {
         if (error->file.isEmpty())
             throw UsageError(QStringLiteral("--device: %1; --list-devices lists them").arg(error->reason));
         throw UsageError(QStringLiteral("--device: %1").arg(error->Text()));
     }
-    return value;
+    return std::get<DeviceProfile>(std::move(profile));
 }
 
 QString FrameArgument(const QString& value)
@@ -265,8 +265,10 @@ void TakeValue(const RefillOption& option, const QString& value, RefillSettings&
     case Fills::Name:
         if (option.name == &RefillSettings::playlist)
             Fill(option, settings, PlaylistName(value));
-        else if (option.name == &RefillSettings::device && !value.isEmpty())
-            Fill(option, settings, DeviceProfileArgument(value));
+        else if (option.name == &RefillSettings::device && !value.isEmpty()) {
+            settings.deviceProfile = DeviceProfileArgument(value);
+            Fill(option, settings, value);
+        }
         else if (option.name == &RefillSettings::frame)
             Fill(option, settings, FrameArgument(value));
         else if (value.isEmpty())

@@ -84,8 +84,7 @@ struct CopyAhead::Shared {
     std::set<platform::FileId> destinationFolders;
     std::map<std::uint64_t, std::mutex> oneAtATime;
     std::function<void(int, bool)> watch;
-    CopyAhead::PrepareSource prepare;
-    std::function<bool(int position, const QString& made)> admit;
+    CopyAhead::Preparation* preparation = nullptr;
 
     // Source folders known to be no destination folder; a lock of their
     // own, so that looking does not hold up the turns.
@@ -146,8 +145,8 @@ namespace {
 void PrepareSourceOf(CopyAhead::Shared& shared, Slot& slot)
 {
     const CopyAhead::PreparedSource made =
-        shared.prepare ? shared.prepare(FromFsName(slot.from.native()), slot.written)
-                       : CopyAhead::PreparedSource {FromFsName(slot.from.native()), {}};
+        shared.preparation ? shared.preparation->Prepare(FromFsName(slot.from.native()), slot.written)
+                           : CopyAhead::PreparedSource {FromFsName(slot.from.native()), {}};
     if (made.failure.isEmpty())
         slot.from = ToFsPath(made.path);
     else
@@ -267,8 +266,7 @@ CopyAhead::CopyAhead(const std::vector<Row>& rows, Limits limits) : rows_(rows),
     shared_->rowsAhead = limits.rowsAhead > 0 ? limits.rowsAhead : 8 * workers;
     shared_->bytesAhead = limits.bytesAhead > 0 ? limits.bytesAhead : std::uint64_t {4} * 1024 * 1024 * workers;
     shared_->watch = std::move(limits.watch);
-    shared_->prepare = std::move(limits.prepare);
-    shared_->admit = std::move(limits.admit);
+    shared_->preparation = limits.preparation;
 
     QHash<QString, std::mutex*> devices; // by destination folder
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -371,7 +369,7 @@ CopyOutcome CopyAhead::CopyAtTurn(int position, const platform::CopyProgress& on
             return {CopyOutcome::Result::Failed, QStringLiteral("could not be converted: %1").arg(slot.prepareFailure),
                     {}, CopyOutcome::Failure::NotConverted, {}};
         source = FromFsName(slot.from.native());
-        if (shared.admit && !shared.admit(position, source))
+        if (shared.preparation && !shared.preparation->Admit(position, source))
             return {CopyOutcome::Result::LeftOut, {}, {}, CopyOutcome::Failure::None, {}};
     }
 

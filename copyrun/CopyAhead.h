@@ -28,9 +28,17 @@ public:
         QString path;
         QString failure;
     };
-    // Makes a prepared row's source; runs on a worker ahead of the row's
-    // turn, several at once, or at the turn.
-    using PrepareSource = std::function<PreparedSource(const QString& source, const QString& destination)>;
+    // Makes the sources of the rows marked prepared, and has the last word
+    // on each file made.
+    class Preparation {
+    public:
+        virtual ~Preparation() = default;
+        // Runs on a worker ahead of the row's turn, several at once, or at the turn.
+        virtual PreparedSource Prepare(const QString& source, const QString& destination) = 0;
+        // Told at a prepared row's turn of the file made for it; false
+        // leaves the row out (a photo larger once made than the room left).
+        virtual bool Admit(int position, const QString& made) = 0;
+    };
 
     struct Limits {
         int workers = 0;              // 0: from the cores, 2 to 4
@@ -40,10 +48,8 @@ public:
         // and once the copy is made or has failed, before the row's turn can
         // take it; the worker tells nothing more of that row.
         std::function<void(int position, bool finished)> watch;
-        PrepareSource prepare;
-        // Told at a prepared row's turn of the file made for it; false
-        // leaves the row out (a photo larger once made than the room left).
-        std::function<bool(int position, const QString& made)> admit;
+        // None: a prepared row is copied from its own source.
+        Preparation* preparation = nullptr;
     };
 
     CopyAhead(const std::vector<Row>& rows, Limits limits);

@@ -12,23 +12,30 @@
 #include "device/TagLibName.h"
 
 #include <taglib/aifffile.h>
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
 #include <taglib/asffile.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
+#include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
 #include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
+#include <taglib/speexfile.h>
 #include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
+#include <taglib/trueaudiofile.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
+#include <taglib/wavpackfile.h>
 #endif
 
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -330,11 +337,35 @@ std::optional<AudioFacts> ReadAdts(const QString& path)
     return facts;
 }
 
-#ifdef QUORVEX_HAVE_TAGLIB
-
-// Audio that TagLib finds but cannot name. No device plays it, so it is
-// converted.
+// Audio that a reader finds but cannot name, or that none here reads. No
+// device plays it, so it is converted.
 const QString kUnnamedCodec = QStringLiteral("unknown");
+
+// The extensions of songs: a file so named that holds no sound is no song.
+const QStringList& SongSuffixes()
+{
+    static const QStringList suffixes = {
+        "mp3", "mp2", "mp1", "mpga", "m4a", "m4b", "aac", "flac", "fla", "ogg", "oga", "opus", "spx", "wav", "wave",
+        "aif", "aiff", "aifc", "wma", "ape", "mpc", "mp+", "mpp", "wv", "tta", "dsf", "dff", "ac3", "eac3", "ec3",
+        "au", "snd", "caf", "mka", "amr", "shn", "tak", "ofr", "w64", "alac"};
+    return suffixes;
+}
+
+// The first bytes of audio formats that nothing else begins with.
+bool BeginsAsAudio(const QByteArray& head)
+{
+    static const char* const kMagic[] = {"MAC ", "MPCK", "MP+", "wvpk", "TTA1", "DSD ", "FRM8", ".snd",
+                                         "fLaC", "ID3", "caff", "#!AMR", "ajkg", "tBaK", "OFR "};
+    for (const char* magic : kMagic) {
+        if (head.startsWith(magic))
+            return true;
+    }
+    // AC-3 and E-AC-3 sync words; RIFF WAVE and AIFF forms; Ogg's first page.
+    return head.startsWith("\x0B\x77") || (head.startsWith("RIFF") && head.mid(8, 4) == "WAVE")
+        || (head.startsWith("FORM") && head.mid(8, 3) == "AIF") || head.startsWith("OggS");
+}
+
+#ifdef QUORVEX_HAVE_TAGLIB
 
 // Whether TagLibFile takes the file for one of its kind, by its first bytes.
 template <typename TagLibFile>
@@ -405,6 +436,20 @@ TagLib::ByteVector FirstPicture(TagLib::Ogg::XiphComment& comment)
     return pictures.isEmpty() ? TagLib::ByteVector() : pictures.front()->data();
 }
 
+// APEv2 tags carry a cover as a binary item: a file name, a zero, the picture.
+TagLib::ByteVector FirstPicture(TagLib::APE::Tag* tag)
+{
+    if (!tag)
+        return {};
+    const TagLib::APE::ItemListMap& items = tag->itemListMap();
+    const auto found = items.find("COVER ART (FRONT)");
+    if (found == items.end())
+        return {};
+    const TagLib::ByteVector data = found->second.binaryData();
+    const int nameEnd = data.find('\0');
+    return nameEnd < 0 ? TagLib::ByteVector() : data.mid(static_cast<unsigned>(nameEnd) + 1);
+}
+
 // Whether TagLib read audio from the file.
 bool HoldsAudio(const TagLib::File& file, const TagLib::AudioProperties* properties)
 {
@@ -443,13 +488,25 @@ std::optional<AudioFacts> ReadMpeg(const QString& path)
         facts.cover = CoverOf(FirstPicture(*file.ID3v2Tag()));
     }
     facts.id3v1 = file.hasID3v1Tag();
+    facts.apeTag = file.hasAPETag();
     return facts;
+}
+
+// A FLAC file begins with its stream's marker, after an ID3v2 tag if any:
+// TagLib takes the marker anywhere near the start, so that Matroska, which
+// holds FLAC's header inside, would pass for FLAC.
+bool BeginsAsFlac(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return file.seek(Id3v2Length(file)) && file.read(4) == "fLaC";
 }
 
 std::optional<AudioFacts> ReadFlac(const QString& path)
 {
     const NativeName name = NativeNameOf(path);
-    if (!Supports<TagLib::FLAC::File>(name))
+    if (!BeginsAsFlac(path) || !Supports<TagLib::FLAC::File>(name))
         return {};
     TagLib::FLAC::File file(TagLibName(name));
     if (!HoldsAudio(file, file.audioProperties()))
@@ -490,6 +547,61 @@ std::optional<AudioFacts> ReadOpus(const QString& path)
 std::optional<AudioFacts> ReadOggFlac(const QString& path)
 {
     return ReadOgg<TagLib::Ogg::FLAC::File>(path, QStringLiteral("flac"));
+}
+
+std::optional<AudioFacts> ReadSpeex(const QString& path)
+{
+    return ReadOgg<TagLib::Ogg::Speex::File>(path, QStringLiteral("speex"));
+}
+
+// Monkey's Audio, Musepack and WavPack, each tagged with APEv2.
+template <typename TagLibFile>
+std::optional<AudioFacts> ReadApeTagged(const QString& path, const std::function<QString(const TagLibFile&)>& codecOf,
+                                        const QString& container)
+{
+    const NativeName name = NativeNameOf(path);
+    if (!Supports<TagLibFile>(name))
+        return {};
+    TagLibFile file(TagLibName(name));
+    if (!HoldsAudio(file, file.audioProperties()))
+        return {};
+    AudioFacts facts = CommonFacts(file, *file.audioProperties(), codecOf(file), container);
+    facts.apeTag = file.hasAPETag();
+    if (facts.apeTag)
+        facts.cover = CoverOf(FirstPicture(file.APETag()));
+    return facts;
+}
+
+std::optional<AudioFacts> ReadMonkeysAudio(const QString& path)
+{
+    return ReadApeTagged<TagLib::APE::File>(path, [](const auto&) { return QStringLiteral("ape"); }, QStringLiteral("ape"));
+}
+
+std::optional<AudioFacts> ReadMusepack(const QString& path)
+{
+    return ReadApeTagged<TagLib::MPC::File>(
+        path, [](const TagLib::MPC::File& file) { return QStringLiteral("musepack%1").arg(file.audioProperties()->mpcVersion()); },
+        QStringLiteral("mpc"));
+}
+
+std::optional<AudioFacts> ReadWavPack(const QString& path)
+{
+    return ReadApeTagged<TagLib::WavPack::File>(path, [](const auto&) { return QStringLiteral("wavpack"); },
+                                                QStringLiteral("wv"));
+}
+
+std::optional<AudioFacts> ReadTrueAudio(const QString& path)
+{
+    const NativeName name = NativeNameOf(path);
+    if (!Supports<TagLib::TrueAudio::File>(name))
+        return {};
+    TagLib::TrueAudio::File file(TagLibName(name));
+    if (!HoldsAudio(file, file.audioProperties()))
+        return {};
+    AudioFacts facts = CommonFacts(file, *file.audioProperties(), QStringLiteral("tta"), QStringLiteral("tta"));
+    if (file.hasID3v2Tag())
+        facts.cover = CoverOf(FirstPicture(*file.ID3v2Tag()));
+    return facts;
 }
 
 QString Mp4Codec(TagLib::MP4::Properties::Codec codec)
@@ -658,6 +770,11 @@ const std::vector<Reader>& Readers()
         {"wav", ReadWav},
         {"aif aiff aifc", ReadAiff},
         {"wma asf", ReadAsf},
+        {"spx ogg", ReadSpeex},
+        {"ape", ReadMonkeysAudio},
+        {"mpc mp+ mpp", ReadMusepack},
+        {"wv", ReadWavPack},
+        {"tta", ReadTrueAudio},
         {"mp3 mp2 mpga", ReadMpeg},
 #endif
         {"aac", ReadAdts},
@@ -710,6 +827,26 @@ AudioFacts ReadAudioFacts(const QString& path)
     return FactsByExtension(path, suffix);
 }
 
+
+bool NamedAsSong(const QString& path)
+{
+    return SongSuffixes().contains(QFileInfo(path).suffix().toLower());
+}
+
+bool SaysAudio(const QString& path)
+{
+    if (NamedAsSong(path))
+        return true;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && BeginsAsAudio(file.read(12));
+}
+
+AudioFacts UnreadAudio()
+{
+    AudioFacts facts;
+    facts.codec = kUnnamedCodec;
+    return facts;
+}
 
 std::optional<PictureFacts> PictureFactsOf(const QByteArray& bytes)
 {

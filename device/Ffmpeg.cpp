@@ -3,6 +3,7 @@
 #include "platform/ChildProcesses.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,8 +16,10 @@ namespace {
 
 #ifdef Q_OS_WIN
 const QString kProgramName = QStringLiteral("ffmpeg.exe");
+const QString kProbeName = QStringLiteral("ffprobe.exe");
 #else
 const QString kProgramName = QStringLiteral("ffmpeg");
+const QString kProbeName = QStringLiteral("ffprobe");
 // Where a program started without PATH (cron, env -i) finds the system's own.
 const QStringList kDefaultPath = {QStringLiteral("/usr/local/bin"), QStringLiteral("/usr/bin"),
                                   QStringLiteral("/bin")};
@@ -26,6 +29,22 @@ bool IsProgram(const QString& path)
 {
     const QFileInfo info(path);
     return info.isFile() && info.isExecutable();
+}
+
+// A program of ffmpeg's beside ours, then on PATH, or where PATH is not set,
+// in the system's default path.
+QString FindBesideOrOnPath(const QString& name)
+{
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    if (QCoreApplication::instance() && IsProgram(beside))
+        return beside;
+    if (!qEnvironmentVariableIsEmpty("PATH"))
+        return QStandardPaths::findExecutable(name);
+#ifdef Q_OS_WIN
+    return {};
+#else
+    return QStandardPaths::findExecutable(name, kDefaultPath);
+#endif
 }
 
 // The cover's new size: its largest side at most side, never larger than it is.
@@ -59,11 +78,34 @@ QStringList CoverArguments(const AudioFacts& facts, const AudioRules& rules)
     return arguments;
 }
 
+// The tags as read here, over those ffmpeg maps: it reads no APEv2 tag of
+// an MP3, and keeps the keys of others as they are (Year is no date).
+QStringList TagsAsRead(const AudioTags& tags)
+{
+    QStringList arguments;
+    const auto add = [&](const char* key, const QString& value) {
+        if (!value.isEmpty())
+            arguments << QStringLiteral("-metadata") << QStringLiteral("%1=%2").arg(QLatin1String(key), value);
+    };
+    const auto number = [](unsigned value) { return value > 0 ? QString::number(value) : QString(); };
+    add("title", tags.title);
+    add("artist", tags.artist);
+    add("album", tags.album);
+    add("album_artist", tags.albumArtist);
+    add("genre", tags.genre);
+    add("date", number(tags.year));
+    add("track", number(tags.track));
+    add("disc", number(tags.disc));
+    return arguments;
+}
+
 QStringList TagArguments(const AudioFacts& facts, const AudioRules& rules)
 {
     // Ogg's tags belong to its stream, not to the file.
     const bool streamTags = facts.container == QLatin1String("ogg");
     QStringList arguments = {QStringLiteral("-map_metadata"), streamTags ? QStringLiteral("0:s:a:0") : QStringLiteral("0")};
+    if (facts.apeTag && facts.id3v2Version == 0)
+        arguments << TagsAsRead(facts.tags);
     if (rules.convertTo == QLatin1String("aac"))
         return arguments;
     arguments << QStringLiteral("-id3v2_version") << (rules.tags == TagVersion::Id3v24 ? QStringLiteral("4") : QStringLiteral("3"))
@@ -99,16 +141,18 @@ QString FindFfmpeg(const QString& chosen)
 {
     if (!chosen.isEmpty())
         return IsProgram(chosen) ? QFileInfo(chosen).absoluteFilePath() : QString();
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(kProgramName);
-    if (QCoreApplication::instance() && IsProgram(beside))
-        return beside;
-    if (!qEnvironmentVariableIsEmpty("PATH"))
-        return QStandardPaths::findExecutable(kProgramName);
-#ifdef Q_OS_WIN
-    return {};
-#else
-    return QStandardPaths::findExecutable(kProgramName, kDefaultPath);
-#endif
+    return FindBesideOrOnPath(kProgramName);
+}
+
+QString FindFfprobe(const QString& ffmpeg)
+{
+    // The ffprobe of the same build, where ffmpeg has one beside it.
+    if (!ffmpeg.isEmpty()) {
+        const QString beside = QFileInfo(ffmpeg).dir().filePath(kProbeName);
+        if (IsProgram(beside))
+            return beside;
+    }
+    return FindBesideOrOnPath(kProbeName);
 }
 
 QString FfmpegMissingText()
@@ -153,33 +197,48 @@ std::chrono::milliseconds ConversionTimeLimit(const AudioFacts& facts)
     return std::chrono::milliseconds(facts.lengthMs * 10 + 60000);
 }
 
-QString RunFfmpeg(const QString& program, const QStringList& arguments, const QString& target,
-                  std::chrono::milliseconds limit)
+ToolRun RunTool(const QString& name, const QString& program, const QStringList& arguments,
+                std::chrono::milliseconds limit)
 {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
     process.start(program, arguments);
-    QString failure;
-    const bool started = process.waitForStarted(30000);
+    ToolRun run;
+    run.started = process.waitForStarted(30000);
+    const bool started = run.started;
     const qint64 child = started ? process.processId() : 0;
     if (started)
         platform::NoteChildProcess(child);
+    // Read as it comes: a child whose pipe is full would wait for us forever.
+    const QDeadlineTimer deadline(limit);
+    bool finished = false;
+    while (started && !finished && !deadline.hasExpired()) {
+        finished = process.waitForFinished(static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, 1000)));
+        run.output += process.readAllStandardOutput();
+        run.errors += process.readAllStandardError();
+    }
     if (!started) {
-        failure = QStringLiteral("ffmpeg could not be started: %1").arg(process.errorString());
-    } else if (!process.waitForFinished(static_cast<int>(std::min<qint64>(limit.count(), INT_MAX)))) {
+        run.failure = QStringLiteral("%1 could not be started: %2").arg(name, process.errorString());
+    } else if (!finished) {
         process.kill();
         process.waitForFinished();
-        failure = QStringLiteral("ffmpeg was ended after %1 s without finishing").arg(limit.count() / 1000);
+        run.failure = QStringLiteral("%1 was ended after %2 s without finishing").arg(name).arg(limit.count() / 1000);
     } else if (process.exitStatus() != QProcess::NormalExit) {
-        failure = QStringLiteral("ffmpeg crashed");
+        run.failure = QStringLiteral("%1 crashed").arg(name);
     } else if (process.exitCode() != 0) {
-        failure = LastErrorLine(process.readAllStandardError());
-        if (failure.isEmpty())
-            failure = QStringLiteral("ffmpeg failed with exit code %1").arg(process.exitCode());
+        run.failure = LastErrorLine(run.errors);
+        if (run.failure.isEmpty())
+            run.failure = QStringLiteral("%1 failed with exit code %2").arg(name).arg(process.exitCode());
     }
     if (started)
         platform::ForgetChildProcess(child);
+    return run;
+}
+
+QString RunFfmpeg(const QString& program, const QStringList& arguments, const QString& target,
+                  std::chrono::milliseconds limit)
+{
+    const QString failure = RunTool(QStringLiteral("ffmpeg"), program, arguments, limit).failure;
     if (!failure.isEmpty())
         QFile::remove(target);
     return failure;

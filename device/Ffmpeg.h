@@ -2,7 +2,7 @@
 
 #include "device/AudioFacts.h"
 #include "device/DeviceProfile.h"
-#include "device/Fitting.h"
+#include "device/Treatment.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,6 +13,10 @@
 // on PATH, or where PATH is not set, the system's default path. Empty when
 // none is found.
 QString FindFfmpeg(const QString& chosen = {});
+
+// Where ffprobe is: beside the ffmpeg found, then looked for as ffmpeg is.
+// Empty when none is found.
+QString FindFfprobe(const QString& ffmpeg);
 
 // What to tell a user who has no ffmpeg.
 QString FfmpegMissingText();
@@ -30,6 +34,18 @@ QStringList ConversionArguments(const QString& source, const QString& target, co
 // song's length and a minute. QUORVEX_CONVERSION_TIME_LIMIT_MS sets it
 // instead, for a test.
 std::chrono::milliseconds ConversionTimeLimit(const AudioFacts& facts);
+
+// How a program of ffmpeg's ran: what it printed, and why it failed (its
+// last line of error, or that name crashed or was ended after the limit);
+// an empty failure when it ended well.
+struct ToolRun {
+    bool started = false;
+    QByteArray output;
+    QByteArray errors;
+    QString failure;
+};
+ToolRun RunTool(const QString& name, const QString& program, const QStringList& arguments,
+                std::chrono::milliseconds limit);
 
 // Runs ffmpeg; an empty text when it ended well, otherwise why not: its
 // last line of error, that it crashed, or that it was ended after limit.

@@ -1,12 +1,13 @@
-#include "device/DeviceFiles.h"
+#include "device/FileTreatments.h"
 
-#include "core/PathHelpers.h"
 #include "device/Ffmpeg.h"
-#include "device/FitPhoto.h"
-#include "device/PhotoTreatment.h"
+#include "device/Ffprobe.h"
 #include "device/Id3v1Tag.h"
+#include "device/PhotoMaking.h"
+#include "device/PhotoTreatment.h"
+#include "device/SongTreatment.h"
 
-#include <QFileInfo>
+#include <QFile>
 
 #include <algorithm>
 #include <thread>
@@ -23,66 +24,41 @@ constexpr std::int64_t kCheckedWholePixels = 4'000'000;
 // What a photo's new EXIF block may add to a JPEG kept as it is.
 constexpr std::uint64_t kExifGrowth = 64 * 1024;
 
-const DeviceProfile& AsIs()
-{
-    return BuiltInProfiles().front();
-}
+const QString kHoldsNoSound = QStringLiteral("it is named as a song but holds no sound that a player can read");
 
 QString SuffixOf(const DeviceProfile& profile, bool photo)
 {
     return photo ? QStringLiteral("jpg") : ConvertedSuffix(*profile.audio);
 }
 
-QString PreparedKey(const QString& source, const QString& folder) { return source + QLatin1Char('\n') + folder; }
-
 } // namespace
 
-DeviceFiles::DeviceFiles(Options options)
+FileTreatments::FileTreatments(Options options)
     : options_(std::move(options)),
       cache_(options_.cacheFolder.isEmpty() ? ConversionCache::DefaultFolder() : options_.cacheFolder),
       cores_(std::max(1U, std::thread::hardware_concurrency()))
 {
 }
 
-const QString& DeviceFiles::Ffmpeg() const
+const QString& FileTreatments::Ffmpeg() const
 {
     std::call_once(ffmpegFound_, [this] { ffmpeg_ = FindFfmpeg(options_.ffmpeg); });
     return ffmpeg_;
 }
 
-void DeviceFiles::SetProfile(const QString& destinationFolder, const DeviceProfile& profile)
+const QString& FileTreatments::Ffprobe() const
 {
-    const QString folder = WithClosingSeparator(destinationFolder);
-    const auto same = std::find_if(profiles_.begin(), profiles_.end(), [&](const auto& kept) { return kept.first == folder; });
-    if (same != profiles_.end())
-        same->second = profile;
-    else
-        profiles_.emplace_back(folder, profile);
+    std::call_once(ffprobeFound_, [this] { ffprobe_ = FindFfprobe(Ffmpeg()); });
+    return ffprobe_;
+}
+
+void FileTreatments::ReadyFor(const DeviceProfile& profile)
+{
     if (profile.photos)
         ReadyPhotoDecoders();
 }
 
-const DeviceProfile& DeviceFiles::ProfileOf(const QString& folder) const
-{
-    // The destination that holds the folder most closely: one may lie in another.
-    const QString within = WithClosingSeparator(folder);
-    const DeviceProfile* found = &AsIs();
-    qsizetype longest = -1;
-    for (const auto& [destination, profile] : profiles_) {
-        if (within.startsWith(destination) && destination.size() > longest) {
-            found = &profile;
-            longest = destination.size();
-        }
-    }
-    return *found;
-}
-
-bool DeviceFiles::AnyConverts() const
-{
-    return std::any_of(profiles_.begin(), profiles_.end(), [](const auto& kept) { return !kept.second.IsAsIs(); });
-}
-
-AudioFacts DeviceFiles::AudioFactsOf(const QString& source)
+AudioFacts FileTreatments::AudioFactsOf(const QString& source)
 {
     {
         const std::lock_guard lock(mutex_);
@@ -90,12 +66,26 @@ AudioFacts DeviceFiles::AudioFactsOf(const QString& source)
             return *known;
     }
     AudioFacts facts = ReadAudioFacts(source);
+    if (!facts.IsAudio() && SaysAudio(source)) {
+        facts = ProbedFactsOf(source);
+        if (!facts.IsAudio() && NamedAsSong(source))
+            facts.problem = kHoldsNoSound;
+    }
     const std::lock_guard lock(mutex_);
     audio_.insert(source, facts);
     return facts;
 }
 
-PhotoFacts DeviceFiles::PhotoFactsOf(const QString& source)
+// Without an ffprobe to ask, audio no reader here takes counts as one to
+// convert, so that a run without ffmpeg says so.
+AudioFacts FileTreatments::ProbedFactsOf(const QString& path)
+{
+    if (Ffprobe().isEmpty())
+        return UnreadAudio();
+    return ProbeAudioFacts(Ffprobe(), path).value_or(UnreadAudio());
+}
+
+PhotoFacts FileTreatments::PhotoFactsOf(const QString& source)
 {
     {
         const std::lock_guard lock(mutex_);
@@ -113,7 +103,7 @@ PhotoFacts DeviceFiles::PhotoFactsOf(const QString& source)
     return facts;
 }
 
-DeviceFiles::Fit DeviceFiles::FitFor(const QString& source, const DeviceProfile& profile)
+FileTreatments::Fit FileTreatments::FitFor(const QString& source, const DeviceProfile& profile)
 {
     // A photo's header is read first: it is cheap, and no photo is audio.
     if (profile.photos) {
@@ -122,36 +112,29 @@ DeviceFiles::Fit DeviceFiles::FitFor(const QString& source, const DeviceProfile&
             return {PhotoTreatmentOf(photo, *profile.photos), true};
     }
     if (profile.audio)
-        return {TreatmentOf(AudioFactsOf(source), *profile.audio), false};
+        return {SongTreatmentOf(AudioFactsOf(source), *profile.audio), false};
     return {};
 }
 
-Treatment DeviceFiles::TreatmentFor(const QString& source, const QString& folder)
+bool FileTreatments::NeedsFfmpeg(const QString& source, const DeviceProfile& profile)
 {
-    return FitFor(source, ProfileOf(folder)).treatment;
+    const Fit fit = FitFor(source, profile);
+    return !fit.photo && (fit.treatment == Treatment::Convert || fit.treatment == Treatment::RewriteTags);
 }
 
-bool DeviceFiles::NeedsFfmpeg(const QString& source, const QString& folder)
+QString FileTreatments::NameFor(const QString& source, const QString& name, const DeviceProfile& profile)
 {
-    const Fit fit = FitFor(source, ProfileOf(folder));
-    return !fit.photo && fit.treatment != Treatment::Copy;
-}
-
-QString DeviceFiles::NameFor(const QString& source, const QString& name, const QString& folder)
-{
-    const DeviceProfile& profile = ProfileOf(folder);
     const Fit fit = FitFor(source, profile);
     if (fit.treatment != Treatment::Convert)
         return name;
     return fit.photo ? FittedPhotoName(name) : ConvertedName(name, *profile.audio);
 }
 
-std::uint64_t DeviceFiles::SizeIn(const QString& source, std::uint64_t size, const QString& folder)
+std::uint64_t FileTreatments::SizeIn(const QString& source, std::uint64_t size, const DeviceProfile& profile)
 {
-    const DeviceProfile& profile = ProfileOf(folder);
     const Fit fit = FitFor(source, profile);
-    if (fit.treatment == Treatment::Copy)
-        return size;
+    if (fit.treatment == Treatment::Copy || fit.treatment == Treatment::Refuse)
+        return fit.treatment == Treatment::Copy ? size : 0;
     // Made on an earlier night, its real size is known.
     if (fit.photo || !Ffmpeg().isEmpty()) {
         const QString key = ConversionCache::KeyOf(source, Recipe(profile, fit));
@@ -164,17 +147,7 @@ std::uint64_t DeviceFiles::SizeIn(const QString& source, std::uint64_t size, con
                                                : size + kExifGrowth;
 }
 
-std::uint64_t DeviceFiles::SizeOnDevices(const QString& source, std::uint64_t size)
-{
-    if (profiles_.empty())
-        return size;
-    std::uint64_t largest = 0;
-    for (const auto& destination : profiles_)
-        largest = std::max(largest, SizeIn(source, size, destination.first));
-    return largest;
-}
-
-QString DeviceFiles::Recipe(const DeviceProfile& profile, Fit fit)
+QString FileTreatments::Recipe(const DeviceProfile& profile, Fit fit)
 {
     const int treatment = static_cast<int>(fit.treatment);
     if (fit.photo)
@@ -187,8 +160,8 @@ QString DeviceFiles::Recipe(const DeviceProfile& profile, Fit fit)
     return QStringLiteral("%1\n%2\n%3\n%4").arg(kRecipeVersion).arg(treatment).arg(ConversionFields(*profile.audio), ffmpegVersion_);
 }
 
-DeviceFiles::Prepared DeviceFiles::Made(const QString& key, const QString& suffix,
-                                        const std::function<QString(const QString&)>& make)
+FileTreatments::Prepared FileTreatments::Made(const QString& key, const QString& suffix,
+                                              const std::function<QString(const QString&)>& make)
 {
     if (key.isEmpty())
         return {{}, QStringLiteral("the file cannot be read")};
@@ -209,51 +182,50 @@ DeviceFiles::Prepared DeviceFiles::Made(const QString& key, const QString& suffi
     return {*stored, {}};
 }
 
-DeviceFiles::Prepared DeviceFiles::Prepare(const QString& source, const QString& folder)
+// ffmpeg may end well having written no sound at all (a track of next to
+// no samples): what it made is read back before it is kept.
+QString FileTreatments::MakeSong(const QString& source, const AudioRules& rules, Treatment treatment,
+                                 const QString& target)
 {
-    const DeviceProfile& profile = ProfileOf(folder);
+    const AudioFacts facts = AudioFactsOf(source);
+    const QString failure = RunFfmpeg(Ffmpeg(), ConversionArguments(source, target, facts, rules, treatment), target,
+                                      ConversionTimeLimit(facts));
+    if (!failure.isEmpty())
+        return failure;
+    AudioFacts made = ReadAudioFacts(target);
+    if (!made.IsAudio() && !Ffprobe().isEmpty())
+        made = ProbeAudioFacts(Ffprobe(), target).value_or(AudioFacts {});
+    if (!made.IsAudio() || made.lengthMs <= 0)
+        return QStringLiteral("what ffmpeg made of it holds no sound");
+    if (ConvertedSuffix(rules) == u"mp3" && rules.tags == TagVersion::Id3v23AndV1 && !WriteLatin1Id3v1(target, facts.tags))
+        return QStringLiteral("its ID3v1 tag could not be written");
+    return {};
+}
+
+FileTreatments::Prepared FileTreatments::Prepare(const QString& source, const DeviceProfile& profile)
+{
     const Fit fit = FitFor(source, profile);
     if (fit.treatment == Treatment::Copy)
         return {source, {}};
+    if (fit.treatment == Treatment::Refuse)
+        return {{}, AudioFactsOf(source).problem};
     if (!fit.photo && Ffmpeg().isEmpty())
         return {{}, FfmpegMissingText()};
     const QString key = ConversionCache::KeyOf(source, Recipe(profile, fit));
     const QString suffix = SuffixOf(profile, fit.photo);
-    Prepared made;
     if (fit.photo) {
         const PhotoFacts facts = PhotoFactsOf(source);
-        made = Made(key, suffix, [&](const QString& temporary) {
-            return FitPhoto(source, facts, *profile.photos, fit.treatment, temporary);
-        });
-    } else {
-        const AudioFacts facts = AudioFactsOf(source);
-        const AudioRules& rules = *profile.audio;
-        made = Made(key, suffix, [&](const QString& temporary) {
-            const QString failure = RunFfmpeg(Ffmpeg(), ConversionArguments(source, temporary, facts, rules, fit.treatment),
-                                              temporary, ConversionTimeLimit(facts));
-            if (failure.isEmpty() && suffix == u"mp3" && rules.tags == TagVersion::Id3v23AndV1
-                && !WriteLatin1Id3v1(temporary, facts.tags))
-                return QStringLiteral("its ID3v1 tag could not be written");
-            return failure;
+        return Made(key, suffix, [&](const QString& temporary) {
+            return MakePhoto(source, facts, *profile.photos, fit.treatment, temporary);
         });
     }
-    if (made.failure.isEmpty()) {
-        const std::lock_guard lock(mutex_);
-        prepared_.insert(PreparedKey(source, WithClosingSeparator(folder)), made.path);
-    }
-    return made;
+    return Made(key, suffix, [&](const QString& temporary) {
+        return MakeSong(source, *profile.audio, fit.treatment, temporary);
+    });
 }
 
-QString DeviceFiles::PreparedPath(const QString& source, const QString& folder) const
+int FileTreatments::TrimCache()
 {
-    const std::lock_guard lock(mutex_);
-    return prepared_.value(PreparedKey(source, WithClosingSeparator(folder)), source);
-}
-
-int DeviceFiles::TrimCache()
-{
-    if (!AnyConverts())
-        return 0;
     cache_.SweepTemporaries();
     return cache_.Trim(options_.cacheCap);
 }

@@ -1,4 +1,4 @@
-#include "device/FitPhoto.h"
+#include "device/PhotoMaking.h"
 
 #include "device/HeifImage.h"
 #include "device/PhotoExif.h"
@@ -167,7 +167,7 @@ void ReadyPhotoDecoders()
     });
 }
 
-QString FitPhoto(const QString& source, const PhotoFacts& facts, const PhotoRules& rules, Treatment treatment,
+QString MakePhoto(const QString& source, const PhotoFacts& facts, const PhotoRules& rules, Treatment treatment,
                  const QString& target)
 {
     ReadyPhotoDecoders();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "device/DeviceProfile.h"
-#include "device/Fitting.h"
+#include "device/Treatment.h"
 #include "device/PhotoFacts.h"
 
 #include <QString>
@@ -19,5 +19,5 @@ void ReadyPhotoDecoders();
 // over black, in 8-bit sRGB, as a baseline JPEG at the profile's quality.
 // Empty when done; else why not, and target may be left for the caller to
 // remove.
-QString FitPhoto(const QString& source, const PhotoFacts& facts, const PhotoRules& rules, Treatment treatment,
+QString MakePhoto(const QString& source, const PhotoFacts& facts, const PhotoRules& rules, Treatment treatment,
                  const QString& target);

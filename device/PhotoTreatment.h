@@ -1,7 +1,7 @@
 #pragma once
 
 #include "device/DeviceProfile.h"
-#include "device/Fitting.h"
+#include "device/Treatment.h"
 #include "device/PhotoFacts.h"
 
 #include <QSize>

@@ -1,4 +1,4 @@
-#include "device/Fitting.h"
+#include "device/SongTreatment.h"
 
 #include <algorithm>
 
@@ -25,11 +25,16 @@ bool CodecPlays(const AudioFacts& facts, const AudioRules& rules)
     return true;
 }
 
+// An MP3's ID3v2 tag of the version the device reads; a reader of v2.4
+// reads v2.3 too, but v2.2's three-letter frames neither. An MP3 tagged
+// only in APEv2 shows nothing, and gets its tags written as ID3v2.
 bool TagsFit(const AudioFacts& facts, const AudioRules& rules)
 {
     if (facts.container != QLatin1String("mp3"))
         return true; // MP4 and the rest keep tags of their own kind
-    return facts.id3v2Version == 0 || rules.tags == TagVersion::Id3v24 || facts.id3v2Version <= 3;
+    if (facts.id3v2Version == 0)
+        return !facts.apeTag;
+    return rules.tags == TagVersion::Id3v24 ? facts.id3v2Version >= 3 : facts.id3v2Version == 3;
 }
 
 bool CoverFits(const AudioFacts& facts, const AudioRules& rules)
@@ -43,8 +48,10 @@ bool CoverFits(const AudioFacts& facts, const AudioRules& rules)
 
 } // namespace
 
-Treatment TreatmentOf(const AudioFacts& facts, const AudioRules& rules)
+Treatment SongTreatmentOf(const AudioFacts& facts, const AudioRules& rules)
 {
+    if (!facts.problem.isEmpty())
+        return Treatment::Refuse;
     if (!facts.IsAudio())
         return Treatment::Copy;
     const bool plays = CodecPlays(facts, rules) && SampleRateFits(facts.sampleRate, rules)
@@ -74,6 +81,8 @@ std::uint64_t TreatedSizeBound(const AudioFacts& facts, const AudioRules& rules,
 {
     if (treatment == Treatment::Copy)
         return sourceSize;
+    if (treatment == Treatment::Refuse)
+        return 0;
     const std::uint64_t side = static_cast<std::uint64_t>(rules.art.value_or(0));
     std::uint64_t cover = 0;
     if (facts.cover)

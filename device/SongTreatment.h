@@ -2,21 +2,16 @@
 
 #include "device/AudioFacts.h"
 #include "device/DeviceProfile.h"
+#include "device/Treatment.h"
 
 #include <QString>
 
 #include <cstdint>
 
-// What becomes of a file on its way to a device.
-enum class Treatment {
-    Copy,        // it plays as it is, or it is no audio: copied byte for byte
-    RewriteTags, // an MP3 that plays, whose tags or cover do not fit: its audio is kept
-    Convert,     // encoded again
-};
-
 // Decides by what the file is: its codec, sample rate, bit rate, its tags'
-// version and its cover. A missing ID3v1 alone leaves a file as it is.
-Treatment TreatmentOf(const AudioFacts& facts, const AudioRules& rules);
+// version and its cover. A missing ID3v1 alone leaves a file as it is; a
+// file named as a song that holds no sound is refused.
+Treatment SongTreatmentOf(const AudioFacts& facts, const AudioRules& rules);
 
 // The extension of what a conversion writes: mp3 or m4a.
 QString ConvertedSuffix(const AudioRules& rules);

@@ -25,11 +25,9 @@ void RefillRun::AdoptSavedPlan(CopyPlan& plan)
     plan.rows.removeIf([&kept](const CopyRow& row) { return !row.IsBlank() && !kept.contains(row.folder); });
     if (settings_.asciiNames)
         FoldPlanNames(plan);
-    SetUpDevices(plan_.destinations);
-    // The device may hold more tonight than when the plan was drawn.
-    KeepWithinCounts(plan);
-    RequireFfmpeg(plan);
-    if (devicesRefused_)
+    devices_.SetUp(plan_.destinations);
+    devices_.FitSavedPlan(plan);
+    if (devices_.StopTheRun())
         plan.rows.clear();
 }
 

@@ -81,13 +81,11 @@ RefillOutcome RefillRun::CarryOut(const RowListModel& copyList, RefillProgress& 
     ProblemsTold problems(*this);
     progress.RowsBegin();
     CopyAhead::Limits limits = CopyAhead::DefaultLimits();
-    limits.prepare = SourcePreparer();
-    limits.admit = PhotoAdmission(copyList.CopyRows());
+    limits.preparation = devices_.ReadyForCopy(copyList.CopyRows());
     outcome.run = RunCopyList(copyList, observer, problems, procedureLabel, limits,
                               locks_.FoldersLeftOut() + folders.notMade);
     progress.RowsEnd();
-    if (device_)
-        device_->TrimCache();
+    devices_.TrimCache();
     outcome.flushFailures = FlushToDevices(outcome.run.written, flusher,
                                            [&](const FlushGroup& group) { progress.Flushing(group); });
     outcome.readBack = ReadBack(rows, outcome.run.written, progress);
@@ -166,7 +164,7 @@ std::optional<ReadBackSummary> RefillRun::ReadBack(const QList<CopyRow>& rows, c
     if (!settings_.verify)
         return std::nullopt;
     progress.ReadingBack();
-    ReadBackSummary summary = ReadBackCopies(AsCopied(rows), written);
+    ReadBackSummary summary = ReadBackCopies(devices_.AsCopied(rows), written);
     for (const auto& [row, outcome] : summary.failed)
         progress.RowFailed(row, CopyRowText(row), outcome);
     for (const QString& folder : summary.differing)

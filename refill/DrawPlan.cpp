@@ -144,15 +144,12 @@ CopyPlan RefillRun::Draw(RandomSource& random, double defaultCount)
     DrawFolders folders;
     plan_.destinations = NameFolders(folders);
     plan_.plannedFor = plan_.destinations;
-    SetUpDevices(plan_.destinations);
-    if (!devicesRefused_) {
+    devices_.SetUp(plan_.destinations);
+    if (!devices_.StopTheRun()) {
         plan_.drawn = DrawFrom(folders, random, defaultCount);
-        FitToDevices(plan_.drawn);
-        FitFoldersToLimits(plan_.drawn);
-        FitNamesToLimits(plan_.drawn);
-        KeepWithinCounts(plan_.drawn);
+        devices_.FitDrawnPlan(plan_.drawn);
     }
-    if (devicesRefused_)
+    if (devices_.StopTheRun())
         plan_.drawn = {};
     return plan_.drawn;
 }
@@ -187,9 +184,9 @@ CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, double 
     if (!filter.IsEmpty() || settings_.maxBytes || settings_.fill)
         AcceptThroughFilter(request, sources, filter, candidates);
     const ArrivalOf arrivalOf = ArrivalsOf(sources);
-    if (device_->AnyConverts())
+    if (devices_.AnyConverts())
         request.sizeOnDestinations = [this](const QString& path, std::uint64_t size) {
-            return device_->SizeOnDevices(path, size);
+            return devices_.SizeOnDevices(path, size);
         };
     std::optional<FillBudget> budget = FillBudgetOf();
     if (budget) {
@@ -231,11 +228,11 @@ Pairing RefillRun::PairingFor(const ArrivalOf& arrivalOf) const
                 && !plan_.records.IsRemovable(path);
         };
         lookup.takenIn = [this](const QStringList& arrivals) {
-            return KeepsNames() ? NamesIn(arrivals, plan_.records) : QSet<QString>();
+            return KeepsNames(settings_) ? NamesIn(arrivals, plan_.records) : QSet<QString>();
         };
         return WholeFolderPairing(std::move(lookup), settings_.numbered);
     }
-    QSet<QString> taken = KeepsNames() ? NamesIn(plan_.destinations, plan_.records) : QSet<QString>();
+    QSet<QString> taken = KeepsNames(settings_) ? NamesIn(plan_.destinations, plan_.records) : QSet<QString>();
     if (!settings_.playlist.isEmpty())
         taken.insert(settings_.playlist); // a drawn file of that name takes a number
     return [taken, numbered = settings_.numbered](const Selection& selection, const QStringList& destinations,

@@ -24,7 +24,7 @@ void RefillRun::Recheck(RowListModel& copyList)
         cycle_->ReadAgain();
     }
     LeaveOutRefusedRows(copyList);
-    if (KeepsNames())
+    if (KeepsNames(settings_))
         RenameTakenRows(copyList);
 }
 

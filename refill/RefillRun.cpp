@@ -10,25 +10,8 @@
 
 #include <map>
 
-std::vector<PlannedSize> RefillRun::PlannedSizes(const QList<CopyRow>& rows) const
-{
-    std::map<QString, PlannedSize> perFolder;
-    for (const CopyRow& row : rows) {
-        PlannedSize& size = perFolder[row.folder];
-        size.folder = row.folder;
-        ++size.files;
-        if (const auto facts = platform::FactsOf(ToFsPath(row.source)))
-            size.bytes += row.converted && device_ ? device_->SizeIn(row.source, facts->size, FolderOf(row.Destination()))
-                                                   : facts->size;
-    }
-    std::vector<PlannedSize> sizes;
-    for (auto& [folder, size] : perFolder)
-        sizes.push_back(std::move(size));
-    return sizes;
-}
-
 RefillRun::RefillRun(RefillSettings settings, RefillReport& report)
-    : settings_(std::move(settings)), report_(report)
+    : settings_(std::move(settings)), report_(report), devices_(settings_, plan_.records, *this)
 {
     plan_.records = Refresh(settings_.dryRun);
     if (settings_.asciiNames)
@@ -49,12 +32,6 @@ void RefillRun::Tell(const RefillProblem& problem)
     if (WeightOf(problem.kind) == Weight::Failure)
         ++failures_;
     report_.Tell(problem);
-}
-
-bool RefillRun::KeepsNames() const
-{
-    // A refresh replaces no one's file: names in use are taken, as keepExisting takes them.
-    return settings_.keepExisting || (settings_.refresh && !settings_.skipExisting);
 }
 
 // Locks the destinations, but in a dry run, and reads the records of those

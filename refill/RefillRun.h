@@ -3,11 +3,10 @@
 #include "copyrun/CopyRun.h"
 #include "copyrun/ReadBack.h"
 #include "core/CopyListRow.h"
-#include "device/DeviceFiles.h"
-#include "device/ProfileFile.h"
 #include "randomlist/CorrelateListviews.h"
 #include "randomlist/DestinationVolumes.h"
 #include "refill/CycleState.h"
+#include "refill/DeviceDestinations.h"
 #include "refill/FillBudget.h"
 #include "refill/MadeFolders.h"
 #include "refill/RefillLocks.h"
@@ -70,13 +69,6 @@ struct RefillOutcome {
     int intoFoldersNotMade = 0; // rows not copied, as their folder could not be made
 };
 
-// What a destination folder gets of a plan: its files and their bytes.
-struct PlannedSize {
-    QString folder;
-    int files = 0;
-    std::uint64_t bytes = 0;
-};
-
 class RefillRun final : private RefillReport {
 public:
     RefillRun(RefillSettings settings, RefillReport& report);
@@ -132,13 +124,10 @@ public:
     // messages); carrying the plan out again rechecks it first.
     void ReleaseLocks();
 
-    // What each destination folder gets of the rows, by folder: a converted
-    // file counted by the most it can take.
-    std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows) const;
-    // The profile of the destination a folder lies in.
-    const DeviceProfile& ProfileOf(const QString& folder) const;
-    // True for a row whose song ffmpeg converts; false for a photo made to fit.
-    bool ConvertsSong(const CopyRow& row) const;
+    // The destinations as the devices they are: their profiles, what the
+    // plan makes for each, the sizes it plans, and where a device's limits
+    // cut the draw.
+    const DeviceDestinations& Devices() const { return devices_; }
 
     // How many of the problems told failed the run.
     int Failures() const { return failures_; }
@@ -146,9 +135,7 @@ public:
     // True when a device's profile cannot be used, or files must be
     // converted without an ffmpeg: the plan is then empty, as nothing may
     // be copied.
-    bool DevicesStopTheRun() const { return devicesRefused_; }
-    // Where a device's count of files or folders cut the draw, and by how many.
-    const std::vector<RefillProblem>& LimitCuts() const { return limitCuts_; }
+    bool DevicesStopTheRun() const { return devices_.StopTheRun(); }
 
 private:
     struct DrawFolders;
@@ -174,28 +161,7 @@ private:
                                             RefillProgress& progress);
     QStringList WritePlaylists(const QList<CopyRow>& rows, const QStringList& arrived);
     void RecordTheCycle(const QStringList& arrived, bool flushed);
-    bool KeepsNames() const;
     void RenameTakenRows(RowListModel& copyList) const;
-    // The devices (DeviceFitting.cpp).
-    void SetUpDevices(const QStringList& destinations);
-    void RefuseDevices(const ProfileError& error);
-    void FitToDevices(CopyPlan& plan);
-    void RequireFfmpeg(const CopyPlan& plan);
-    void FitFoldersToLimits(CopyPlan& plan);
-    void SpreadOverFolders(CopyPlan& plan, const QString& folder, int perFolder);
-    int DepthOf(const QString& destination) const;
-    void FitNamesToLimits(CopyPlan& plan);
-    void KeepWithinCounts(CopyPlan& plan);
-    // What a device holds, counted up to the most its limits need.
-    struct DeviceCounts {
-        std::int64_t files = 0;
-        std::int64_t folders = 0;
-    };
-    DeviceCounts CountOnDevice(const QString& destination, const DeviceLimits& limits) const;
-    bool IsKeptFile(const QString& path) const;
-    CopyAhead::PrepareSource SourcePreparer();
-    std::function<bool(int position, const QString& made)> PhotoAdmission(const QList<CopyRow>& rows);
-    QList<CopyRow> AsCopied(QList<CopyRow> rows) const;
 
     RefillSettings settings_;
     RefillReport& report_;
@@ -205,7 +171,5 @@ private:
     int skipped_ = 0; // rows left out for a name taken
     int failures_ = 0;
     QSet<QString> namesRefusedIn_; // destinations said to refuse names beyond ASCII
-    std::unique_ptr<DeviceFiles> device_; // the destinations' profiles, once they are named
-    bool devicesRefused_ = false;
-    std::vector<RefillProblem> limitCuts_;
+    DeviceDestinations devices_;
 };

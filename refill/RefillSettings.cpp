@@ -33,6 +33,11 @@ SettingsClash ClashOf(const RefillSettings& settings)
     return SettingsClash::None;
 }
 
+bool KeepsNames(const RefillSettings& settings)
+{
+    return settings.keepExisting || (settings.refresh && !settings.skipExisting);
+}
+
 bool IsPlaylistName(const QString& name)
 {
     static const QRegularExpression playlist(QStringLiteral("^[^/\\\\:*?\"<>|\\x00-\\x1f]+\\.m3u8?$"),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/DeviceProfile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -52,6 +54,7 @@ struct RefillSettings {
     bool verify = false;       // reads every copy back from its device
     bool dryRun = false;       // plans only: takes no lock and writes nothing
     QString device;            // the profile (a name or a file) every destination takes; empty: as each device says
+    std::optional<DeviceProfile> deviceProfile; // device as the face read it; none: read by the run
     QString frame;             // WIDTHxHEIGHT: the screen photos are fitted to, whatever the profile says; empty: the profile's
     QString ffmpeg;            // the ffmpeg to convert with; empty: looked for
     std::optional<std::uint64_t> cacheSize; // the cap of the converted files kept; none: the default
@@ -72,6 +75,10 @@ enum class SettingsClash {
     BudgetWithRepeats,        // with repeats, a size budget needs a count: the same files could be drawn without end
 };
 SettingsClash ClashOf(const RefillSettings& settings);
+
+// Whether the run keeps the files it finds in its destinations: a name in
+// use is then taken. A refresh replaces no one's file, as keepExisting.
+bool KeepsNames(const RefillSettings& settings);
 
 // A size such as 700M or 14.5G (powers of 1024); empty when it is none.
 std::optional<std::uint64_t> ParseSize(const QString& text);

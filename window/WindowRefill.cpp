@@ -7,7 +7,7 @@
 #include "core/ShellQuoting.h"
 #include "core/SizeText.h"
 #include "core/StateFolder.h"
-#include "device/Fitting.h"
+#include "device/SongTreatment.h"
 #include "folders/FileChecks.h"
 #include "folders/ListFileSelection.h"
 #include "folders/PathText.h"
@@ -357,7 +357,7 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
     std::map<QString, PlannedSize> sizes;
     std::map<QString, QSet<QString>> drawnFolders;
     if (settings.fill) {
-        for (const PlannedSize& size : run.PlannedSizes(rows))
+        for (const PlannedSize& size : run.Devices().PlannedSizes(rows))
             sizes[size.folder] = size;
         for (const CopyRow& row : rows)
             drawnFolders[row.folder].insert(FolderOf(row.source));
@@ -365,18 +365,18 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
     std::map<QString, int> songs;
     std::map<QString, int> photos;
     for (const CopyRow& row : rows) {
-        const bool song = run.ConvertsSong(row);
+        const bool song = run.Devices().ConvertsSong(row);
         songs[row.folder] += song ? 1 : 0;
         photos[row.folder] += row.converted && !song ? 1 : 0;
     }
     QStringList notes;
-    for (const RefillProblem& cut : run.LimitCuts())
+    for (const RefillProblem& cut : run.Devices().LimitCuts())
         notes << QStringLiteral("The device of %1 takes %2: %3 drawn files left out.")
                      .arg(FolderShown(WithClosingSeparator(cut.path)), cut.description)
                      .arg(cut.count);
     for (const QString& folder : DestinationFoldersOf(rows)) {
         const QString shown = FolderShown(folder);
-        const DeviceProfile& profile = run.ProfileOf(folder);
+        const DeviceProfile& profile = run.Devices().ProfileOf(folder);
         if (songs[folder] > 0)
             notes << QStringLiteral("Converts %1 of the files to %2 for %3 (%4).")
                          .arg(songs[folder])

@@ -5,6 +5,7 @@
 #include "core/PathHelpers.h"
 #include "core/RandomSource.h"
 #include "core/RowListModel.h"
+#include "device/ProfileLookup.h"
 #include "support/AudioFixtures.h"
 #include "support/FormFixture.h"
 #include "support/LockHeldElsewhere.h"
@@ -96,6 +97,7 @@ TEST(CommandLineOptions, TheArgumentsOfSettingsParseBackToThem)
     everything.cycleName = "car's";
     everything.playlist = QString::fromUtf8("Mïx.m3u8");
     everything.device = "car-mp3";
+    everything.deviceProfile = std::get<DeviceProfile>(ProfileNamed("car-mp3")); // read once, and handed down
     everything.frame = "800x480";
     everything.ffmpeg = "/opt/ffmpeg's/bin/ffmpeg";
     everything.cacheSize = 1u << 30;
@@ -201,8 +203,9 @@ TEST_F(CommandLine, ExitStatusesAndTheirMessages)
         EXPECT_TRUE(outcome.err.contains(QString::fromUtf8(message))) << outcome.err.toStdString();
         // Messages are plain lines; in a tree, folders that hold only folders are no news.
         EXPECT_FALSE(outcome.err.contains(QStringLiteral("Please email"))) << outcome.err.toStdString();
-        if (arguments.contains(QStringLiteral("--source-tree")))
+        if (arguments.contains(QStringLiteral("--source-tree"))) {
             EXPECT_FALSE(outcome.err.contains(QStringLiteral("There are no files"))) << outcome.err.toStdString();
+        }
         // A usage error reads and copies nothing; no run draws without saying its seed.
         EXPECT_EQ(outcome.err.contains(QStringLiteral("quorvex: seed ")), status != 2 && !arguments.contains("--seed"));
     }
@@ -264,9 +267,10 @@ TEST_F(CommandLine, AlbumsNumbersAndPlaylistsArriveAsPlanned)
             const auto rows = PlanRows(plan);
             ExpectArrivedAsPlanned(rows, out, others, playlist);
             for (const auto& [source, destination] : rows) {
-                if (options.contains("--ascii-names"))
+                if (options.contains("--ascii-names")) {
                     EXPECT_TRUE(std::all_of(destination.begin(), destination.end(), [](QChar c) { return c.unicode() < 0x80; }))
                         << destination.toStdString();
+                }
             }
             if (options.contains("--verify")) {
                 EXPECT_TRUE(outcome.err.contains(QStringLiteral(" s), %1 verified, ").arg(rows.size()))) << outcome.err.toStdString();
@@ -716,7 +720,7 @@ TEST_F(CommandLine, TheConsoleTwinAnswersAsTheProgramDoes)
 // PATH, and fits a turned photo on the copy's workers.
 TEST_F(CommandLine, TheConsoleTwinFitsSongsAndPhotosWithWhatLiesBesideIt)
 {
-    REQUIRE_FFMPEG();
+    REQUIRE_AUDIO_TOOLS();
     REQUIRE_PHOTO_TOOLS();
     fixtures::JpegFixture turned;
     turned.orientation = 6;

@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -25,7 +28,7 @@ class DeviceCommandLine : public CommandLine {
 protected:
     void SetUp() override
     {
-        REQUIRE_FFMPEG();
+        REQUIRE_AUDIO_TOOLS();
         process.setProcessEnvironment(WithCache(Environment()));
         tree.MakeFolder("lib");
     }
@@ -182,7 +185,11 @@ TEST_F(DeviceCommandLine, LaterNightsCopyFromTheCache)
     EXPECT_EQ(CacheEntries().filter(QRegularExpression("\\.mp3$")).size(), 1);
 }
 
-// On a FAT stick, a player plays every converted song through the playlist.
+// On a FAT stick, a night over every kind of song: each that plays
+// arrives as an MP3 a car reads (48 kHz at most, ID3v2.3 or no tag) and a
+// player plays every one through the playlist; each file named as a song
+// that holds no sound, or whose conversion holds none, fails in a line of
+// its own, and nothing half-made stays in the cache.
 TEST_F(DeviceCommandLine, APlayerPlaysTheConvertedSongsOnAStick)
 {
     FatStick stick;
@@ -199,17 +206,51 @@ TEST_F(DeviceCommandLine, APlayerPlaysTheConvertedSongsOnAStick)
     fixtures::M4aWithCover(tree.Path("lib/m4a song.m4a"));
     fixtures::Vorbis(tree.Path("lib/vorbis.ogg"));
     fixtures::Wav(tree.Path("lib/wave.wav"));
-    const Outcome outcome = Run({"-s", tree.Path("lib"), "-d", stick.Folder(), "-n", "5", "--device", "car-mp3",
+    fixtures::WavPack(tree.Path("lib/lossless.wv"));
+    fixtures::Musepack(tree.Path("lib/musepack.mpc"));
+    fixtures::Speex(tree.Path("lib/voice.spx"));
+    fixtures::Dsf(tree.Path("lib/dsd.dsf"));
+    for (const char* codec : {"tta", "ac3", "mp2", "alac"})
+        fixtures::ByFfmpeg(tree.Path(QStringLiteral("lib/%1 song.%2").arg(codec, qstrcmp(codec, "alac") == 0 ? "m4a" : codec)),
+                           {"-c:a", codec});
+    fixtures::Mp3Id3v22(tree.Path("lib/id3v22.mp3"));
+    fixtures::Mp3Id3v24(tree.Path("lib/id3v24.mp3"));
+    fixtures::Mp3ApeOnly(tree.Path("lib/ape tags.mp3"));
+    fixtures::Mp3Fitting(tree.Path("lib/fits.mp3"));
+    const QStringList bad {tree.WriteFile("lib/empty.mp3", ""), tree.WriteFile("lib/garbage.flac", QByteArray(2048, '\x5A')),
+                           fixtures::FlacHeaderOnly(tree.Path("lib/cut short.flac")),
+                           fixtures::NearlyEmptyM4b(tree.Path("lib/no samples.m4b"))};
+    const Outcome outcome = Run({"-s", tree.Path("lib"), "-d", stick.Folder(), "-n", "21", "--device", "car-mp3",
                                  "--playlist", "car.m3u8", "--verify"});
-    ASSERT_EQ(outcome.status, 0) << outcome.err.toStdString();
-    EXPECT_TRUE(Names(stick.Folder()).contains("Hi-res_ 96k_.mp3"));
+    EXPECT_EQ(outcome.status, 1) << outcome.err.toStdString();
+    for (const QString& song : bad) {
+        const QRegularExpression line("^quorvex: [^\n]*: could not be converted: [^\n]* \\(from " + QRegularExpression::escape(song) + "\\)$",
+                                      QRegularExpression::MultilineOption);
+        EXPECT_EQ(outcome.err.count(line), 1) << song.toStdString() << "\n" << outcome.err.toStdString();
+    }
+    QStringList arrived = QDir(stick.Folder()).entryList(QDir::Files);
+    arrived.removeAll("car.m3u8");
+    EXPECT_EQ(arrived.size(), 17) << arrived.join(' ').toStdString();
+    EXPECT_TRUE(arrived.contains("Hi-res_ 96k_.mp3"));
+    for (const QString& name : arrived) {
+        const QJsonObject probe = QJsonDocument::fromJson(fixtures::ProbeJson(stick.Folder() + "/" + name)).object();
+        const QJsonObject audio = probe["streams"].toArray().first().toObject();
+        EXPECT_TRUE(name.endsWith(".mp3")) << name.toStdString();
+        EXPECT_EQ(audio["codec_name"].toString(), "mp3") << name.toStdString();
+        EXPECT_LE(audio["sample_rate"].toString().toInt(), 48000) << name.toStdString();
+        const QByteArray head = FileBytes(stick.Folder() + "/" + name).first(4);
+        EXPECT_TRUE(head == QByteArray("ID3\x03", 4) || !head.startsWith("ID3")) << name.toStdString();
+    }
     QProcess mpv;
     mpv.start("mpv", {"--no-config", "--ao=null", "--vo=null", "--length=0.1", "--playlist=" + stick.Folder() + "/car.m3u8"});
     ASSERT_TRUE(mpv.waitForFinished(60'000));
     const QString said = QString::fromUtf8(mpv.readAllStandardOutput() + mpv.readAllStandardError());
-    EXPECT_EQ(said.count("Playing: "), 5) << said.toStdString();
-    EXPECT_EQ(said.count(QRegularExpression("Audio --aid=1 \\(mp3 2ch 44100Hz\\)")), 5) << said.toStdString();
+    EXPECT_EQ(said.count("Playing: "), 17) << said.toStdString();
+    EXPECT_EQ(said.count(QRegularExpression("Audio --aid=1 \\(mp3 2ch 44100Hz\\)")), 17) << said.toStdString();
     EXPECT_FALSE(said.contains("Failed")) << said.toStdString();
+    EXPECT_TRUE(CacheEntries().filter(QRegularExpression("^\\.")).isEmpty()) << "no temporaries";
+    for (const QString& entry : CacheEntries().filter(QRegularExpression("\\.mp3$")))
+        EXPECT_FALSE(fixtures::ProbeJson(tree.Path("cache/quorvex/converted/" + entry)).isEmpty()) << entry.toStdString();
 }
 
 // A frame's nightly refill on a stick: the mix arrives fitted, upright and
@@ -255,8 +296,9 @@ TEST_F(DeviceCommandLine, AFrameNightOnAStickMakesEachPhotoOnce)
             entries[entry] = status.st_ino;
         }
         EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const auto& e) { return e.first.endsWith(".jpg"); }), 3);
-        if (nights == 2)
+        if (nights == 2) {
             EXPECT_EQ(entries, made) << "no photo made anew";
+        }
         made = entries;
     }
 }
@@ -338,8 +380,9 @@ TEST_F(CommandLine, LongNamesAreCutToWhatTheDeviceShows)
             EXPECT_TRUE(name.contains(QRegularExpression(expected))) << name.toStdString();
             EXPECT_TRUE(playlist.contains(name)) << playlist.toStdString();
         }
-        if (!numbered) // the two .mp3 cut alike: one takes a number
+        if (!numbered) { // the two .mp3 cut alike: one takes a number
             EXPECT_EQ(arrived.filter(QRegularExpression("1\\.mp3$")).size(), 1) << arrived.join('\n').toStdString();
+        }
     }
 }
 

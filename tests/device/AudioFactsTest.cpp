@@ -1,4 +1,6 @@
 #include "device/AudioFacts.h"
+#include "device/Ffmpeg.h"
+#include "device/Ffprobe.h"
 #include "device/Id3v1Tag.h"
 #include "support/AudioFixtures.h"
 #include "support/TempTree.h"
@@ -17,7 +19,7 @@ namespace {
 // the run must have it (QUORVEX_REQUIRE_FFMPEG).
 bool WithoutFfmpeg()
 {
-    if (fixtures::HaveFfmpeg())
+    if (fixtures::HaveAudioTools())
         return false;
     if (qEnvironmentVariableIsSet("QUORVEX_REQUIRE_FFMPEG"))
         ADD_FAILURE() << "ffmpeg and ffprobe are not on PATH";
@@ -118,7 +120,10 @@ struct Made {
     bool coverJpeg;
     bool aacLowComplexity;
     bool albumArtistAndDisc; // WAV's INFO holds neither
+    int channels = 2;
+    bool tagged = true; // title, artist, album, genre, year and track
 };
+
 
 } // namespace
 
@@ -135,6 +140,13 @@ TEST(AudioFacts, EachKindOfFileIsReadForWhatItIs)
         {"song.wav", fixtures::Wav, "pcm_s16le", "wav", 44100, 1411, 0, 0, false, false, false},
         {"fitting.mp3", fixtures::Mp3Fitting, "mp3", "mp3", 44100, 192, 3, 0, false, false, true},
         {"big-cover.mp3", fixtures::Mp3BigCoverV24, "mp3", "mp3", 44100, 192, 4, 2000, true, false, true},
+        {"song.wv", fixtures::WavPack, "wavpack", "wv", 44100, 0, 0, 0, false, false, false},
+        {"song.mpc", fixtures::Musepack, "musepack8", "mpc", 44100, 0, 0, 0, false, false, false},
+        {"voice.spx", fixtures::Speex, "speex", "ogg", 16000, 0, 0, 0, false, false, false, 1, false},
+        {"song.tta", [](const QString& path) { return fixtures::ByFfmpeg(path, {"-c:a", "tta"}); }, "tta", "tta", 44100, 0, 0, 0, false, false, false, 2, false},
+        {"alac.m4a", [](const QString& path) { return fixtures::ByFfmpeg(path, {"-c:a", "alac"}); }, "alac", "mp4", 44100, 0, 0, 0, false, false, true},
+        {"song.mp2", [](const QString& path) { return fixtures::ByFfmpeg(path, {"-c:a", "mp2"}); }, "mp2", "mp3", 44100, 0, 0, 0,
+         false, false, false, 2, false},
     };
     TempTree tree;
     for (const Made& file : made) {
@@ -145,7 +157,7 @@ TEST(AudioFacts, EachKindOfFileIsReadForWhatItIs)
         EXPECT_EQ(facts.codec, file.codec);
         EXPECT_EQ(facts.container, file.container);
         EXPECT_EQ(facts.sampleRate, file.sampleRate);
-        EXPECT_EQ(facts.channels, 2);
+        EXPECT_EQ(facts.channels, file.channels);
         EXPECT_GT(facts.bitRate, 0);
         if (file.bitRate > 0) {
             EXPECT_NEAR(facts.bitRate, file.bitRate, file.bitRate / 10);
@@ -159,6 +171,8 @@ TEST(AudioFacts, EachKindOfFileIsReadForWhatItIs)
                                 : std::to_string(file.coverSide) + 'x' + std::to_string(file.coverSide)
                                       + (file.coverJpeg ? " baseline jpeg" : " png");
         EXPECT_EQ(Described(facts.cover), cover);
+        if (!file.tagged)
+            continue;
         EXPECT_EQ(facts.tags.title, QStringLiteral("Tïtle Ω"));
         EXPECT_EQ(facts.tags.artist, QStringLiteral("Ärtist 日本"));
         EXPECT_EQ(facts.tags.album, QStringLiteral("Albüm"));
@@ -196,6 +210,52 @@ TEST(AudioFacts, AFileIsToldByItsContentsNotByItsName)
         EXPECT_FALSE(ReadAudioFacts(tree.WriteFile(QString::fromLatin1(name), bytes)).IsAudio()) << name;
     }
     EXPECT_FALSE(ReadAudioFacts(tree.Path(QStringLiteral("missing.mp3"))).IsAudio());
+}
+
+// DSD, AC-3, E-AC-3, AU and Matroska no reader in this process takes:
+// their names or first bytes say audio, and ffprobe tells what they are.
+// A file that is none holds no audio for ffprobe either.
+TEST(AudioFacts, WhatNoReaderHereTakesIsAskedOfFfprobe)
+{
+    if (WithoutFfmpeg())
+        GTEST_SKIP() << "no ffmpeg on PATH";
+    const QString ffprobe = FindFfprobe(FindFfmpeg());
+    ASSERT_FALSE(ffprobe.isEmpty());
+    TempTree tree;
+    const std::pair<QString, const char*> probed[] = {
+        {fixtures::Dsf(tree.Path("dsd.dsf")), "dsd_lsbf_planar"},
+        {fixtures::ByFfmpeg(tree.Path("song.ac3"), {"-c:a", "ac3"}), "ac3"},
+        {fixtures::ByFfmpeg(tree.Path("song.eac3"), {"-c:a", "eac3"}), "eac3"},
+        {fixtures::ByFfmpeg(tree.Path("song.au"), {"-c:a", "pcm_s16be"}), "pcm_s16be"},
+        {fixtures::ByFfmpeg(tree.Path("song.mka"), {"-c:a", "flac"}), "flac"},
+    };
+    for (const auto& [path, codec] : probed) {
+        SCOPED_TRACE(path.toStdString());
+        ASSERT_FALSE(path.isEmpty());
+        EXPECT_FALSE(ReadAudioFacts(path).IsAudio());
+        EXPECT_TRUE(SaysAudio(path));
+        const std::optional<AudioFacts> facts = ProbeAudioFacts(ffprobe, path);
+        ASSERT_TRUE(facts);
+        EXPECT_EQ(facts->codec, codec);
+        EXPECT_EQ(facts->channels, 2);
+        EXPECT_NEAR(facts->lengthMs, 3000, 150);
+        EXPECT_GT(facts->bitRate, 0);
+    }
+    const AudioFacts mka = ProbeAudioFacts(ffprobe, tree.Path("song.mka")).value_or(AudioFacts {});
+    EXPECT_EQ(mka.container, "matroska");
+    EXPECT_EQ(mka.tags.artist, QStringLiteral("Ärtist 日本"));
+    EXPECT_EQ(mka.tags.albumArtist, QStringLiteral("Various"));
+    EXPECT_EQ(mka.tags.track, 3u);
+    EXPECT_EQ(mka.tags.year, 2021u);
+
+    // Told by their first bytes, whatever their names; text is no audio.
+    ASSERT_TRUE(QFile::copy(tree.Path("dsd.dsf"), tree.Path("dsd.bin")));
+    EXPECT_TRUE(SaysAudio(tree.Path("dsd.bin")));
+    EXPECT_FALSE(SaysAudio(tree.WriteFile("notes.bin", "Not a song.\n")));
+    const QString garbage = tree.WriteFile("garbage.flac", QByteArray(2048, '\x5A'));
+    EXPECT_TRUE(NamedAsSong(garbage));
+    EXPECT_FALSE(ProbeAudioFacts(ffprobe, garbage).value_or(UnreadAudio()).IsAudio());
+    EXPECT_FALSE(ProbeAudioFacts(tree.Path("no-ffprobe"), garbage).has_value()) << "cannot be started";
 }
 
 TEST(AudioFactsPicture, SizeAndKindComeFromTheHeaderAlone)

@@ -1,4 +1,4 @@
-#include "device/FitPhoto.h"
+#include "device/PhotoMaking.h"
 #include "device/PhotoTreatment.h"
 #include "support/DeviceNight.h"
 #include "support/PhotoFixtures.h"
@@ -41,7 +41,7 @@ void ExpectUpright(const QString& path, QSize size)
 
 QString Made(Night& night, const QString& source)
 {
-    const DeviceFiles::Prepared prepared = night.devices.Prepare(source, night.destination);
+    const FileTreatments::Prepared prepared = night.Prepare(source);
     EXPECT_TRUE(prepared.failure.isEmpty()) << prepared.failure.toStdString();
     EXPECT_NE(prepared.path, source);
     return prepared.path;
@@ -64,11 +64,11 @@ TEST(DevicePhotos, EveryPhotoArrivesUprightAndWithinTheScreen)
         turned.orientation = orientation;
         const QString source = fixtures::Jpeg(tree.Path(QStringLiteral("lib/o%1.JPG").arg(orientation)), turned);
         ASSERT_FALSE(source.isEmpty());
-        EXPECT_EQ(night.devices.TreatmentFor(source, night.destination),
+        EXPECT_EQ(night.TreatmentOf(source),
                   orientation == 1 ? Treatment::Copy : Treatment::Convert);
         if (orientation == 1)
             continue;
-        EXPECT_EQ(night.devices.NameFor(source, QFileInfo(source).fileName(), night.destination),
+        EXPECT_EQ(night.NameFor(source, QFileInfo(source).fileName()),
                   QStringLiteral("o%1.jpg").arg(orientation));
         const QString made = Made(night, source);
         ExpectUpright(made, {600, 400});
@@ -103,7 +103,7 @@ TEST(DevicePhotos, EveryPhotoArrivesUprightAndWithinTheScreen)
     small.width = 640;
     small.height = 480;
     const QString fits = fixtures::Jpeg(tree.Path("lib/fits.jpg"), small);
-    const DeviceFiles::Prepared copied = night.devices.Prepare(fits, night.destination);
+    const FileTreatments::Prepared copied = night.Prepare(fits);
     EXPECT_EQ(copied.path, fits) << "copied byte for byte, from the source itself";
 }
 
@@ -133,7 +133,7 @@ TEST(DevicePhotos, EveryFormatBecomesABaselineJpegTheFrameShows)
         SCOPED_TRACE(name);
         const QString source = make(tree.Path(QStringLiteral("lib/") + name));
         ASSERT_FALSE(source.isEmpty());
-        ASSERT_EQ(night.devices.TreatmentFor(source, night.destination), Treatment::Convert);
+        ASSERT_EQ(night.TreatmentOf(source), Treatment::Convert);
         const QString made = Made(night, source);
         EXPECT_TRUE(fixtures::HasJpegMarker(made, 0xC0));
         EXPECT_FALSE(fixtures::HasJpegMarker(made, 0xC2));
@@ -179,7 +179,7 @@ TEST(DevicePhotos, TheDateStaysAndTheLocationGoes)
     for (const bool keepLocation : {false, true}) {
         SCOPED_TRACE(keepLocation);
         Night night(tree, Frame(PhotoFit::Inside, keepLocation));
-        ASSERT_EQ(night.devices.TreatmentFor(fits, night.destination),
+        ASSERT_EQ(night.TreatmentOf(fits),
                   keepLocation ? Treatment::Copy : Treatment::RewriteTags);
         const QString made = Made(night, turned);
         const QString exif = fixtures::ExifOf(made);
@@ -196,7 +196,7 @@ TEST(DevicePhotos, TheDateStaysAndTheLocationGoes)
         }
     }
     Night night(tree, Frame());
-    ASSERT_EQ(night.devices.TreatmentFor(undated, night.destination), Treatment::Convert) << "a PNG the frame does not show";
+    ASSERT_EQ(night.TreatmentOf(undated), Treatment::Convert) << "a PNG the frame does not show";
     EXPECT_TRUE(fixtures::ExifOf(Made(night, undated)).contains("2019:03:04 05:06:07"));
 }
 
@@ -219,8 +219,8 @@ TEST(DevicePhotos, ABadPhotoFailsItsRowAndLeavesNothing)
     for (const auto& [source, reason] : cases) {
         SCOPED_TRACE(reason);
         ASSERT_FALSE(source.isEmpty());
-        ASSERT_EQ(night.devices.TreatmentFor(source, night.destination), Treatment::Convert);
-        const DeviceFiles::Prepared failed = night.devices.Prepare(source, night.destination);
+        ASSERT_EQ(night.TreatmentOf(source), Treatment::Convert);
+        const FileTreatments::Prepared failed = night.Prepare(source);
         EXPECT_TRUE(failed.path.isEmpty());
         EXPECT_TRUE(failed.failure.contains(reason)) << failed.failure.toStdString();
     }

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <iostream>
+#include <utility>
 
 namespace fixtures {
 
@@ -103,6 +105,61 @@ QByteArray FlacPictureBlock(const QByteArray& jpeg, int side)
     return block;
 }
 
+// The tone as a WAV beside path, encoded into path by program, whose
+// arguments name the WAV as {in} and the song as {out}.
+QString Encoded(const QString& path, const QString& program, QStringList arguments, int sampleRate = 44100, int channels = 2)
+{
+    const QString wav = path + QStringLiteral(".wav");
+    if (Ffmpeg(Tone(kSeconds, sampleRate) + QStringList {"-ac", QString::number(channels), "-c:a", "pcm_s16le"}, wav).isEmpty())
+        return {};
+    QFile::remove(path);
+    arguments.replaceInStrings(QStringLiteral("{in}"), HostPath(wav));
+    arguments.replaceInStrings(QStringLiteral("{out}"), HostPath(path));
+    const QString problem = RunTool(program, arguments);
+    QFile::remove(wav);
+    if (problem.isEmpty())
+        return path;
+    ADD_FAILURE() << path.toStdString() << ": " << problem.toStdString();
+    return {};
+}
+
+// An MP3 of the tone that carries no tag at all.
+QByteArray UntaggedMp3(const QString& path)
+{
+    const QString plain = path + QStringLiteral(".plain.mp3");
+    if (Ffmpeg(Tone(kSeconds) + QStringList {"-ac", "2", "-c:a", "libmp3lame", "-b:a", "192k", "-id3v2_version", "0",
+                                             "-write_id3v1", "0"},
+               plain).isEmpty())
+        return {};
+    const QByteArray bytes = ReadBytes(plain);
+    QFile::remove(plain);
+    return bytes;
+}
+
+QString Written(const QString& path, const QByteArray& bytes)
+{
+    if (!bytes.isEmpty() && WriteBytes(path, bytes))
+        return path;
+    ADD_FAILURE() << path.toStdString() << ": cannot be written";
+    return {};
+}
+
+QByteArray BigEndian(quint32 value, int bytes)
+{
+    QByteArray out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+QByteArray LittleEndian(quint64 value, int bytes)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
 // Whether ffmpeg decodes the whole file without an error.
 bool Decodes(const QString& path)
 {
@@ -111,9 +168,13 @@ bool Decodes(const QString& path)
 
 } // namespace
 
-bool HaveFfmpeg()
+bool HaveAudioTools()
 {
-    return !HostTool(QStringLiteral("ffmpeg")).isEmpty() && !HostTool(QStringLiteral("ffprobe")).isEmpty();
+    for (const char* tool : {"ffmpeg", "ffprobe", "wavpack", "mpcenc", "speexenc"}) {
+        if (HostTool(QString::fromLatin1(tool)).isEmpty())
+            return false;
+    }
+    return true;
 }
 
 QString Flac96k24WithCover(const QString& path, int coverSide)
@@ -194,6 +255,121 @@ QString DamagedFlac(const QString& path)
         return path;
     ADD_FAILURE() << path.toStdString() << ": ffmpeg still decodes it, damaged";
     return {};
+}
+
+QString ByFfmpeg(const QString& path, const QStringList& codec)
+{
+    return Ffmpeg(Tone(kSeconds) + QStringList {"-ac", "2"} + codec + kTags, path);
+}
+
+QString WavPack(const QString& path)
+{
+    return Encoded(path, "wavpack", {"-q", "-y", "-w", "Title=Tïtle Ω", "-w", "Artist=Ärtist 日本", "-w", "Album=Albüm",
+                                     "-w", "Track=3", "-w", "Year=2021", "-w", "Genre=Rock", "{in}", "-o", "{out}"});
+}
+
+QString Musepack(const QString& path)
+{
+    return Encoded(path, "mpcenc", {"--silent", "--overwrite", "--title", "Tïtle Ω", "--artist", "Ärtist 日本", "--album",
+                                    "Albüm", "--track", "3", "--year", "2021", "--genre", "Rock", "{in}", "{out}"});
+}
+
+QString Speex(const QString& path)
+{
+    return Encoded(path, "speexenc", {"--quiet", "--title", "Tïtle Ω", "--author", "Ärtist 日本", "{in}", "{out}"}, 16000, 1);
+}
+
+// The tone through a first-order sigma-delta modulator, both channels
+// alike, in blocks of 4096 bytes a channel, least significant bit first.
+QString Dsf(const QString& path)
+{
+    constexpr quint32 kRate = 2'822'400;
+    constexpr int kBlock = 4096;
+    constexpr int kChannels = 2;
+    const quint64 samples = static_cast<quint64>(kRate * kSeconds);
+    const qsizetype blocks = static_cast<qsizetype>((samples / 8 + kBlock - 1) / kBlock);
+    QByteArray channel(blocks * kBlock, '\x69'); // DSD's silence pattern fills the last block
+    double integral = 0;
+    for (quint64 i = 0; i < samples; ++i) {
+        const double x = 0.5 * std::sin(2 * M_PI * 440 * static_cast<double>(i) / kRate);
+        const bool one = integral >= 0;
+        integral += x - (one ? 1.0 : -1.0);
+        char& byte = channel[static_cast<qsizetype>(i / 8)];
+        if (i % 8 == 0)
+            byte = 0;
+        if (one)
+            byte = static_cast<char>(byte | (1 << (i % 8)));
+    }
+    QByteArray data;
+    for (qsizetype block = 0; block < blocks; ++block) {
+        for (int c = 0; c < kChannels; ++c)
+            data += channel.mid(block * kBlock, kBlock);
+    }
+    QByteArray format = "fmt " + LittleEndian(52, 8) + LittleEndian(1, 4) + LittleEndian(0, 4) + LittleEndian(2, 4)
+                      + LittleEndian(kChannels, 4) + LittleEndian(kRate, 4) + LittleEndian(1, 4) + LittleEndian(samples, 8)
+                      + LittleEndian(kBlock, 4) + LittleEndian(0, 4);
+    const QByteArray dataChunk = "data" + LittleEndian(12 + static_cast<quint64>(data.size()), 8) + data;
+    const quint64 total = 28 + static_cast<quint64>(format.size() + dataChunk.size());
+    return Written(path, "DSD " + LittleEndian(28, 8) + LittleEndian(total, 8) + LittleEndian(0, 8) + format + dataChunk);
+}
+
+QString Mp3Id3v22(const QString& path)
+{
+    // Three-letter frames of UTF-16 text, with their sizes in three bytes.
+    QByteArray frames;
+    for (const auto& [id, text] : {std::pair {"TT2", u"Tïtle Ω"}, {"TP1", u"Ärtist 日本"}, {"TAL", u"Albüm"}, {"TRK", u"3"}}) {
+        const QString value = QString::fromUtf16(text);
+        const QByteArray body = QByteArray("\x01\xFF\xFE", 3)
+                              + QByteArray(reinterpret_cast<const char*>(value.utf16()), value.size() * 2);
+        frames += id + BigEndian(static_cast<quint32>(body.size()), 3) + body;
+    }
+    QByteArray size;
+    for (int shift = 21; shift >= 0; shift -= 7) // synchsafe: seven bits a byte
+        size += static_cast<char>((frames.size() >> shift) & 0x7F);
+    const QByteArray audio = UntaggedMp3(path);
+    return Written(path, audio.isEmpty() ? QByteArray() : QByteArray("ID3\x02\0\0", 6) + size + frames + audio);
+}
+
+QString Mp3ApeOnly(const QString& path)
+{
+    QByteArray items;
+    int count = 0;
+    for (const auto& [key, value] : {std::pair {"Title", "Tïtle Ω"}, {"Artist", "Ärtist 日本"}, {"Album", "Albüm"},
+                                      {"Track", "3"}, {"Year", "2021"}, {"Genre", "Rock"}}) {
+        const QByteArray text = QByteArray(value);
+        items += LittleEndian(static_cast<quint64>(text.size()), 4) + LittleEndian(0, 4) + key + '\0' + text;
+        ++count;
+    }
+    const auto header = [&](quint32 flags) {
+        return "APETAGEX" + LittleEndian(2000, 4) + LittleEndian(static_cast<quint64>(items.size() + 32), 4)
+             + LittleEndian(static_cast<quint64>(count), 4) + LittleEndian(flags, 4) + QByteArray(8, '\0');
+    };
+    const QByteArray audio = UntaggedMp3(path);
+    return Written(path, audio.isEmpty() ? QByteArray() : audio + header(0xA0000000) + items + header(0x80000000));
+}
+
+QString Mp3Id3v24(const QString& path)
+{
+    return ByFfmpeg(path, {"-c:a", "libmp3lame", "-b:a", "192k", "-ar", "44100", "-id3v2_version", "4"});
+}
+
+QString FlacHeaderOnly(const QString& path)
+{
+    if (PlainFlac(path).isEmpty())
+        return {};
+    const QByteArray bytes = ReadBytes(path);
+    const auto byte = [&](qsizetype at) { return static_cast<unsigned char>(bytes[at]); };
+    qsizetype end = 4; // past "fLaC", block by block to the last one's end
+    for (bool last = false; !last && end + 4 <= bytes.size();) {
+        last = byte(end) & 0x80;
+        end += 4 + (byte(end + 1) << 16 | byte(end + 2) << 8 | byte(end + 3));
+    }
+    return Written(path, bytes.left(end));
+}
+
+QString NearlyEmptyM4b(const QString& path)
+{
+    return Ffmpeg(Tone(0.0005) + QStringList {"-c:a", "aac"} + kTags, path);
 }
 
 QString PlainFlac(const QString& path, double seconds)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/DeviceFiles.h"
+#include "device/FileTreatments.h"
 #include "device/DeviceProfile.h"
 #include "support/TempTree.h"
 
@@ -17,16 +17,21 @@ DeviceProfile Profile(const char* name)
     return {};
 }
 
-// A run's devices: the destination folder dst of the tree takes profile.
+// A run's treatments of the files drawn for a device of profile, with its
+// cache in the tree.
 struct Night {
     Night(const TempTree& tree, const DeviceProfile& profile, const QString& ffmpeg = {})
-        : devices({ffmpeg, tree.Path("cache"), ConversionCache::kDefaultCap}), destination(tree.Path("dst"))
+        : treatments({ffmpeg, tree.Path("cache"), ConversionCache::kDefaultCap}), profile(profile)
     {
         QDir().mkpath(tree.Path("lib"));
-        devices.SetProfile(destination, profile);
+        treatments.ReadyFor(profile);
     }
-    DeviceFiles devices;
-    QString destination;
+    Treatment TreatmentOf(const QString& source) { return treatments.FitFor(source, profile).treatment; }
+    FileTreatments::Prepared Prepare(const QString& source) { return treatments.Prepare(source, profile); }
+    QString NameFor(const QString& source, const QString& name) { return treatments.NameFor(source, name, profile); }
+
+    FileTreatments treatments;
+    DeviceProfile profile;
 };
 
 // The temporaries a conversion leaves in the cache: none once it is over.

@@ -19,7 +19,9 @@
         }                                                                                                              \
     } while (false)
 
-#define REQUIRE_FFMPEG() REQUIRE_FIXTURE_TOOLS(fixtures::HaveFfmpeg(), "QUORVEX_REQUIRE_FFMPEG", "no ffmpeg on PATH")
+#define REQUIRE_AUDIO_TOOLS()                                                                                          \
+    REQUIRE_FIXTURE_TOOLS(fixtures::HaveAudioTools(), "QUORVEX_REQUIRE_FFMPEG",                                        \
+                          "no ffmpeg, ffprobe, wavpack, mpcenc or speexenc on PATH")
 #define REQUIRE_PHOTO_TOOLS()                                                                                          \
     REQUIRE_FIXTURE_TOOLS(fixtures::HavePhotoTools(), "QUORVEX_REQUIRE_PHOTO_TOOLS",                                   \
                           "no ImageMagick, exiv2 or heif-info on PATH")

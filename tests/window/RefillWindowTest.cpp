@@ -386,7 +386,7 @@ TEST_F(RefillWindow, TheScheduleDialogRegistersTheWindowsRefill)
 // how many in each destination, and "4." writes what the car plays.
 TEST_F(RefillWindow, TheCarGetsItsSongsConverted)
 {
-    REQUIRE_FFMPEG();
+    REQUIRE_AUDIO_TOOLS();
     const QString sep = NativeSeparator();
     fixture.tree.MakeFolder(QStringLiteral("lib"));
     const QString flac = fixtures::PlainFlac(fixture.tree.Path(QStringLiteral("lib/Sång.flac")));
