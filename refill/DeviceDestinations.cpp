@@ -212,6 +212,14 @@ bool DeviceDestinations::ConvertsSong(const CopyRow& row) const
     return row.converted && treatments_.NeedsFfmpeg(row.source, ProfileOf(row.folder));
 }
 
+bool DeviceDestinations::MakesPhoto(const CopyRow& row) const
+{
+    if (!row.converted)
+        return false;
+    const FileTreatments::Fit fit = treatments_.FitFor(row.source, ProfileOf(row.folder));
+    return fit.photo && fit.treatment != Treatment::Copy;
+}
+
 // With a budget, a photo counts by its guessed size until it is made: one
 // made larger takes the difference from what its destination folder has
 // left beyond the plan, or is left out, and no other file takes its place.
@@ -227,7 +235,7 @@ CopyAhead::Preparation* DeviceDestinations::ReadyForCopy(const QList<CopyRow>& r
     for (int i = 0; i < rows.size(); ++i) {
         const CopyRow& row = rows[i];
         const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(row.source));
-        if (row.converted && !ConvertsSong(row) && facts)
+        if (MakesPhoto(row) && facts)
             guessed_[i] = static_cast<std::int64_t>(treatments_.SizeIn(row.source, facts->size, ProfileOf(row.folder)));
     }
     for (const PlannedSize& size : PlannedSizes(rows)) {

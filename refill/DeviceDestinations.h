@@ -67,8 +67,10 @@ public:
     // What each destination folder gets of the rows, by folder: a converted
     // file counted by the most it can take.
     std::vector<PlannedSize> PlannedSizes(const QList<CopyRow>& rows) const;
-    // True for a row whose song ffmpeg converts; false for a photo made to fit.
+    // True for a row whose song ffmpeg converts or rewrites.
     bool ConvertsSong(const CopyRow& row) const;
+    // True for a row whose photo is made to fit the frame.
+    bool MakesPhoto(const CopyRow& row) const;
 
     // Ready to make the files of rows (the copy list's, by position): with
     // a budget, each photo to make counts by its guessed size, and each

@@ -365,9 +365,8 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
     std::map<QString, int> songs;
     std::map<QString, int> photos;
     for (const CopyRow& row : rows) {
-        const bool song = run.Devices().ConvertsSong(row);
-        songs[row.folder] += song ? 1 : 0;
-        photos[row.folder] += row.converted && !song ? 1 : 0;
+        songs[row.folder] += run.Devices().ConvertsSong(row) ? 1 : 0;
+        photos[row.folder] += run.Devices().MakesPhoto(row) ? 1 : 0;
     }
     QStringList notes;
     for (const RefillProblem& cut : run.Devices().LimitCuts())

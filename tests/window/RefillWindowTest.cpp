@@ -63,15 +63,15 @@ protected:
 
     // "3." with device chosen in Refill Settings: two files drawn from the
     // tree's lib folder into out.
-    void DrawTwoFor(const char* device, const QString& out)
+    void DrawFor(const char* device, const QString& out, int count = 2)
     {
         SetRefill(fixture, [device](RefillChoicesDialog& dialog) {
             dialog.Device->setCurrentIndex(dialog.Device->findText(QString::fromLatin1(device)));
         });
         form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + NativeSeparator());
         form->DestinationList->Append(out);
-        form->Text1->setText(QStringLiteral("2"));
-        fixture.random.values = {0.0f, 0.0f};
+        form->Text1->setText(QString::number(count));
+        fixture.random.values.assign(static_cast<std::size_t>(count), 0.0f);
         form->PushButton12_Click();
     }
 
@@ -391,18 +391,24 @@ TEST_F(RefillWindow, TheCarGetsItsSongsConverted)
     fixture.tree.MakeFolder(QStringLiteral("lib"));
     const QString flac = fixtures::PlainFlac(fixture.tree.Path(QStringLiteral("lib/Sång.flac")));
     const QString mp3 = fixtures::Mp3Fitting(fixture.tree.Path(QStringLiteral("lib/fits.mp3")));
+    const QString empty = fixture.tree.WriteFile(QStringLiteral("lib/empty.mp3"), "");
     const QString out = fixture.tree.MakeFolder(QStringLiteral("out")) + sep;
     qputenv("XDG_CACHE_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("cache"))));
-    DrawTwoFor("car-mp3", out);
-    ASSERT_EQ(form->CopyList->Count(), 2);
+    DrawFor("car-mp3", out, 3);
+    ASSERT_EQ(form->CopyList->Count(), 3);
     QStringList texts = form->CopyList->Rows();
     texts.sort();
-    EXPECT_EQ(texts, QStringList({flac + QStringLiteral(" will be converted to ") + out + QString::fromUtf8("Sång.mp3"),
+    const QString emptyRow = empty + QStringLiteral(" will be converted to ") + out + QStringLiteral("empty.mp3");
+    EXPECT_EQ(texts, QStringList({flac + QStringLiteral(" will be converted to ") + out + QString::fromUtf8("Sång.mp3"), emptyRow,
                                   mp3 + QStringLiteral(" will be copied to ") + out + QStringLiteral("fits.mp3")}));
     EXPECT_EQ(form->Summary->Notes(),
               QStringList {QStringLiteral("Converts 1 of the files to MP3 at 192 kbit/s for %1 (car-mp3).").arg(out.chopped(1))});
     form->PushButton2_Click();
-    EXPECT_EQ(fixture.dialogs.Messages(), QStringList {QStringLiteral("Done.")});
+    // A file named as a song that holds no sound fails its row: the car gets nothing of it.
+    EXPECT_EQ(fixture.dialogs.Messages(),
+              QStringList({QStringLiteral("1 file could not be copied:\r\r") + emptyRow
+                               + QStringLiteral("\rcould not be converted: it is named as a song but holds no sound that a player can read"),
+                           QStringLiteral("Done.")}));
     EXPECT_EQ(FolderEntries(out), QStringList({QString::fromUtf8("Sång.mp3"), QStringLiteral("fits.mp3")}));
     EXPECT_TRUE(FileBytes(out + QString::fromUtf8("Sång.mp3")).startsWith(QByteArray("ID3\x03", 4)));
 
@@ -410,7 +416,7 @@ TEST_F(RefillWindow, TheCarGetsItsSongsConverted)
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(fixture.tree.Path(QStringLiteral("no-programs"))));
     fixture.dialogs.shown.clear();
-    fixture.random.values.insert(fixture.random.values.end(), {0.0f, 0.0f});
+    fixture.random.values.insert(fixture.random.values.end(), {0.0f, 0.0f, 0.0f});
     form->PushButton12_Click();
     qputenv("PATH", path);
     EXPECT_EQ(fixture.dialogs.Messages(), QStringList {FfmpegMissingText()});
@@ -432,7 +438,7 @@ TEST_F(RefillWindow, TheFrameGetsItsPhotosFitted)
     qputenv("XDG_CACHE_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("cache"))));
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(fixture.tree.Path(QStringLiteral("no-programs"))));
-    DrawTwoFor("frame-1024x600", out);
+    DrawFor("frame-1024x600", out);
     QStringList texts = form->CopyList->Rows();
     texts.sort();
     EXPECT_EQ(texts, QStringList({notes + QStringLiteral(" will be copied to ") + out + QStringLiteral("notes.txt"),
