@@ -8,8 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 # A real player opens the playlists a refill writes; ImageMagick, exiv2 and
-# heif-info make and check the photos fitted to frames.
-scripts/install-deps.sh mpv imagemagick exiv2 libheif-examples
+# heif-info make and check the photos fitted to frames; Debian's encoders
+# of WavPack, Musepack and Speex make songs of those kinds.
+scripts/install-deps.sh mpv imagemagick exiv2 libheif-examples wavpack musepack-tools speex
 jobs=$(nproc)
 # The FAT stick test fails here rather than skip where FUSE is missing, the
 # read-back test where no loop device can be mounted, and the playlist's
