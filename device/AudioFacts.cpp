@@ -384,16 +384,6 @@ QString FirstValue(const TagLib::PropertyMap& properties, const char* key)
     return found == properties.end() || found->second.isEmpty() ? QString() : Text(found->second.front());
 }
 
-// The number a value begins with: 3 of "3/12", 2021 of "2021-05-01".
-unsigned LeadingNumber(const QString& value)
-{
-    const QString trimmed = value.trimmed();
-    qsizetype digits = 0;
-    while (digits < trimmed.size() && trimmed[digits] >= u'0' && trimmed[digits] <= u'9')
-        ++digits;
-    return trimmed.first(digits).toUInt();
-}
-
 AudioTags TagsOf(const TagLib::PropertyMap& properties)
 {
     AudioTags tags;
@@ -827,6 +817,15 @@ AudioFacts ReadAudioFacts(const QString& path)
     return FactsByExtension(path, suffix);
 }
 
+
+unsigned LeadingNumber(const QString& value)
+{
+    const QString trimmed = value.trimmed();
+    qsizetype digits = 0;
+    while (digits < trimmed.size() && trimmed[digits] >= u'0' && trimmed[digits] <= u'9')
+        ++digits;
+    return trimmed.first(digits).toUInt();
+}
 
 bool NamedAsSong(const QString& path)
 {

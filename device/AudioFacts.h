@@ -51,6 +51,9 @@ struct AudioFacts {
 // only picks which reader is tried first).
 AudioFacts ReadAudioFacts(const QString& path);
 
+// The number a tag's value begins with: 3 of "3/12", 2021 of "2021-05-01".
+unsigned LeadingNumber(const QString& value);
+
 // Whether a file is named as a song: its extension is that of an audio format.
 bool NamedAsSong(const QString& path);
 // Whether its name or its first bytes say audio: a file no reader here

@@ -19,15 +19,6 @@ QString TagValue(const QJsonObject& tags, const QStringList& keys)
     return {};
 }
 
-unsigned LeadingNumber(const QString& value)
-{
-    const QString trimmed = value.trimmed();
-    qsizetype digits = 0;
-    while (digits < trimmed.size() && trimmed[digits].isDigit())
-        ++digits;
-    return trimmed.first(digits).toUInt();
-}
-
 AudioTags TagsOf(const QJsonObject& tags)
 {
     AudioTags read;

@@ -24,7 +24,7 @@ ffmpeg=$(scripts/windows-ffmpeg.sh)
 # Release: no debug information, which costs MinGW much time and room.
 cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DQUORVEX_WINDOWS_QT="$qt" -DQUORVEX_WINDOWS_LIBS="$libs" \
-    -DQUORVEX_WINDOWS_FFMPEG="$ffmpeg"
+    -DQUORVEX_WINDOWS_FFMPEG="$ffmpeg" -DQUORVEX_WERROR=ON
 cmake --build "$build_dir" -j"$(nproc)"
 mkdir -p "$build_dir/linux"
 g++ -std=c++17 -O2 tests/support/TurnedHeic.cpp -o "$build_dir/linux/turned-heic" $(pkg-config --cflags --libs libheif)
