@@ -6,7 +6,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Volume.h"
 #include "randomlist/CorrelateListviews.h"
-#include "refill/DestinationChecks.h"
 #include "refill/FillBudget.h"
 #include "refill/Refresh.h"
 

@@ -8,8 +8,6 @@
 
 #include <QSet>
 
-#include <map>
-
 RefillRun::RefillRun(RefillSettings settings, RefillReport& report)
     : settings_(std::move(settings)), report_(report), devices_(settings_, plan_.records, *this)
 {
