@@ -110,6 +110,12 @@ TEST_F(DeviceCommandLine, WhatStopsARunBeforeItWritesAnything)
     process.setProcessEnvironment(withoutPath);
     outcome = Run(draw + QStringList {"--device", "car-mp3"});
     EXPECT_EQ(outcome.status, 2) << outcome.err.toStdString();
+    // With no ffprobe to say what it is either, a song no reader here takes
+    // counts as one to convert.
+    const QString dsd = fixtures::Dsf(tree.Path("dsd/song.dsf"));
+    outcome = Run({"-s", FolderOf(dsd), "-d", out, "-n", "1", "--device", "car-mp3"});
+    EXPECT_EQ(outcome.status, 2) << outcome.err.toStdString();
+    EXPECT_TRUE(outcome.err.contains("quorvex: convert: ffmpeg is missing")) << outcome.err.toStdString();
     process.setProcessEnvironment(WithCache(Environment()));
 
     outcome = Run(draw + QStringList {"--device", "no-such-car"});

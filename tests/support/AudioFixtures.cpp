@@ -138,6 +138,7 @@ QByteArray UntaggedMp3(const QString& path)
 
 QString Written(const QString& path, const QByteArray& bytes)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     if (!bytes.isEmpty() && WriteBytes(path, bytes))
         return path;
     ADD_FAILURE() << path.toStdString() << ": cannot be written";

@@ -37,7 +37,9 @@ namespace {
 template <typename Function>
 Function WineFunction(const char* name)
 {
-    return reinterpret_cast<Function>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name));
+    // Through the generic function type, which GCC takes as meant: the
+    // pointer has the type the name is known to have.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
 }
 
 QString WindowsPathOf(const QString& linuxPath)
