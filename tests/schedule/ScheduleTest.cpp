@@ -35,6 +35,7 @@ Schedule Sample()
     return schedule;
 }
 
+#ifndef _WIN32
 // What cron hands to sh: "\%" is "%", and a bare % ends the command.
 QString AfterCron(const QString& command)
 {
@@ -51,6 +52,7 @@ QString AfterCron(const QString& command)
     }
     return out;
 }
+#endif
 
 } // namespace
 
