@@ -46,7 +46,7 @@ protected:
     Outcome Run(const QStringList& arguments, const QString& program = QStringLiteral(QUORVEX_PROGRAM))
     {
         process.start(program, arguments);
-        EXPECT_TRUE(process.waitForFinished(60'000));
+        EXPECT_TRUE(process.waitForFinished(60'000)) << process.errorString().toStdString();
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 LinesOf(process.readAllStandardOutput()), LinesOf(process.readAllStandardError())};
     }
