@@ -204,8 +204,7 @@ ToolRun RunTool(const QString& name, const QString& program, const QStringList& 
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(program, arguments);
     ToolRun run;
-    run.started = process.waitForStarted(30000);
-    const bool started = run.started;
+    const bool started = run.started = process.waitForStarted(30000);
     const qint64 child = started ? process.processId() : 0;
     if (started)
         platform::NoteChildProcess(child);

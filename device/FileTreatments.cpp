@@ -133,8 +133,10 @@ QString FileTreatments::NameFor(const QString& source, const QString& name, cons
 std::uint64_t FileTreatments::SizeIn(const QString& source, std::uint64_t size, const DeviceProfile& profile)
 {
     const Fit fit = FitFor(source, profile);
-    if (fit.treatment == Treatment::Copy || fit.treatment == Treatment::Refuse)
-        return fit.treatment == Treatment::Copy ? size : 0;
+    if (fit.treatment == Treatment::Copy)
+        return size;
+    if (fit.treatment == Treatment::Refuse)
+        return 0;
     // Made on an earlier night, its real size is known.
     if (fit.photo || !Ffmpeg().isEmpty()) {
         const QString key = ConversionCache::KeyOf(source, Recipe(profile, fit));
