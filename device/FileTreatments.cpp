@@ -15,8 +15,10 @@
 namespace {
 
 // Raised whenever the arguments given to ffmpeg change what it writes, so
-// that no file converted the old way is taken from the cache.
-constexpr int kRecipeVersion = 1;
+// that no file converted the old way is taken from the cache. 2: what ffmpeg
+// makes is checked for sound before it is kept, and the entries of earlier
+// nights were not.
+constexpr int kRecipeVersion = 2;
 // The same for what the photo fitting writes.
 constexpr int kPhotoRecipeVersion = 1;
 // JPEGs of at most this many pixels may fit a frame as they are.
