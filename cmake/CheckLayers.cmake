@@ -12,12 +12,14 @@ set(floor_core 1)
 set(floor_folders 2)
 set(floor_randomlist 2)
 set(floor_copyrun 2)
-set(floor_device 2)
-set(floor_refill 3)
-set(floor_schedule 3)
-set(floor_window 4)
-set(floor_commandline 4)
-set(floor_main 5)
+set(floor_tags 2)
+set(floor_device 3)
+set(floor_library 3)
+set(floor_refill 4)
+set(floor_schedule 4)
+set(floor_window 5)
+set(floor_commandline 5)
+set(floor_main 6)
 
 function(floor_of folder out)
     if(DEFINED floor_${folder})
@@ -34,7 +36,9 @@ file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
     ${SOURCE_DIR}/folders/*.cpp ${SOURCE_DIR}/folders/*.h
     ${SOURCE_DIR}/randomlist/*.cpp ${SOURCE_DIR}/randomlist/*.h
     ${SOURCE_DIR}/copyrun/*.cpp ${SOURCE_DIR}/copyrun/*.h
+    ${SOURCE_DIR}/tags/*.cpp ${SOURCE_DIR}/tags/*.h
     ${SOURCE_DIR}/device/*.cpp ${SOURCE_DIR}/device/*.h
+    ${SOURCE_DIR}/library/*.cpp ${SOURCE_DIR}/library/*.h
     ${SOURCE_DIR}/refill/*.cpp ${SOURCE_DIR}/refill/*.h
     ${SOURCE_DIR}/schedule/*.cpp ${SOURCE_DIR}/schedule/*.h
     ${SOURCE_DIR}/window/*.cpp ${SOURCE_DIR}/window/*.h
@@ -69,9 +73,14 @@ foreach(source IN LISTS sources)
         elseif(theirs GREATER own)
             message(SEVERE_WARNING "${source}: \"${included}\" is a layer above")
             math(EXPR faults "${faults} + 1")
-        elseif(theirs EQUAL own AND own EQUAL 4 AND NOT target STREQUAL folder)
+        elseif(theirs EQUAL own AND own EQUAL 5 AND NOT target STREQUAL folder)
             # The window and the command line are two faces: neither uses the other.
             message(SEVERE_WARNING "${source}: \"${included}\" belongs to the other face")
+            math(EXPR faults "${faults} + 1")
+        elseif(theirs EQUAL own AND own EQUAL 3 AND NOT target STREQUAL folder)
+            # The devices and the library index both read files through
+            # tags/; neither knows the other.
+            message(SEVERE_WARNING "${source}: \"${included}\" is a neighbour's, kept apart")
             math(EXPR faults "${faults} + 1")
         endif()
     endforeach()

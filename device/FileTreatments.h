@@ -1,9 +1,9 @@
 #pragma once
 
-#include "device/AudioFacts.h"
+#include "tags/AudioFacts.h"
 #include "device/ConversionCache.h"
 #include "device/DeviceProfile.h"
-#include "device/PhotoFacts.h"
+#include "tags/PhotoFacts.h"
 #include "device/Treatment.h"
 
 #include <QHash>

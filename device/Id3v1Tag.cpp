@@ -5,7 +5,7 @@
 #include <QFile>
 
 #ifdef QUORVEX_HAVE_TAGLIB
-#include "device/TagLibName.h"
+#include "tags/TagLibName.h"
 
 #include <taglib/id3v1tag.h>
 #include <taglib/mpegfile.h>

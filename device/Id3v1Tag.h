@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/AudioFacts.h"
+#include "tags/AudioFacts.h"
 
 #include <QString>
 

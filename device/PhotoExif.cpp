@@ -1,6 +1,6 @@
 #include "device/PhotoExif.h"
 
-#include "device/PhotoFacts.h"
+#include "tags/PhotoFacts.h"
 
 #ifdef QUORVEX_HAVE_LIBEXIF
 #include <libexif/exif-data.h>

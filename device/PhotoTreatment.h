@@ -2,7 +2,7 @@
 
 #include "device/DeviceProfile.h"
 #include "device/Treatment.h"
-#include "device/PhotoFacts.h"
+#include "tags/PhotoFacts.h"
 
 #include <QSize>
 #include <QString>

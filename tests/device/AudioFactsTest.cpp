@@ -1,4 +1,4 @@
-#include "device/AudioFacts.h"
+#include "tags/AudioFacts.h"
 #include "device/Ffmpeg.h"
 #include "device/Ffprobe.h"
 #include "device/Id3v1Tag.h"

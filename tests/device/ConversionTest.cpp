@@ -1,4 +1,4 @@
-#include "device/AudioFacts.h"
+#include "tags/AudioFacts.h"
 #include "device/FileTreatments.h"
 #include "device/SongTreatment.h"
 #include "device/ProfileLookup.h"

@@ -1,7 +1,7 @@
-#include "device/AudioFacts.h"
+#include "tags/AudioFacts.h"
 
-#include "device/ByteReader.h"
-#include "device/PhotoFacts.h"
+#include "tags/ByteReader.h"
+#include "tags/PhotoFacts.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <QHash>
 
 #ifdef QUORVEX_HAVE_TAGLIB
-#include "device/TagLibName.h"
+#include "tags/TagLibName.h"
 
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>

@@ -30,6 +30,9 @@ struct PhotoFacts {
 // file that is no photo: one named .jpg, .png, .heic, ... has a problem.
 PhotoFacts ReadPhotoFacts(const QString& path);
 
+// Whether a file is named as a photo: its extension is that of a picture format.
+bool NamedAsPhoto(const QString& path);
+
 // The same of a picture in memory (a song's cover).
 PhotoFacts PhotoFactsOf(QByteArrayView bytes);
 

@@ -1,6 +1,6 @@
-#include "device/PhotoFacts.h"
+#include "tags/PhotoFacts.h"
 
-#include "device/ByteReader.h"
+#include "tags/ByteReader.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -215,11 +215,16 @@ PhotoFacts PhotoFactsOf(QByteArrayView bytes)
     return facts;
 }
 
+bool NamedAsPhoto(const QString& path)
+{
+    return PhotoSuffixes().contains(QFileInfo(path).suffix().toLower());
+}
+
 PhotoFacts ReadPhotoFacts(const QString& path)
 {
     PhotoFacts facts;
     QFile file(path);
-    const bool named = PhotoSuffixes().contains(QFileInfo(path).suffix().toLower());
+    const bool named = NamedAsPhoto(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (named)
             facts.problem = QStringLiteral("it cannot be read: %1").arg(file.errorString());
