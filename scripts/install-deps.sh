@@ -7,6 +7,8 @@ set -euo pipefail
 # ffmpeg converts songs for devices that do not play them; TagLib
 # (libtag1-dev) reads what a song is; libexif writes a fitted photo's EXIF
 # and libheif decodes phones' HEIC photos.
+# SQLite keeps the library index (ratings, lengths) between runs.
+# python3-mutagen and exiv2 write the ratings the tests read back.
 # fonts-liberation2: the window is laid out for Arial; Liberation Sans has
 # its widths, so every caption fits (Debian has no Arial). The tests'
 # offscreen platform uses the same fonts.
@@ -27,6 +29,9 @@ packages=(
     ffmpeg
     libexif-dev
     libheif-dev
+    libsqlite3-dev
+    python3-mutagen
+    exiv2
 )
 [ $# -gt 0 ] && packages=("$@")
 

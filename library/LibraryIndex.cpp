@@ -1,0 +1,1 @@
+#include "library/LibraryIndex.h"
