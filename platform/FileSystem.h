@@ -245,6 +245,7 @@ struct FileFacts {
     std::uint64_t size = 0;
     std::int64_t modifiedSeconds = 0; // since 1970
     std::uint64_t number = 0;         // within its file system: the inode, or Windows' file index
+    std::uint32_t modifiedNanoseconds = 0; // within its second, where the file system keeps them
 };
 
 // The facts of the regular file a path leads to; empty for anything else.

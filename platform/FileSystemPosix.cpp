@@ -774,7 +774,7 @@ std::optional<FileFacts> FactsOfStatus(const struct stat& status)
     if (!S_ISREG(status.st_mode))
         return std::nullopt;
     return FileFacts {static_cast<std::uint64_t>(status.st_size), static_cast<std::int64_t>(status.st_mtim.tv_sec),
-                      static_cast<std::uint64_t>(status.st_ino)};
+                      static_cast<std::uint64_t>(status.st_ino), static_cast<std::uint32_t>(status.st_mtim.tv_nsec)};
 }
 
 } // namespace

@@ -428,7 +428,8 @@ std::optional<FileFacts> FileFactsOfHandle(HANDLE file, DWORD notAFile = FILE_AT
     const std::uint64_t ticks = (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
     return FileFacts {(std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
-                      static_cast<std::int64_t>(ticks / 10000000) - kSecondsFrom1601To1970, IdIn(data).index};
+                      static_cast<std::int64_t>(ticks / 10000000) - kSecondsFrom1601To1970, IdIn(data).index,
+                      static_cast<std::uint32_t>(ticks % 10000000) * 100};
 }
 
 std::optional<FileFacts> FactsOpening(const std::filesystem::path& path, DWORD flags)
