@@ -78,6 +78,11 @@ const Help kHelp[] = {
     {"frame", "Fit photos to a screen of WxH pixels (such as 1024x600), whatever the device's profile says."},
     {"ffmpeg", "Convert with the ffmpeg at PATH (default: beside the program, then on PATH)."},
     {"cache-size", "Keep at most SIZE of converted songs and fitted photos for the nights to come (default: 4G)."},
+    {"prefer-rated", "Draw higher-rated files more often, as their tags rate them: each half star more weighs "
+                     "about 1.27 times as much, so five stars come about 6.9 times as often as one."},
+    {"min-rating", "Draw only files rated STARS or more (0.5 to 5, in halves)."},
+    {"unrated-as", "With --prefer-rated or --min-rating, count unrated files as rated STARS (default: 3)."},
+    {"index-only", "Bring the library index of the sources' ratings and lengths up to date, and draw nothing."},
     {"list-devices", "Print every device profile: its name, where it comes from, and what it does."},
     {"verify", "Once flushed, read every copy back from its device, not from the cache, and compare it with its "
                "source; a copy that differs fails its row and is removed."},
@@ -262,6 +267,13 @@ void TakeValue(const RefillOption& option, const QString& value, RefillSettings&
             return;
         }
         throw UsageError(QStringLiteral("--%1: \"%2\" is no size; for example 700M or 14.5G").arg(name, value));
+    case Fills::Stars:
+        if (const std::optional<std::uint64_t> halves = ParseStars(value)) {
+            Fill(option, settings, value, halves);
+            return;
+        }
+        throw UsageError(QStringLiteral("--%1: \"%2\" is no rating; give stars from 0.5 to 5 in halves, such as 4 or 3.5")
+                             .arg(name, value));
     case Fills::Name:
         if (option.name == &RefillSettings::playlist)
             Fill(option, settings, PlaylistName(value));

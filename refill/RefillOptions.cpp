@@ -74,6 +74,10 @@ const std::vector<RefillOption>& RefillOptions()
         Name("frame", "WxH", &RefillSettings::frame),
         Name("ffmpeg", "PATH", &RefillSettings::ffmpeg),
         Number("cache-size", nullptr, "SIZE", Fills::Size, &RefillSettings::cacheSize),
+        Switch("prefer-rated", &RefillSettings::preferRated),
+        Number("min-rating", nullptr, "STARS", Fills::Stars, &RefillSettings::minRating),
+        Number("unrated-as", nullptr, "STARS", Fills::Stars, &RefillSettings::unratedAs),
+        Switch("index-only", &RefillSettings::indexOnly),
         Switch("verify", &RefillSettings::verify),
         Switch("wait", &RefillSettings::wait),
         Switch("dry-run", &RefillSettings::dryRun),
@@ -115,7 +119,8 @@ void Fill(const RefillOption& option, RefillSettings& settings, const QString& v
     case Fills::Folder: (settings.*option.folders).push_back({option.folderKind, value}); break;
     case Fills::Filter: settings.filters.push_back({option.keepsMatching, value}); break;
     case Fills::Count:
-    case Fills::Size: settings.*option.number = number; break;
+    case Fills::Size:
+    case Fills::Stars: settings.*option.number = number; break;
     case Fills::Name: settings.*option.name = value; break;
     }
 }
@@ -147,6 +152,10 @@ std::optional<QString> ValueOf(const RefillOption& option, const RefillSettings&
     case Fills::Size: {
         const std::optional<std::uint64_t>& number = settings.*option.number;
         return number ? std::optional(QString::number(*number)) : std::nullopt;
+    }
+    case Fills::Stars: {
+        const std::optional<std::uint64_t>& halves = settings.*option.number;
+        return halves ? std::optional(StarsText(*halves)) : std::nullopt;
     }
     case Fills::Name: {
         const QString& name = settings.*option.name;

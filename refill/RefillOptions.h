@@ -21,6 +21,7 @@ struct RefillOption {
         Count,  // number, a whole number
         Size,   // number, a size such as 700M
         Name,   // name
+        Stars,  // number, stars in halves, as half stars
     };
     const char* longName;
     const char* shortName; // nullptr where it has none

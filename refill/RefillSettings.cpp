@@ -19,6 +19,23 @@ std::optional<std::uint64_t> ParseSize(const QString& text)
     return static_cast<std::uint64_t>(bytes);
 }
 
+std::optional<std::uint64_t> ParseStars(const QString& text)
+{
+    static const QRegularExpression stars(QStringLiteral("^\\s*(\\d)(?:\\.(0|5))?\\s*$"));
+    const QRegularExpressionMatch match = stars.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const std::uint64_t halves = match.captured(1).toULongLong() * 2 + (match.captured(2) == u"5" ? 1 : 0);
+    if (halves < 1 || halves > 10)
+        return std::nullopt;
+    return halves;
+}
+
+QString StarsText(std::uint64_t halfStars)
+{
+    return QString::number(halfStars / 2) + (halfStars % 2 ? QStringLiteral(".5") : QString());
+}
+
 SettingsClash ClashOf(const RefillSettings& settings)
 {
     if (settings.wholeFolders && (settings.repeats || settings.balance))

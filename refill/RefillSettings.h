@@ -58,6 +58,10 @@ struct RefillSettings {
     QString frame;             // WIDTHxHEIGHT: the screen photos are fitted to, whatever the profile says; empty: the profile's
     QString ffmpeg;            // the ffmpeg to convert with; empty: looked for
     std::optional<std::uint64_t> cacheSize; // the cap of the converted files kept; none: the default
+    bool preferRated = false;  // higher-rated files drawn more often, as the library index knows them
+    std::optional<std::uint64_t> minRating; // in half stars: files rated below are left out
+    std::optional<std::uint64_t> unratedAs; // in half stars: where unrated files stand; none: 3 stars
+    bool indexOnly = false;    // brings the library index up to date for the sources and draws nothing
     // A list file named "-" holds what the face read from its standard
     // input, or could not read (why, as the system says).
     QByteArray standardInput;
@@ -82,6 +86,15 @@ bool KeepsNames(const RefillSettings& settings);
 
 // A size such as 700M or 14.5G (powers of 1024); empty when it is none.
 std::optional<std::uint64_t> ParseSize(const QString& text);
+
+// Stars in halves, such as 4 or 3.5, from 0.5 to 5, as a number of half
+// stars (1 to 10); empty when it is none.
+std::optional<std::uint64_t> ParseStars(const QString& text);
+// Half stars as the user types them: 4, 3.5.
+QString StarsText(std::uint64_t halfStars);
+
+// Where unrated files stand when the settings do not say.
+inline constexpr std::uint64_t kUnratedAsDefault = 6;
 
 // Whether a playlist's name is one the refill writes: a plain name in the
 // destination's top folder, not hidden, ending in .m3u8 or .m3u, which
