@@ -16,9 +16,9 @@ install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
 install(FILES $<TARGET_FILE:Qt6::QICOPlugin> DESTINATION imageformats)
 # Photos are read and written as JPEGs for frames.
 install(FILES $<TARGET_FILE:Qt6::QJpegPlugin> DESTINATION imageformats)
-# TagLib, libexif, libde265 and libheif (LGPL) beside the program, with
-# their licences and Debian's source of each, which the LGPL asks to be
-# offered with them.
+# TagLib, libexif, libde265 and libheif (LGPL) and SQLite (public domain)
+# beside the program, with their licences and Debian's source of each,
+# which the LGPL asks to be offered with them.
 # ffmpeg.exe (LGPL, with LAME) beside them, where the program looks first.
 foreach(prefix ${QUORVEX_WINDOWS_LIBS} ${QUORVEX_WINDOWS_FFMPEG})
     install(DIRECTORY ${prefix}/bin/ DESTINATION . FILES_MATCHING PATTERN "*.dll" PATTERN "*.exe")

@@ -23,8 +23,8 @@ rm -rf "$copies_unix"
 
 wine "$installer" /S </dev/null
 for file in Quorvex.exe quorvex.com Qt6Core.dll Qt6Widgets.dll platforms/qwindows.dll imageformats/qjpeg.dll libstdc++-6.dll \
-    libtag.dll libexif-12.dll libheif.dll libde265.dll ffmpeg.exe ffprobe.exe licenses/libheif-COPYING.txt \
-    licenses/ffmpeg-COPYING.LGPLv2.1 source/versions.txt x/o.cjs HAND-M.CUR \
+    libtag.dll libexif-12.dll libheif.dll libde265.dll libsqlite3.dll ffmpeg.exe ffprobe.exe licenses/libheif-COPYING.txt \
+    licenses/sqlite3-LICENSE.txt licenses/ffmpeg-COPYING.LGPLv2.1 source/versions.txt x/o.cjs HAND-M.CUR \
     Uninstall.exe; do
     [ -f "$installed/$file" ] || fail "$file was not installed"
 done
