@@ -168,7 +168,15 @@ bool PrintDryRun(const Options& options, const RefillRun& refill, const QList<Co
     }
     if (options.refill.verify)
         heading += "# verify: every copy is read back from its device once flushed\n";
-    if (PrintOut(heading + PlanText(rows)))
+    QByteArray lines;
+    if (const RatedDraw* rated = refill.Rated(); rated && options.verbose) {
+        // Each row with its stars, ahead of it.
+        for (const CopyRow& row : rows)
+            lines += StarsShown(rated->ratingOf.value(row.source)).toUtf8() + '\t' + PlanLine(row) + '\n';
+    } else {
+        lines = PlanText(rows);
+    }
+    if (PrintOut(heading + lines))
         return true;
     PrintMessage(QStringLiteral("standard output: the rows could not be written"));
     return false;
@@ -252,6 +260,13 @@ int Run(const Options& options, RunCounts& counts)
             settings.device = planDevice;
     }
     RefillRun refill(settings, said);
+    if (settings.indexOnly) {
+        std::uint64_t read = 0;
+        report.Step(110, [&] { read = refill.IndexOnly(); });
+        if (options.verbose)
+            PrintMessage(QStringLiteral("index: %1 files read").arg(read));
+        return dialogs.Failures() + refill.Failures() > 0 ? kFailedStatus : 0;
+    }
     std::uint32_t seed = 0;
     if (options.plan.isEmpty())
         report.Step(102, [&] { plan = DrawPlan(options, refill, seed); });
@@ -270,6 +285,8 @@ int Run(const Options& options, RunCounts& counts)
     }
     if ((options.refill.maxBytes || options.refill.fill) && !options.quiet)
         report.Step(106, [&] { PrintPlanSize(refill, copyList.CopyRows()); });
+    if (refill.Rated() && options.verbose)
+        PrintMessage(RatedDrawText(*refill.Rated()));
     const std::optional<std::uint32_t> planSeed = options.plan.isEmpty() ? std::optional(seed) : std::nullopt;
     if (!options.savePlan.isEmpty()
         && !SavePlan(AbsolutePath(options.savePlan), copyList.CopyRows(), planSeed, settings.device))

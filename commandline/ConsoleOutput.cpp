@@ -210,7 +210,14 @@ QString ProblemText(const RefillProblem& problem, bool wholeFolders)
     case Kind::NothingFitsInSize: return QStringLiteral("no file fits in %1 bytes").arg(problem.count);
     case Kind::NothingFitsInFreeSpace: return QStringLiteral("no file fits in the destinations' free space");
     case Kind::FewerToDrawFrom:
-        return QStringLiteral("only %1 %2 to draw from: %1 drawn").arg(problem.count).arg(wholeFolders ? "folders" : "files");
+        return QStringLiteral("only %1 %2%3 to draw from: %1 drawn")
+            .arg(problem.count)
+            .arg(wholeFolders ? "folders" : "files", problem.description.isEmpty() ? QString() : u' ' + problem.description);
+    case Kind::IndexSetAside:
+        return QStringLiteral("index: %1: the library index was damaged; set aside, and made anew").arg(path);
+    case Kind::IndexNotSaved:
+        return QStringLiteral("index: %1: the library index could not be saved (%2); drawn from the tags read")
+            .arg(path, problem.description);
     case Kind::RecordRefused:
         return QStringLiteral("refresh: %1: the record is refused (%2); nothing is removed there")
             .arg(path, RefusalText(problem.refusal));

@@ -366,6 +366,10 @@ void CheckCombinations(const Options& options)
                                             "--whole-folders and --numbered cannot change it"));
     } else if (const SettingsClash clash = ClashOf(refill); clash != SettingsClash::None) {
         throw UsageError(ClashText(clash));
+    } else if (refill.indexOnly) {
+        if (refill.sources.empty())
+            throw UsageError(QStringLiteral("--index-only indexes the sources: give at least one (-s, --source-tree, "
+                                            "--source-list)"));
     } else if (refill.sources.empty() || refill.destinations.empty()) {
         throw UsageError(QStringLiteral("give at least one source (-s, --source-tree, --source-list) and one "
                                         "destination (-d, --dest-tree, --dest-list), or a saved plan (--plan)"));

@@ -1,1 +1,404 @@
 #include "library/LibraryIndex.h"
+
+#include "core/Parallel.h"
+#include "core/PathHelpers.h"
+#include "core/StateFolder.h"
+#include "core/SystemNames.h"
+#include "tags/AudioFacts.h"
+#include "tags/PhotoFacts.h"
+#include "tags/Rating.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <limits>
+#include <numeric>
+#include <optional>
+
+namespace {
+
+// A file of a folder as the listing found it: its identity, and what the
+// index holds of it or must read.
+struct FoundFile {
+    platform::NativeString name;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::uint64_t number = 0;
+    IndexedFacts facts;
+    QString codec;
+    bool known = false; // as the index holds it: not read again
+};
+
+struct FolderScan {
+    QString row;
+    QString folder; // with its closing separator
+    bool listed = false;
+    bool gone = false; // the folder is not there: what the index held of it is dropped
+    std::vector<FoundFile> files;
+    std::vector<platform::NativeString> dropped;
+};
+
+std::int64_t ModifiedNs(const platform::FileFacts& facts)
+{
+    return facts.modifiedSeconds * 1'000'000'000 + facts.modifiedNanoseconds;
+}
+
+// The folder's plain files, as a draw lists them, with their identity.
+void ListFolder(FolderScan& scan)
+{
+    if (!scan.row.endsWith(NativeSeparator()) && platform::IsRegularFile(ToFsPath(scan.row)))
+        return; // a file of its own: no folder to keep
+    platform::FolderReader reader(ToFsPath(scan.folder));
+    if (reader.OpenError()) {
+        scan.gone = platform::IsNotFound(reader.OpenError());
+        return;
+    }
+    platform::FolderEntry entry;
+    while (reader.Next(entry)) {
+        if (entry.kind != platform::EntryKind::File || entry.hidden || entry.system || IsSystemFileName(entry.name))
+            continue;
+        const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(scan.folder) / entry.name);
+        if (!facts)
+            continue; // gone since it was listed
+        scan.files.push_back({std::move(entry.name), facts->size, ModifiedNs(*facts), facts->number, {}, {}, false});
+    }
+    if (reader.ReadError())
+        return; // a listing cut short must not drop what it did not see
+    scan.listed = true;
+    std::sort(scan.files.begin(), scan.files.end(), [](const FoundFile& a, const FoundFile& b) { return a.name < b.name; });
+}
+
+QByteArray NameBytes(const platform::NativeString& name)
+{
+    return QByteArray(reinterpret_cast<const char*>(name.data()), static_cast<qsizetype>(name.size() * sizeof(name[0])));
+}
+
+platform::NativeString NameOfBytes(const void* bytes, int size)
+{
+    using Char = platform::NativeString::value_type;
+    return platform::NativeString(static_cast<const Char*>(bytes), static_cast<std::size_t>(size) / sizeof(Char));
+}
+
+// A prepared statement, finalized when it goes.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { ok_ = sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr) == SQLITE_OK; }
+    ~Statement() { sqlite3_finalize(statement_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool Ok() const { return ok_; }
+    sqlite3_stmt* operator*() const { return statement_; }
+    void Text(int column, const QByteArray& text)
+    {
+        sqlite3_bind_text(statement_, column, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    }
+    void Blob(int column, const QByteArray& blob)
+    {
+        sqlite3_bind_blob(statement_, column, blob.constData(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
+    }
+    void Number(int column, std::int64_t number) { sqlite3_bind_int64(statement_, column, number); }
+    // The next row; false at the end or on a failure, which Done tells apart.
+    bool Step()
+    {
+        last_ = sqlite3_step(statement_);
+        return last_ == SQLITE_ROW;
+    }
+    bool Done() const { return last_ == SQLITE_DONE; }
+    void Reset()
+    {
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
+
+private:
+    sqlite3_stmt* statement_ = nullptr;
+    bool ok_ = false;
+    int last_ = SQLITE_OK;
+};
+
+bool Execute(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+// The one text a pragma answers; empty where it failed.
+QString PragmaAnswer(sqlite3* db, const char* sql)
+{
+    Statement pragma(db, sql);
+    if (!pragma.Ok() || !pragma.Step())
+        return {};
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(*pragma, 0)));
+}
+
+// Each step takes the schema one version up, from 0 (a new file).
+const char* const kMigrations[] = {
+    "CREATE TABLE files ("
+    "  folder TEXT NOT NULL,"       // with its closing separator
+    "  name BLOB NOT NULL,"         // as the file system gives it
+    "  size INTEGER NOT NULL,"
+    "  modified_ns INTEGER NOT NULL,"
+    "  file_number INTEGER NOT NULL,"
+    "  kind INTEGER NOT NULL,"      // 0 other, 1 song, 2 photo
+    "  length_ms INTEGER NOT NULL," // 0 where it has none
+    "  rating INTEGER NOT NULL,"    // half stars, 1 to 10; 0 unrated
+    "  codec TEXT NOT NULL,"
+    "  PRIMARY KEY (folder, name)) WITHOUT ROWID;",
+};
+static_assert(std::size(kMigrations) == LibraryIndex::kSchemaVersion);
+
+const char kColumns[] = "folder, name, size, modified_ns, file_number, kind, length_ms, rating, codec";
+
+} // namespace
+
+IndexedFacts ReadIndexedFacts(const QString& path, QString* codec)
+{
+    IndexedFacts facts;
+    if (NamedAsPhoto(path)) {
+        facts.kind = FileKind::Photo;
+        facts.rating = ReadPhotoRating(path);
+        return facts;
+    }
+    if (!NamedAsSong(path))
+        return facts;
+    const AudioFacts audio = ReadAudioFacts(path);
+    facts.kind = FileKind::Song;
+    facts.rating = audio.rating;
+    facts.lengthMs = static_cast<std::uint32_t>(std::clamp<std::int64_t>(audio.lengthMs, 0, std::numeric_limits<std::uint32_t>::max()));
+    if (codec)
+        *codec = audio.codec;
+    return facts;
+}
+
+LibraryIndex::LibraryIndex(const QString& folder) : path_(FileIn(folder)) { Open(); }
+
+LibraryIndex::~LibraryIndex() { sqlite3_close(db_); }
+
+QString LibraryIndex::FileIn(const QString& folder) { return QDir(folder).filePath(QStringLiteral("library.sqlite")); }
+
+void LibraryIndex::NotSaved(const QString& why)
+{
+    if (outcome_.notSaved.isEmpty())
+        outcome_.notSaved = why;
+    sqlite3_close(db_);
+    db_ = nullptr;
+}
+
+void LibraryIndex::Open()
+{
+    if (const std::error_code error = MakeStateFolder(); error && !QDir(QFileInfo(path_).path()).exists())
+        return NotSaved(QString::fromStdString(error.message()));
+    if (OpenAndCheck())
+        return;
+    if (!outcome_.notSaved.isEmpty())
+        return;
+    SetAside();
+    if (!OpenAndCheck() && outcome_.notSaved.isEmpty())
+        NotSaved(QStringLiteral("it is damaged, and could not be made anew"));
+}
+
+// Opens the file and takes its schema up to date: false when it is damaged
+// (no database, a schema of no version this program knows, a failed
+// check), or cannot be opened at all (then notSaved says why).
+bool LibraryIndex::OpenAndCheck()
+{
+#ifdef Q_OS_WIN
+    const QByteArray path = path_.toUtf8(); // SQLite takes UTF-8 names on Windows
+#else
+    const QByteArray path = QFile::encodeName(path_);
+#endif
+    if (sqlite3_open_v2(path.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
+        return false;
+    }
+    sqlite3_busy_timeout(db_, 30'000); // another run writing: wait for it
+    const QString mode = PragmaAnswer(db_, "PRAGMA journal_mode=WAL");
+    if (mode.isEmpty()) {
+        const int code = sqlite3_errcode(db_);
+        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+            return false;
+        NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
+        return false;
+    }
+    if (PragmaAnswer(db_, "PRAGMA quick_check") != u"ok")
+        return false;
+    const int version = PragmaAnswer(db_, "PRAGMA user_version").toInt();
+    const bool knownSchema = version == 0 ? PragmaAnswer(db_, "SELECT count(*) FROM sqlite_schema") == u"0"
+                                          : version <= kSchemaVersion;
+    if (!knownSchema)
+        return false;
+    if (version == kSchemaVersion) {
+        Statement columns(db_, (QByteArray("SELECT ") + kColumns + " FROM files LIMIT 0").constData());
+        return columns.Ok();
+    }
+    if (!Execute(db_, "BEGIN IMMEDIATE")) {
+        NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
+        return false;
+    }
+    for (int step = version; step < kSchemaVersion; ++step) {
+        if (!Execute(db_, kMigrations[step])) {
+            Execute(db_, "ROLLBACK");
+            NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
+            return false;
+        }
+    }
+    const QByteArray setVersion = "PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
+    if (!Execute(db_, setVersion.constData()) || !Execute(db_, "COMMIT")) {
+        Execute(db_, "ROLLBACK");
+        NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
+        return false;
+    }
+    return true;
+}
+
+// Moves a damaged index out of the way, as library.sqlite.damaged (an
+// older one of that name goes), with its write-ahead log.
+void LibraryIndex::SetAside()
+{
+    sqlite3_close(db_);
+    db_ = nullptr;
+    const QString damaged = path_ + QStringLiteral(".damaged");
+    QFile::remove(damaged);
+    if (QFile::rename(path_, damaged))
+        outcome_.setAside = damaged;
+    else
+        QFile::remove(path_);
+    QFile::remove(path_ + QStringLiteral("-wal"));
+    QFile::remove(path_ + QStringLiteral("-shm"));
+}
+
+QHash<QString, IndexedFolder> LibraryIndex::Update(const QStringList& rows)
+{
+    std::vector<FolderScan> scans(static_cast<std::size_t>(rows.size()));
+    for (std::size_t i = 0; i < scans.size(); ++i) {
+        scans[i].row = rows[static_cast<qsizetype>(i)];
+        scans[i].folder = WithClosingSeparator(scans[i].row);
+    }
+    ForEachInParallel(scans.size(), [&](std::size_t i) {
+        if (!scans[i].row.trimmed().isEmpty())
+            ListFolder(scans[i]);
+    });
+
+    // What the index holds of each folder: a file of the same identity keeps it.
+    if (db_) {
+        Statement select(db_, "SELECT name, size, modified_ns, file_number, kind, length_ms, rating FROM files WHERE folder = ?1");
+        for (FolderScan& scan : scans) {
+            if (!scan.listed && !scan.gone)
+                continue;
+            select.Reset();
+            select.Text(1, scan.folder.toUtf8());
+            while (select.Step()) {
+                platform::NativeString name = NameOfBytes(sqlite3_column_blob(*select, 0), sqlite3_column_bytes(*select, 0));
+                const auto found = std::lower_bound(scan.files.begin(), scan.files.end(), name,
+                                                    [](const FoundFile& file, const platform::NativeString& n) { return file.name < n; });
+                if (found == scan.files.end() || found->name != name) {
+                    scan.dropped.push_back(std::move(name));
+                    continue;
+                }
+                if (static_cast<std::uint64_t>(sqlite3_column_int64(*select, 1)) != found->size
+                    || sqlite3_column_int64(*select, 2) != found->modifiedNs
+                    || static_cast<std::uint64_t>(sqlite3_column_int64(*select, 3)) != found->number)
+                    continue;
+                found->known = true;
+                found->facts.kind = static_cast<FileKind>(sqlite3_column_int(*select, 4));
+                found->facts.lengthMs = static_cast<std::uint32_t>(sqlite3_column_int64(*select, 5));
+                found->facts.rating = static_cast<std::uint8_t>(sqlite3_column_int(*select, 6));
+            }
+            if (!select.Done())
+                NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
+            if (!db_)
+                break;
+        }
+    }
+
+    // The files new or changed: their tags read on every core.
+    std::vector<FoundFile*> toRead;
+    std::vector<QString> readPaths;
+    for (FolderScan& scan : scans) {
+        for (FoundFile& file : scan.files) {
+            if (!file.known) {
+                toRead.push_back(&file);
+                readPaths.push_back(scan.folder + FromFsName(file.name));
+            }
+        }
+    }
+    ForEachInParallel(toRead.size(), [&](std::size_t i) { toRead[i]->facts = ReadIndexedFacts(readPaths[i], &toRead[i]->codec); });
+    outcome_.read = toRead.size();
+    for (const FolderScan& scan : scans)
+        outcome_.dropped += scan.dropped.size();
+
+    if (db_ && (!toRead.empty() || outcome_.dropped > 0)) {
+        const bool saved = [&] {
+            if (!Execute(db_, "BEGIN IMMEDIATE"))
+                return false;
+            Statement insert(db_, (QByteArray("INSERT OR REPLACE INTO files (") + kColumns
+                                   + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)").constData());
+            Statement remove(db_, "DELETE FROM files WHERE folder = ?1 AND name = ?2");
+            if (!insert.Ok() || !remove.Ok())
+                return false;
+            for (const FolderScan& scan : scans) {
+                const QByteArray folder = scan.folder.toUtf8();
+                for (const FoundFile& file : scan.files) {
+                    if (file.known)
+                        continue;
+                    insert.Reset();
+                    insert.Text(1, folder);
+                    insert.Blob(2, NameBytes(file.name));
+                    insert.Number(3, static_cast<std::int64_t>(file.size));
+                    insert.Number(4, file.modifiedNs);
+                    insert.Number(5, static_cast<std::int64_t>(file.number));
+                    insert.Number(6, static_cast<int>(file.facts.kind));
+                    insert.Number(7, file.facts.lengthMs);
+                    insert.Number(8, file.facts.rating);
+                    insert.Text(9, file.codec.toUtf8());
+                    insert.Step();
+                    if (!insert.Done())
+                        return false;
+                }
+                for (const platform::NativeString& name : scan.dropped) {
+                    remove.Reset();
+                    remove.Text(1, folder);
+                    remove.Blob(2, NameBytes(name));
+                    remove.Step();
+                    if (!remove.Done())
+                        return false;
+                }
+            }
+            return Execute(db_, "COMMIT");
+        }();
+        if (!saved) {
+            const QString why = QString::fromUtf8(sqlite3_errmsg(db_));
+            Execute(db_, "ROLLBACK");
+            NotSaved(why);
+        }
+    }
+
+    QHash<QString, IndexedFolder> folders;
+    for (FolderScan& scan : scans) {
+        if (!scan.listed || folders.contains(scan.row))
+            continue;
+        IndexedFolder& folder = folders[scan.row];
+        folder.names.reserve(scan.files.size());
+        folder.facts.reserve(scan.files.size());
+        for (FoundFile& file : scan.files) {
+            folder.names.push_back(std::move(file.name));
+            folder.facts.push_back(file.facts);
+        }
+        scan.files = {};
+    }
+    return folders;
+}
+
+IndexedFacts LibraryIndex::Lookup(const QString& path)
+{
+    if (db_) {
+        Statement select(db_, "SELECT kind, length_ms, rating FROM files WHERE folder = ?1 AND name = ?2");
+        select.Text(1, FolderOf(path).toUtf8());
+        select.Blob(2, NameBytes(ToFsPath(FileNameOf(path)).native()));
+        if (select.Ok() && select.Step())
+            return {static_cast<FileKind>(sqlite3_column_int(*select, 0)),
+                    static_cast<std::uint8_t>(sqlite3_column_int(*select, 2)),
+                    static_cast<std::uint32_t>(sqlite3_column_int64(*select, 1))};
+    }
+    return ReadIndexedFacts(path);
+}

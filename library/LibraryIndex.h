@@ -1,1 +1,82 @@
 #pragma once
+
+#include "platform/FileSystem.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+struct sqlite3;
+
+// What the library index knows of a file of the sources, read from its tags.
+enum class FileKind : std::uint8_t { Other = 0, Song = 1, Photo = 2 };
+
+struct IndexedFacts {
+    FileKind kind = FileKind::Other;
+    std::uint8_t rating = 0;    // in half stars, 1 to 10; 0: unrated
+    std::uint32_t lengthMs = 0; // a song's play time
+};
+
+// A source folder's plain files as the index found them: their names in
+// listing order, each with its facts at the same place.
+struct IndexedFolder {
+    std::vector<platform::NativeString> names;
+    std::vector<IndexedFacts> facts;
+};
+
+// The library index: one SQLite file, library.sqlite in the state folder,
+// that keeps each source file's identity (size, modification time to the
+// nanosecond, file number) beside what its tags say, so that a draw by
+// rating reads again only the files that changed. In WAL mode, so that a
+// scheduled run and the window use it at once. It is a cache: one that is
+// damaged is set aside and rebuilt, and one that cannot be written leaves
+// the run drawing from the tags read in memory.
+class LibraryIndex {
+public:
+    // What bringing the index up to date met, for the run to say once.
+    struct Outcome {
+        std::uint64_t read = 0;    // files whose tags were read
+        std::uint64_t dropped = 0; // files gone from their folders, dropped
+        QString setAside;          // the damaged index's new name, when one was set aside and rebuilt
+        QString notSaved;          // why the index could not be kept; empty when it was
+    };
+
+    // Opens the index in folder, making it where there is none.
+    explicit LibraryIndex(const QString& folder);
+    ~LibraryIndex();
+    LibraryIndex(const LibraryIndex&) = delete;
+    LibraryIndex& operator=(const LibraryIndex&) = delete;
+
+    // The file's name in a folder.
+    static QString FileIn(const QString& folder);
+    static constexpr int kSchemaVersion = 1;
+
+    // Brings the index up to date for the plain files (no hidden or system
+    // files) of these folder rows, their tags read on every core where a
+    // file is new or changed, the files gone dropped; gives what each row
+    // holds, keyed by the row as given. Rows that name a file or a folder
+    // that cannot be listed are left out.
+    QHash<QString, IndexedFolder> Update(const QStringList& rows);
+
+    const Outcome& Result() const { return outcome_; }
+
+    // What the index holds of one file; read from its tags where it holds
+    // nothing, or cannot be read.
+    IndexedFacts Lookup(const QString& path);
+
+private:
+    void Open();
+    bool OpenAndCheck();
+    void SetAside();
+    void NotSaved(const QString& why);
+
+    QString path_;
+    sqlite3* db_ = nullptr;
+    Outcome outcome_;
+};
+
+// What a file's tags say, read now: the index's reading of one file.
+IndexedFacts ReadIndexedFacts(const QString& path, QString* codec = nullptr);

@@ -8,16 +8,20 @@ void MasterFileList::BeginFolder(const QString& folder)
     folderStarts_.push_back(Count());
 }
 
-void MasterFileList::AddName(platform::NativeStringView name)
+void MasterFileList::AddName(platform::NativeStringView name, float weight)
 {
+    if (weighted_)
+        weights_.push_back(weight);
     entries_.push_back({names_.size(), static_cast<std::uint32_t>(folders_.size() - 1),
                         static_cast<std::uint32_t>(name.size())});
     names_.append(name);
 }
 
-void MasterFileList::AddFile(const QString& path)
+void MasterFileList::AddFile(const QString& path, float weight)
 {
     BeginFolder(path);
+    if (weighted_)
+        weights_.push_back(weight);
     entries_.push_back({names_.size(), static_cast<std::uint32_t>(folders_.size() - 1), 0});
 }
 

@@ -12,14 +12,19 @@
 // only when drawn: a million files cost a few tens of megabytes.
 class MasterFileList {
 public:
+    // A weighted list keeps each file's weight, for a draw by weight.
+    explicit MasterFileList(bool weighted = false) : weighted_(weighted) {}
+
     // Starts a folder; the names added next lie in it. folder ends in the
     // separator.
     void BeginFolder(const QString& folder);
-    void AddName(platform::NativeStringView name);
+    void AddName(platform::NativeStringView name, float weight = 1);
     // A source row that names a file rather than a folder.
-    void AddFile(const QString& path);
+    void AddFile(const QString& path, float weight = 1);
 
     std::uint32_t Count() const { return static_cast<std::uint32_t>(entries_.size()); }
+    bool Weighted() const { return weighted_; }
+    float Weight(std::uint32_t position) const { return weighted_ ? weights_[position] : 1.0f; }
     QString Path(std::uint32_t position) const;
     // The position of each folder's first file, in order: a folder's files
     // run up to the next folder's first (the last folder's to Count()).
@@ -35,4 +40,6 @@ private:
     std::vector<std::uint32_t> folderStarts_;
     platform::NativeString names_;
     std::vector<Entry> entries_;
+    bool weighted_ = false;
+    std::vector<float> weights_;
 };

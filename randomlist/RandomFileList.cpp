@@ -44,6 +44,7 @@ struct RowListing {
     bool isFile = false; // the row names a file (a dropped file), a source of its own
     std::vector<platform::NativeString> names; // its plain files, in listing order
     std::vector<std::uint32_t> order;          // names' positions in the order they are taken
+    const std::vector<float>* weights = nullptr; // the names' weights, where the request gives them
     std::error_code noFolder; // why there is no folder to list: missing, or refused
     QString failure; // why the listing failed, other than for a missing folder
 };
@@ -91,7 +92,8 @@ RowListing ReadRow(const QString& row, bool inByteOrder, std::vector<platform::N
     return listing;
 }
 
-std::vector<RowListing> ReadRows(const QStringList& rows, bool inByteOrder, FolderFiles* listed)
+std::vector<RowListing> ReadRows(const QStringList& rows, bool inByteOrder, FolderFiles* listed,
+                                 const QHash<QString, std::vector<float>>* weights)
 {
     std::vector<RowListing> listings(static_cast<std::size_t>(rows.size()));
     // Looked up before the threads start: the map is not for sharing.
@@ -103,6 +105,13 @@ std::vector<RowListing> ReadRows(const QStringList& rows, bool inByteOrder, Fold
         if (found != listed->end() && taken.insert(&found.value()).second)
             known[row] = &found.value();
     }
+    // The weights stand beside the names as listed: a folder read anew has none.
+    std::vector<const std::vector<float>*> knownWeights(listings.size(), nullptr);
+    for (std::size_t row = 0; weights && row < known.size(); ++row) {
+        const auto found = weights->constFind(rows[static_cast<qsizetype>(row)]);
+        if (known[row] && found != weights->cend() && found->size() == known[row]->size())
+            knownWeights[row] = &found.value();
+    }
     ForEachInParallel(listings.size(), [&](std::size_t row) {
         // A blank row (an empty line of a list file) names no folder; taken
         // as one it would mean the root of the file system.
@@ -110,6 +119,7 @@ std::vector<RowListing> ReadRows(const QStringList& rows, bool inByteOrder, Fold
             return;
         try {
             listings[row] = ReadRow(rows[static_cast<qsizetype>(row)], inByteOrder, known[row]);
+            listings[row].weights = knownWeights[row];
         } catch (...) {
             listings[row].failure = QStringLiteral("The folder could not be read: ") + rows[static_cast<qsizetype>(row)];
         }
@@ -128,6 +138,8 @@ FolderProblem NoFilesProblem(const QString& folder, const std::error_code& noFol
 // The files to draw from: the fresh ones, and those the request holds back
 // for when the fresh ones are too few.
 struct DrawLists {
+    explicit DrawLists(bool weighted) : fresh(weighted), held(weighted) {}
+
     MasterFileList fresh;
     MasterFileList held;
 
@@ -137,7 +149,7 @@ struct DrawLists {
 // Adds what a folder row held and accept takes; true when it held any file.
 bool AddListing(const QString& folder, const RowListing& listing, DrawLists& files,
                 const std::function<bool(platform::NativeStringView)>& accept,
-                const std::function<bool(const QString&)>& heldBack, bool wholeFolders)
+                const std::function<bool(const QString&)>& heldBack, bool wholeFolders, float otherWeight)
 {
     if (std::uint64_t(files.Count()) + listing.names.size() > std::numeric_limits<std::uint32_t>::max())
         throw Failure(QStringLiteral("Too many files in the source folders"));
@@ -147,10 +159,11 @@ bool AddListing(const QString& folder, const RowListing& listing, DrawLists& fil
     // A folder drawn whole is held back whole.
     const bool folderHeld = wholeFolders && heldBack && heldBack(folder);
     for (const std::uint32_t name : listing.order) {
-        if (accept && !accept(listing.names[name]))
+        const float weight = listing.weights ? (*listing.weights)[name] : otherWeight;
+        if (!(weight > 0) || (accept && !accept(listing.names[name])))
             continue;
         const bool held = wholeFolders ? folderHeld : heldBack && heldBack(folder + FromFsName(listing.names[name]));
-        (held ? files.held : files.fresh).AddName(listing.names[name]);
+        (held ? files.held : files.fresh).AddName(listing.names[name], weight);
     }
     if (!listing.failure.isEmpty())
         throw Failure(listing.failure);
@@ -187,6 +200,12 @@ Selection Picked(const MasterFileList& files, const std::vector<RepeatPick>& pic
             selection[i] = {files.Path(picks[i].position), picks[i].repeat};
     });
     return selection;
+}
+
+// The weights of a list's files, for a weighted draw.
+PositionWeight WeightsOf(const MasterFileList& files)
+{
+    return [&files](std::uint32_t position) { return static_cast<double>(files.Weight(position)); };
 }
 
 // Picks of positions drawn once each.
@@ -237,8 +256,13 @@ Selection DrawWithinBudget(const MasterFileList& files, const SelectionRequest& 
     }
     // Even with fewer files than asked for, they are drawn: in listing order
     // the budget would always be filled from the same first files.
+    if (request.balance && files.Weighted())
+        return Picked(files, DrawBalancedWeighted(files.FolderStarts(), files.Count(), count, request.allowRepeats, random,
+                                                  WeightsOf(files), fits));
     if (request.balance)
         return Picked(files, DrawBalanced(files.FolderStarts(), files.Count(), count, request.allowRepeats, random, fits));
+    if (files.Weighted())
+        return Picked(files, DrawWeighted(files.Count(), count, request.allowRepeats, random, WeightsOf(files), fits));
     return Picked(files, DrawAccepted(files.Count(), count, request.allowRepeats, random, fits));
 }
 
@@ -249,17 +273,23 @@ Selection DrawFrom(const MasterFileList& files, const SelectionRequest& request,
     if (LooksAtDrawnFiles(request))
         return DrawWithinBudget(files, request, std::min(DrawCount(numberOfFiles), most), bytesLeft, random);
     const std::uint32_t fileCount = files.Count();
+    const std::uint64_t count = DrawCount(numberOfFiles);
+    if (request.balance && files.Weighted())
+        return Picked(files, DrawBalancedWeighted(files.FolderStarts(), fileCount, count, request.allowRepeats, random,
+                                                  WeightsOf(files)));
     if (request.balance)
-        return Picked(files, DrawBalanced(files.FolderStarts(), fileCount, DrawCount(numberOfFiles), request.allowRepeats, random));
-    if (request.allowRepeats)
-        return Picked(files, DrawWithRepeats(fileCount, DrawCount(numberOfFiles), random));
-    if (fileCount < numberOfFiles) {
+        return Picked(files, DrawBalanced(files.FolderStarts(), fileCount, count, request.allowRepeats, random));
+    if (!request.allowRepeats && fileCount < numberOfFiles) {
         // Fewer files than asked for: every file once, in listing order.
         std::vector<std::uint32_t> every(fileCount);
         std::iota(every.begin(), every.end(), 0u);
         return Picked(files, FirstPicks(every));
     }
-    return Picked(files, FirstPicks(DrawWithoutRepeats(fileCount, DrawCount(numberOfFiles), random)));
+    if (files.Weighted())
+        return Picked(files, DrawWeighted(fileCount, count, request.allowRepeats, random, WeightsOf(files)));
+    if (request.allowRepeats)
+        return Picked(files, DrawWithRepeats(fileCount, count, random));
+    return Picked(files, FirstPicks(DrawWithoutRepeats(fileCount, count, random)));
 }
 
 // A folder of a list: its files' positions, first to one past the last.
@@ -319,7 +349,17 @@ FolderDraw DrawFolders(const MasterFileList& files, const SelectionRequest& requ
     };
     FolderDraw draw;
     draw.folders = folders.size();
-    const std::vector<RepeatPick> picks = DrawAccepted(static_cast<std::uint32_t>(folders.size()), count, false, random, fits);
+    const auto folderCount = static_cast<std::uint32_t>(folders.size());
+    // A folder weighs the mean of its files.
+    const auto meanWeight = [&](std::uint32_t folder) {
+        double sum = 0;
+        for (std::uint32_t position = folders[folder].begin; position < folders[folder].end; ++position)
+            sum += files.Weight(position);
+        return sum / (folders[folder].end - folders[folder].begin);
+    };
+    const std::vector<RepeatPick> picks = files.Weighted()
+        ? DrawWeighted(folderCount, count, false, random, meanWeight, fits)
+        : DrawAccepted(folderCount, count, false, random, fits);
     draw.drawn = picks.size();
     for (const RepeatPick& pick : picks) {
         for (std::uint32_t position = folders[pick.position].begin; position < folders[pick.position].end; ++position)
@@ -368,11 +408,11 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
         report.Step(102, [&] { problems.ReportDrawProblem({DrawProblem::Kind::NumberBelowOne}); });
         return {};
     }
-    DrawLists files;
+    DrawLists files(request.weights != nullptr);
     std::vector<RowListing> listings;
     // With repeats every file is fresh at every draw.
     const std::function<bool(const QString&)> heldBack = request.allowRepeats ? nullptr : request.heldBack;
-    report.Step(104, [&] { listings = ReadRows(request.sourceRows, request.namesInByteOrder, request.listed); });
+    report.Step(104, [&] { listings = ReadRows(request.sourceRows, request.namesInByteOrder, request.listed, request.weights); });
     for (qsizetype position = 0; position < request.sourceRows.size() && position < qsizetype(listings.size()); ++position) {
         const QString& row = request.sourceRows[position];
         const RowListing& listing = listings[static_cast<std::size_t>(position)];
@@ -389,12 +429,12 @@ Selection randomFileList(const SelectionRequest& request, RandomSource& random, 
                 if (request.wholeFolders)
                     return;
                 if (!accept || accept(ToFsPath(row).filename().native()))
-                    (heldBack && heldBack(row) ? files.held : files.fresh).AddFile(row);
+                    (heldBack && heldBack(row) ? files.held : files.fresh).AddFile(row, request.otherWeight);
                 found = true;
             });
             continue;
         }
-        report.Step(110, [&] { found = AddListing(folder, listing, files, accept, heldBack, request.wholeFolders); });
+        report.Step(110, [&] { found = AddListing(folder, listing, files, accept, heldBack, request.wholeFolders, request.otherWeight); });
         if (report.Test(112, [&] { return !found; }))
             report.Step(114, [&] { problems.ReportProblem(NoFilesProblem(folder, listing.noFolder)); });
     }

@@ -82,6 +82,13 @@ struct SelectionRequest {
     // file are no folder, and give nothing.
     bool wholeFolders = false;
     std::function<bool(const QString& folder, const std::vector<SizedFile>& files)> folderFits;
+    // When set, each file's chance is in proportion to its weight: the
+    // weights of the listed folders' files, at the places listed holds their
+    // names (keyed as listed is). A file of any other folder weighs
+    // otherWeight. A file of weight 0 is left out of the draw. A folder
+    // drawn whole weighs the mean of its files.
+    const QHash<QString, std::vector<float>>* weights = nullptr;
+    float otherWeight = 1;
 };
 
 // Lists the plain files directly in each source folder and draws the files

@@ -154,6 +154,17 @@ CopyPlan RefillRun::Draw(RandomSource& random, double defaultCount)
     return plan_.drawn;
 }
 
+std::uint64_t RefillRun::IndexOnly()
+{
+    DrawFolders folders;
+    AddFolders(settings_.sources, settings_, folders.sources, *this);
+    SelectionRequest request;
+    request.sourceRows = folders.sources.list.Rows();
+    rated_.emplace(settings_, static_cast<RefillReport&>(*this));
+    rated_->Weigh(request, folders.sources.files);
+    return rated_->IndexOutcome().read;
+}
+
 // The folders the options name; every destination named is kept out of the
 // sources, filled or not. The destinations to draw for.
 QStringList RefillRun::NameFolders(DrawFolders& folders)
@@ -177,6 +188,10 @@ CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, double 
         cycle_.emplace(settings_, static_cast<RefillReport&>(*this));
         request.heldBack = [this](const QString& path) { return cycle_->Drawn(path); };
     }
+    if (DrawsByRating(settings_)) {
+        rated_.emplace(settings_, static_cast<RefillReport&>(*this));
+        rated_->Weigh(request, folders.sources.files);
+    }
     const FileFilter filter(settings_.filters);
     std::uint64_t candidates = 0;
     // Counted only for the budget's word; asked of every file, so set only
@@ -197,6 +212,8 @@ CopyPlan RefillRun::DrawFrom(DrawFolders& folders, RandomSource& random, double 
     }
     TreeQuietProblems quiet(*this, sources.treeRows);
     const CopyPlan plan = CorrelateListviews(request, plan_.destinations, random, quiet, NamingFor(arrivalOf), &plan_.passedOver);
+    if (rated_)
+        rated_->CountDrawn(plan.rows);
     TellWhatTheDrawLeft(folders, quiet.EmptyFolders(), plan.rows, candidates);
     return plan;
 }
@@ -271,6 +288,8 @@ void RefillRun::TellWhatTheDrawLeft(const DrawFolders& folders, const QSet<QStri
                && plan_.passedOver.files.isEmpty() && drawn > 0 && static_cast<std::uint64_t>(drawn) < *settings_.count) {
         RefillProblem fewer {RefillProblem::Kind::FewerToDrawFrom};
         fewer.count = static_cast<std::uint64_t>(drawn);
+        if (settings_.minRating)
+            fewer.description = QStringLiteral("rated %1 stars or more").arg(StarsText(*settings_.minRating));
         Tell(fewer);
     }
 }

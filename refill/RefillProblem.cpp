@@ -129,6 +129,8 @@ Weight WeightOf(RefillProblem::Kind kind)
     case Kind::PlaylistLeftOut:
     case Kind::CycleUnreadable:
     case Kind::CycleDamaged:
+    case Kind::IndexSetAside:
+    case Kind::IndexNotSaved:
         return Weight::Warning;
     case Kind::FolderMissing:
     case Kind::NotAFolder:

@@ -63,7 +63,10 @@ struct RefillProblem {
         TreeWithoutFiles, // no folder of the tree path holds a file
         NothingFitsInSize,      // no file fits in count bytes (maxBytes)
         NothingFitsInFreeSpace, // no file fits in the destinations' free space
-        FewerToDrawFrom,  // only count files (or folders) to draw from
+        FewerToDrawFrom,  // only count files (or folders) to draw from; with a least rating, description names it
+        // The library index.
+        IndexSetAside, // damaged: set aside as path, and made anew
+        IndexNotSaved, // path could not be kept (description says why): the draw goes on from the tags read
         // The refresh record at path.
         RecordRefused,     // in a plan only: nothing is removed there
         RecordSetAside,    // set aside; nothing was removed

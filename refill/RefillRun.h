@@ -9,6 +9,7 @@
 #include "refill/DeviceDestinations.h"
 #include "refill/FillBudget.h"
 #include "refill/MadeFolders.h"
+#include "refill/RatedSources.h"
 #include "refill/RefillLocks.h"
 #include "refill/RefillPlan.h"
 #include "refill/RefillProblem.h"
@@ -129,6 +130,13 @@ public:
     // cut the draw.
     const DeviceDestinations& Devices() const { return devices_; }
 
+    // What the draw by rating found and took; nullptr when it drew blind.
+    const RatedDraw* Rated() const { return rated_ ? &rated_->Draw() : nullptr; }
+
+    // With indexOnly: brings the library index up to date for the sources
+    // and draws nothing. The files it read.
+    std::uint64_t IndexOnly();
+
     // How many of the problems told failed the run.
     int Failures() const { return failures_; }
 
@@ -172,4 +180,5 @@ private:
     int failures_ = 0;
     QSet<QString> namesRefusedIn_; // destinations said to refuse names beyond ASCII
     DeviceDestinations devices_;
+    std::optional<RatedSources> rated_;
 };

@@ -101,10 +101,13 @@ TEST(CommandLineOptions, TheArgumentsOfSettingsParseBackToThem)
     everything.frame = "800x480";
     everything.ffmpeg = "/opt/ffmpeg's/bin/ffmpeg";
     everything.cacheSize = 1u << 30;
+    everything.preferRated = true;
+    everything.minRating = 7; // 3.5 stars
+    everything.unratedAs = 4;
     RefillSettings albums;
     albums.sources = {{FolderSource::Tree, "/m/music"}};
     albums.destinations = {{FolderSource::Folder, "/media/stick"}};
-    albums.wholeFolders = albums.skipExisting = true;
+    albums.wholeFolders = albums.skipExisting = albums.indexOnly = true;
     RefillSettings repeats = albums;
     repeats.wholeFolders = false;
     repeats.repeats = true;
