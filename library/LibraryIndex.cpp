@@ -2,7 +2,6 @@
 
 #include "core/Parallel.h"
 #include "core/PathHelpers.h"
-#include "core/StateFolder.h"
 #include "core/SystemNames.h"
 #include "tags/AudioFacts.h"
 #include "tags/PhotoFacts.h"
@@ -170,7 +169,13 @@ IndexedFacts ReadIndexedFacts(const QString& path, QString* codec)
     return facts;
 }
 
-LibraryIndex::LibraryIndex(const QString& folder) : path_(FileIn(folder)) { Open(); }
+LibraryIndex::LibraryIndex(const QString& folder) : path_(FileIn(folder))
+{
+    if (QDir().mkpath(folder))
+        Open();
+    else
+        NotSaved(QStringLiteral("its folder cannot be made"));
+}
 
 LibraryIndex::~LibraryIndex() { sqlite3_close(db_); }
 
@@ -186,8 +191,6 @@ void LibraryIndex::NotSaved(const QString& why)
 
 void LibraryIndex::Open()
 {
-    if (const std::error_code error = MakeStateFolder(); error && !QDir(QFileInfo(path_).path()).exists())
-        return NotSaved(QString::fromStdString(error.message()));
     if (OpenAndCheck())
         return;
     if (!outcome_.notSaved.isEmpty())
@@ -231,23 +234,29 @@ bool LibraryIndex::OpenAndCheck()
         Statement columns(db_, (QByteArray("SELECT ") + kColumns + " FROM files LIMIT 0").constData());
         return columns.Ok();
     }
-    if (!Execute(db_, "BEGIN IMMEDIATE")) {
-        NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
+    return Migrate();
+}
+
+// Takes the schema up to this program's version, in one transaction: a
+// run that made it meanwhile leaves nothing to do.
+bool LibraryIndex::Migrate()
+{
+    const auto failed = [this] {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(db_));
+        Execute(db_, "ROLLBACK");
+        NotSaved(why);
         return false;
-    }
+    };
+    if (!Execute(db_, "BEGIN IMMEDIATE"))
+        return failed();
+    const int version = PragmaAnswer(db_, "PRAGMA user_version").toInt();
     for (int step = version; step < kSchemaVersion; ++step) {
-        if (!Execute(db_, kMigrations[step])) {
-            Execute(db_, "ROLLBACK");
-            NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
-            return false;
-        }
+        if (!Execute(db_, kMigrations[step]))
+            return failed();
     }
     const QByteArray setVersion = "PRAGMA user_version=" + QByteArray::number(kSchemaVersion);
-    if (!Execute(db_, setVersion.constData()) || !Execute(db_, "COMMIT")) {
-        Execute(db_, "ROLLBACK");
-        NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
-        return false;
-    }
+    if (!Execute(db_, setVersion.constData()) || !Execute(db_, "COMMIT"))
+        return failed();
     return true;
 }
 

@@ -70,6 +70,7 @@ public:
 private:
     void Open();
     bool OpenAndCheck();
+    bool Migrate();
     void SetAside();
     void NotSaved(const QString& why);
 

@@ -480,6 +480,42 @@ TEST_F(CommandLine, FiltersActBeforeTheDraw)
     }
 }
 
+// Files no player rated draw as they would blind; rated ones below the
+// least rating asked for are never drawn, and the short draw says why.
+TEST_F(CommandLine, RatingsDecideWhatMayBeDrawn)
+{
+    const QString library = Library();
+    const QString out = tree.MakeFolder(QStringLiteral("Rated"));
+    const QStringList plain {"--source-tree", library, "-d", out, "--seed", "7", "-n", "3", "--dry-run"};
+    EXPECT_EQ(Run(plain + QStringList {"--prefer-rated"}).out, Run(plain).out);
+
+    const bool tools = fixtures::HaveAudioTools() && fixtures::HaveMutagen();
+    REQUIRE_FIXTURE_TOOLS(tools, "QUORVEX_REQUIRE_FFMPEG", "no ffmpeg or python3-mutagen");
+    for (int stars = 0; stars <= 5; ++stars) {
+        const QString song = fixtures::PlainFlac(tree.Path(QStringLiteral("songs/s%1.flac").arg(stars)), 0.5);
+        ASSERT_FALSE(song.isEmpty());
+        if (stars > 0)
+            ASSERT_FALSE(fixtures::TaggedByMutagen(song, QStringLiteral("f['RATING'] = '%1'").arg(stars)).isEmpty());
+    }
+    const QStringList rated {"-s", tree.Path(QStringLiteral("songs")), "-d", out, "-n", "6", "--dry-run", "-v"};
+    const std::pair<QStringList, QStringList> cases[] = {
+        {{"--min-rating", "4"}, {QString::fromUtf8("★4"), QString::fromUtf8("★5")}},
+        {{"--min-rating", "4", "--unrated-as", "4.5", "--prefer-rated"},
+         {QString::fromUtf8("★4"), QString::fromUtf8("★5"), QStringLiteral("unrated")}},
+    };
+    for (const auto& [options, stars] : cases) {
+        const Outcome outcome = Run(rated + options);
+        EXPECT_EQ(outcome.status, 0) << outcome.err.toStdString();
+        QStringList shown;
+        for (const QString& row : outcome.out.split(u'\n', Qt::SkipEmptyParts))
+            shown << row.section(u'\t', 0, 0);
+        shown.sort();
+        EXPECT_EQ(shown, stars) << outcome.out.toStdString();
+        EXPECT_TRUE(outcome.err.contains(QStringLiteral("only %1 files rated 4 stars or more to draw from").arg(stars.size())))
+            << outcome.err.toStdString();
+    }
+}
+
 // A whole drive as a source: the folders and files systems keep for
 // themselves are not drawn, in any letter case; a folder named directly is.
 TEST_F(CommandLine, TheSystemsOwnFoldersAndFilesAreNotDrawn)

@@ -1,0 +1,153 @@
+#include "library/LibraryIndex.h"
+
+#include "core/PathHelpers.h"
+#include "support/AudioFixtures.h"
+#include "support/RequireTools.h"
+#include "support/TempTree.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <thread>
+
+namespace {
+
+// Three songs, one rated four stars by a player, and a text file.
+class LibraryIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const bool tools = fixtures::HaveAudioTools() && fixtures::HaveMutagen();
+        REQUIRE_FIXTURE_TOOLS(tools, "QUORVEX_REQUIRE_FFMPEG", "no ffmpeg or python3-mutagen");
+        for (const char* name : {"a.flac", "b.flac", "c.flac"})
+            ASSERT_FALSE(fixtures::PlainFlac(tree.Path(QStringLiteral("music/") + name)).isEmpty());
+        Rate("b.flac", "4");
+        tree.WriteFile(QStringLiteral("music/notes.txt"), "x");
+    }
+
+    void Rate(const char* name, const char* stars)
+    {
+        ASSERT_FALSE(fixtures::TaggedByMutagen(tree.Path(QStringLiteral("music/") + name),
+                                               QStringLiteral("f['RATING'] = '%1'").arg(stars)).isEmpty());
+    }
+
+    QString Music() const { return tree.Path(QStringLiteral("music")); }
+    QString State() const { return tree.Path(QStringLiteral("state")); }
+
+    // Each file's half stars, by name.
+    static std::map<std::string, int> Ratings(const IndexedFolder& folder)
+    {
+        std::map<std::string, int> ratings;
+        for (std::size_t i = 0; i < folder.names.size(); ++i)
+            ratings[FromFsName(folder.names[i]).toStdString()] = folder.facts[i].rating;
+        return ratings;
+    }
+
+    // What SQLite's own check says of the index, and how many files it holds.
+    std::pair<std::string, int> Checked() const
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(QFile::encodeName(LibraryIndex::FileIn(State())).constData(), &db);
+        std::pair<std::string, int> result;
+        sqlite3_exec(db, "PRAGMA integrity_check", [](void* out, int, char** values, char**) {
+            static_cast<std::pair<std::string, int>*>(out)->first = values[0];
+            return 0;
+        }, &result, nullptr);
+        sqlite3_exec(db, "SELECT count(*) FROM files", [](void* out, int, char** values, char**) {
+            static_cast<std::pair<std::string, int>*>(out)->second = std::atoi(values[0]);
+            return 0;
+        }, &result, nullptr);
+        sqlite3_close(db);
+        return result;
+    }
+
+    TempTree tree;
+};
+
+} // namespace
+
+TEST_F(LibraryIndexTest, ReadsOnlyWhatChangedAndDropsWhatIsGone)
+{
+    {
+        LibraryIndex index(State());
+        const IndexedFolder folder = index.Update({Music()}).value(Music());
+        EXPECT_EQ(index.Result().read, 4u);
+        EXPECT_EQ(Ratings(folder), (std::map<std::string, int> {{"a.flac", 0}, {"b.flac", 8}, {"c.flac", 0}, {"notes.txt", 0}}));
+        EXPECT_EQ(folder.facts[0].kind, FileKind::Song);
+        EXPECT_NEAR(folder.facts[0].lengthMs, 2000, 50);
+        EXPECT_EQ(folder.facts[3].kind, FileKind::Other);
+    }
+    const auto update = [&] {
+        LibraryIndex index(State());
+        const IndexedFolder folder = index.Update({Music()}).value(Music());
+        EXPECT_TRUE(index.Result().notSaved.isEmpty() && index.Result().setAside.isEmpty());
+        return std::make_tuple(index.Result().read, index.Result().dropped, Ratings(folder));
+    };
+    EXPECT_EQ(std::get<0>(update()), 0u) << "a second run reads no tags";
+    Rate("c.flac", "2");
+    const auto [read, dropped, ratings] = update();
+    EXPECT_EQ(read, 1u);
+    EXPECT_EQ(ratings.at("c.flac"), 4);
+    QFile::remove(Music() + QStringLiteral("/a.flac"));
+    const auto [readAfter, droppedAfter, left] = update();
+    EXPECT_EQ(readAfter, 0u);
+    EXPECT_EQ(droppedAfter, 1u);
+    EXPECT_EQ(left.count("a.flac"), 0u);
+    EXPECT_EQ(Checked(), std::make_pair(std::string("ok"), 3));
+}
+
+TEST_F(LibraryIndexTest, TwoRunsAtOnceBothFinishWithTheIndexWhole)
+{
+    std::vector<LibraryIndex::Outcome> outcomes(2);
+    std::vector<std::thread> runs;
+    for (auto& outcome : outcomes)
+        runs.emplace_back([&] {
+            LibraryIndex index(State());
+            index.Update({Music()});
+            outcome = index.Result();
+        });
+    for (std::thread& run : runs)
+        run.join();
+    for (const auto& outcome : outcomes)
+        EXPECT_TRUE(outcome.notSaved.isEmpty() && outcome.setAside.isEmpty()) << outcome.notSaved.toStdString();
+    EXPECT_EQ(Checked(), std::make_pair(std::string("ok"), 4));
+}
+
+TEST_F(LibraryIndexTest, ADamagedIndexIsSetAsideAndMadeAnewAndAnUnwritableOneStillRates)
+{
+    const QString file = LibraryIndex::FileIn(State());
+    const auto damage = [&](const QByteArray& bytes) {
+        { LibraryIndex(State()).Update({Music()}); }
+        QFile index(file);
+        ASSERT_TRUE(index.open(QIODevice::ReadWrite));
+        if (bytes.isEmpty())
+            index.resize(index.size() / 2 + 100); // cut short
+        else
+            index.write(bytes);
+    };
+    for (const QByteArray& bytes : {QByteArray("not a database at all, not even close to one"), QByteArray()}) {
+        damage(bytes);
+        LibraryIndex index(State());
+        const IndexedFolder folder = index.Update({Music()}).value(Music());
+        EXPECT_EQ(index.Result().setAside, file + QStringLiteral(".damaged"));
+        EXPECT_TRUE(QFile::exists(file + QStringLiteral(".damaged")));
+        EXPECT_EQ(index.Result().read, 4u);
+        EXPECT_EQ(Ratings(folder).at("b.flac"), 8);
+        EXPECT_EQ(Checked(), std::make_pair(std::string("ok"), 4));
+    }
+    // A schema of a version this program does not know.
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(file).constData(), &db);
+    sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_FALSE(LibraryIndex(State()).Result().setAside.isEmpty());
+
+    // No folder can be made where a file stands: the tags are read all the same.
+    const QString blocked = tree.WriteFile(QStringLiteral("blocked")) + QStringLiteral("/state");
+    LibraryIndex unwritable(blocked);
+    const IndexedFolder folder = unwritable.Update({Music()}).value(Music());
+    EXPECT_FALSE(unwritable.Result().notSaved.isEmpty());
+    EXPECT_EQ(Ratings(folder).at("b.flac"), 8);
+}
