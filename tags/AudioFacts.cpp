@@ -447,7 +447,7 @@ bool HoldsAudio(const TagLib::File& file, const TagLib::AudioProperties* propert
 }
 
 // The facts every kind of file gives alike.
-AudioFacts CommonFacts(const TagLib::File& file, const TagLib::AudioProperties& properties, const QString& codec,
+AudioFacts CommonFacts(TagLib::File& file, const TagLib::AudioProperties& properties, const QString& codec,
                        const QString& container)
 {
     AudioFacts facts;
@@ -458,6 +458,7 @@ AudioFacts CommonFacts(const TagLib::File& file, const TagLib::AudioProperties& 
     facts.channels = properties.channels();
     facts.lengthMs = properties.lengthInMilliseconds();
     facts.tags = TagsOf(file.properties());
+    facts.rating = SongRatingOf(file);
     return facts;
 }
 

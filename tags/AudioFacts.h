@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/Rating.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -42,6 +44,7 @@ struct AudioFacts {
     bool aacLowComplexity = false; // AAC-LC, as the esds box says
     std::optional<PictureFacts> cover; // the first picture the tags hold
     AudioTags tags;
+    HalfStars rating = kUnrated; // as players wrote it into the tags
     QString problem; // a file named as a song that holds no sound: why
 
     bool IsAudio() const { return !codec.isEmpty(); }

@@ -378,6 +378,27 @@ QString PlainFlac(const QString& path, double seconds)
     return Ffmpeg(Tone(seconds) + QStringList {"-ac", "2", "-c:a", "flac"} + kTags, path);
 }
 
+// Debian's, for which python3-mutagen is installed: a python3 of its own
+// (pyenv's) may come first on PATH.
+const QString kPython = QStringLiteral("/usr/bin/python3");
+
+bool HaveMutagen()
+{
+    return !HostTool(kPython).isEmpty() && RunTool(kPython, {"-c", "import mutagen"}).isEmpty();
+}
+
+QString TaggedByMutagen(const QString& path, const QString& python)
+{
+    const QString script = QStringLiteral("import sys, mutagen\nfrom mutagen import id3, mp4\nf = mutagen.File(sys.argv[1])\n"
+                                          "if f.tags is None:\n    f.add_tags()\n%1\nf.save()\n")
+                               .arg(python);
+    const QString problem = RunTool(kPython, {"-c", script, HostPath(path)});
+    if (problem.isEmpty())
+        return path;
+    ADD_FAILURE() << path.toStdString() << ": " << problem.toStdString();
+    return {};
+}
+
 QByteArray ProbeJson(const QString& path)
 {
     QByteArray json;

@@ -49,4 +49,12 @@ QString PlainFlac(const QString& path, double seconds = 2.0);
 // ffprobe's JSON (-show_format -show_streams) of a file; empty when it fails.
 QByteArray ProbeJson(const QString& path);
 
+// Whether Debian's python3 with its mutagen is there, which tags songs as
+// players do.
+bool HaveMutagen();
+// Runs python on the song at path, opened by mutagen as f (given tags where
+// it had none) and saved after: path, or empty with python's words in the
+// test's log.
+QString TaggedByMutagen(const QString& path, const QString& python);
+
 } // namespace fixtures

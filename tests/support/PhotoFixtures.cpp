@@ -176,6 +176,14 @@ QString Jpeg(const QString& path, const JpegFixture& fixture)
     return exiv2.isEmpty() ? path : Make(path, QStringLiteral("exiv2"), exiv2 << HostPath(path));
 }
 
+QString ModifiedByExiv2(const QString& path, const QStringList& commands)
+{
+    QStringList arguments;
+    for (const QString& command : commands)
+        arguments << "-M" << command;
+    return Make(path, QStringLiteral("exiv2"), arguments << HostPath(path));
+}
+
 QString PngWithAlpha(const QString& path, int width, int height)
 {
     Fresh(path);

@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // Photos made at test time with ImageMagick, exiv2 and libheif. Each shows
 // the same test picture, so a test can tell which way up it was read.
@@ -37,6 +38,10 @@ struct JpegFixture {
 // path; an empty string when a tool failed, with its words in the test's log.
 // The format is the maker's whatever path's suffix says.
 QString Jpeg(const QString& path, const JpegFixture& fixture = {});
+
+// Runs exiv2's modify commands on the photo at path, such as
+// "set Exif.Image.Rating 4": path, or empty with exiv2's words in the log.
+QString ModifiedByExiv2(const QString& path, const QStringList& commands);
 
 // A PNG of the upright test picture whose right half is transparent (alpha 0)
 // and whose bottom-left quarter is half transparent green.
