@@ -43,6 +43,34 @@ std::vector<RepeatPick> DrawBalanced(const std::vector<std::uint32_t>& groupStar
                                      std::uint64_t count, bool repeats, RandomSource& random,
                                      const std::function<bool(std::uint32_t)>& accept = {});
 
+// The weight of a position, above 0; a weighted draw asks it once for each
+// position it may draw. A weight that is not above 0 (or not a number)
+// counts as the lightest there is, an infinite one as the heaviest.
+using PositionWeight = std::function<double(std::uint32_t position)>;
+
+// Draws as DrawAccepted does, each position's chance in proportion to its
+// weight. Without repeats, every position gets the key -ln(u) / weight, u in
+// (0, 1] from 1 - random.Next(), one value per position in position order, so
+// one seed gives one draw; the positions are offered to accept in the order
+// of their keys, the smallest first, equal keys by position. A u of 1 gives
+// the key 0: the position comes first, as its chance, 2^-24, is negligible.
+// With repeats, every draw takes one value and picks a position with the
+// chance weight / (the weights of the positions in play); a refused position
+// leaves play. A count of UINT64_MAX leaves the end to accept. An empty
+// accept accepts every position.
+std::vector<RepeatPick> DrawWeighted(std::uint32_t fileCount, std::uint64_t count, bool repeats,
+                                     RandomSource& random, const PositionWeight& weightOf,
+                                     const std::function<bool(std::uint32_t)>& accept = {});
+
+// DrawBalanced with weights: in every round each group still holding
+// positions gives one, the groups in random order as in DrawBalanced; within
+// a group, as DrawWeighted draws. Without repeats, all keys are drawn first,
+// in position order, and then one value for each turn of a group.
+std::vector<RepeatPick> DrawBalancedWeighted(const std::vector<std::uint32_t>& groupStarts,
+                                             std::uint32_t fileCount, std::uint64_t count, bool repeats,
+                                             RandomSource& random, const PositionWeight& weightOf,
+                                             const std::function<bool(std::uint32_t)>& accept = {});
+
 // The positions still in a pool, in order, with the r-th found and removed
 // in O(log n): a bit for each position, and a Fenwick tree over the counts
 // of each word of 64 bits. The tree is 64 times smaller than one over the
