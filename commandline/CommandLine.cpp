@@ -261,11 +261,13 @@ int Run(const Options& options, RunCounts& counts)
     }
     RefillRun refill(settings, said);
     if (settings.indexOnly) {
-        std::uint64_t read = 0;
-        report.Step(110, [&] { read = refill.IndexOnly(); });
+        // The index is all this run makes: one that could not be saved fails it.
+        LibraryIndex::Outcome indexed;
+        indexed.notSaved = QStringLiteral("not brought up to date");
+        report.Step(110, [&] { indexed = refill.IndexOnly(); });
         if (options.verbose)
-            PrintMessage(QStringLiteral("index: %1 files read").arg(read));
-        return dialogs.Failures() + refill.Failures() > 0 ? kFailedStatus : 0;
+            PrintMessage(QStringLiteral("index: %1 files read, %2 dropped").arg(indexed.read).arg(indexed.dropped));
+        return dialogs.Failures() + refill.Failures() > 0 || !indexed.notSaved.isEmpty() ? kFailedStatus : 0;
     }
     std::uint32_t seed = 0;
     if (options.plan.isEmpty())

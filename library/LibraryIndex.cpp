@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 
 #include <sqlite3.h>
 
@@ -19,56 +20,82 @@
 
 namespace {
 
-// A file of a folder as the listing found it: its identity, and what the
-// index holds of it or must read.
-struct FoundFile {
-    platform::NativeString name;
+// Who a file is: a file whose identity is unchanged holds the same tags.
+struct Identity {
     std::uint64_t size = 0;
     std::int64_t modifiedNs = 0;
     std::uint64_t number = 0;
-    IndexedFacts facts;
-    QString codec;
-    bool known = false; // as the index holds it: not read again
+
+    bool operator==(const Identity&) const = default;
 };
 
-struct FolderScan {
+// What becomes of a listed file.
+enum class Found : std::uint8_t { ToRead, Known, Vanished };
+
+} // namespace
+
+// One source folder row: its names (the listing's), and beside them each
+// file's identity, what the index held of it, and what becomes of it.
+struct LibraryIndex::FolderScan {
     QString row;
     QString folder; // with its closing separator
+    std::vector<platform::NativeString>* names = nullptr;
+    bool listedHere = false; // added to the listing by this scan
     bool listed = false;
     bool gone = false; // the folder is not there: what the index held of it is dropped
-    std::vector<FoundFile> files;
+    std::vector<Identity> identities;
+    std::vector<IndexedFacts> facts;
+    std::vector<Found> found;
     std::vector<platform::NativeString> dropped;
 };
+
+namespace {
 
 std::int64_t ModifiedNs(const platform::FileFacts& facts)
 {
     return facts.modifiedSeconds * 1'000'000'000 + facts.modifiedNanoseconds;
 }
 
-// The folder's plain files, as a draw lists them, with their identity.
-void ListFolder(FolderScan& scan)
+// Lists the folder's plain files, as a draw lists them, where no scan did,
+// and reads each file's identity.
+void ScanFolder(LibraryIndex::FolderScan& scan)
 {
-    if (!scan.row.endsWith(NativeSeparator()) && platform::IsRegularFile(ToFsPath(scan.row)))
-        return; // a file of its own: no folder to keep
-    platform::FolderReader reader(ToFsPath(scan.folder));
-    if (reader.OpenError()) {
-        scan.gone = platform::IsNotFound(reader.OpenError());
-        return;
+    const std::filesystem::path folder = ToFsPath(scan.folder);
+    if (scan.listedHere) {
+        if (!scan.row.endsWith(NativeSeparator()) && platform::IsRegularFile(ToFsPath(scan.row)))
+            return; // a file of its own: no folder to keep
+        platform::FolderReader reader(folder);
+        if (reader.OpenError()) {
+            scan.gone = platform::IsNotFound(reader.OpenError());
+            return;
+        }
+        platform::FolderEntry entry;
+        while (reader.Next(entry)) {
+            if (entry.kind == platform::EntryKind::File && !entry.hidden && !entry.system && !IsSystemFileName(entry.name))
+                scan.names->push_back(std::move(entry.name));
+        }
+        if (reader.ReadError())
+            return; // a listing cut short must not drop what it did not see
     }
-    platform::FolderEntry entry;
-    while (reader.Next(entry)) {
-        if (entry.kind != platform::EntryKind::File || entry.hidden || entry.system || IsSystemFileName(entry.name))
-            continue;
-        const std::optional<platform::FileFacts> facts = platform::FactsOf(ToFsPath(scan.folder) / entry.name);
-        if (!facts)
-            continue; // gone since it was listed
-        scan.files.push_back({std::move(entry.name), facts->size, ModifiedNs(*facts), facts->number, {}, {}, false});
-    }
-    if (reader.ReadError())
-        return; // a listing cut short must not drop what it did not see
     scan.listed = true;
-    std::sort(scan.files.begin(), scan.files.end(), [](const FoundFile& a, const FoundFile& b) { return a.name < b.name; });
+    const std::size_t count = scan.names->size();
+    scan.identities.resize(count);
+    scan.facts.resize(count);
+    scan.found.assign(count, Found::ToRead);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (const std::optional<platform::FileFacts> facts = platform::FactsIn(folder, (*scan.names)[i]))
+            scan.identities[i] = {facts->size, ModifiedNs(*facts), facts->number};
+        else
+            scan.found[i] = Found::Vanished; // gone since it was listed
+    }
 }
+
+// What the index holds of one file.
+struct IndexedRow {
+    platform::NativeString name;
+    Identity identity;
+    IndexedFacts facts;
+};
 
 QByteArray NameBytes(const platform::NativeString& name)
 {
@@ -118,6 +145,9 @@ private:
     bool ok_ = false;
     int last_ = SQLITE_OK;
 };
+
+// Codes that tell a file that is no database, or one damaged.
+bool IsDamage(int code) { return code == SQLITE_NOTADB || code == SQLITE_CORRUPT; }
 
 bool Execute(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
@@ -217,8 +247,7 @@ bool LibraryIndex::OpenAndCheck()
     sqlite3_busy_timeout(db_, 30'000); // another run writing: wait for it
     const QString mode = PragmaAnswer(db_, "PRAGMA journal_mode=WAL");
     if (mode.isEmpty()) {
-        const int code = sqlite3_errcode(db_);
-        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+        if (IsDamage(sqlite3_errcode(db_)))
             return false;
         NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
         return false;
@@ -276,65 +305,61 @@ void LibraryIndex::SetAside()
     QFile::remove(path_ + QStringLiteral("-shm"));
 }
 
-QHash<QString, IndexedFolder> LibraryIndex::Update(const QStringList& rows)
+QHash<QString, std::vector<IndexedFacts>> LibraryIndex::Update(const QStringList& rows, FolderFiles& listed)
 {
-    std::vector<FolderScan> scans(static_cast<std::size_t>(rows.size()));
-    for (std::size_t i = 0; i < scans.size(); ++i) {
-        scans[i].row = rows[static_cast<qsizetype>(i)];
-        scans[i].folder = WithClosingSeparator(scans[i].row);
+    // Each folder once; the listing's entries looked up (or made) before
+    // the threads start, as the map is not for sharing.
+    std::vector<FolderScan> scans;
+    QSet<QString> seen;
+    for (const QString& row : rows) {
+        if (row.trimmed().isEmpty() || seen.contains(row))
+            continue;
+        seen.insert(row);
+        FolderScan scan;
+        scan.row = row;
+        scan.folder = WithClosingSeparator(row);
+        scan.listedHere = !listed.contains(row);
+        scan.names = &listed[row];
+        scans.push_back(std::move(scan));
     }
-    ForEachInParallel(scans.size(), [&](std::size_t i) {
-        if (!scans[i].row.trimmed().isEmpty())
-            ListFolder(scans[i]);
-    });
+    ForEachInParallel(scans.size(), [&](std::size_t i) { ScanFolder(scans[i]); });
+    for (const FolderScan& scan : scans) {
+        if (scan.listedHere && !scan.listed)
+            listed.remove(scan.row);
+    }
 
-    // What the index holds of each folder: a file of the same identity keeps it.
-    if (db_) {
-        Statement select(db_, "SELECT name, size, modified_ns, file_number, kind, length_ms, rating FROM files WHERE folder = ?1");
-        for (FolderScan& scan : scans) {
-            if (!scan.listed && !scan.gone)
-                continue;
-            select.Reset();
-            select.Text(1, scan.folder.toUtf8());
-            while (select.Step()) {
-                platform::NativeString name = NameOfBytes(sqlite3_column_blob(*select, 0), sqlite3_column_bytes(*select, 0));
-                const auto found = std::lower_bound(scan.files.begin(), scan.files.end(), name,
-                                                    [](const FoundFile& file, const platform::NativeString& n) { return file.name < n; });
-                if (found == scan.files.end() || found->name != name) {
-                    scan.dropped.push_back(std::move(name));
-                    continue;
-                }
-                if (static_cast<std::uint64_t>(sqlite3_column_int64(*select, 1)) != found->size
-                    || sqlite3_column_int64(*select, 2) != found->modifiedNs
-                    || static_cast<std::uint64_t>(sqlite3_column_int64(*select, 3)) != found->number)
-                    continue;
-                found->known = true;
-                found->facts.kind = static_cast<FileKind>(sqlite3_column_int(*select, 4));
-                found->facts.lengthMs = static_cast<std::uint32_t>(sqlite3_column_int64(*select, 5));
-                found->facts.rating = static_cast<std::uint8_t>(sqlite3_column_int(*select, 6));
-            }
-            if (!select.Done())
-                NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
-            if (!db_)
-                break;
+    if (db_ && !Compare(scans)) {
+        // Damaged where it was read: made anew, and every file read.
+        SetAside();
+        if (OpenAndCheck()) {
+            for (FolderScan& scan : scans)
+                std::replace(scan.found.begin(), scan.found.end(), Found::Known, Found::ToRead);
+            Compare(scans);
+        } else if (outcome_.notSaved.isEmpty()) {
+            NotSaved(QStringLiteral("it is damaged, and could not be made anew"));
         }
     }
 
     // The files new or changed: their tags read on every core.
-    std::vector<FoundFile*> toRead;
-    std::vector<QString> readPaths;
+    struct ToRead {
+        FolderScan* scan;
+        std::size_t place;
+        QString codec;
+    };
+    std::vector<ToRead> toRead;
     for (FolderScan& scan : scans) {
-        for (FoundFile& file : scan.files) {
-            if (!file.known) {
-                toRead.push_back(&file);
-                readPaths.push_back(scan.folder + FromFsName(file.name));
-            }
+        for (std::size_t i = 0; i < scan.found.size(); ++i) {
+            if (scan.found[i] == Found::ToRead)
+                toRead.push_back({&scan, i, {}});
         }
-    }
-    ForEachInParallel(toRead.size(), [&](std::size_t i) { toRead[i]->facts = ReadIndexedFacts(readPaths[i], &toRead[i]->codec); });
-    outcome_.read = toRead.size();
-    for (const FolderScan& scan : scans)
         outcome_.dropped += scan.dropped.size();
+    }
+    ForEachInParallel(toRead.size(), [&](std::size_t i) {
+        FolderScan& scan = *toRead[i].scan;
+        const std::size_t place = toRead[i].place;
+        scan.facts[place] = ReadIndexedFacts(scan.folder + FromFsName((*scan.names)[place]), &toRead[i].codec);
+    });
+    outcome_.read = toRead.size();
 
     if (db_ && (!toRead.empty() || outcome_.dropped > 0)) {
         const bool saved = [&] {
@@ -345,28 +370,28 @@ QHash<QString, IndexedFolder> LibraryIndex::Update(const QStringList& rows)
             Statement remove(db_, "DELETE FROM files WHERE folder = ?1 AND name = ?2");
             if (!insert.Ok() || !remove.Ok())
                 return false;
+            for (const ToRead& file : toRead) {
+                const FolderScan& scan = *file.scan;
+                const Identity& identity = scan.identities[file.place];
+                const IndexedFacts& facts = scan.facts[file.place];
+                insert.Reset();
+                insert.Text(1, scan.folder.toUtf8());
+                insert.Blob(2, NameBytes((*scan.names)[file.place]));
+                insert.Number(3, static_cast<std::int64_t>(identity.size));
+                insert.Number(4, identity.modifiedNs);
+                insert.Number(5, static_cast<std::int64_t>(identity.number));
+                insert.Number(6, static_cast<int>(facts.kind));
+                insert.Number(7, facts.lengthMs);
+                insert.Number(8, facts.rating);
+                insert.Text(9, file.codec.toUtf8());
+                insert.Step();
+                if (!insert.Done())
+                    return false;
+            }
             for (const FolderScan& scan : scans) {
-                const QByteArray folder = scan.folder.toUtf8();
-                for (const FoundFile& file : scan.files) {
-                    if (file.known)
-                        continue;
-                    insert.Reset();
-                    insert.Text(1, folder);
-                    insert.Blob(2, NameBytes(file.name));
-                    insert.Number(3, static_cast<std::int64_t>(file.size));
-                    insert.Number(4, file.modifiedNs);
-                    insert.Number(5, static_cast<std::int64_t>(file.number));
-                    insert.Number(6, static_cast<int>(file.facts.kind));
-                    insert.Number(7, file.facts.lengthMs);
-                    insert.Number(8, file.facts.rating);
-                    insert.Text(9, file.codec.toUtf8());
-                    insert.Step();
-                    if (!insert.Done())
-                        return false;
-                }
                 for (const platform::NativeString& name : scan.dropped) {
                     remove.Reset();
-                    remove.Text(1, folder);
+                    remove.Text(1, scan.folder.toUtf8());
                     remove.Blob(2, NameBytes(name));
                     remove.Step();
                     if (!remove.Done())
@@ -382,20 +407,67 @@ QHash<QString, IndexedFolder> LibraryIndex::Update(const QStringList& rows)
         }
     }
 
-    QHash<QString, IndexedFolder> folders;
+    QHash<QString, std::vector<IndexedFacts>> facts;
     for (FolderScan& scan : scans) {
-        if (!scan.listed || folders.contains(scan.row))
-            continue;
-        IndexedFolder& folder = folders[scan.row];
-        folder.names.reserve(scan.files.size());
-        folder.facts.reserve(scan.files.size());
-        for (FoundFile& file : scan.files) {
-            folder.names.push_back(std::move(file.name));
-            folder.facts.push_back(file.facts);
-        }
-        scan.files = {};
+        if (scan.listed)
+            facts.insert(scan.row, std::move(scan.facts));
     }
-    return folders;
+    return facts;
+}
+
+// Takes what the index holds of each scanned folder: a file of the same
+// identity keeps it, a file no longer there is to be dropped. False when
+// the index turns out damaged.
+bool LibraryIndex::Compare(std::vector<FolderScan>& scans)
+{
+    Statement select(db_, "SELECT name, size, modified_ns, file_number, kind, length_ms, rating FROM files WHERE folder = ?1");
+    if (!select.Ok())
+        return !IsDamage(sqlite3_errcode(db_));
+    std::vector<IndexedRow> held;
+    std::vector<std::uint32_t> order;
+    for (FolderScan& scan : scans) {
+        if (!scan.listed && !scan.gone)
+            continue;
+        select.Reset();
+        select.Text(1, scan.folder.toUtf8());
+        held.clear();
+        while (select.Step()) {
+            held.push_back({NameOfBytes(sqlite3_column_blob(*select, 0), sqlite3_column_bytes(*select, 0)),
+                            {static_cast<std::uint64_t>(sqlite3_column_int64(*select, 1)), sqlite3_column_int64(*select, 2),
+                             static_cast<std::uint64_t>(sqlite3_column_int64(*select, 3))},
+                            {static_cast<FileKind>(sqlite3_column_int(*select, 4)),
+                             static_cast<std::uint8_t>(sqlite3_column_int(*select, 6)),
+                             static_cast<std::uint32_t>(sqlite3_column_int64(*select, 5))}});
+        }
+        if (!select.Done()) {
+            if (IsDamage(sqlite3_errcode(db_)))
+                return false;
+            NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
+            return true;
+        }
+        // Both sides in name order, walked side by side.
+        std::sort(held.begin(), held.end(), [](const IndexedRow& a, const IndexedRow& b) { return a.name < b.name; });
+        const std::vector<platform::NativeString>& names = *scan.names;
+        order.resize(scan.listed ? names.size() : 0);
+        std::iota(order.begin(), order.end(), 0u);
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return names[a] < names[b]; });
+        auto name = order.begin();
+        for (IndexedRow& row : held) {
+            while (name != order.end() && names[*name] < row.name)
+                ++name;
+            if (name == order.end() || names[*name] != row.name) {
+                scan.dropped.push_back(std::move(row.name));
+                continue;
+            }
+            if (scan.found[*name] == Found::Vanished) {
+                scan.dropped.push_back(std::move(row.name));
+            } else if (scan.identities[*name] == row.identity) {
+                scan.found[*name] = Found::Known;
+                scan.facts[*name] = row.facts;
+            }
+        }
+    }
+    return true;
 }
 
 IndexedFacts LibraryIndex::Lookup(const QString& path)

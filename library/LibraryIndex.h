@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FolderFiles.h"
 #include "platform/FileSystem.h"
 
 #include <QHash>
@@ -18,13 +19,6 @@ struct IndexedFacts {
     FileKind kind = FileKind::Other;
     std::uint8_t rating = 0;    // in half stars, 1 to 10; 0: unrated
     std::uint32_t lengthMs = 0; // a song's play time
-};
-
-// A source folder's plain files as the index found them: their names in
-// listing order, each with its facts at the same place.
-struct IndexedFolder {
-    std::vector<platform::NativeString> names;
-    std::vector<IndexedFacts> facts;
 };
 
 // The library index: one SQLite file, library.sqlite in the state folder,
@@ -55,13 +49,17 @@ public:
     static constexpr int kSchemaVersion = 1;
 
     // Brings the index up to date for the plain files (no hidden or system
-    // files) of these folder rows, their tags read on every core where a
-    // file is new or changed, the files gone dropped; gives what each row
-    // holds, keyed by the row as given. Rows that name a file or a folder
-    // that cannot be listed are left out.
-    QHash<QString, IndexedFolder> Update(const QStringList& rows);
+    // files) of these folder rows: as listed holds them where a scan read
+    // them, else listed here and added to it. Their tags are read on every
+    // core where a file is new or changed; the files gone are dropped.
+    // Gives each row's facts, at the places of its names in listed. Rows
+    // that name a file or a folder that cannot be listed are in neither.
+    QHash<QString, std::vector<IndexedFacts>> Update(const QStringList& rows, FolderFiles& listed);
 
     const Outcome& Result() const { return outcome_; }
+
+    // One folder as an update reads it.
+    struct FolderScan;
 
     // What the index holds of one file; read from its tags where it holds
     // nothing, or cannot be read.
@@ -71,6 +69,7 @@ private:
     void Open();
     bool OpenAndCheck();
     bool Migrate();
+    bool Compare(std::vector<FolderScan>& scans);
     void SetAside();
     void NotSaved(const QString& why);
 

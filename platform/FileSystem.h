@@ -250,6 +250,9 @@ struct FileFacts {
 
 // The facts of the regular file a path leads to; empty for anything else.
 std::optional<FileFacts> FactsOf(const std::filesystem::path& path);
+// FactsOf of a file named in a folder: for many files of one folder, the
+// folder's path is not built again for each.
+std::optional<FileFacts> FactsIn(const std::filesystem::path& folder, NativeStringView name);
 // The same of the path itself: a link there is no regular file.
 std::optional<FileFacts> FactsAt(const std::filesystem::path& path);
 

@@ -816,6 +816,17 @@ std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
     return ::stat(path.c_str(), &status) == 0 ? FactsOfStatus(status) : std::nullopt;
 }
 
+std::optional<FileFacts> FactsIn(const std::filesystem::path& folder, NativeStringView name)
+{
+    thread_local std::string path;
+    path.assign(folder.native());
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    path.append(name);
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? FactsOfStatus(status) : std::nullopt;
+}
+
 std::optional<FileFacts> FactsAt(const std::filesystem::path& path)
 {
     struct stat status {};

@@ -484,6 +484,11 @@ std::optional<FileFacts> FactsOf(const std::filesystem::path& path)
     return FactsOpening(path, 0);
 }
 
+std::optional<FileFacts> FactsIn(const std::filesystem::path& folder, NativeStringView name)
+{
+    return FactsOf(folder / NativeString(name));
+}
+
 std::optional<FileFacts> FactsAt(const std::filesystem::path& path)
 {
     return FactsOpening(path, FILE_FLAG_OPEN_REPARSE_POINT);

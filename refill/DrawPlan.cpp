@@ -154,7 +154,7 @@ CopyPlan RefillRun::Draw(RandomSource& random, double defaultCount)
     return plan_.drawn;
 }
 
-std::uint64_t RefillRun::IndexOnly()
+LibraryIndex::Outcome RefillRun::IndexOnly()
 {
     DrawFolders folders;
     AddFolders(settings_.sources, settings_, folders.sources, *this);
@@ -162,7 +162,7 @@ std::uint64_t RefillRun::IndexOnly()
     request.sourceRows = folders.sources.list.Rows();
     rated_.emplace(settings_, static_cast<RefillReport&>(*this));
     rated_->Weigh(request, folders.sources.files);
-    return rated_->IndexOutcome().read;
+    return rated_->IndexOutcome();
 }
 
 // The folders the options name; every destination named is kept out of the

@@ -62,7 +62,7 @@ float RatedSources::WeightOf(std::uint8_t halfStars) const
 
 void RatedSources::Weigh(SelectionRequest& request, FolderFiles& listed)
 {
-    QHash<QString, IndexedFolder> folders = index_->Update(request.sourceRows);
+    QHash<QString, std::vector<IndexedFacts>> folders = index_->Update(request.sourceRows, listed);
     const LibraryIndex::Outcome& outcome = index_->Result();
     if (!outcome.setAside.isEmpty())
         report_.Tell({RefillProblem::Kind::IndexSetAside, outcome.setAside});
@@ -74,10 +74,10 @@ void RatedSources::Weigh(SelectionRequest& request, FolderFiles& listed)
     // Every weight alike and none left out: the plain draw, as if no rating counted.
     bool alike = true;
     const float first = WeightOf(0);
-    for (auto folder = folders.begin(); folder != folders.end(); ++folder) {
+    for (auto folder = folders.cbegin(); folder != folders.cend(); ++folder) {
         std::vector<float>& weights = weights_[folder.key()];
-        weights.reserve(folder->facts.size());
-        for (const IndexedFacts& facts : folder->facts) {
+        weights.reserve(folder->size());
+        for (const IndexedFacts& facts : *folder) {
             weights.push_back(WeightOf(facts.rating));
             alike = alike && weights.back() == first;
             if (weights.back() > 0) {
@@ -85,7 +85,6 @@ void RatedSources::Weigh(SelectionRequest& request, FolderFiles& listed)
                 draw_.rated += facts.rating > 0 ? 1 : 0;
             }
         }
-        listed[folder.key()] = std::move(folder->names);
     }
     request.listed = &listed;
     if (alike && first > 0) {

@@ -134,8 +134,8 @@ public:
     const RatedDraw* Rated() const { return rated_ ? &rated_->Draw() : nullptr; }
 
     // With indexOnly: brings the library index up to date for the sources
-    // and draws nothing. The files it read.
-    std::uint64_t IndexOnly();
+    // and draws nothing. What it met.
+    LibraryIndex::Outcome IndexOnly();
 
     // How many of the problems told failed the run.
     int Failures() const { return failures_; }

@@ -488,20 +488,34 @@ TEST_F(CommandLine, RatingsDecideWhatMayBeDrawn)
     const QString out = tree.MakeFolder(QStringLiteral("Rated"));
     const QStringList plain {"--source-tree", library, "-d", out, "--seed", "7", "-n", "3", "--dry-run"};
     EXPECT_EQ(Run(plain + QStringList {"--prefer-rated"}).out, Run(plain).out);
+    // Indexed ahead of the night: the second time nothing is read; where no
+    // index can be kept, the run that is to keep it fails.
+    const QStringList indexOnly {"--index-only", "--source-tree", library, "-v"};
+    EXPECT_TRUE(Run(indexOnly).err.contains(QStringLiteral("index: 0 files read, 0 dropped")));
+    QFile::remove(library + QStringLiteral("/1/f1.txt"));
+    EXPECT_TRUE(Run(indexOnly).err.contains(QStringLiteral("index: 0 files read, 1 dropped")));
+    QProcessEnvironment unwritable = Environment();
+    unwritable.insert(QStringLiteral("XDG_STATE_HOME"), tree.WriteFile(QStringLiteral("a-file")));
+    process.setProcessEnvironment(unwritable);
+    const Outcome unsaved = Run(indexOnly);
+    process.setProcessEnvironment(Environment());
+    EXPECT_EQ(unsaved.status, 1);
+    EXPECT_TRUE(unsaved.err.contains(QStringLiteral("the library index could not be saved"))) << unsaved.err.toStdString();
 
     const bool tools = fixtures::HaveAudioTools() && fixtures::HaveMutagen();
     REQUIRE_FIXTURE_TOOLS(tools, "QUORVEX_REQUIRE_FFMPEG", "no ffmpeg or python3-mutagen");
     for (int stars = 0; stars <= 5; ++stars) {
         const QString song = fixtures::PlainFlac(tree.Path(QStringLiteral("songs/s%1.flac").arg(stars)), 0.5);
         ASSERT_FALSE(song.isEmpty());
-        if (stars > 0)
+        if (stars > 0) {
             ASSERT_FALSE(fixtures::TaggedByMutagen(song, QStringLiteral("f['RATING'] = '%1'").arg(stars)).isEmpty());
+        }
     }
     const QStringList rated {"-s", tree.Path(QStringLiteral("songs")), "-d", out, "-n", "6", "--dry-run", "-v"};
     const std::pair<QStringList, QStringList> cases[] = {
         {{"--min-rating", "4"}, {QString::fromUtf8("★4"), QString::fromUtf8("★5")}},
         {{"--min-rating", "4", "--unrated-as", "4.5", "--prefer-rated"},
-         {QString::fromUtf8("★4"), QString::fromUtf8("★5"), QStringLiteral("unrated")}},
+         {QStringLiteral("unrated"), QString::fromUtf8("★4"), QString::fromUtf8("★5")}},
     };
     for (const auto& [options, stars] : cases) {
         const Outcome outcome = Run(rated + options);
