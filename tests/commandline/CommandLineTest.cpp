@@ -503,7 +503,7 @@ TEST_F(CommandLine, RatingsDecideWhatMayBeDrawn)
     EXPECT_TRUE(unsaved.err.contains(QStringLiteral("the library index could not be saved"))) << unsaved.err.toStdString();
 
     const bool tools = fixtures::HaveAudioTools() && fixtures::HaveMutagen();
-    REQUIRE_FIXTURE_TOOLS(tools, "QUORVEX_REQUIRE_FFMPEG", "no ffmpeg or python3-mutagen");
+    REQUIRE_TAGGING_TOOLS(tools, "no ffmpeg or python3-mutagen");
     for (int stars = 0; stars <= 5; ++stars) {
         const QString song = fixtures::PlainFlac(tree.Path(QStringLiteral("songs/s%1.flac").arg(stars)), 0.5);
         ASSERT_FALSE(song.isEmpty());

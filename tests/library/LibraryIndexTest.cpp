@@ -14,17 +14,23 @@
 
 namespace {
 
-// Three songs, one rated four stars by a player, and a text file.
+// A folder of four files; songs where the test asks for them.
 class LibraryIndexTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const bool tools = fixtures::HaveAudioTools() && fixtures::HaveMutagen();
-        REQUIRE_FIXTURE_TOOLS(tools, "QUORVEX_REQUIRE_FFMPEG", "no ffmpeg or python3-mutagen");
-        for (const char* name : {"a.flac", "b.flac", "c.flac"})
-            ASSERT_FALSE(fixtures::PlainFlac(tree.Path(QStringLiteral("music/") + name)).isEmpty());
+        for (const char* name : {"a.txt", "b.txt", "c.txt", "notes.txt"})
+            tree.WriteFile(QStringLiteral("music/") + name, name);
+    }
+
+    // Three songs in place of the first three, one rated four stars by a player.
+    void MakeSongs()
+    {
+        for (const char* name : {"a", "b", "c"}) {
+            QFile::remove(tree.Path(QStringLiteral("music/%1.txt").arg(name)));
+            ASSERT_FALSE(fixtures::PlainFlac(tree.Path(QStringLiteral("music/%1.flac").arg(name))).isEmpty());
+        }
         Rate("b.flac", "4");
-        tree.WriteFile(QStringLiteral("music/notes.txt"), "x");
     }
 
     void Rate(const char* name, const char* stars)
@@ -76,6 +82,8 @@ protected:
 
 TEST_F(LibraryIndexTest, ReadsOnlyWhatChangedAndDropsWhatIsGone)
 {
+    REQUIRE_TAGGING_TOOLS(fixtures::HaveAudioTools() && fixtures::HaveMutagen(), "no ffmpeg or python3-mutagen");
+    MakeSongs();
     {
         LibraryIndex index(State());
         const Found found = Update(index);
@@ -107,10 +115,18 @@ TEST_F(LibraryIndexTest, ReadsOnlyWhatChangedAndDropsWhatIsGone)
     EXPECT_EQ(droppedAfter, 1u);
     EXPECT_EQ(left.count("a.flac"), 0u);
     EXPECT_EQ(Checked(), std::make_pair(std::string("ok"), 3));
+
+    // No folder can be made where a file stands: the tags are read all the same.
+    const QString blocked = tree.WriteFile(QStringLiteral("blocked")) + QStringLiteral("/state");
+    LibraryIndex unwritable(blocked);
+    EXPECT_EQ(Update(unwritable).ratings.at("b.flac"), 8);
+    EXPECT_FALSE(unwritable.Result().notSaved.isEmpty());
 }
 
 TEST_F(LibraryIndexTest, TwoRunsAtOnceBothFinishWithTheIndexWhole)
 {
+    for (int i = 0; i < 2000; ++i) // enough for the two to meet
+        tree.WriteFile(QStringLiteral("music/n%1.txt").arg(i));
     std::vector<LibraryIndex::Outcome> outcomes(2);
     std::vector<std::thread> runs;
     for (auto& outcome : outcomes)
@@ -123,10 +139,10 @@ TEST_F(LibraryIndexTest, TwoRunsAtOnceBothFinishWithTheIndexWhole)
         run.join();
     for (const auto& outcome : outcomes)
         EXPECT_TRUE(outcome.notSaved.isEmpty() && outcome.setAside.isEmpty()) << outcome.notSaved.toStdString();
-    EXPECT_EQ(Checked(), std::make_pair(std::string("ok"), 4));
+    EXPECT_EQ(Checked(), std::make_pair(std::string("ok"), 2004));
 }
 
-TEST_F(LibraryIndexTest, ADamagedIndexIsSetAsideAndMadeAnewAndAnUnwritableOneStillRates)
+TEST_F(LibraryIndexTest, ADamagedIndexIsSetAsideAndMadeAnew)
 {
     const QString file = LibraryIndex::FileIn(State());
     const auto damage = [&](const QByteArray& bytes) {
@@ -148,7 +164,7 @@ TEST_F(LibraryIndexTest, ADamagedIndexIsSetAsideAndMadeAnewAndAnUnwritableOneSti
         EXPECT_EQ(index.Result().setAside, file + QStringLiteral(".damaged"));
         EXPECT_TRUE(QFile::exists(file + QStringLiteral(".damaged")));
         EXPECT_EQ(index.Result().read, 4u);
-        EXPECT_EQ(found.ratings.at("b.flac"), 8);
+        EXPECT_EQ(found.ratings.size(), 4u);
         EXPECT_EQ(Checked(), std::make_pair(std::string("ok"), 4));
     }
     // A schema of a version this program does not know.
@@ -157,10 +173,4 @@ TEST_F(LibraryIndexTest, ADamagedIndexIsSetAsideAndMadeAnewAndAnUnwritableOneSti
     sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     EXPECT_FALSE(LibraryIndex(State()).Result().setAside.isEmpty());
-
-    // No folder can be made where a file stands: the tags are read all the same.
-    const QString blocked = tree.WriteFile(QStringLiteral("blocked")) + QStringLiteral("/state");
-    LibraryIndex unwritable(blocked);
-    EXPECT_EQ(Update(unwritable).ratings.at("b.flac"), 8);
-    EXPECT_FALSE(unwritable.Result().notSaved.isEmpty());
 }

@@ -61,14 +61,7 @@ struct Row {
 TEST(Rating, IsReadAsTaggersAndPhotoToolsWriteIt)
 {
     const bool tools = fixtures::HaveAudioTools() && fixtures::HaveMutagen() && fixtures::HavePhotoTools();
-#ifdef _WIN32
-    // Wine runs the Linux machine's tools, and the Windows half installs
-    // no mutagen for them: there the rules are guarded by the Linux run.
-    if (!tools)
-        GTEST_SKIP() << "no ffmpeg, python3-mutagen or exiv2";
-#else
-    REQUIRE_FIXTURE_TOOLS(tools, "QUORVEX_REQUIRE_FFMPEG", "no ffmpeg, python3-mutagen or exiv2");
-#endif
+    REQUIRE_TAGGING_TOOLS(tools, "no ffmpeg, python3-mutagen or exiv2");
     const Row rows[] = {
         {"untagged.mp3", Mp3, nullptr, 0},
         {"fmps.mp3", Mp3, "f.tags.add(id3.TXXX(desc='FMPS_Rating', text=['0.7']))", 7},
