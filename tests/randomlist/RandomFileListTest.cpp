@@ -284,3 +284,42 @@ TEST_F(Selecting, HeldBackFilesComeOnlyWhenTheOthersAreTooFew)
         EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), drawn) << number;
     }
 }
+
+// The listed folders' weights reach the draw: a file of weight 0 is never
+// drawn, and the heavy one comes first nearly always, drawn alone, in its
+// folder's turn, or with its folder drawn whole.
+TEST_F(Selecting, TheListedWeightsDecideTheDraw)
+{
+    const QString light = tree.MakeFolder(QStringLiteral("light"));
+    const QString heavy = tree.MakeFolder(QStringLiteral("heavy"));
+    for (const char* name : {"light/l1", "light/l2", "heavy/h1"})
+        tree.WriteFile(QLatin1String(name));
+    const auto names = [](std::initializer_list<const char*> list) {
+        std::vector<platform::NativeString> native;
+        for (const char* name : list)
+            native.push_back(ToFsPath(QLatin1String(name)).native());
+        return native;
+    };
+    const QHash<QString, std::vector<float>> weights {{light, {0.01f, 0.0f}}, {heavy, {100.0f}}};
+    std::mt19937 engine(3);
+    for (const auto& [balance, wholeFolders] : {std::pair {false, false}, {true, false}, {false, true}}) {
+        int heavyFirst = 0;
+        for (int trial = 0; trial < 100; ++trial) {
+            FolderFiles listed {{light, names({"l1", "l2"})}, {heavy, names({"h1"})}};
+            SelectionRequest request = Request({light, heavy}, 2);
+            request.listed = &listed;
+            request.weights = &weights;
+            request.balance = balance;
+            request.wholeFolders = wholeFolders;
+            std::vector<float> values(16);
+            std::generate(values.begin(), values.end(), [&] { return std::generate_canonical<float, 24>(engine); });
+            ScriptedRandom random(values);
+            const QStringList drawn = Paths(randomFileList(request, random, dialogs));
+            ASSERT_EQ(drawn.size(), 2) << balance << wholeFolders;
+            EXPECT_FALSE(drawn.contains(light + kSep + QStringLiteral("l2")));
+            heavyFirst += drawn[0].endsWith(QStringLiteral("h1")) ? 1 : 0;
+        }
+        // Balanced, the folders take turns in random order: half the time the light one's comes first.
+        EXPECT_GT(heavyFirst, balance ? 30 : 95) << balance << wholeFolders;
+    }
+}
