@@ -23,6 +23,8 @@ std::vector<std::pair<QString, bool RefillChoices::*>> Ticks()
         {QStringLiteral("wholeFolders"), &RefillChoices::wholeFolders},
         {QStringLiteral("cycle"), &RefillChoices::cycle},
         {QStringLiteral("balance"), &RefillChoices::balance},
+        {QStringLiteral("preferRated"), &RefillChoices::preferRated},
+        {QStringLiteral("atLeast"), &RefillChoices::atLeast},
         {QStringLiteral("refresh"), &RefillChoices::refresh},
         {QStringLiteral("numbered"), &RefillChoices::numbered},
         {QStringLiteral("playlist"), &RefillChoices::playlist},
@@ -64,12 +66,16 @@ RefillChoices LoadRefillChoices(const QString& file, bool& damaged)
     }
     choices.maxSize = settings.value(QStringLiteral("maxSize"), choices.maxSize).toString();
     choices.playlistName = settings.value(QStringLiteral("playlistName"), choices.playlistName).toString();
+    choices.minRating = settings.value(QStringLiteral("minRating"), choices.minRating).toString();
+    choices.unratedAs = settings.value(QStringLiteral("unratedAs"), choices.unratedAs).toString();
     // A profile that is gone is kept all the same: the dialog says so, and
     // the user, not a missing file, drops the choice.
     choices.device = settings.value(QStringLiteral("device")).toString();
     // An unticked setting's box may hold anything, as the dialog keeps it.
     damaged = damaged || (choices.atMost && !SizeProblem(choices.maxSize).isEmpty())
-        || (choices.playlist && !PlaylistNameProblem(choices.playlistName).isEmpty());
+        || (choices.playlist && !PlaylistNameProblem(choices.playlistName).isEmpty())
+        || (choices.atLeast && !StarsProblem(choices.minRating).isEmpty())
+        || (choices.ByRating() && !StarsProblem(choices.unratedAs).isEmpty());
     return damaged ? RefillChoices() : choices;
 }
 
@@ -83,6 +89,8 @@ bool SaveRefillChoices(const QString& file, const RefillChoices& choices)
         settings.setValue(name, choices.*tick ? QStringLiteral("true") : QStringLiteral("false"));
     settings.setValue(QStringLiteral("maxSize"), choices.maxSize);
     settings.setValue(QStringLiteral("playlistName"), choices.playlistName);
+    settings.setValue(QStringLiteral("minRating"), choices.minRating);
+    settings.setValue(QStringLiteral("unratedAs"), choices.unratedAs);
     settings.setValue(QStringLiteral("device"), choices.device);
     settings.endGroup();
     settings.sync();
@@ -94,6 +102,13 @@ QString SizeProblem(const QString& size)
     return ParseSize(size) ? QString()
                            : QStringLiteral("\"%1\" is no size. Give a number with K, M, G or T after it, such as "
                                             "700M or 14.5G.").arg(size);
+}
+
+QString StarsProblem(const QString& stars)
+{
+    return ParseStars(stars) ? QString()
+                             : QStringLiteral("\"%1\" is no rating. Give stars from 0.5 to 5 in halves, such as 4 or "
+                                              "3.5.").arg(stars);
 }
 
 QString PlaylistNameProblem(const QString& name)

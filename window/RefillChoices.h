@@ -11,6 +11,10 @@ struct RefillChoices {
     bool wholeFolders = false;
     bool cycle = false;
     bool balance = false;
+    bool preferRated = false;
+    bool atLeast = false;
+    QString minRating = QStringLiteral("3"); // stars, as typed: 4, 3.5
+    QString unratedAs = QStringLiteral("3"); // the stars an unrated file counts as in a draw by rating
     bool refresh = false;
     bool numbered = false;
     bool playlist = false;
@@ -19,8 +23,11 @@ struct RefillChoices {
     bool asciiNames = false;
     QString device; // a profile's name or file; empty: as each device says
 
-    // Any setting ticked, or a device chosen: the window then draws and copies as a refill.
+    // Any setting ticked, or a device chosen: the window then draws and copies
+    // as a refill. Where unrated files stand changes nothing on its own.
     bool Any() const;
+    // Whether the draw goes by ratings, so that unratedAs counts.
+    bool ByRating() const { return preferRated || atLeast; }
     bool operator==(const RefillChoices&) const = default;
 };
 
@@ -35,6 +42,7 @@ RefillChoices LoadRefillChoices(const QString& file, bool& damaged);
 // Keeps the choices in file; false when they could not be written.
 bool SaveRefillChoices(const QString& file, const RefillChoices& choices);
 
-// Why a size or a playlist's name would be refused; empty when it is fine.
+// Why a size, stars or a playlist's name would be refused; empty when it is fine.
 QString SizeProblem(const QString& size);
+QString StarsProblem(const QString& stars);
 QString PlaylistNameProblem(const QString& name);

@@ -7,11 +7,14 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
 #include <variant>
 #include <vector>
 
@@ -31,6 +34,16 @@ QCheckBox* CheckBox(const QString& name, const QString& caption, QWidget* parent
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(name);
     return box;
+}
+
+// A box for a few characters, such as stars.
+QLineEdit* SmallField(const QString& name, QWidget* parent)
+{
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setPlaceholderText(QStringLiteral("4, 3.5"));
+    field->setMaximumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("0000.00")) + 12);
+    return field;
 }
 
 // A line of explanation beneath a setting, indented under its caption.
@@ -74,7 +87,8 @@ RefillChoicesDialog::RefillChoicesDialog(const RefillChoices& choices, QWidget* 
     CreateControls();
     LayOut();
     Show(choices);
-    for (QCheckBox* box : {Fill, AtMost, WholeFolders, Cycle, Balance, Refresh, Numbered, Playlist, Verify, AsciiNames})
+    for (QCheckBox* box : {Fill, AtMost, WholeFolders, Cycle, Balance, PreferRated, AtLeast, Refresh, Numbered, Playlist,
+                           Verify, AsciiNames})
         connect(box, &QCheckBox::toggled, this, &RefillChoicesDialog::FollowTicks);
     FollowTicks();
     const auto sayDevice = [this] { DeviceNote->setText(Device->currentData(Qt::ToolTipRole).toString()); };
@@ -97,6 +111,17 @@ void RefillChoicesDialog::CreateControls()
     HowItIsDrawn = new QGroupBox(QStringLiteral("How it is drawn"), this);
     Cycle = CheckBox(QStringLiteral("Cycle"), QStringLiteral("Every file once before any repeats"), HowItIsDrawn);
     Balance = CheckBox(QStringLiteral("Balance"), QStringLiteral("A fair share from each folder"), HowItIsDrawn);
+    PreferRated = CheckBox(QStringLiteral("PreferRated"), QStringLiteral("Prefer higher-rated files"), HowItIsDrawn);
+    PreferRated->setToolTip(QStringLiteral("As the files' tags rate them: five stars are drawn about 6.9 times as "
+                                           "often as one."));
+    AtLeast = CheckBox(QStringLiteral("AtLeast"), QStringLiteral("At least"), HowItIsDrawn);
+    AtLeast->setToolTip(QStringLiteral("Files rated lower are not drawn."));
+    MinRating = SmallField(QStringLiteral("MinRating"), HowItIsDrawn);
+    MinRatingStars = new QLabel(QStringLiteral("stars"), HowItIsDrawn);
+    UnratedAs = SmallField(QStringLiteral("UnratedAs"), HowItIsDrawn);
+    UnratedAsLabel = new QLabel(QStringLiteral("Unrated files count as"), HowItIsDrawn);
+    UnratedAsLabel->setBuddy(UnratedAs);
+    UnratedAsStars = new QLabel(QStringLiteral("stars"), HowItIsDrawn);
 
     OnEachDestination = new QGroupBox(QStringLiteral("On each destination"), this);
     Refresh = CheckBox(QStringLiteral("Refresh"), QStringLiteral("Replace the copies of the last refill"), OnEachDestination);
@@ -168,6 +193,16 @@ void RefillChoicesDialog::LayOut()
     auto* how = new QVBoxLayout(HowItIsDrawn);
     how->addWidget(Cycle);
     how->addWidget(Balance);
+    how->addWidget(PreferRated);
+    // Each read as a sentence: "At least [4] stars".
+    for (const auto& line : {std::array<QWidget*, 3> {AtLeast, MinRating, MinRatingStars},
+                             std::array<QWidget*, 3> {UnratedAsLabel, UnratedAs, UnratedAsStars}}) {
+        auto* row = new QHBoxLayout;
+        for (QWidget* part : line)
+            row->addWidget(part);
+        row->addStretch(1);
+        how->addLayout(row);
+    }
 
     auto* each = new QGridLayout(OnEachDestination);
     each->addWidget(Refresh, 0, 0, 1, 2);
@@ -207,6 +242,10 @@ void RefillChoicesDialog::Show(const RefillChoices& choices)
     WholeFolders->setChecked(choices.wholeFolders);
     Cycle->setChecked(choices.cycle);
     Balance->setChecked(choices.balance);
+    PreferRated->setChecked(choices.preferRated);
+    AtLeast->setChecked(choices.atLeast);
+    MinRating->setText(choices.minRating);
+    UnratedAs->setText(choices.unratedAs);
     Refresh->setChecked(choices.refresh);
     Numbered->setChecked(choices.numbered);
     Playlist->setChecked(choices.playlist);
@@ -229,6 +268,10 @@ RefillChoices RefillChoicesDialog::Choices() const
     choices.wholeFolders = WholeFolders->isChecked();
     choices.cycle = Cycle->isChecked();
     choices.balance = Balance->isChecked();
+    choices.preferRated = PreferRated->isChecked();
+    choices.atLeast = AtLeast->isChecked();
+    choices.minRating = MinRating->text().trimmed();
+    choices.unratedAs = UnratedAs->text().trimmed();
     choices.refresh = Refresh->isChecked();
     choices.numbered = Numbered->isChecked();
     choices.playlist = Playlist->isChecked();
@@ -245,6 +288,12 @@ void RefillChoicesDialog::FollowTicks()
     MaxSize->setEnabled(AtMost->isChecked());
     WholeFoldersNote->setEnabled(WholeFolders->isChecked());
     PlaylistName->setEnabled(Playlist->isChecked());
+    MinRating->setEnabled(AtLeast->isChecked());
+    MinRatingStars->setEnabled(AtLeast->isChecked());
+    // Where unrated files stand matters only to a draw by rating.
+    const bool byRating = PreferRated->isChecked() || AtLeast->isChecked();
+    for (QWidget* unrated : std::initializer_list<QWidget*> {UnratedAsLabel, UnratedAs, UnratedAsStars})
+        unrated->setEnabled(byRating);
     Balance->setEnabled(!WholeFolders->isChecked());
     Balance->setToolTip(WholeFolders->isChecked() ? kBalanceLeftOut : QString());
     WholeFolders->setEnabled(!Balance->isChecked());
@@ -254,18 +303,22 @@ void RefillChoicesDialog::FollowTicks()
 void RefillChoicesDialog::accept()
 {
     const RefillChoices choices = Choices();
-    // A box whose setting is not ticked is not looked at: its text is kept for later.
-    QString refusal = choices.atMost ? SizeProblem(choices.maxSize) : QString();
-    QLineEdit* wrong = MaxSize;
-    if (refusal.isEmpty() && choices.playlist) {
-        refusal = PlaylistNameProblem(choices.playlistName);
-        wrong = PlaylistName;
-    }
-    Refusal->setText(refusal);
-    Refusal->setVisible(!refusal.isEmpty());
-    if (!refusal.isEmpty()) {
-        wrong->setFocus();
-        wrong->selectAll();
+    // A box whose setting is not ticked is not looked at: its text is kept
+    // for later. The first box refused, in the dialog's order, is the one said.
+    const std::pair<QString, QLineEdit*> problems[] = {
+        {choices.atMost ? SizeProblem(choices.maxSize) : QString(), MaxSize},
+        {choices.atLeast ? StarsProblem(choices.minRating) : QString(), MinRating},
+        {choices.ByRating() ? StarsProblem(choices.unratedAs) : QString(), UnratedAs},
+        {choices.playlist ? PlaylistNameProblem(choices.playlistName) : QString(), PlaylistName},
+    };
+    const auto* wrong = std::find_if(std::begin(problems), std::end(problems),
+                                     [](const auto& problem) { return !problem.first.isEmpty(); });
+    const bool refused = wrong != std::end(problems);
+    Refusal->setText(refused ? wrong->first : QString());
+    Refusal->setVisible(refused);
+    if (refused) {
+        wrong->second->setFocus();
+        wrong->second->selectAll();
         return;
     }
     QDialog::accept();

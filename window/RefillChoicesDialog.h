@@ -13,8 +13,8 @@ class QLineEdit;
 
 // "Refill Settings": the refill's settings, in three groups, one check box
 // each, and the device profile every destination takes. Two settings the refill takes no further together grey each other
-// out, with a tooltip that says why; a size or a playlist's name that
-// cannot be is refused at OK, with the reason, and the dialog stays.
+// out, with a tooltip that says why; a size, stars or a playlist's name
+// that cannot be is refused at OK, with the reason, and the dialog stays.
 class RefillChoicesDialog final : public QDialog {
     Q_OBJECT
 
@@ -37,6 +37,13 @@ public:
     QLabel* WholeFoldersNote = nullptr;
     QCheckBox* Cycle = nullptr;
     QCheckBox* Balance = nullptr;
+    QCheckBox* PreferRated = nullptr;
+    QCheckBox* AtLeast = nullptr;
+    QLineEdit* MinRating = nullptr;
+    QLabel* MinRatingStars = nullptr;
+    QLabel* UnratedAsLabel = nullptr;
+    QLineEdit* UnratedAs = nullptr;
+    QLabel* UnratedAsStars = nullptr;
     QCheckBox* Refresh = nullptr;
     QLabel* RefreshNote = nullptr;
     QCheckBox* Numbered = nullptr;

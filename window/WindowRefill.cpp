@@ -15,6 +15,7 @@
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 #include "randomlist/Draw.h"
+#include "refill/RatedSources.h"
 #include "refill/RefillOptions.h"
 #include "refill/RefillRun.h"
 #include "refill/RefreshRecord.h"
@@ -166,6 +167,8 @@ QString ProblemLine(const RefillProblem& problem)
         line += QStringLiteral(" (process %1)").arg(*problem.holder);
     else if (problem.kind == Kind::PlaylistLeftOut)
         line += QStringLiteral(" (%1 copies)").arg(problem.count);
+    else if (problem.kind == Kind::IndexNotSaved)
+        line += QStringLiteral(" (%1)").arg(problem.description);
     else if (problem.refusal.Refused())
         line += QStringLiteral(" (%1)").arg(RefusalText(problem.refusal));
     if (problem.error)
@@ -217,6 +220,12 @@ QString ProblemHeading(const RefillProblem& problem)
     case Kind::CycleFolderNotMade:
     case Kind::CycleNotWritten:
         return QStringLiteral("The list of the files drawn could not be kept, so they may be drawn again soon:");
+    case Kind::IndexSetAside:
+        return QStringLiteral("The library index of ratings was damaged. It was set aside, and made anew from the "
+                              "files' tags:");
+    case Kind::IndexNotSaved:
+        return QStringLiteral("The library index of ratings could not be saved, so the files' tags will be read again "
+                              "next time. The draw went on from the tags read now:");
     // Said at once, or kept to the window.
     case Kind::FolderMissing:
     case Kind::NotAFolder:
@@ -311,6 +320,14 @@ RefillCommandLine CommandLineOf(const WindowLists& lists, const QString& program
     settings.wholeFolders = choices.wholeFolders;
     settings.cycle = choices.cycle;
     settings.balance = choices.balance;
+    settings.preferRated = choices.preferRated;
+    if (choices.atLeast)
+        settings.minRating = ParseStars(choices.minRating);
+    // Three stars is where unrated files stand anyway, and without a draw by
+    // rating they stand nowhere: the line then leaves the option out.
+    if (const std::optional<std::uint64_t> unrated = ParseStars(choices.unratedAs);
+        choices.ByRating() && unrated != kUnratedAsDefault)
+        settings.unratedAs = unrated;
     settings.refresh = choices.refresh;
     settings.numbered = choices.numbered;
     if (choices.playlist)
@@ -369,6 +386,9 @@ QStringList RefillNotes(const RefillRun& run, const QList<CopyRow>& rows)
         photos[row.folder] += run.Devices().MakesPhoto(row) ? 1 : 0;
     }
     QStringList notes;
+    // A draw by rating says first what it found and took, for every destination.
+    if (const RatedDraw* rated = run.Rated())
+        notes << RatedDrawText(*rated);
     for (const RefillProblem& cut : run.Devices().LimitCuts())
         notes << QStringLiteral("The device of %1 takes %2: %3 drawn files left out.")
                      .arg(FolderShown(WithClosingSeparator(cut.path)), cut.description)

@@ -7,6 +7,7 @@
 #include "support/FormFixture.h"
 #include "support/LockHeldElsewhere.h"
 #include "support/RequireTools.h"
+#include "refill/RatedSources.h"
 #include "refill/RefillOptions.h"
 #include "schedule/RefillLog.h"
 #include "window/RefillChoicesDialog.h"
@@ -14,6 +15,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QTimeEdit>
 #include <QDialogButtonBox>
@@ -51,14 +54,24 @@ protected:
     void SetUp() override
     {
         QFile::remove(RefillChoicesFile());
-        // The user's own device profiles are the test's.
+        // The user's own device profiles are the test's, and so is the
+        // library index a draw by rating keeps.
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("config"))));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("state"))));
         form = &fixture.Open();
     }
     void TearDown() override
     {
         QFile::remove(RefillChoicesFile());
         qputenv("XDG_CONFIG_HOME", configBefore);
+        qputenv("XDG_STATE_HOME", stateBefore);
+    }
+
+    // The command line Copy Command Line puts on the clipboard.
+    QString CopiedCommandLine()
+    {
+        fixture.Frame().CopyCommandLineItem->trigger();
+        return QGuiApplication::clipboard()->text();
     }
 
     // "3." with device chosen in Refill Settings: two files drawn from the
@@ -76,6 +89,7 @@ protected:
     }
 
     const QByteArray configBefore = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray stateBefore = qgetenv("XDG_STATE_HOME");
     FormFixture fixture;
     Form1* form = nullptr;
 };
@@ -127,9 +141,26 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
         dialog.Buttons->button(QDialogButtonBox::Ok)->click();
         EXPECT_TRUE(dialog.Refusal->text().contains(QStringLiteral("\"lots\" is no size")));
         dialog.MaxSize->setText(QStringLiteral("14.5G"));
+        // Where unrated files stand counts only in a draw by rating.
+        EXPECT_FALSE(dialog.UnratedAs->isEnabled());
+        dialog.PreferRated->setChecked(true);
+        EXPECT_TRUE(dialog.UnratedAs->isEnabled() && !dialog.MinRating->isEnabled());
+        dialog.AtLeast->setChecked(true);
+        for (QLineEdit* stars : {dialog.MinRating, dialog.UnratedAs}) {
+            for (const QString& bad : {QString(), QStringLiteral("5.5")}) {
+                stars->setText(bad);
+                dialog.Buttons->button(QDialogButtonBox::Ok)->click();
+                EXPECT_TRUE(dialog.Refusal->text().startsWith(QStringLiteral("\"%1\" is no rating").arg(bad)))
+                    << dialog.Refusal->text().toStdString();
+            }
+            stars->setText(stars == dialog.MinRating ? QStringLiteral("4") : QStringLiteral("2.5"));
+        }
     }));
     RefillChoices kept;
     kept.fill = kept.balance = kept.refresh = kept.playlist = kept.atMost = kept.asciiNames = true;
+    kept.preferRated = kept.atLeast = true;
+    kept.minRating = QStringLiteral("4");
+    kept.unratedAs = QStringLiteral("2.5");
     kept.playlistName = QStringLiteral("car.m3u8");
     kept.maxSize = QStringLiteral("14.5G");
     kept.device = QStringLiteral("van");
@@ -139,21 +170,33 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
     ASSERT_TRUE(QFile::remove(van));
     EXPECT_EQ(fixture.Open().Refill(), kept);
     EXPECT_TRUE(fixture.dialogs.Messages().isEmpty());
+    Form1& reopened = fixture.Window();
+    reopened.SourceList->Append(fixture.tree.MakeFolder(QStringLiteral("lib")));
+    reopened.DestinationList->Append(fixture.tree.MakeFolder(QStringLiteral("out")));
+    EXPECT_TRUE(CopiedCommandLine().endsWith(QStringLiteral(" --device van --prefer-rated --min-rating 4 --unrated-as 2.5")))
+        << QGuiApplication::clipboard()->text().toStdString();
     EXPECT_TRUE(SetRefill(fixture, [](RefillChoicesDialog& dialog) {
         EXPECT_EQ(dialog.Device->currentText(), QStringLiteral("van"));
         EXPECT_TRUE(dialog.DeviceNote->text().contains(QStringLiteral("no device profile named \"van\"")))
             << dialog.DeviceNote->text().toStdString();
         EXPECT_EQ(dialog.Choices().device, QStringLiteral("van"));
         dialog.Device->setCurrentIndex(0);
+        dialog.PreferRated->setChecked(false);
+        dialog.UnratedAs->setText(QStringLiteral("3"));
     }));
     EXPECT_EQ(fixture.Window().Refill().device, QString());
+    // Unrated files at three stars, or in no draw by rating, go without saying.
+    EXPECT_TRUE(CopiedCommandLine().endsWith(QStringLiteral(" --ascii-names --min-rating 4")))
+        << QGuiApplication::clipboard()->text().toStdString();
+    EXPECT_TRUE(SetRefill(fixture, [](RefillChoicesDialog& dialog) {
+        dialog.AtLeast->setChecked(false);
+        dialog.UnratedAs->setText(QStringLiteral("1"));
+    }));
+    EXPECT_TRUE(CopiedCommandLine().endsWith(QStringLiteral(" --ascii-names"))) << QGuiApplication::clipboard()->text().toStdString();
     EXPECT_TRUE(RefillChoices {.device = QStringLiteral("car-mp3")}.Any());
 
     // The duplicates option is no setting of the dialog: filling with it
     // is said at "3.", and nothing is drawn.
-    Form1& reopened = fixture.Window();
-    reopened.SourceList->Append(fixture.tree.MakeFolder(QStringLiteral("lib")));
-    reopened.DestinationList->Append(fixture.tree.MakeFolder(QStringLiteral("out")));
     reopened.Check11->setChecked(true);
     reopened.PushButton12_Click();
     EXPECT_TRUE(reopened.CopyList->IsEmpty());
@@ -172,7 +215,9 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
     EXPECT_EQ(reopened.CopyList->Count(), 1);
 
     // A file that is no file of ours is said once, and the defaults hold.
-    for (const QByteArray& damage : {QByteArray("\x7f" "ELF garbage"), QByteArray("[Refill]\nfill=maybe\n")}) {
+    for (const QByteArray& damage : {QByteArray("\x7f" "ELF garbage"), QByteArray("[Refill]\nfill=maybe\n"),
+                                     QByteArray("[Refill]\natLeast=true\nminRating=6\n"),
+                                     QByteArray("[Refill]\npreferRated=true\nunratedAs=\n")}) {
         QFile file(RefillChoicesFile());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(damage);
@@ -186,6 +231,8 @@ TEST_F(RefillWindow, SettingsAreKeptGreyedAndRefusedAsTheyShouldBe)
 
 // Two refills into a folder of the user's: each replaces the last one's
 // copies and playlist, never the user's file, though it has a drawn name.
+// Unrated files counted at three stars pass at least three, and the summary
+// says what the draw by rating found.
 TEST_F(RefillWindow, TwoRefillsLeaveOneMixItsPlaylistAndTheUsersFile)
 {
     const QString sep = NativeSeparator();
@@ -196,7 +243,11 @@ TEST_F(RefillWindow, TwoRefillsLeaveOneMixItsPlaylistAndTheUsersFile)
     SetRefill(fixture, [](RefillChoicesDialog& dialog) {
         dialog.Refresh->setChecked(true);
         dialog.Playlist->setChecked(true);
+        dialog.AtLeast->setChecked(true);
     });
+    RatedDraw rated; // six unrated files, three drawn each time
+    rated.minRating = rated.pool = 6;
+    rated.drawn[0] = 3;
     form->SourceList->Append(fixture.tree.Path(QStringLiteral("lib")) + sep);
     form->DestinationList->Append(out);
     form->Text1->setText(QStringLiteral("3"));
@@ -206,7 +257,8 @@ TEST_F(RefillWindow, TwoRefillsLeaveOneMixItsPlaylistAndTheUsersFile)
         form->PushButton12_Click();
         ASSERT_EQ(form->CopyList->Count(), 3);
         EXPECT_EQ(form->Summary->Notes(),
-                  QStringList({QStringLiteral("Replaces %1 copies of the last refill in %2.").arg(3 * night).arg(out.chopped(1)),
+                  QStringList({RatedDrawText(rated),
+                               QStringLiteral("Replaces %1 copies of the last refill in %2.").arg(3 * night).arg(out.chopped(1)),
                                QStringLiteral("Playlist: %1Quorvex.m3u8.").arg(out)}));
         form->PushButton2_Click();
         EXPECT_EQ(fixture.dialogs.Messages(), QStringList {QStringLiteral("Done.")});
@@ -304,8 +356,6 @@ TEST_F(RefillWindow, TheScheduleDialogRegistersTheWindowsRefill)
 {
     const QString sep = NativeSeparator();
     fixture.tree.WriteFile(QStringLiteral("lib/a.mp3"), "a");
-    const QByteArray stateBefore = qgetenv("XDG_STATE_HOME");
-    qputenv("XDG_STATE_HOME", QFile::encodeName(fixture.tree.Path(QStringLiteral("state"))));
     const RunResult logged {QDateTime(QDate(2026, 12, 8), QTime(3, 0, 12)), QStringLiteral("Car"), 1, 300, 299, 0, 0, 1};
     ASSERT_FALSE(AppendToLog(logged, {QStringLiteral("dest: /media/car/x.mp3: No space left on device")}));
     // Blank rows, as a list file's last line break leaves, name no folder.
@@ -376,10 +426,6 @@ TEST_F(RefillWindow, TheScheduleDialogRegistersTheWindowsRefill)
     EXPECT_EQ(fixture.dialogs.Messages().back(), QStringLiteral("The system's scheduler refused the schedule:\r\rcrontab -: denied"));
     EXPECT_TRUE(scheduler.entries.empty());
     EXPECT_FALSE(scheduler.registered.back().startWhenAvailable);
-    if (stateBefore.isEmpty())
-        qunsetenv("XDG_STATE_HOME");
-    else
-        qputenv("XDG_STATE_HOME", stateBefore);
 }
 
 // Songs for the car from the window: "3." says which rows are converted and
