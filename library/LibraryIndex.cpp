@@ -3,6 +3,7 @@
 #include "core/Parallel.h"
 #include "core/PathHelpers.h"
 #include "core/SystemNames.h"
+#include "library/FolderRecord.h"
 #include "tags/AudioFacts.h"
 #include "tags/PhotoFacts.h"
 #include "tags/Rating.h"
@@ -14,20 +15,14 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
-
-// Who a file is: a file whose identity is unchanged holds the same tags.
-struct Identity {
-    std::uint64_t size = 0;
-    std::int64_t modifiedNs = 0;
-    std::uint64_t number = 0;
-
-    bool operator==(const Identity&) const = default;
-};
 
 // What becomes of a listed file.
 enum class Found : std::uint8_t { ToRead, Known, Vanished };
@@ -43,10 +38,14 @@ struct LibraryIndex::FolderScan {
     bool listedHere = false; // added to the listing by this scan
     bool listed = false;
     bool gone = false; // the folder is not there: what the index held of it is dropped
-    std::vector<Identity> identities;
-    std::vector<IndexedFacts> facts;
+    // Kept for a run of folders at a time:
+    std::vector<FileIdentity> identities;
     std::vector<Found> found;
-    std::vector<platform::NativeString> dropped;
+    QByteArray record;            // the folder as the index held it
+    std::vector<QByteArray> codecs; // where its record is made anew
+    std::uint64_t dropped = 0;    // files the index held that are gone
+    // Kept to the end:
+    std::vector<IndexedFacts> facts;
 };
 
 namespace {
@@ -90,23 +89,7 @@ void ScanFolder(LibraryIndex::FolderScan& scan)
     }
 }
 
-// What the index holds of one file.
-struct IndexedRow {
-    platform::NativeString name;
-    Identity identity;
-    IndexedFacts facts;
-};
 
-QByteArray NameBytes(const platform::NativeString& name)
-{
-    return QByteArray(reinterpret_cast<const char*>(name.data()), static_cast<qsizetype>(name.size() * sizeof(name[0])));
-}
-
-platform::NativeString NameOfBytes(const void* bytes, int size)
-{
-    using Char = platform::NativeString::value_type;
-    return platform::NativeString(static_cast<const Char*>(bytes), static_cast<std::size_t>(size) / sizeof(Char));
-}
 
 // A prepared statement, finalized when it goes.
 class Statement {
@@ -122,7 +105,7 @@ public:
     {
         sqlite3_bind_text(statement_, column, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
     }
-    void Blob(int column, const QByteArray& blob)
+    void Blob(int column, QByteArrayView blob)
     {
         sqlite3_bind_blob(statement_, column, blob.constData(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
     }
@@ -162,21 +145,13 @@ QString PragmaAnswer(sqlite3* db, const char* sql)
 
 // Each step takes the schema one version up, from 0 (a new file).
 const char* const kMigrations[] = {
-    "CREATE TABLE files ("
-    "  folder TEXT NOT NULL,"       // with its closing separator
-    "  name BLOB NOT NULL,"         // as the file system gives it
-    "  size INTEGER NOT NULL,"
-    "  modified_ns INTEGER NOT NULL,"
-    "  file_number INTEGER NOT NULL,"
-    "  kind INTEGER NOT NULL,"      // 0 other, 1 song, 2 photo
-    "  length_ms INTEGER NOT NULL," // 0 where it has none
-    "  rating INTEGER NOT NULL,"    // half stars, 1 to 10; 0 unrated
-    "  codec TEXT NOT NULL,"
-    "  PRIMARY KEY (folder, name)) WITHOUT ROWID;",
+    // Each folder's files in one record (FolderRecord.h): a folder is read
+    // in one step, as a draw reads every folder of the sources.
+    "CREATE TABLE folders ("
+    "  path TEXT NOT NULL UNIQUE," // with its closing separator
+    "  files BLOB NOT NULL);",
 };
 static_assert(std::size(kMigrations) == LibraryIndex::kSchemaVersion);
-
-const char kColumns[] = "folder, name, size, modified_ns, file_number, kind, length_ms, rating, codec";
 
 } // namespace
 
@@ -260,7 +235,7 @@ bool LibraryIndex::OpenAndCheck()
     if (!knownSchema)
         return false;
     if (version == kSchemaVersion) {
-        Statement columns(db_, (QByteArray("SELECT ") + kColumns + " FROM files LIMIT 0").constData());
+        Statement columns(db_, "SELECT path, files FROM folders LIMIT 0");
         return columns.Ok();
     }
     return Migrate();
@@ -307,8 +282,8 @@ void LibraryIndex::SetAside()
 
 QHash<QString, std::vector<IndexedFacts>> LibraryIndex::Update(const QStringList& rows, FolderFiles& listed)
 {
-    // Each folder once; the listing's entries looked up (or made) before
-    // the threads start, as the map is not for sharing.
+    // Each folder once; the listing's entries made before any is taken, as
+    // the map moves its values when it grows.
     std::vector<FolderScan> scans;
     QSet<QString> seen;
     for (const QString& row : rows) {
@@ -319,167 +294,202 @@ QHash<QString, std::vector<IndexedFacts>> LibraryIndex::Update(const QStringList
         scan.row = row;
         scan.folder = WithClosingSeparator(row);
         scan.listedHere = !listed.contains(row);
-        scan.names = &listed[row];
+        if (scan.listedHere)
+            listed.insert(row, {});
         scans.push_back(std::move(scan));
     }
-    ForEachInParallel(scans.size(), [&](std::size_t i) { ScanFolder(scans[i]); });
-    for (const FolderScan& scan : scans) {
-        if (scan.listedHere && !scan.listed)
-            listed.remove(scan.row);
-    }
+    for (FolderScan& scan : scans)
+        scan.names = &listed[scan.row];
 
-    if (db_ && !Compare(scans)) {
-        // Damaged where it was read: made anew, and every file read.
-        SetAside();
-        if (OpenAndCheck()) {
-            for (FolderScan& scan : scans)
-                std::replace(scan.found.begin(), scan.found.end(), Found::Known, Found::ToRead);
-            Compare(scans);
-        } else if (outcome_.notSaved.isEmpty()) {
-            NotSaved(QStringLiteral("it is damaged, and could not be made anew"));
-        }
-    }
-
-    // The files new or changed: their tags read on every core.
-    struct ToRead {
-        FolderScan* scan;
-        std::size_t place;
-        QString codec;
-    };
-    std::vector<ToRead> toRead;
-    for (FolderScan& scan : scans) {
-        for (std::size_t i = 0; i < scan.found.size(); ++i) {
-            if (scan.found[i] == Found::ToRead)
-                toRead.push_back({&scan, i, {}});
-        }
-        outcome_.dropped += scan.dropped.size();
-    }
-    ForEachInParallel(toRead.size(), [&](std::size_t i) {
-        FolderScan& scan = *toRead[i].scan;
-        const std::size_t place = toRead[i].place;
-        scan.facts[place] = ReadIndexedFacts(scan.folder + FromFsName((*scan.names)[place]), &toRead[i].codec);
-    });
-    outcome_.read = toRead.size();
-
-    if (db_ && (!toRead.empty() || outcome_.dropped > 0)) {
-        const bool saved = [&] {
-            if (!Execute(db_, "BEGIN IMMEDIATE"))
-                return false;
-            Statement insert(db_, (QByteArray("INSERT OR REPLACE INTO files (") + kColumns
-                                   + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)").constData());
-            Statement remove(db_, "DELETE FROM files WHERE folder = ?1 AND name = ?2");
-            if (!insert.Ok() || !remove.Ok())
-                return false;
-            for (const ToRead& file : toRead) {
-                const FolderScan& scan = *file.scan;
-                const Identity& identity = scan.identities[file.place];
-                const IndexedFacts& facts = scan.facts[file.place];
-                insert.Reset();
-                insert.Text(1, scan.folder.toUtf8());
-                insert.Blob(2, NameBytes((*scan.names)[file.place]));
-                insert.Number(3, static_cast<std::int64_t>(identity.size));
-                insert.Number(4, identity.modifiedNs);
-                insert.Number(5, static_cast<std::int64_t>(identity.number));
-                insert.Number(6, static_cast<int>(facts.kind));
-                insert.Number(7, facts.lengthMs);
-                insert.Number(8, facts.rating);
-                insert.Text(9, file.codec.toUtf8());
-                insert.Step();
-                if (!insert.Done())
-                    return false;
+    std::vector<std::pair<QByteArray, std::optional<QByteArray>>> writes; // folder, its record (none: dropped)
+    for (std::size_t begin = 0; begin < scans.size(); begin += kFoldersAtOnce) {
+        const std::size_t end = std::min(scans.size(), begin + kFoldersAtOnce);
+        ForEachInParallel(end - begin, [&](std::size_t i) { ScanFolder(scans[begin + i]); });
+        if (db_ && !Compare(scans, begin, end)) {
+            // Damaged where it was read: made anew, and these folders' files read.
+            SetAside();
+            for (std::size_t i = begin; i < end; ++i) {
+                std::replace(scans[i].found.begin(), scans[i].found.end(), Found::Known, Found::ToRead);
+                scans[i].record.clear();
+                scans[i].dropped = 0;
             }
-            for (const FolderScan& scan : scans) {
-                for (const platform::NativeString& name : scan.dropped) {
-                    remove.Reset();
-                    remove.Text(1, scan.folder.toUtf8());
-                    remove.Blob(2, NameBytes(name));
-                    remove.Step();
-                    if (!remove.Done())
-                        return false;
-                }
-            }
-            return Execute(db_, "COMMIT");
-        }();
-        if (!saved) {
-            const QString why = QString::fromUtf8(sqlite3_errmsg(db_));
-            Execute(db_, "ROLLBACK");
-            NotSaved(why);
+            if (!OpenAndCheck() && outcome_.notSaved.isEmpty())
+                NotSaved(QStringLiteral("it is damaged, and could not be made anew"));
+        }
+        ReadChanged(scans, begin, end);
+        for (std::size_t i = begin; i < end; ++i) {
+            FolderScan& scan = scans[i];
+            outcome_.dropped += scan.dropped;
+            if (db_ && !scan.codecs.empty())
+                writes.emplace_back(scan.folder.toUtf8(), RecordOf(scan));
+            else if (db_ && scan.gone && scan.dropped > 0)
+                writes.emplace_back(scan.folder.toUtf8(), std::nullopt);
+            scan.identities = {};
+            scan.found = {};
+            scan.record = {};
+            scan.codecs = {};
         }
     }
+    if (db_ && !writes.empty())
+        Save(writes);
 
     QHash<QString, std::vector<IndexedFacts>> facts;
     for (FolderScan& scan : scans) {
         if (scan.listed)
             facts.insert(scan.row, std::move(scan.facts));
+        else if (scan.listedHere)
+            listed.remove(scan.row); // no folder to list
     }
     return facts;
 }
 
-// Takes what the index holds of each scanned folder: a file of the same
-// identity keeps it, a file no longer there is to be dropped. False when
-// the index turns out damaged.
-bool LibraryIndex::Compare(std::vector<FolderScan>& scans)
+// Takes what the index holds of the scanned folders from begin to end: a
+// file of the same identity keeps it, a file no longer there is counted to
+// be dropped. False when the index turns out damaged.
+bool LibraryIndex::Compare(std::vector<FolderScan>& scans, std::size_t begin, std::size_t end)
 {
-    Statement select(db_, "SELECT name, size, modified_ns, file_number, kind, length_ms, rating FROM files WHERE folder = ?1");
+    Statement select(db_, "SELECT files FROM folders WHERE path = ?1");
     if (!select.Ok())
         return !IsDamage(sqlite3_errcode(db_));
-    std::vector<IndexedRow> held;
     std::vector<std::uint32_t> order;
-    for (FolderScan& scan : scans) {
+    RecordedFile file;
+    for (std::size_t i = begin; i < end; ++i) {
+        FolderScan& scan = scans[i];
         if (!scan.listed && !scan.gone)
             continue;
         select.Reset();
         select.Text(1, scan.folder.toUtf8());
-        held.clear();
-        while (select.Step()) {
-            held.push_back({NameOfBytes(sqlite3_column_blob(*select, 0), sqlite3_column_bytes(*select, 0)),
-                            {static_cast<std::uint64_t>(sqlite3_column_int64(*select, 1)), sqlite3_column_int64(*select, 2),
-                             static_cast<std::uint64_t>(sqlite3_column_int64(*select, 3))},
-                            {static_cast<FileKind>(sqlite3_column_int(*select, 4)),
-                             static_cast<std::uint8_t>(sqlite3_column_int(*select, 6)),
-                             static_cast<std::uint32_t>(sqlite3_column_int64(*select, 5))}});
-        }
-        if (!select.Done()) {
+        if (!select.Step()) {
+            if (select.Done())
+                continue; // a folder new to the index
             if (IsDamage(sqlite3_errcode(db_)))
                 return false;
             NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
             return true;
         }
-        // Both sides in name order, walked side by side.
-        std::sort(held.begin(), held.end(), [](const IndexedRow& a, const IndexedRow& b) { return a.name < b.name; });
+        scan.record = QByteArray(static_cast<const char*>(sqlite3_column_blob(*select, 0)), sqlite3_column_bytes(*select, 0));
+        // The names in order, for each of the record's to be looked up.
         const std::vector<platform::NativeString>& names = *scan.names;
         order.resize(scan.listed ? names.size() : 0);
         std::iota(order.begin(), order.end(), 0u);
         std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return names[a] < names[b]; });
-        auto name = order.begin();
-        for (IndexedRow& row : held) {
-            while (name != order.end() && names[*name] < row.name)
-                ++name;
-            if (name == order.end() || names[*name] != row.name) {
-                scan.dropped.push_back(std::move(row.name));
-                continue;
-            }
-            if (scan.found[*name] == Found::Vanished) {
-                scan.dropped.push_back(std::move(row.name));
-            } else if (scan.identities[*name] == row.identity) {
-                scan.found[*name] = Found::Known;
-                scan.facts[*name] = row.facts;
+        RecordReader reader(scan.record);
+        while (reader.Next(file)) {
+            const auto place = std::lower_bound(order.begin(), order.end(), file.name,
+                                                [&](std::uint32_t at, const platform::NativeString& n) { return names[at] < n; });
+            if (place == order.end() || names[*place] != file.name || scan.found[*place] == Found::Vanished) {
+                ++scan.dropped;
+            } else if (scan.identities[*place] == file.identity) {
+                scan.found[*place] = Found::Known;
+                scan.facts[*place] = file.facts;
             }
         }
+        if (reader.Damaged())
+            return false;
     }
     return true;
+}
+
+// Reads the tags of the files new or changed in the folders from begin to
+// end, on every core; each folder with such a file, or a file gone, gets
+// the codecs its new record needs.
+void LibraryIndex::ReadChanged(std::vector<FolderScan>& scans, std::size_t begin, std::size_t end)
+{
+    std::vector<std::pair<FolderScan*, std::size_t>> toRead;
+    for (std::size_t i = begin; i < end; ++i) {
+        FolderScan& scan = scans[i];
+        const std::size_t before = toRead.size();
+        for (std::size_t place = 0; place < scan.found.size(); ++place) {
+            if (scan.found[place] == Found::ToRead)
+                toRead.emplace_back(&scan, place);
+        }
+        if (scan.listed && (toRead.size() > before || scan.dropped > 0 || scan.record.isEmpty()))
+            scan.codecs.resize(scan.names->size());
+    }
+    ForEachInParallel(toRead.size(), [&](std::size_t i) {
+        auto [scan, place] = toRead[i];
+        QString codec;
+        scan->facts[place] = ReadIndexedFacts(scan->folder + FromFsName((*scan->names)[place]), &codec);
+        scan->codecs[place] = codec.toUtf8();
+    });
+    outcome_.read += toRead.size();
+}
+
+// The folder's new record: the files read now, and the others as the old
+// record held them.
+QByteArray LibraryIndex::RecordOf(FolderScan& scan)
+{
+    const std::vector<platform::NativeString>& names = *scan.names;
+    if (!scan.record.isEmpty()) {
+        std::unordered_map<std::string_view, std::size_t> placeOf;
+        for (std::size_t place = 0; place < names.size(); ++place) {
+            if (scan.found[place] == Found::Known)
+                placeOf.emplace(std::string_view(reinterpret_cast<const char*>(names[place].data()),
+                                                 names[place].size() * sizeof(names[place][0])), place);
+        }
+        RecordReader reader(scan.record);
+        RecordedFile file;
+        while (reader.Next(file)) {
+            const auto found = placeOf.find(std::string_view(reinterpret_cast<const char*>(file.name.data()),
+                                                             file.name.size() * sizeof(file.name[0])));
+            if (found != placeOf.end())
+                scan.codecs[found->second] = file.codec.toByteArray();
+        }
+    }
+    QByteArray record;
+    for (std::size_t place = 0; place < names.size(); ++place) {
+        if (scan.found[place] != Found::Vanished)
+            AppendRecorded(record, names[place], scan.identities[place], scan.facts[place], scan.codecs[place]);
+    }
+    return record;
+}
+
+// Writes the folders' new records in one transaction; what it could not,
+// it says.
+void LibraryIndex::Save(const std::vector<std::pair<QByteArray, std::optional<QByteArray>>>& writes)
+{
+    const bool saved = [&] {
+        if (!Execute(db_, "BEGIN IMMEDIATE"))
+            return false;
+        Statement put(db_, "INSERT INTO folders (path, files) VALUES (?1, ?2) "
+                           "ON CONFLICT (path) DO UPDATE SET files = excluded.files");
+        Statement remove(db_, "DELETE FROM folders WHERE path = ?1");
+        if (!put.Ok() || !remove.Ok())
+            return false;
+        for (const auto& [folder, record] : writes) {
+            Statement& statement = record ? put : remove;
+            statement.Reset();
+            statement.Text(1, folder);
+            if (record)
+                statement.Blob(2, *record);
+            statement.Step();
+            if (!statement.Done())
+                return false;
+        }
+        return Execute(db_, "COMMIT");
+    }();
+    if (!saved) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(db_));
+        Execute(db_, "ROLLBACK");
+        NotSaved(why);
+    }
 }
 
 IndexedFacts LibraryIndex::Lookup(const QString& path)
 {
     if (db_) {
-        Statement select(db_, "SELECT kind, length_ms, rating FROM files WHERE folder = ?1 AND name = ?2");
+        Statement select(db_, "SELECT files FROM folders WHERE path = ?1");
         select.Text(1, FolderOf(path).toUtf8());
-        select.Blob(2, NameBytes(ToFsPath(FileNameOf(path)).native()));
-        if (select.Ok() && select.Step())
-            return {static_cast<FileKind>(sqlite3_column_int(*select, 0)),
-                    static_cast<std::uint8_t>(sqlite3_column_int(*select, 2)),
-                    static_cast<std::uint32_t>(sqlite3_column_int64(*select, 1))};
+        if (select.Ok() && select.Step()) {
+            const platform::NativeString name = ToFsPath(FileNameOf(path)).native();
+            RecordReader reader(QByteArrayView(static_cast<const char*>(sqlite3_column_blob(*select, 0)),
+                                               sqlite3_column_bytes(*select, 0)));
+            RecordedFile file;
+            while (reader.Next(file)) {
+                if (file.name == name)
+                    return file.facts;
+            }
+        }
     }
     return ReadIndexedFacts(path);
 }

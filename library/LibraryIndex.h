@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/FolderFiles.h"
+#include "library/IndexedFacts.h"
 #include "platform/FileSystem.h"
 
 #include <QHash>
@@ -8,18 +9,11 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
-
-// What the library index knows of a file of the sources, read from its tags.
-enum class FileKind : std::uint8_t { Other = 0, Song = 1, Photo = 2 };
-
-struct IndexedFacts {
-    FileKind kind = FileKind::Other;
-    std::uint8_t rating = 0;    // in half stars, 1 to 10; 0: unrated
-    std::uint32_t lengthMs = 0; // a song's play time
-};
 
 // The library index: one SQLite file, library.sqlite in the state folder,
 // that keeps each source file's identity (size, modification time to the
@@ -47,6 +41,9 @@ public:
     // The file's name in a folder.
     static QString FileIn(const QString& folder);
     static constexpr int kSchemaVersion = 1;
+    // Folders compared with the index at a time: what each file is known by
+    // is kept only for these.
+    static constexpr std::size_t kFoldersAtOnce = 256;
 
     // Brings the index up to date for the plain files (no hidden or system
     // files) of these folder rows: as listed holds them where a scan read
@@ -69,7 +66,10 @@ private:
     void Open();
     bool OpenAndCheck();
     bool Migrate();
-    bool Compare(std::vector<FolderScan>& scans);
+    bool Compare(std::vector<FolderScan>& scans, std::size_t begin, std::size_t end);
+    void ReadChanged(std::vector<FolderScan>& scans, std::size_t begin, std::size_t end);
+    static QByteArray RecordOf(FolderScan& scan);
+    void Save(const std::vector<std::pair<QByteArray, std::optional<QByteArray>>>& writes);
     void SetAside();
     void NotSaved(const QString& why);
 

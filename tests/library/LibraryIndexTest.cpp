@@ -1,3 +1,4 @@
+#include "library/FolderRecord.h"
 #include "library/LibraryIndex.h"
 
 #include "core/PathHelpers.h"
@@ -57,7 +58,7 @@ protected:
         return found;
     }
 
-    // What SQLite's own check says of the index, and how many files it holds.
+    // What SQLite's own check says of the index, and how many files its records hold.
     std::pair<std::string, int> Checked() const
     {
         sqlite3* db = nullptr;
@@ -67,10 +68,15 @@ protected:
             static_cast<std::pair<std::string, int>*>(out)->first = values[0];
             return 0;
         }, &result, nullptr);
-        sqlite3_exec(db, "SELECT count(*) FROM files", [](void* out, int, char** values, char**) {
-            static_cast<std::pair<std::string, int>*>(out)->second = std::atoi(values[0]);
-            return 0;
-        }, &result, nullptr);
+        sqlite3_stmt* records = nullptr;
+        sqlite3_prepare_v2(db, "SELECT files FROM folders", -1, &records, nullptr);
+        while (sqlite3_step(records) == SQLITE_ROW) {
+            RecordReader reader(QByteArrayView(static_cast<const char*>(sqlite3_column_blob(records, 0)),
+                                               sqlite3_column_bytes(records, 0)));
+            for (RecordedFile file; reader.Next(file);)
+                ++result.second;
+        }
+        sqlite3_finalize(records);
         sqlite3_close(db);
         return result;
     }
