@@ -41,6 +41,7 @@ struct LibraryIndex::FolderScan {
     // Kept for a run of folders at a time:
     std::vector<FileIdentity> identities;
     std::vector<Found> found;
+    bool held = false;            // the index held a record of the folder
     QByteArray record;            // the folder as the index held it
     std::vector<QByteArray> codecs; // where its record is made anew
     std::uint64_t dropped = 0;    // files the index held that are gone
@@ -310,6 +311,7 @@ QHash<QString, std::vector<IndexedFacts>> LibraryIndex::Update(const QStringList
             SetAside();
             for (std::size_t i = begin; i < end; ++i) {
                 std::replace(scans[i].found.begin(), scans[i].found.end(), Found::Known, Found::ToRead);
+                scans[i].held = false;
                 scans[i].record.clear();
                 scans[i].dropped = 0;
             }
@@ -367,6 +369,7 @@ bool LibraryIndex::Compare(std::vector<FolderScan>& scans, std::size_t begin, st
             NotSaved(QString::fromUtf8(sqlite3_errmsg(db_)));
             return true;
         }
+        scan.held = true;
         scan.record = QByteArray(static_cast<const char*>(sqlite3_column_blob(*select, 0)), sqlite3_column_bytes(*select, 0));
         // The names in order, for each of the record's to be looked up.
         const std::vector<platform::NativeString>& names = *scan.names;
@@ -403,7 +406,7 @@ void LibraryIndex::ReadChanged(std::vector<FolderScan>& scans, std::size_t begin
             if (scan.found[place] == Found::ToRead)
                 toRead.emplace_back(&scan, place);
         }
-        if (scan.listed && (toRead.size() > before || scan.dropped > 0 || scan.record.isEmpty()))
+        if (scan.listed && (toRead.size() > before || scan.dropped > 0 || !scan.held))
             scan.codecs.resize(scan.names->size());
     }
     ForEachInParallel(toRead.size(), [&](std::size_t i) {
@@ -468,7 +471,9 @@ void LibraryIndex::Save(const std::vector<std::pair<QByteArray, std::optional<QB
         }
         return Execute(db_, "COMMIT");
     }();
-    if (!saved) {
+    if (saved) {
+        outcome_.written = writes.size();
+    } else {
         const QString why = QString::fromUtf8(sqlite3_errmsg(db_));
         Execute(db_, "ROLLBACK");
         NotSaved(why);

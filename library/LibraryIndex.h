@@ -28,6 +28,7 @@ public:
     struct Outcome {
         std::uint64_t read = 0;    // files whose tags were read
         std::uint64_t dropped = 0; // files gone from their folders, dropped
+        std::uint64_t written = 0; // folders whose record was written anew
         QString setAside;          // the damaged index's new name, when one was set aside and rebuilt
         QString notSaved;          // why the index could not be kept; empty when it was
     };

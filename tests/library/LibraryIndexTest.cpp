@@ -129,6 +129,20 @@ TEST_F(LibraryIndexTest, ReadsOnlyWhatChangedAndDropsWhatIsGone)
     EXPECT_FALSE(unwritable.Result().notSaved.isEmpty());
 }
 
+// Nothing changed, nothing written: not even for a folder that holds no file.
+TEST_F(LibraryIndexTest, ASecondRunWritesNothing)
+{
+    const QString empty = tree.MakeFolder(QStringLiteral("empty"));
+    const auto update = [&] {
+        LibraryIndex index(State());
+        FolderFiles listed;
+        index.Update({Music(), empty}, listed);
+        return std::make_pair(index.Result().read, index.Result().written);
+    };
+    EXPECT_EQ(update().first, 4u);
+    EXPECT_EQ(update(), std::make_pair(std::uint64_t(0), std::uint64_t(0)));
+}
+
 TEST_F(LibraryIndexTest, TwoRunsAtOnceBothFinishWithTheIndexWhole)
 {
     for (int i = 0; i < 2000; ++i) // enough for the two to meet
