@@ -130,6 +130,11 @@ private:
     int last_ = SQLITE_OK;
 };
 
+// Another connection holds the file.
+bool IsBusy(int code) { return code == SQLITE_BUSY || code == SQLITE_LOCKED; }
+constexpr int kBusySleepMs = 20;
+constexpr int kBusyTries = 1500; // 30 s, as the busy wait
+
 // Codes that tell a file that is no database, or one damaged.
 bool IsDamage(int code) { return code == SQLITE_NOTADB || code == SQLITE_CORRUPT; }
 
@@ -221,7 +226,13 @@ bool LibraryIndex::OpenAndCheck()
         return false;
     }
     sqlite3_busy_timeout(db_, 30'000); // another run writing: wait for it
-    const QString mode = PragmaAnswer(db_, "PRAGMA journal_mode=WAL");
+    // Another run making the file at once holds it for a moment in a way
+    // SQLite does not wait for here: tried again, as the busy wait would.
+    QString mode = PragmaAnswer(db_, "PRAGMA journal_mode=WAL");
+    for (int tries = 0; mode.isEmpty() && IsBusy(sqlite3_errcode(db_)) && tries < kBusyTries; ++tries) {
+        sqlite3_sleep(kBusySleepMs);
+        mode = PragmaAnswer(db_, "PRAGMA journal_mode=WAL");
+    }
     if (mode.isEmpty()) {
         if (IsDamage(sqlite3_errcode(db_)))
             return false;
