@@ -241,9 +241,11 @@ bool LibraryIndex::OpenAndCheck()
     }
     if (PragmaAnswer(db_, "PRAGMA quick_check") != u"ok")
         return false;
-    const int version = PragmaAnswer(db_, "PRAGMA user_version").toInt();
-    const bool knownSchema = version == 0 ? PragmaAnswer(db_, "SELECT count(*) FROM sqlite_schema") == u"0"
-                                          : version <= kSchemaVersion;
+    // Read at one moment: another run may be making the schema meanwhile.
+    const QStringList schema = PragmaAnswer(db_, "SELECT user_version || ' ' || (SELECT count(*) FROM sqlite_schema) "
+                                                 "FROM pragma_user_version").split(u' ');
+    const int version = schema.value(0).toInt();
+    const bool knownSchema = version == 0 ? schema.value(1) == u"0" : version <= kSchemaVersion;
     if (!knownSchema)
         return false;
     if (version == kSchemaVersion) {
