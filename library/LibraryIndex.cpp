@@ -15,7 +15,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <numeric>
 #include <optional>
