@@ -13,3 +13,10 @@ bool IsSystemFolderName(platform::NativeStringView name);
 
 // Thumbs.db, desktop.ini, .DS_Store and AppleDouble's ._* files.
 bool IsSystemFileName(platform::NativeStringView name);
+
+// Whether a folder's entry is a file a draw takes: a regular file, neither
+// hidden nor the system's own.
+inline bool IsPlainFile(const platform::FolderEntry& entry)
+{
+    return entry.kind == platform::EntryKind::File && !entry.hidden && !entry.system && !IsSystemFileName(entry.name);
+}

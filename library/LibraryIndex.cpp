@@ -70,7 +70,7 @@ void ScanFolder(LibraryIndex::FolderScan& scan)
         }
         platform::FolderEntry entry;
         while (reader.Next(entry)) {
-            if (entry.kind == platform::EntryKind::File && !entry.hidden && !entry.system && !IsSystemFileName(entry.name))
+            if (IsPlainFile(entry))
                 scan.names->push_back(std::move(entry.name));
         }
         if (reader.ReadError())

@@ -77,7 +77,7 @@ RowListing ReadRow(const QString& row, bool inByteOrder, std::vector<platform::N
         }
         platform::FolderEntry entry;
         while (reader.Next(entry)) {
-            if (entry.kind == platform::EntryKind::File && !entry.hidden && !entry.system && !IsSystemFileName(entry.name))
+            if (IsPlainFile(entry))
                 listing.names.push_back(std::move(entry.name));
         }
         if (reader.ReadError())
